@@ -1,0 +1,112 @@
+// Combinatorial-geometry model: bodies, zones, materials, and the operations on them.
+#pragma once
+
+#include "MyFunctions.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using TColor = uint32_t;  // red in the lowest byte, blue in the highest
+
+inline constexpr int MaxBodyParams = 30;
+inline constexpr int BodyTypeCount = 14;
+// The 14 body symbols in their canonical order.
+extern const std::array<const char*, BodyTypeCount> BodySymbols;
+// 14-entry basic palette: black, white, red, magenta, yellow, lime, aqua, blue,
+// maroon, purple, olive, green, teal, navy.
+extern const std::array<TColor, 14> BasicPalette;
+// Default colour for entry n: BasicPalette[(n mod 12) + 2].
+TColor PaletteColor(int64_t n);
+
+// Face planes of an ARB, each {nx, ny, nz, d} with n.P + d >= 0 inside.
+struct TArbPlanes {
+    std::array<std::array<double, 4>, 6> Plane{};
+    double MinDist = 0;   // smallest distance between two distinct used vertices
+    double FaceCount = 0; // stored as a double, rounded when read
+    bool Valid = false;   // false when the derivation stopped (or a code names vertex 0)
+};
+
+// The four slabs of a HEX: 0 <= (P - Q[k]).N[k] <= Width[k].
+struct THexPlanes {
+    std::array<double, 4> Width{};
+    std::array<TVector, 4> Q{};
+    std::array<TVector, 4> N{};
+};
+
+// Derived per-body constants, computed once per load by PrepareBody so that the
+// inside tests and crossings do not rebuild them on every call. When Ready is
+// false the operations derive what they need on the fly (same results).
+struct TBodyPrep {
+    bool Ready = false;
+    int Kind = -1;              // index into BodySymbols, -1 for an unknown symbol
+    TArbPlanes Arb;             // ARB only
+    THexPlanes Hex;             // HEX only
+    std::array<double, 6> Box{}; // true enclosing box (xmin,xmax,ymin,ymax,zmin,zmax), for culling
+    bool Bounded = false;       // false for HAF and unknown symbols: no box culling
+    std::array<double, 16> K{}; // further per-type constants (lengths, unit axes, ...)
+};
+
+struct TGeoData {
+    std::string Symbol;
+    int32_t Number = 0;
+    std::array<double, MaxBodyParams> Params{}; // Params[0] is parameter 1
+    TMatrixAA3d MeshGrid;                       // drawing mesh; empty until built
+    TBodyPrep Prep;
+};
+
+struct TZoneData {
+    std::string Name;
+    int32_t Material = 0;
+    TMatrixAAi BodyIndex; // one row per OR group; -1 for a body number that names no body
+    TMatrixAAi Sign;      // +1 / -1, same shape as BodyIndex
+    TMatrixAc GroupOp;    // 'O' per group; the first group's letter is not consulted
+};
+
+using TAGeoData = std::vector<TGeoData>;
+using TAZoneData = std::vector<TZoneData>;
+
+struct TLook {
+    TColor Color = 0;
+    bool Visible = true;
+};
+struct TMaterialLook {
+    int32_t Number = 0;
+    TColor Color = 0;
+    bool Visible = true;
+};
+
+struct TGeometry {
+    TAGeoData Bodies;
+    TAGeoData GrownBodies;
+    std::vector<TLook> BodyLooks;
+    TAZoneData Zones;
+    std::vector<TLook> ZoneLooks;
+    std::vector<TMaterialLook> Materials;
+    void Clear();
+};
+
+// Body model lookups.
+int ParameterCount(const std::string& symbol);
+int FindBodyIndex(const TAGeoData& bodies, int32_t number);
+int BodyKind(const std::string& symbol); // position in BodySymbols, -1 if none
+
+// Preprocessing.
+void BodyExtent(const TGeoData& body, double& xmin, double& xmax, double& ymin, double& ymax,
+                double& zmin, double& zmax, double& dmin, double& dmax);
+void ArbPlanes(const TGeoData& body, TArbPlanes& out);
+void HexPlanes(const TGeoData& body, THexPlanes& out);
+void PrepareBody(TGeoData& body);           // fills body.Prep
+void PrepareBodies(TAGeoData& bodies);      // PrepareBody for every body
+
+// Point location (closed tests).
+bool PointInBody(const TGeoData& body, double x, double y, double z);
+bool ZoneContains(const TAGeoData& bodies, const TZoneData& zone, double x, double y, double z);
+int FindZone(const TAGeoData& bodies, const TAZoneData& zones, TMatrixAi& result, double x,
+             double y, double z);
+
+// Ray crossings at or after O along the unit direction D; appends points and codes
+// (Number*10 + k) to the caller's lists.
+void RayBodyIntersections(const TVector& o, const TVector& d, const TGeoData& body,
+                          TMatrixA3d& points, TMatrixAi& codes);
