@@ -1,0 +1,3 @@
+#include "viewdlg.h"
+
+TFmViewDlg::TFmViewDlg(QWidget* parent) : QDialog(parent) { setWindowTitle("View Setting"); }

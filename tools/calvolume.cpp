@@ -1,0 +1,3 @@
+#include "calvolume.h"
+
+TFmCalVolume::TFmCalVolume(QWidget* parent) : QDialog(parent) { setWindowTitle("Volume Calculation"); }

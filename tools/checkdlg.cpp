@@ -1,0 +1,3 @@
+#include "checkdlg.h"
+
+TFmCheckDlg::TFmCheckDlg(QWidget* parent) : QDialog(parent) { setWindowTitle("Geometry Check"); }

@@ -1,0 +1,3 @@
+#include "makedlg.h"
+
+TFmMakeDlg::TFmMakeDlg(QWidget* parent) : QDialog(parent) { setWindowTitle("Make Geometry"); }
