@@ -1,0 +1,498 @@
+#include "MyGLUnit.h"
+
+#include <GL/gl.h>
+#include <GL/glx.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace {
+
+// X errors of our own connection must not end the program (Xlib's default handler exits):
+// they are trapped around the calls that can fail and turned into a result.
+int TrappedError = 0;
+int TrapHandler(Display*, XErrorEvent* e) {
+    TrappedError = e->error_code;
+    return 0;
+}
+struct TErrorTrap {
+    Display* Dpy;
+    int (*Old)(Display*, XErrorEvent*);
+    explicit TErrorTrap(Display* d) : Dpy(d) {
+        XSync(Dpy, False);
+        TrappedError = 0;
+        Old = XSetErrorHandler(TrapHandler);
+    }
+    int Finish() {
+        XSync(Dpy, False);
+        XSetErrorHandler(Old);
+        Old = nullptr;
+        return TrappedError;
+    }
+    ~TErrorTrap() {
+        if (Old) Finish();
+    }
+};
+
+XVisualInfo* VI(void* p) { return static_cast<XVisualInfo*>(p); }
+
+} // namespace
+
+TGLUnit::TGLUnit(TGLControl* control, double size)
+    : Control(control), VisualAttribs{GLX_RGBA,       GLX_RED_SIZE,     1, GLX_GREEN_SIZE, 1,
+                                      GLX_BLUE_SIZE,  1, GLX_STENCIL_SIZE, 1, GLX_DOUBLEBUFFER,
+                                      None},
+      WindowVisualAttribs{GLX_RGBA, GLX_RED_SIZE,     1, GLX_GREEN_SIZE, 1, GLX_BLUE_SIZE,
+                          1,        GLX_STENCIL_SIZE, 0, GLX_DOUBLEBUFFER, None},
+      Translation(IdentityMatrix()), Rotation(IdentityMatrix()), Size(size) {
+    ViewWidth = Control ? Control->ClientWidth() : 0;
+    ViewHeight = Control ? Control->ClientHeight() : 0;
+    InitContext();
+}
+
+TGLUnit::~TGLUnit() { ReleaseContext(); }
+
+void TGLUnit::Fail(const std::string& text) {
+    Valid = false;
+    if (!Reported) {
+        Reported = true;
+        ShowEngineMessage(text);
+    }
+}
+
+void TGLUnit::InitContext() {
+    WindowDrawable = Control ? Control->NativeWindow() : 0;
+    if (!Dpy) {
+        Dpy = XOpenDisplay(nullptr);
+        if (!Dpy) {
+            Fail("Cannot open the X display for OpenGL drawing.");
+            return;
+        }
+    }
+    Display* dpy = Dpy;
+    int screen = XDefaultScreen(dpy);
+    if (!OffVisual) OffVisual = glXChooseVisual(dpy, screen, VisualAttribs.data());
+    if (!WinVisual && WindowDrawable)
+        WinVisual = glXChooseVisual(dpy, screen, WindowVisualAttribs.data());
+    if (!OffVisual || (WindowDrawable && !WinVisual)) {
+        Fail("No OpenGL visual with a stencil buffer is available on this display; "
+             "nothing will be drawn.");
+        return;
+    }
+    // Direct rendering: current X servers refuse indirect contexts.
+    if (!OffContext) OffContext = glXCreateContext(dpy, VI(OffVisual), nullptr, True);
+    if (!WinContext && WindowDrawable)
+        WinContext = glXCreateContext(dpy, VI(WinVisual), nullptr, True);
+    if (!OffContext || (WindowDrawable && !WinContext)) {
+        Fail("Cannot create an OpenGL context; nothing will be drawn.");
+        return;
+    }
+    CreateSurface();
+}
+
+void TGLUnit::CreateSurface() {
+    Display* dpy = Dpy;
+    Valid = false;
+    int w = std::max(1, (int)ViewWidth), h = std::max(1, (int)ViewHeight);
+    Drawable parent = WindowDrawable ? (Drawable)WindowDrawable : RootWindow(dpy, DefaultScreen(dpy));
+    TErrorTrap trap(dpy);
+    XPixmapId = XCreatePixmap(dpy, parent, w, h, VI(OffVisual)->depth);
+    GLXPixmapId = glXCreateGLXPixmap(dpy, VI(OffVisual), XPixmapId);
+    if (trap.Finish() != 0) {
+        ReleaseSurface();
+        Fail("Cannot create the off-screen drawing surface; nothing will be drawn.");
+        return;
+    }
+    // The window side is tried once per surface: a window whose visual does not suit the
+    // window context cannot take the picture through GL.
+    WindowUsable = false;
+    if (WindowDrawable) {
+        TErrorTrap wtrap(dpy);
+        bool ok = glXMakeCurrent(dpy, WindowDrawable, WinContext);
+        WindowUsable = ok && wtrap.Finish() == 0;
+    }
+    TErrorTrap ctrap(dpy);
+    bool ok = glXMakeCurrent(dpy, GLXPixmapId, OffContext);
+    if (ctrap.Finish() != 0 || !ok) {
+        Fail("glXMakeCurrent on = FALSE");
+        return;
+    }
+    Valid = true;
+    Buffer.assign((size_t)RowStride() * (size_t)std::max(0, (int)ViewHeight), 0);
+}
+
+void TGLUnit::ReleaseSurface() {
+    if (!Dpy) return;
+    glXMakeCurrent(Dpy, None, nullptr);
+    if (GLXPixmapId) glXDestroyGLXPixmap(Dpy, GLXPixmapId);
+    if (XPixmapId) XFreePixmap(Dpy, XPixmapId);
+    GLXPixmapId = 0;
+    XPixmapId = 0;
+    Valid = false;
+    XSync(Dpy, False);
+}
+
+void TGLUnit::ReleaseContext() {
+    if (!Dpy) return;
+    ReleaseSurface();
+    if (OffContext) glXDestroyContext(Dpy, OffContext);
+    if (WinContext) glXDestroyContext(Dpy, WinContext);
+    OffContext = WinContext = nullptr;
+    if (OffVisual) XFree(OffVisual);
+    if (WinVisual) XFree(WinVisual);
+    OffVisual = WinVisual = nullptr;
+    XCloseDisplay(Dpy);
+    Dpy = nullptr;
+    Buffer.clear();
+}
+
+void TGLUnit::ApplyProjection() {
+    if (Control && (Control->ClientWidth() != ViewWidth || Control->ClientHeight() != ViewHeight)) {
+        ViewWidth = Control->ClientWidth();
+        ViewHeight = Control->ClientHeight();
+        // The display connection, visuals and contexts stay; only the surface follows the
+        // new size, so repeated resizes do not pile up X or GLX resources.
+        if (Dpy && OffContext) {
+            ReleaseSurface();
+            CreateSurface();
+        } else {
+            ReleaseContext();
+            InitContext();
+        }
+    }
+    if (!Valid) return;
+    int w = std::max(1, (int)ViewWidth), h = std::max(1, (int)ViewHeight);
+    glViewport(0, 0, ViewWidth, ViewHeight);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    if (Projection == 0) {
+        auto b = OrthoBounds(Size, w, h);
+        glOrtho(b[0], b[1], b[2], b[3], b[4], b[5]);
+    } else {
+        TGLMatrix f = FrustumMatrix(Size, w, h);
+        glMultMatrixd(f.data());
+        glTranslated(0, 0, -4 * Size);
+    }
+    glMatrixMode(GL_MODELVIEW);
+}
+
+std::array<double, 6> TGLUnit::OrthoBounds(double size, int w, int h) {
+    double s = size * 1.5;
+    if (h > w) return {-s, s, -s * h / w, s * h / w, -s * 100000, s * 100000};
+    return {-s * w / h, s * w / h, -s, s, -s * 100000, s * 100000};
+}
+
+TGLMatrix TGLUnit::FrustumMatrix(double size, int w, int h) {
+    double n = 1e-5, f = 8 * size;
+    double t = n * 0.364, b = -t;
+    double r = t * w / h, l = -r;
+    return {2 * n / (r - l),   0, 0, 0, 0, 2 * n / (t - b), 0, 0, (r + l) / (r - l),
+            (t + b) / (t - b), -(f + n) / (f - n), -1, 0, 0, -2 * f * n / (f - n), 0};
+}
+
+void TGLUnit::BeginFrame(TColor clearColour) {
+    ApplyProjection();
+    if (!Valid) return;
+    TRGBA c = ColorToRGBA(clearColour, 1.0);
+    glClearColor(c[0], c[1], c[2], 1.0f);
+    glClearDepth(1.0);
+    glClearStencil(255);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    glLoadIdentity();
+    glMultMatrixd(Translation.data());
+    glMultMatrixd(Rotation.data());
+}
+
+void TGLUnit::Present() {
+    if (!Valid) return;
+    glFlush();
+    glXSwapBuffers(Dpy, GLXPixmapId);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    size_t need = (size_t)RowStride() * (size_t)ViewHeight;
+    if (Buffer.size() != need) Buffer.assign(need, 0);
+    if (ViewWidth > 0 && ViewHeight > 0)
+        glReadPixels(0, 0, ViewWidth, ViewHeight, GL_RGB, GL_UNSIGNED_BYTE, Buffer.data());
+    if (!WindowDrawable || !WindowUsable || ViewWidth <= 0 || ViewHeight <= 0) return;
+    glXMakeCurrent(Dpy, WindowDrawable, WinContext);
+    glViewport(0, 0, ViewWidth, ViewHeight);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glRasterPos2i(-1, -1);
+    glDrawPixels(ViewWidth, ViewHeight, GL_RGB, GL_UNSIGNED_BYTE, Buffer.data());
+    glXSwapBuffers(Dpy, WindowDrawable);
+    glXMakeCurrent(Dpy, GLXPixmapId, OffContext);
+}
+
+std::vector<uint8_t> TGLUnit::FrameRGB() const {
+    std::vector<uint8_t> out;
+    if (ViewWidth <= 0 || ViewHeight <= 0 || Buffer.size() < (size_t)RowStride() * ViewHeight)
+        return out;
+    size_t row = (size_t)ViewWidth * 3;
+    out.resize(row * ViewHeight);
+    for (int y = 0; y < ViewHeight; ++y)
+        std::memcpy(out.data() + row * y, Buffer.data() + (size_t)RowStride() * (ViewHeight - 1 - y),
+                    row);
+    return out;
+}
+
+// --- camera ---
+
+TGLMatrix TGLUnit::IdentityMatrix() {
+    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+}
+
+TGLMatrix TGLUnit::Compose(const TGLMatrix& e, const TGLMatrix& m) {
+    TGLMatrix r{};
+    for (int c = 0; c < 4; ++c)
+        for (int rw = 0; rw < 4; ++rw) {
+            double s = 0;
+            for (int k = 0; k < 4; ++k) s += e[k * 4 + rw] * m[c * 4 + k];
+            r[c * 4 + rw] = s;
+        }
+    return r;
+}
+
+void TGLUnit::Translate(double x, double y, double z) {
+    TGLMatrix e = IdentityMatrix();
+    e[12] = x;
+    e[13] = y;
+    e[14] = z;
+    Translation = Compose(e, Translation);
+}
+
+namespace {
+// Rotation E given by its upper 3x3 rows.
+TGLMatrix RotationFromRows(double a00, double a01, double a02, double a10, double a11, double a12,
+                           double a20, double a21, double a22) {
+    return {a00, a10, a20, 0, a01, a11, a21, 0, a02, a12, a22, 0, 0, 0, 0, 1};
+}
+} // namespace
+
+void TGLUnit::RotateX(double a) {
+    double c = std::cos(a), s = std::sin(a);
+    Rotation = Compose(RotationFromRows(1, 0, 0, 0, c, -s, 0, s, c), Rotation);
+}
+void TGLUnit::RotateY(double a) {
+    double c = std::cos(a), s = std::sin(a);
+    Rotation = Compose(RotationFromRows(c, 0, s, 0, 1, 0, -s, 0, c), Rotation);
+}
+void TGLUnit::RotateZ(double a) {
+    double c = std::cos(a), s = std::sin(a);
+    Rotation = Compose(RotationFromRows(c, -s, 0, s, c, 0, 0, 0, 1), Rotation);
+}
+
+void TGLUnit::SetView(int mode) {
+    if (mode >= 0 && mode <= 5) ViewMode = mode;
+    Translation = IdentityMatrix();
+    Rotation = IdentityMatrix();
+    const double pi = std::numbers::pi;
+    switch (ViewMode) {
+    case 1: RotateX(-pi / 2); break;
+    case 2:
+        RotateZ(-pi / 2);
+        RotateX(pi);
+        break;
+    case 3:
+        RotateY(-pi / 2);
+        RotateZ(-pi / 2);
+        break;
+    case 4:
+        RotateX(pi / 2);
+        RotateZ(pi / 2);
+        break;
+    case 5: RotateY(pi / 2); break;
+    default: break;
+    }
+}
+
+double TGLUnit::ViewUnit() const { return Projection == 0 ? Size * 1.5 : Size * 4 * 0.364; }
+
+// --- mouse ---
+
+void TGLUnit::MouseDown(TMouseButton button, int x, int y) {
+    LastX = x;
+    LastY = y;
+    if (button == TMouseButton::Middle) {
+        Translating = 1;
+    } else if (Rotating == 1 && button == TMouseButton::Right) {
+        Rotating = 0;
+        Translating = 1;
+    } else if (Scaling == 1 && button == TMouseButton::Left) {
+        Scaling = 0;
+        Translating = 1;
+    } else if (button == TMouseButton::Left) {
+        Rotating = 1;
+    } else if (button == TMouseButton::Right) {
+        Scaling = 1;
+    }
+}
+
+void TGLUnit::MouseMove(int x, int y) {
+    int h = Control ? Control->ClientHeight() : ViewHeight;
+    if (h <= 0) h = 1;
+    double dx = x - LastX, dy = y - LastY;
+    if (Translating == 1) {
+        double u = ViewUnit();
+        Translate(2 * u * dx / h, -2 * u * dy / h, 0);
+    } else if (Scaling == 1) {
+        // A step that would make the scale zero or negative is dropped.
+        double s = Size - 0.0066 * dy * Size;
+        if (s > 0) Size = s;
+    } else if (Rotating == 1) {
+        RotateX(0.009 * dy);
+        RotateY(0.009 * dx);
+    }
+    LastX = x;
+    LastY = y;
+}
+
+void TGLUnit::MouseUp() {
+    if (Rotating == 1 || Translating == 1 || Scaling == 1) Rotating = Translating = Scaling = 0;
+}
+
+// --- colours, light, material ---
+
+TRGBA TGLUnit::ColorToRGBA(TColor colour, double alpha) {
+    TColor c = colour & 0xFFFFFFu;
+    return {(float)((c & 0xFF) / 255.0), (float)(((c >> 8) & 0xFF) / 255.0),
+            (float)(((c >> 16) & 0xFF) / 255.0), (float)alpha};
+}
+
+TRGBA TGLUnit::MakeRGBA(double r, double g, double b, double a) {
+    return {(float)r, (float)g, (float)b, (float)a};
+}
+
+void TGLUnit::SetColor(const TRGBA& rgba) { glColor4fv(rgba.data()); }
+
+void TGLUnit::SetMaterial(const TRGBA& k) {
+    auto scaled = [&](float f) { return TRGBA{k[0] * f, k[1] * f, k[2] * f, k[3]}; };
+    TRGBA v = scaled(1.0f);
+    glMaterialfv(GL_FRONT, GL_SPECULAR, v.data());
+    v = scaled(0.8f);
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, v.data());
+    v = scaled(0.6f);
+    glMaterialfv(GL_FRONT, GL_AMBIENT, v.data());
+    glMaterialf(GL_FRONT, GL_SHININESS, 100.0f);
+    v = scaled(0.4f);
+    glMaterialfv(GL_BACK, GL_SPECULAR, v.data());
+    v = scaled(0.2f);
+    glMaterialfv(GL_BACK, GL_DIFFUSE, v.data());
+    v = scaled(0.1f);
+    glMaterialfv(GL_BACK, GL_AMBIENT, v.data());
+    glMaterialf(GL_BACK, GL_SHININESS, 0.0f);
+}
+
+void TGLUnit::SetLight(int index, const TRGBA& diffuse, double x, double y, double z,
+                       const TRGBA& ambient, const TRGBA& specular) {
+    GLenum light = GL_LIGHT0 + index;
+    float pos[4] = {(float)x, (float)y, (float)z, 1.0f};
+    glLightfv(light, GL_POSITION, pos);
+    glLightfv(light, GL_DIFFUSE, diffuse.data());
+    glLightfv(light, GL_AMBIENT, ambient.data());
+    glLightfv(light, GL_SPECULAR, specular.data());
+    glEnable(light);
+}
+
+void TGLUnit::SetSceneLight() {
+    if (!Valid) return;
+    double p = 2 * Size;
+    SetLight(0, MakeRGBA(0.5, 0.5, 0.5, 1.0), p, p, p, MakeRGBA(1, 1, 1, 1), MakeRGBA(1, 1, 1, 1));
+}
+
+TColor TGLUnit::PaletteColor(int64_t index) { return ::PaletteColor(index); }
+
+// --- lines and points ---
+
+uint16_t TGLUnit::LinePattern(int kind) {
+    switch (kind) {
+    case 1: return 0x5555;
+    case 2: return 0xFFFA;
+    case 3: return 0xFF15;
+    default: return 0xFFFF;
+    }
+}
+
+void TGLUnit::SetLineStyle(int factor, int kind, float width) {
+    glEnable(GL_LINE_STIPPLE);
+    glLineStipple(factor, LinePattern(kind));
+    glLineWidth(width);
+}
+
+void TGLUnit::ResetLineStyle() {
+    glLineWidth(1.0f);
+    glDisable(GL_LINE_STIPPLE);
+}
+
+void TGLUnit::DrawPoint(const TVector& p) {
+    glDisable(GL_LIGHTING);
+    glBegin(GL_POINTS);
+    glVertex3d(p.x, p.y, p.z);
+    glEnd();
+}
+
+void TGLUnit::DrawLine(const TVector& p1, const TVector& p2) {
+    glDisable(GL_LIGHTING);
+    glBegin(GL_LINES);
+    glVertex3d(p1.x, p1.y, p1.z);
+    glVertex3d(p2.x, p2.y, p2.z);
+    glEnd();
+}
+
+// --- polygons ---
+
+void TGLUnit::DrawTriangle(const TVector& p1, const TVector& p2, const TVector& p3,
+                           TPolyStyle style) {
+    glDisable(GL_LIGHTING);
+    if (style == TPolyStyle::Filled) {
+        glEnable(GL_LIGHTING);
+        glBegin(GL_TRIANGLES);
+    } else {
+        glBegin(GL_LINE_LOOP);
+    }
+    glVertex3d(p1.x, p1.y, p1.z);
+    glVertex3d(p2.x, p2.y, p2.z);
+    glVertex3d(p3.x, p3.y, p3.z);
+    glEnd();
+}
+
+namespace {
+TVector UnitOrSame(TVector v) {
+    double l = Length(v);
+    if (l < 1e-6) return v;
+    return v * (1.0 / l);
+}
+} // namespace
+
+void TGLUnit::DrawQuad(const TVector& p1, const TVector& p2, const TVector& p3, const TVector& p4,
+                       TPolyStyle style) {
+    glDisable(GL_LIGHTING);
+    if (style == TPolyStyle::Filled) {
+        glEnable(GL_LIGHTING);
+        TVector n = UnitOrSame(Cross(UnitOrSame(p2 - p1), UnitOrSame(p3 - p2)));
+        glNormal3d(n.x, n.y, n.z);
+        glBegin(GL_QUADS);
+    } else {
+        glBegin(GL_LINE_LOOP);
+    }
+    glVertex3d(p1.x, p1.y, p1.z);
+    glVertex3d(p2.x, p2.y, p2.z);
+    glVertex3d(p3.x, p3.y, p3.z);
+    glVertex3d(p4.x, p4.y, p4.z);
+    glEnd();
+}
+
+void TGLUnit::DrawMesh(const TGeoData& body, int polygonIndex) {
+    TPolyStyle style = DrawMode == 1 ? TPolyStyle::Filled : TPolyStyle::Outline;
+    auto one = [&](const TMatrixA3d& p) {
+        if (p.size() == 3) DrawTriangle(p[0], p[1], p[2], style);
+        else if (p.size() == 4) DrawQuad(p[0], p[1], p[2], p[3], style);
+    };
+    if (polygonIndex < 0) {
+        for (const auto& p : body.MeshGrid) one(p);
+    } else if ((size_t)polygonIndex < body.MeshGrid.size()) {
+        one(body.MeshGrid[polygonIndex]);
+    }
+}
