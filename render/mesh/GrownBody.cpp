@@ -1,0 +1,74 @@
+// Enlarged drawing copies of bodies, and the rebuild of every mesh of a loaded geometry.
+#include "BodyMesh.h"
+#include "MeshTypes.h"
+
+using namespace meshutil;
+
+namespace {
+// Lengthens an axis body (V at 0..2, H at 3..5) by f*L + v at both ends.
+void GrowAxis(const TGeoData& s, TGeoData& g, double f, double v) {
+    TVector base = Vec(s, 0), h = Vec(s, 3);
+    double l = Len(h);
+    double k = l > 0 ? (f * l + v) / l : 0; // a zero axis stays zero
+    TVector nb = base - h * k, nh = h * (1 + 2 * k);
+    g.Params[0] = nb.x, g.Params[1] = nb.y, g.Params[2] = nb.z;
+    g.Params[3] = nh.x, g.Params[4] = nh.y, g.Params[5] = nh.z;
+}
+} // namespace
+
+TGeoData BuildGrownBody(const TGeoData& source, double f, double v) {
+    TGeoData g;
+    g.Symbol = source.Symbol;
+    g.Number = source.Number;
+    const auto& s = source.Params;
+    auto& p = g.Params;
+    auto grow = [&](double x) { return (1 + f) * x + v; };
+    const std::string& sym = source.Symbol;
+    if (sym == "RPP") {
+        for (int k = 0; k < 6; k += 2) {
+            double lo = s[static_cast<size_t>(k)], hi = s[static_cast<size_t>(k + 1)];
+            p[static_cast<size_t>(k)] = lo - std::fabs(lo) * f - v;
+            p[static_cast<size_t>(k + 1)] = hi + std::fabs(hi) * f + v;
+        }
+    } else if (sym == "RCC") {
+        GrowAxis(source, g, f, v);
+        p[6] = grow(s[6]);
+    } else if (sym == "SPH") {
+        p[0] = s[0], p[1] = s[1], p[2] = s[2];
+        p[3] = grow(s[3]);
+    } else if (sym == "TRC") {
+        GrowAxis(source, g, f, v);
+        p[6] = grow(s[6]);
+        p[7] = grow(s[7]);
+    } else if (sym == "TOR") {
+        for (int k = 0; k < 8; ++k) p[static_cast<size_t>(k)] = s[static_cast<size_t>(k)];
+        p[4] = grow(s[4]);
+    } else if (sym == "REC" || sym == "TEC") {
+        GrowAxis(source, g, f, v);
+        for (int k = 6; k < 12; ++k) p[static_cast<size_t>(k)] = (1 + f) * s[static_cast<size_t>(k)];
+        if (sym == "TEC") p[12] = s[12];
+    } else if (sym == "ELL") {
+        for (int k = 0; k < 6; ++k) p[static_cast<size_t>(k)] = s[static_cast<size_t>(k)];
+        p[6] = grow(s[6]);
+    } else if (sym == "HEX") {
+        GrowAxis(source, g, f, v);
+        p[6] = grow(s[6]);
+        for (int k = 7; k < 10; ++k) p[static_cast<size_t>(k)] = s[static_cast<size_t>(k)];
+    } else {
+        int n = ParameterCount(sym);
+        for (int k = 0; k < n; ++k) p[static_cast<size_t>(k)] = s[static_cast<size_t>(k)];
+    }
+    return g;
+}
+
+void RebuildSceneMeshes(TGeometry& geo, TGeoData& cutBox, double sceneSize, double reviseRate,
+                        double reviseValue, const TMeshCounts& counts) {
+    geo.GrownBodies.clear();
+    geo.GrownBodies.reserve(geo.Bodies.size());
+    for (TGeoData& b : geo.Bodies) {
+        geo.GrownBodies.push_back(BuildGrownBody(b, reviseRate, reviseValue));
+        BuildMesh(b, false, sceneSize, counts);
+        BuildMesh(geo.GrownBodies.back(), true, sceneSize, counts);
+    }
+    BuildMesh(cutBox, true, 0, counts);
+}
