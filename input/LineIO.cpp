@@ -1,0 +1,159 @@
+#include "input/LineIO.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+constexpr size_t BufferSize = 1 << 20;
+}
+
+TLineReader::~TLineReader() { Close(); }
+
+bool TLineReader::Open(const std::string& path) {
+    Close();
+    Fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (Fd < 0) return false;
+    Buf.resize(BufferSize);
+    Pos = End = 0;
+    Eof = ReadError = false;
+    Long.clear();
+    return true;
+}
+
+void TLineReader::Close() {
+    if (Fd >= 0) ::close(Fd);
+    Fd = -1;
+    Pos = End = 0;
+    Eof = true;
+    Long.clear();
+    Long.shrink_to_fit();
+    std::vector<char>().swap(Buf);
+}
+
+bool TLineReader::Fill() {
+    if (Fd < 0 || Eof) return false;
+    if (Pos < End) {
+        std::memmove(Buf.data(), Buf.data() + Pos, End - Pos);
+        End -= Pos;
+    } else {
+        End = 0;
+    }
+    Pos = 0;
+    while (End < Buf.size()) {
+        ssize_t n = ::read(Fd, Buf.data() + End, Buf.size() - End);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ReadError = true;
+            Eof = true;
+            break;
+        }
+        if (n == 0) {
+            Eof = true;
+            break;
+        }
+        End += static_cast<size_t>(n);
+        break;
+    }
+    return End > 0;
+}
+
+bool TLineReader::AtEnd() {
+    if (Pos < End) return false;
+    return !Fill();
+}
+
+bool TLineReader::Next(std::string_view& line) {
+    if (Pos >= End && !Fill()) return false;
+    const char* nl = static_cast<const char*>(std::memchr(Buf.data() + Pos, '\n', End - Pos));
+    if (nl) {
+        size_t n = static_cast<size_t>(nl - (Buf.data() + Pos));
+        line = std::string_view(Buf.data() + Pos, n);
+        Pos += n + 1;
+        return true;
+    }
+    // The line runs past the buffer: collect it in Long.
+    Long.assign(Buf.data() + Pos, End - Pos);
+    Pos = End;
+    for (;;) {
+        if (!Fill()) break;
+        nl = static_cast<const char*>(std::memchr(Buf.data(), '\n', End));
+        if (nl) {
+            size_t n = static_cast<size_t>(nl - Buf.data());
+            Long.append(Buf.data(), n);
+            Pos = n + 1;
+            break;
+        }
+        Long.append(Buf.data(), End);
+        Pos = End;
+    }
+    line = Long;
+    return true;
+}
+
+TLineWriter::~TLineWriter() { Close(); }
+
+bool TLineWriter::Create(const std::string& path) {
+    Close();
+    Fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    WriteError = Fd < 0;
+    FirstErrno = WriteError ? errno : 0;
+    Buf.resize(BufferSize);
+    Len = 0;
+    return Fd >= 0;
+}
+
+bool TLineWriter::Close() {
+    if (Fd >= 0) {
+        Flush();
+        if (::close(Fd) != 0 && !WriteError) {
+            WriteError = true;
+            FirstErrno = errno;
+        }
+        Fd = -1;
+    }
+    std::vector<char>().swap(Buf);
+    Len = 0;
+    if (WriteError) errno = FirstErrno;
+    return !WriteError;
+}
+
+void TLineWriter::WriteRaw(const char* p, size_t n) {
+    while (n > 0 && !WriteError && Fd >= 0) {
+        ssize_t w = ::write(Fd, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+            WriteError = true;
+            FirstErrno = w < 0 ? errno : EIO;
+            return;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+}
+
+void TLineWriter::Flush() {
+    WriteRaw(Buf.data(), Len);
+    Len = 0;
+}
+
+void TLineWriter::PutUpper(std::string_view text) {
+    if (Len + text.size() > Buf.size()) {
+        Flush();
+        if (text.size() > Buf.size()) {
+            for (char c : text) Put((c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c);
+            return;
+        }
+    }
+    char* out = Buf.data() + Len;
+    for (char c : text) *out++ = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+    Len += text.size();
+}
+
+void TLineWriter::PutNumber(long long n) {
+    char tmp[24];
+    auto r = std::to_chars(tmp, tmp + sizeof tmp, n);
+    Put(std::string_view(tmp, static_cast<size_t>(r.ptr - tmp)));
+}

@@ -1,0 +1,79 @@
+// Buffered line input and output on file descriptors, for the reader's two passes.
+// Internal to the input library.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Reads a file line by line. Lines end at '\n'; a last line without '\n' still counts.
+// Lines of any length are returned whole.
+class TLineReader {
+  public:
+    TLineReader() = default;
+    ~TLineReader();
+    TLineReader(const TLineReader&) = delete;
+    TLineReader& operator=(const TLineReader&) = delete;
+
+    bool Open(const std::string& path); // false (errno set) when the file cannot be opened
+    void Close();
+    bool IsOpen() const { return Fd >= 0; }
+    // The next line without its '\n'; false at the end of the file or on a read error.
+    // The view stays valid until the next call.
+    bool Next(std::string_view& line);
+    bool AtEnd(); // no further line
+    bool Failed() const { return ReadError; }
+
+  private:
+    bool Fill(); // more bytes into the buffer; false at the end
+    int Fd = -1;
+    std::vector<char> Buf;
+    size_t Pos = 0, End = 0;
+    bool Eof = false;
+    bool ReadError = false;
+    std::string Long; // a line that runs past the buffer end
+};
+
+// Writes lines through a large buffer.
+class TLineWriter {
+  public:
+    TLineWriter() = default;
+    ~TLineWriter();
+    TLineWriter(const TLineWriter&) = delete;
+    TLineWriter& operator=(const TLineWriter&) = delete;
+
+    bool Create(const std::string& path); // created or emptied
+    // Closes the file; false when any write failed (errno of the first failure kept).
+    bool Close();
+    bool Failed() const { return WriteError; }
+
+    void Put(std::string_view text) {
+        if (Len + text.size() > Buf.size()) {
+            Flush();
+            if (text.size() > Buf.size()) {
+                WriteRaw(text.data(), text.size());
+                return;
+            }
+        }
+        text.copy(Buf.data() + Len, text.size());
+        Len += text.size();
+    }
+    void Put(char c) {
+        if (Len == Buf.size()) Flush();
+        Buf[Len++] = c;
+    }
+    // Upper-cased (ASCII) text.
+    void PutUpper(std::string_view text);
+    void PutNumber(long long n);
+    void EndLine() { Put('\n'); }
+
+  private:
+    void Flush();
+    void WriteRaw(const char* p, size_t n);
+    int Fd = -1;
+    std::vector<char> Buf;
+    size_t Len = 0;
+    bool WriteError = false;
+    int FirstErrno = 0;
+};

@@ -1,0 +1,560 @@
+// Two-pass data file reader: PrepareTokens writes one token per line into "div.tmp" with
+// its source line number in "line.tmp"; ReadDataFile builds the model from them.
+#include "input/Reader.h"
+
+#include "input/LineIO.h"
+#include "input/TextUtil.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <set>
+#include <unordered_map>
+
+namespace {
+
+bool Contains(std::string_view s, std::string_view what) {
+    return s.find(what) != std::string_view::npos;
+}
+
+enum class TLayout { Fixed, Free, Csv };
+
+// Column field of a fixed-column line: 1-based columns first..last, trimmed.
+std::string_view Columns(std::string_view line, size_t first, size_t last) {
+    if (line.size() < first) return {};
+    size_t len = std::min(line.size(), last) - (first - 1);
+    return TrimView(line.substr(first - 1, len));
+}
+
+} // namespace
+
+struct TDataReader::TWorkReader {
+    TLineReader In;
+};
+
+TDataReader::TDataReader(TGeometry& geometry, TTracks& tracks, TDisplaySettings& settings,
+                         double& size)
+    : Geometry(geometry), Tracks(tracks), Settings(settings), Size(size) {}
+
+TDataReader::~TDataReader() = default;
+
+// ---- Pass 1 ---------------------------------------------------------------------------------
+
+bool TDataReader::PrepareTokens(const std::string& dataPath) {
+    LastErrorText.clear();
+    auto fail = [this](const std::string& what, const std::string& path, int err) {
+        EmptyModel();
+        // a failed pre-pass must not leave the previous file's tokens behind
+        std::string div = WorkFilePath(DivFileName), line = WorkFilePath(LineFileName);
+        if (!div.empty()) std::remove(div.c_str());
+        if (!line.empty()) std::remove(line.c_str());
+        LastErrorText = what + " : " + path + (err ? " (" + std::string(std::strerror(err)) + ")" : "") + "\n";
+        if (Hooks.ShowError)
+            Hooks.ShowError(LastErrorText);
+        else
+            std::fputs(LastErrorText.c_str(), stderr);
+        return false;
+    };
+
+    const std::string& dir = WorkDir();
+    if (dir.empty()) return fail("Cannot create the work directory", "", errno);
+    std::string divPath = dir + DivFileName, linePath = dir + LineFileName;
+
+    TLineReader in;
+    if (!in.Open(dataPath)) return fail("Cannot open file", dataPath, errno);
+    TLineWriter div, lineNo;
+    if (!div.Create(divPath)) return fail("Cannot write file", divPath, errno);
+    if (!lineNo.Create(linePath)) return fail("Cannot write file", linePath, errno);
+
+    // Layout and time column from the first line.
+    std::string_view first;
+    bool any = in.Next(first);
+    TLayout layout = TLayout::Fixed;
+    bool timeColumn = false;
+    if (any) {
+        std::string upper = UpperCase(first);
+        if (Contains(upper, "FREE"))
+            layout = TLayout::Free;
+        else if (Contains(upper, "CSV"))
+            layout = TLayout::Csv;
+        timeColumn = Contains(first, "TIME");
+    }
+
+    long long counter = 0;
+    auto put = [&](std::string_view token, bool upper) {
+        if (upper)
+            div.PutUpper(token);
+        else
+            div.Put(token);
+        div.EndLine();
+        lineNo.PutNumber(counter);
+        lineNo.EndLine();
+    };
+    auto putWords = [&](std::string_view line) {
+        ForEachWord(line, [&](std::string_view t) { put(t, true); });
+    };
+    bool historyPart = false; // fixed-column layout after the "MEND" line
+
+    std::string_view line = first;
+    bool have = any;
+    while (have) {
+        ++counter;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1); // CR LF files
+        switch (layout) {
+        case TLayout::Free:
+            putWords(line);
+            break;
+        case TLayout::Csv: {
+            size_t start = 0;
+            for (size_t i = 0; i < line.size(); ++i) {
+                if (line[i] == ',') {
+                    put(TrimView(line.substr(start, i - start)), true);
+                    start = i + 1;
+                }
+            }
+            if (start < line.size()) put(TrimView(line.substr(start)), true);
+            break;
+        }
+        case TLayout::Fixed:
+            if (!historyPart) {
+                putWords(line);
+                std::string_view t = TrimView(line);
+                if (t.size() == 4 && UpperCase(t) == "MEND") historyPart = true;
+            } else if (!line.empty() && line[0] == '9') {
+                put("9", false);
+                put(Columns(line, 2, 6) == "-1" ? "-1" : "1", false);
+            } else if (!line.empty() && line[0] >= '4' && line[0] <= '6') {
+                put(line.substr(0, 1), false);
+                put(Columns(line, 2, 14), false);
+                put(Columns(line, 15, 27), false);
+                put(Columns(line, 28, 40), false);
+                put(Columns(line, 41, 50), false);
+                put(Columns(line, 51, 54), false);
+                std::string_view w = Columns(line, 55, 64);
+                put(w.empty() ? std::string_view("1") : w, false);
+                if (timeColumn) put(Columns(line, 65, 76), false);
+            } else {
+                putWords(line);
+            }
+            break;
+        }
+        have = in.Next(line);
+    }
+    if (in.Failed()) return fail("Cannot read file", dataPath, EIO);
+    if (!div.Close()) return fail("Cannot write file", divPath, errno);
+    if (!lineNo.Close()) return fail("Cannot write file", linePath, errno);
+    return true;
+}
+
+// ---- Pass 2 ---------------------------------------------------------------------------------
+
+void TDataReader::NextToken() {
+    std::string_view t, l;
+    if (Div && Div->In.Next(t)) {
+        ReadStr.assign(t);
+        if (Line && Line->In.Next(l))
+            ReadLine.assign(l);
+        else
+            ReadLine.clear();
+    } else {
+        ReadStr.clear();
+        ReadLine.clear();
+    }
+}
+
+bool TDataReader::AtEnd() const { return !Div || Div->In.AtEnd(); }
+
+void TDataReader::EmptyModel() {
+    Geometry.Clear();
+    TTracks().swap(Tracks);
+    Size = 0.0;
+    Settings.HasTime = false;
+    Settings.MaxTime = 0.0;
+}
+
+bool TDataReader::ReportReadError(const std::string& message) {
+    EmptyModel();
+    LastErrorText = "error : " + message + "\nReadStr : " + ReadStr + "\nLine : " + ReadLine + "\n";
+    if (Hooks.ShowError)
+        Hooks.ShowError(LastErrorText);
+    else
+        std::fputs(LastErrorText.c_str(), stderr);
+    return true;
+}
+
+bool TDataReader::ReadDataFile(const std::string& divPath) {
+    LastErrorText.clear();
+    EmptyModel();
+    std::string linePath = divPath;
+    size_t slash = linePath.find_last_of('/');
+    linePath = (slash == std::string::npos ? std::string() : linePath.substr(0, slash + 1)) +
+               LineFileName;
+    Div = std::make_unique<TWorkReader>();
+    Line = std::make_unique<TWorkReader>();
+    // A missing work file reads as an empty one: the header error follows.
+    if (!Div->In.Open(divPath)) Div.reset();
+    if (!Line->In.Open(linePath)) Line.reset();
+
+    bool ok;
+    try {
+        ok = ReadModel();
+    } catch (const std::bad_alloc&) {
+        ReportReadError("Out of memory");
+        ok = false;
+    }
+    Div.reset();
+    Line.reset();
+    if (ok) PostLoad();
+    return ok;
+}
+
+bool TDataReader::Load(const std::string& dataPath) {
+    if (!PrepareTokens(dataPath)) return false;
+    return ReadDataFile(WorkFilePath(DivFileName));
+}
+
+bool TDataReader::LoadSample() {
+    std::string path = WriteSampleData();
+    if (path.empty()) {
+        EmptyModel();
+        LastErrorText = "Cannot write the sample data file\n";
+        if (Hooks.ShowError)
+            Hooks.ShowError(LastErrorText);
+        else
+            std::fputs(LastErrorText.c_str(), stderr);
+        return false;
+    }
+    return Load(path);
+}
+
+bool TDataReader::ReadModel() {
+    NextToken();
+    Settings.HasTime = Contains(ReadStr, "TIME");
+    bool cgCards = Contains(ReadStr, "CSTA");
+    int materialSkip = 0;
+    if (cgCards) {
+        if (!ReadCgCards()) return false;
+    } else if (Contains(ReadStr, "GSTA")) {
+        if (!ReadGenerated(materialSkip)) return false;
+    } else {
+        ReportReadError("Not found keyword CSTA or GSTA");
+        return false;
+    }
+    if (!ReadMaterials(materialSkip)) return false;
+    return ReadHistories();
+}
+
+bool TDataReader::ReadCgCards() {
+    TGeometry& g = Geometry;
+    int part = 0; // 0 bodies, 1 zones, 2 after the second "END"
+    std::unordered_map<int32_t, int> firstIndex;
+    while (!AtEnd()) {
+        NextToken();
+        if (ReadStr == "CEND") break;
+        if (part == 0) {
+            if (ReadStr == "END") {
+                part = 1;
+                for (size_t i = 0; i < g.Bodies.size(); ++i)
+                    firstIndex.emplace(g.Bodies[i].Number, static_cast<int>(i));
+                continue;
+            }
+            int count = ParameterCount(ReadStr);
+            if (count == 0) return !ReportReadError("Read Body Symbol Error");
+            TGeoData body;
+            body.Symbol = ReadStr;
+            NextToken();
+            int32_t number = 0;
+            if (!TryStrToInt32(ReadStr, number) || number < 1 || number > 99999)
+                return !ReportReadError("Read Body Number Error");
+            body.Number = number;
+            for (int k = 0; k < count; ++k) {
+                NextToken();
+                if (!TryStrToFloatDot(ReadStr, body.Params[static_cast<size_t>(k)]))
+                    return !ReportReadError("Read Body Parameter Error");
+            }
+            g.Bodies.push_back(std::move(body));
+            g.BodyLooks.push_back({PaletteColor(static_cast<int64_t>(g.Bodies.size())), true});
+        } else if (part == 1) {
+            if (ReadStr == "END") {
+                part = 2;
+                continue;
+            }
+            int32_t n = 0;
+            if (Contains(ReadStr, "Z")) {
+                TZoneData zone;
+                zone.Name = ReadStr;
+                zone.BodyIndex.emplace_back();
+                zone.Sign.emplace_back();
+                zone.GroupOp.push_back('O');
+                g.Zones.push_back(std::move(zone));
+            } else if (ReadStr == "OR") {
+                // a group needs a zone to belong to
+                if (g.Zones.empty()) return !ReportReadError("Read Zone Parameter Error");
+                TZoneData& z = g.Zones.back();
+                z.BodyIndex.emplace_back();
+                z.Sign.emplace_back();
+                z.GroupOp.push_back('O');
+            } else if (TryStrToInt32(ReadStr, n)) {
+                if (g.Zones.empty()) return !ReportReadError("Read Zone Parameter Error");
+                // |n| in 64 bits: the most negative 32-bit number has no 32-bit magnitude
+                int64_t magnitude = n < 0 ? -static_cast<int64_t>(n) : n;
+                int index = -1;
+                if (magnitude <= std::numeric_limits<int32_t>::max()) {
+                    auto it = firstIndex.find(static_cast<int32_t>(magnitude));
+                    if (it != firstIndex.end()) index = it->second;
+                }
+                TZoneData& z = g.Zones.back();
+                z.BodyIndex.back().push_back(index);
+                z.Sign.back().push_back(n < 0 ? -1 : 1);
+            } else {
+                return !ReportReadError("Read Zone Parameter Error");
+            }
+        } else if (ReadStr == "MSTA") {
+            // "CEND" left out: the material section starts here
+            return true;
+        }
+    }
+    return true;
+}
+
+bool TDataReader::ReadGenerated(int& materialSkip) {
+    TGeometry& g = Geometry;
+    NextToken();
+    std::string layout = ReadStr;
+    auto readCount = [this](int32_t& v, int32_t least) {
+        NextToken();
+        return TryStrToInt32(ReadStr, v) && v >= least;
+    };
+    auto readReals = [this](int32_t count, std::vector<double>& out) {
+        out.clear();
+        for (int32_t k = 0; k < count; ++k) {
+            NextToken();
+            double v = 0;
+            if (!TryStrToFloatDot(ReadStr, v)) return false;
+            out.push_back(v);
+        }
+        return true;
+    };
+    auto tooMany = [this](int64_t bodies) { return bodies > MaxGeneratedBodies; };
+    auto addBody = [&g](size_t k, const char* symbol, std::initializer_list<double> params) {
+        TGeoData& b = g.Bodies[k];
+        b.Symbol = symbol;
+        b.Number = static_cast<int32_t>(k + 1);
+        size_t p = 0;
+        for (double v : params) b.Params[p++] = v;
+        g.BodyLooks[k] = {PaletteColor(static_cast<int64_t>(k)), true};
+    };
+    auto addZone = [&g](size_t k, int first, int second) {
+        TZoneData& z = g.Zones[k];
+        z.Name = std::to_string(k + 1);
+        z.BodyIndex = {{first}};
+        z.Sign = {{1}};
+        if (second >= 0) {
+            z.BodyIndex[0].push_back(second);
+            z.Sign[0].push_back(-1);
+        }
+        z.GroupOp = {'O'};
+    };
+    auto size = [&g](size_t n) {
+        g.Bodies.assign(n, TGeoData());
+        g.BodyLooks.assign(n, TLook());
+        g.Zones.assign(n, TZoneData());
+    };
+    const char* const countError = "Read Body Parameter Error";
+
+    if (layout == "CYLS") {
+        int32_t nr = 0, nz = 0;
+        if (!readCount(nr, 1)) return !ReportReadError(countError);
+        if (!readCount(nz, 2) || tooMany(static_cast<int64_t>(nz - 1) * nr))
+            return !ReportReadError(countError);
+        std::vector<double> r, z;
+        if (!readReals(nr, r) || !readReals(nz, z)) return !ReportReadError(countError);
+        size(static_cast<size_t>(nz - 1) * static_cast<size_t>(nr));
+        for (int32_t j = 1; j < nz; ++j)
+            for (int32_t i = 1; i <= nr; ++i) {
+                size_t k = static_cast<size_t>(j - 1) * static_cast<size_t>(nr) +
+                           static_cast<size_t>(i - 1);
+                double zj = z[static_cast<size_t>(j - 1)], zn = z[static_cast<size_t>(j)];
+                addBody(k, "RCC", {0, 0, zj, 0, 0, zn - zj, r[static_cast<size_t>(i - 1)]});
+                addZone(k, static_cast<int>(k), i == 1 ? -1 : static_cast<int>(k - 1));
+            }
+        materialSkip = 1;
+    } else if (layout == "SLAB") {
+        int32_t nx = 0, ny = 0, nz = 0;
+        if (!readCount(nx, 2)) return !ReportReadError(countError);
+        if (!readCount(ny, 2)) return !ReportReadError(countError);
+        if (!readCount(nz, 2) ||
+            tooMany(static_cast<int64_t>(nx - 1) * (ny - 1) * static_cast<int64_t>(nz - 1)))
+            return !ReportReadError(countError);
+        std::vector<double> x, y, z;
+        if (!readReals(nx, x) || !readReals(ny, y) || !readReals(nz, z))
+            return !ReportReadError(countError);
+        size_t sx = static_cast<size_t>(nx - 1), sy = static_cast<size_t>(ny - 1);
+        size(sx * sy * static_cast<size_t>(nz - 1));
+        for (size_t kz = 0; kz + 1 < static_cast<size_t>(nz); ++kz)
+            for (size_t jy = 0; jy < sy; ++jy)
+                for (size_t ix = 0; ix < sx; ++ix) {
+                    size_t k = kz * sy * sx + jy * sx + ix;
+                    addBody(k, "RPP", {x[ix], x[ix + 1], y[jy], y[jy + 1], z[kz], z[kz + 1]});
+                    addZone(k, static_cast<int>(k), -1);
+                }
+        materialSkip = 1;
+    } else if (TrimView(layout) == "SPHR") {
+        int32_t n = 0;
+        if (!readCount(n, 1) || tooMany(n)) return !ReportReadError(countError);
+        std::vector<double> r;
+        if (!readReals(n, r)) return !ReportReadError(countError);
+        size(static_cast<size_t>(n));
+        for (size_t k = 0; k < static_cast<size_t>(n); ++k) {
+            addBody(k, "SPH", {0, 0, 0, r[k]});
+            addZone(k, static_cast<int>(k), k == 0 ? -1 : static_cast<int>(k - 1));
+        }
+    } else {
+        return !ReportReadError("Not found keyword SPHR or SLAB or CYLS");
+    }
+    return true;
+}
+
+bool TDataReader::ReadMaterials(int extraSkip) {
+    TGeometry& g = Geometry;
+    while (ReadStr != "MSTA") {
+        if (AtEnd()) {
+            NextToken();
+            return !ReportReadError("Not found keyword MSTA");
+        }
+        NextToken();
+    }
+    for (int k = 0; k <= extraSkip; ++k) NextToken(); // count token(s), not interpreted
+    std::set<std::string> used;                      // decimal text order, no duplicates
+    g.ZoneLooks.resize(g.Zones.size());
+    for (size_t i = 0; i < g.Zones.size(); ++i) {
+        NextToken();
+        int32_t m = 0;
+        if (!TryStrToInt32(ReadStr, m)) return !ReportReadError("Read Material Number Error");
+        g.Zones[i].Material = m;
+        g.ZoneLooks[i] = {PaletteColor(static_cast<int64_t>(i)), m >= 1};
+        if (m > 0) used.insert(std::to_string(m));
+    }
+    do {
+        if (AtEnd()) {
+            NextToken();
+            return !ReportReadError("Not found keyword MEND");
+        }
+        NextToken();
+    } while (ReadStr != "MEND");
+    for (const std::string& text : used) {
+        int32_t m = std::stoi(text);
+        g.Materials.push_back({m, PaletteColor(m), true});
+    }
+    return true;
+}
+
+bool TDataReader::ReadHistories() {
+    Settings.MaxTime = 0.0;
+    int32_t history = 0;
+    size_t latchStart = 0;
+    const bool hasTime = Settings.HasTime;
+    while (!AtEnd()) {
+        NextToken();
+        if (ReadStr == "0") {
+            NextToken();
+            if (!TryStrToInt32(ReadStr, history))
+                return !ReportReadError("Read History Number Error");
+            if (history > Settings.ReadMax) break;
+        } else if (ReadStr == "-1") {
+            if (!Tracks.empty()) Tracks.back().TrackEnd = -1;
+        } else if (ReadStr == "9") {
+            NextToken();
+            int32_t latch = 1;
+            if (!ReadStr.empty() && !TryStrToInt32(ReadStr, latch))
+                return !ReportReadError("Read Latch Error");
+            for (size_t i = latchStart; i < Tracks.size(); ++i) Tracks[i].Latch = latch;
+            latchStart = Tracks.size();
+        } else {
+            TrackPoint p;
+            p.HistoryNo = history;
+            if (!TryStrToInt32(ReadStr, p.Kind) || p.Kind < 4 || p.Kind > 6)
+                return !ReportReadError("Read Particle Kind Error");
+            NextToken();
+            if (!TryStrToFloatDot(ReadStr, p.X))
+                return !ReportReadError("Read Particle X coordinate Error");
+            NextToken();
+            if (!TryStrToFloatDot(ReadStr, p.Y))
+                return !ReportReadError("Read Particle Y coordinate Error");
+            NextToken();
+            if (!TryStrToFloatDot(ReadStr, p.Z))
+                return !ReportReadError("Read Particle Z coordinate Error");
+            NextToken();
+            if (!TryStrToFloatDot(ReadStr, p.Energy))
+                return !ReportReadError("Read Particle Reaction Energy Error");
+            NextToken();
+            if (!TryStrToInt32(ReadStr, p.Zone))
+                return !ReportReadError("Read Particle Reaction Zone Error");
+            NextToken();
+            bool timeRead = false;
+            if (ReadStr.empty()) {
+                p.Weight = 1.0; // no time token follows an empty weight
+            } else {
+                if (!TryStrToFloatDot(ReadStr, p.Weight))
+                    return !ReportReadError("Read Particle Weight Error");
+                if (hasTime) {
+                    NextToken();
+                    if (!ReadStr.empty() && !TryStrToFloatDot(ReadStr, p.Time))
+                        return !ReportReadError("Read Particle time Error");
+                    timeRead = true;
+                }
+            }
+            if (timeRead && p.Time > Settings.MaxTime) Settings.MaxTime = p.Time;
+            Size = std::max({Size, p.X, p.Y, p.Z});
+            Tracks.push_back(p);
+        }
+    }
+    return true;
+}
+
+void TDataReader::PostLoad() {
+    PrepareBodies(Geometry.Bodies);
+    for (const TGeoData& b : Geometry.Bodies) {
+        double x0 = 0, x1 = 0, y0 = 0, y1 = 0, z0 = 0, z1 = 0, d0 = 0, d1 = 0;
+        BodyExtent(b, x0, x1, y0, y1, z0, z1, d0, d1);
+        // a degenerate body may give no finite extent; it adds nothing to the scene size
+        if (std::isfinite(d0)) Size = std::max(Size, d0);
+        if (std::isfinite(d1)) Size = std::max(Size, d1);
+    }
+    ResetHistRange(Settings, HistMax(Tracks));
+
+    Settings.SceneSize = Size;
+    // An empty or all-negative scene has size 0: a unit of 1 keeps the axis marks finite.
+    double u = Size > 0.0 ? std::pow(10.0, std::ceil(std::log10(Size))) : 1.0;
+    if (!std::isfinite(u)) u = std::numeric_limits<double>::max();
+    double axis = 1.2 * Size;
+    Settings.AxisLength = std::isfinite(axis) ? axis : std::numeric_limits<double>::max();
+    Settings.DivSpace = 0.01 * u;
+    Settings.DivSize = 0.0025 * u;
+    Settings.StrSize = 0.01 * u;
+    Settings.AllowSize = 0.01 * u;
+    Settings.StrSpace = 5;
+    Settings.Units = "cm";
+
+    Settings.CutOn = false;
+    Settings.CutBox = DefaultCutBox();
+    Settings.CutBox.Params[0] = Settings.CutBox.Params[2] = Settings.CutBox.Params[4] = -u;
+    Settings.CutBox.Params[1] = Settings.CutBox.Params[3] = Settings.CutBox.Params[5] = u;
+    PrepareBody(Settings.CutBox);
+    if (Hooks.CutBoxChanged) Hooks.CutBoxChanged();
+
+    TGeometry& g = Geometry;
+    for (size_t i = 0; i < std::min(g.BodyLooks.size(), Settings.GColor.size()); ++i)
+        g.BodyLooks[i].Color = Settings.GColor[i];
+    for (size_t i = 0; i < std::min(g.ZoneLooks.size(), Settings.ZColor.size()); ++i)
+        g.ZoneLooks[i].Color = Settings.ZColor[i];
+    for (size_t i = 0; i < std::min(g.Materials.size(), Settings.MColor.size()); ++i)
+        g.Materials[i].Color = Settings.MColor[i];
+
+    if (Hooks.ResetCamera) Hooks.ResetCamera();
+    if (Hooks.RebuildBodies) Hooks.RebuildBodies();
+    if (Hooks.RefreshLabels) Hooks.RefreshLabels();
+}
