@@ -1,7 +1,265 @@
-// placeholder until this subcommand lands
+// "check" and "volume": the geometry check and the region volume calculation, run by the same
+// cores as their dialogs, printing what the dialogs' lists hold at the end.
 #include "Cli.h"
+
+#include "input/Reader.h"
+#include "tools/core/CheckCore.h"
+#include "tools/core/CheckFormat.h"
+#include "tools/core/VolumeCore.h"
+
 #include <cstdio>
-const char* const CliCheckUsage = "  check ...";
-int CliCheck(const TCliArgs&) { std::fprintf(stderr, "not available yet\n"); return 2; }
-const char* const CliVolumeUsage = "  volume ...";
-int CliVolume(const TCliArgs&) { std::fprintf(stderr, "not available yet\n"); return 2; }
+#include <string>
+#include <unistd.h>
+
+const char* const CliCheckUsage =
+    "  check FILE [--rays N] [--start XMIN XMAX YMIN YMAX ZMIN ZMAX] [--theta MIN MAX]\n"
+    "        [--phi MIN MAX] [--threads N]\n"
+    "      Ray-walk geometry check as the dialog runs it right after program start.\n"
+    "      Defaults: 100000 rays from the origin, theta 0 360, phi -90 90 (degrees).\n"
+    "      Prints the lines of the dialog's output list.";
+const char* const CliVolumeUsage =
+    "  volume FILE [--level L] [--box XMIN XMAX YMIN YMAX ZMIN ZMAX] [--ratio MIN MAX]\n"
+    "        [--agree MIN MAX] [--zones all|NAME,NAME,...] [-o RESULT.dat] [--threads N]\n"
+    "      Region volume calculation. Defaults: level 12 (0 to 14), box -100 100 on every\n"
+    "      axis, level-to-level ratio (--ratio) and direction agreement (--agree) 0.999 1.001,\n"
+    "      every zone ticked. Prints the final output lines and the result lines; -o writes\n"
+    "      the result file (\".dat\" is appended to a name without extension).";
+
+namespace {
+
+struct TArgReader {
+    const TCliArgs& Args;
+    size_t Pos = 0;
+    std::string Error;
+
+    // Takes the n words after an option into out.
+    bool Take(const std::string& option, int n, std::string* const out[]) {
+        if (Args.size() - Pos - 1 < static_cast<size_t>(n)) {
+            Error = option + " needs " + std::to_string(n) + (n == 1 ? " value" : " values");
+            return false;
+        }
+        for (int k = 0; k < n; ++k) *out[k] = Args[Pos + 1 + static_cast<size_t>(k)];
+        Pos += static_cast<size_t>(n) + 1;
+        return true;
+    }
+};
+
+int UsageError(const char* command, const std::string& message, const char* usage) {
+    std::fprintf(stderr, "trazon-cli %s: %s\n\nUsage:\n%s\n", command, message.c_str(), usage);
+    return 2;
+}
+
+bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+
+// Loads the data file; on a read error prints the composed text and returns false.
+bool LoadGeometry(const std::string& path, TGeometry& geometry) {
+    TTracks tracks;
+    TDisplaySettings settings;
+    double size = 0;
+    TDataReader reader(geometry, tracks, settings, size);
+    reader.Hooks.ShowError = [](const std::string& text) {
+        std::fputs(text.c_str(), stderr);
+        if (!text.empty() && text.back() != '\n') std::fputc('\n', stderr);
+    };
+    return reader.Load(path);
+}
+
+bool ParseThreads(const std::string& text, int& threads) {
+    auto v = ParseInt(text);
+    if (!v || *v < 0 || *v > 256) return false;
+    threads = *v;
+    return true;
+}
+
+void PrintLines(const std::vector<std::string>& lines) {
+    for (const std::string& l : lines) std::printf("%s\n", l.c_str());
+}
+
+// Progress on standard error, rewritten in place, only for a terminal.
+struct TProgress {
+    bool On = isatty(STDERR_FILENO) != 0;
+    std::string Shown;
+    void Show(const std::string& line) {
+        if (!On || line == Shown) return;
+        Shown = line;
+        std::fprintf(stderr, "\r%s\033[K", line.c_str());
+        std::fflush(stderr);
+    }
+    void Done() {
+        if (On && !Shown.empty()) std::fputs("\r\033[K", stderr);
+    }
+};
+
+} // namespace
+
+int CliCheck(const TCliArgs& args) {
+    const char* cmd = "check";
+    std::string file;
+    TCheckEntries entries;
+    int threads = 0;
+    TArgReader in{args, 0, {}};
+    while (in.Pos < args.size()) {
+        const std::string& a = args[in.Pos];
+        bool ok = true;
+        if (IsHelp(a)) {
+            std::printf("Usage:\n%s\n", CliCheckUsage);
+            return 0;
+        } else if (a == "--rays") {
+            std::string* out[] = {&entries.Rays};
+            ok = in.Take(a, 1, out);
+        } else if (a == "--start") {
+            std::string* out[] = {&entries.Xmin, &entries.Xmax, &entries.Ymin,
+                                  &entries.Ymax, &entries.Zmin, &entries.Zmax};
+            ok = in.Take(a, 6, out);
+        } else if (a == "--theta") {
+            std::string* out[] = {&entries.Tmin, &entries.Tmax};
+            ok = in.Take(a, 2, out);
+        } else if (a == "--phi") {
+            std::string* out[] = {&entries.Pmin, &entries.Pmax};
+            ok = in.Take(a, 2, out);
+        } else if (a == "--threads") {
+            std::string t;
+            std::string* out[] = {&t};
+            ok = in.Take(a, 1, out);
+            if (ok && !ParseThreads(t, threads)) {
+                in.Error = "--threads: \"" + t + "\" is not a thread count (0 = all cores)";
+                ok = false;
+            }
+        } else if (a.size() > 1 && a[0] == '-' && !ParseReal(a)) {
+            in.Error = "unknown option " + a;
+            ok = false;
+        } else if (file.empty()) {
+            file = a;
+            ++in.Pos;
+        } else {
+            in.Error = "unexpected argument " + a;
+            ok = false;
+        }
+        if (!ok) return UsageError(cmd, in.Error, CliCheckUsage);
+    }
+    if (file.empty()) return UsageError(cmd, "no data file given", CliCheckUsage);
+    TCheckSettings settings;
+    std::string error;
+    if (!ConvertCheckEntries(entries, settings, error)) return UsageError(cmd, error, CliCheckUsage);
+
+    TGeometry geometry;
+    if (!LoadGeometry(file, geometry)) return 1;
+
+    TCheckErrorSegments errors;
+    TCheckRun run(errors); // a fresh generator: seed 0, as right after program start
+    run.Threads = threads;
+    run.Start(geometry.Bodies, geometry.Zones, settings);
+    TProgress progress;
+    while (run.Running()) {
+        run.Advance(4096);
+        if (!run.Lines().empty()) progress.Show(run.Lines()[0]);
+    }
+    progress.Done();
+    PrintLines(run.Lines());
+    return 0;
+}
+
+int CliVolume(const TCliArgs& args) {
+    const char* cmd = "volume";
+    std::string file, zones = "all", output;
+    TVolumeEntries entries;
+    int threads = 0;
+    TArgReader in{args, 0, {}};
+    while (in.Pos < args.size()) {
+        const std::string& a = args[in.Pos];
+        bool ok = true;
+        if (IsHelp(a)) {
+            std::printf("Usage:\n%s\n", CliVolumeUsage);
+            return 0;
+        } else if (a == "--level") {
+            std::string* out[] = {&entries.Level};
+            ok = in.Take(a, 1, out);
+        } else if (a == "--box") {
+            std::string* out[] = {&entries.Xmin, &entries.Xmax, &entries.Ymin,
+                                  &entries.Ymax, &entries.Zmin, &entries.Zmax};
+            ok = in.Take(a, 6, out);
+        } else if (a == "--ratio") {
+            std::string* out[] = {&entries.RatioMin, &entries.RatioMax};
+            ok = in.Take(a, 2, out);
+        } else if (a == "--agree") {
+            std::string* out[] = {&entries.AgreeMin, &entries.AgreeMax};
+            ok = in.Take(a, 2, out);
+        } else if (a == "--zones") {
+            std::string* out[] = {&zones};
+            ok = in.Take(a, 1, out);
+        } else if (a == "-o" || a == "--output") {
+            std::string* out[] = {&output};
+            ok = in.Take(a, 1, out);
+        } else if (a == "--threads") {
+            std::string t;
+            std::string* out[] = {&t};
+            ok = in.Take(a, 1, out);
+            if (ok && !ParseThreads(t, threads)) {
+                in.Error = "--threads: \"" + t + "\" is not a thread count (0 = all cores)";
+                ok = false;
+            }
+        } else if (a.size() > 1 && a[0] == '-' && !ParseReal(a)) {
+            in.Error = "unknown option " + a;
+            ok = false;
+        } else if (file.empty()) {
+            file = a;
+            ++in.Pos;
+        } else {
+            in.Error = "unexpected argument " + a;
+            ok = false;
+        }
+        if (!ok) return UsageError(cmd, in.Error, CliVolumeUsage);
+    }
+    if (file.empty()) return UsageError(cmd, "no data file given", CliVolumeUsage);
+    TVolumeSettings settings;
+    std::string error;
+    if (!ConvertVolumeEntries(entries, settings, error))
+        return UsageError(cmd, error, CliVolumeUsage);
+
+    TGeometry geometry;
+    if (!LoadGeometry(file, geometry)) return 1;
+
+    std::vector<bool> ticks(geometry.Zones.size(), zones == "all");
+    if (zones != "all") {
+        size_t from = 0;
+        while (from <= zones.size()) {
+            size_t comma = zones.find(',', from);
+            std::string name =
+                zones.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+            bool found = false;
+            for (size_t z = 0; z < geometry.Zones.size(); ++z)
+                if (geometry.Zones[z].Name == name) ticks[z] = found = true;
+            if (!found) {
+                std::string names;
+                for (const TZoneData& z : geometry.Zones) names += " " + z.Name;
+                return UsageError(cmd, "--zones: no zone named \"" + name + "\" (zones:" + names + ")",
+                                  CliVolumeUsage);
+            }
+            if (comma == std::string::npos) break;
+            from = comma + 1;
+        }
+    }
+
+    TCheckErrorSegments errors;
+    TVolumeRun run(errors);
+    run.Threads = threads;
+    run.Reset(geometry.Zones);
+    run.Start(geometry.Bodies, geometry.Zones, settings, ticks);
+    TProgress progress;
+    while (run.Running()) {
+        run.Step();
+        if (!run.Lines().empty()) progress.Show(run.Lines()[0]);
+    }
+    progress.Done();
+    PrintLines(run.Lines());
+    PrintLines(run.ResultLines());
+    std::fflush(stdout);
+    if (!output.empty()) {
+        std::string path = VolumeFileName(output);
+        if (!WriteVolumeFile(path, geometry.Zones, run.Volumes, error)) {
+            std::fprintf(stderr, "trazon-cli volume: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,240 @@
+#include "CheckCore.h"
+
+#include "CheckFormat.h"
+#include "CheckRay.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr double MinPiece = 0.01; // pieces shorter than this are not tested
+
+TVector Mid(const TVector& a, const TVector& b) {
+    return {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2};
+}
+
+std::string Xyz(const TVector& m) {
+    return "x=" + FormatE(m.x, 4, 11) + " y=" + FormatE(m.y, 4, 11) + " z=" + FormatE(m.z, 4, 11);
+}
+
+bool RealEntry(const std::string& text, const char* label, double& out, std::string& error) {
+    std::optional<double> v = ParseReal(text);
+    if (!v) {
+        error = std::string(label) + ": \"" + text +
+                "\" is not a valid number (use \".\" as the decimal separator).";
+        return false;
+    }
+    out = *v;
+    return true;
+}
+
+} // namespace
+
+bool ConvertCheckEntries(const TCheckEntries& e, TCheckSettings& out, std::string& error) {
+    TCheckSettings s;
+    std::optional<int32_t> rays = ParseInt(e.Rays);
+    if (!rays) {
+        error = "Iteration: \"" + e.Rays + "\" is not a valid integer.";
+        return false;
+    }
+    s.Rays = *rays;
+    if (!RealEntry(e.Xmin, "X min", s.Xmin, error) || !RealEntry(e.Xmax, "X max", s.Xmax, error) ||
+        !RealEntry(e.Ymin, "Y min", s.Ymin, error) || !RealEntry(e.Ymax, "Y max", s.Ymax, error) ||
+        !RealEntry(e.Zmin, "Z min", s.Zmin, error) || !RealEntry(e.Zmax, "Z max", s.Zmax, error) ||
+        !RealEntry(e.Tmin, "THETA min", s.Tmin, error) ||
+        !RealEntry(e.Tmax, "THETA max", s.Tmax, error) ||
+        !RealEntry(e.Pmin, "PHI min", s.Pmin, error) || !RealEntry(e.Pmax, "PHI max", s.Pmax, error))
+        return false;
+    out = s;
+    return true;
+}
+
+void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TVector& start,
+                 const TVector& dir, std::vector<TCheckFinding>& findings) {
+    thread_local TRayCrossings walk;
+    walk.Walk(start, dir, bodies);
+    const TMatrixA3d& p = walk.Points;
+    TMatrixAi& hits = walk.Hits;
+    const size_t n = p.size();
+
+    auto found = [&](TCheckFinding::Kind kind, const TVector& m, const TVector& a,
+                     const TVector& b) -> TCheckFinding& {
+        TCheckFinding& f = findings.emplace_back();
+        f.What = kind;
+        f.Mid = m;
+        f.PieceStart = a;
+        f.PieceEnd = b;
+        if (kind == TCheckFinding::Overlap) f.ZonesHit.assign(hits.begin(), hits.end());
+        for (const TGeoData& body : bodies)
+            if (PointInBody(body, m.x, m.y, m.z)) f.BodiesAt.push_back(body.Number);
+        return f;
+    };
+
+    int32_t lastMaterial = -1;
+    for (size_t i = 0; i + 1 < n; ++i) {
+        if (Distance(p[i], p[i + 1]) < MinPiece) continue;
+        TVector m = Mid(p[i], p[i + 1]);
+        int count = FindZone(bodies, zones, hits, m.x, m.y, m.z);
+        if (count == 0) {
+            if (lastMaterial != 0) found(TCheckFinding::NoZone, m, p[i], p[i + 1]);
+        } else if (count >= 2) {
+            if (lastMaterial == 0) continue;
+            found(TCheckFinding::Overlap, m, p[i], p[i + 1]);
+            lastMaterial = zones[static_cast<size_t>(hits[0])].Material;
+        } else {
+            lastMaterial = zones[static_cast<size_t>(hits[0])].Material;
+        }
+    }
+    if (lastMaterial > 0) {
+        // Open end: look a little beyond the last crossing for the enclosing void.
+        const TVector& last = p[n - 1];
+        TVector q{last.x + 0.1 * (last.x - start.x), last.y + 0.1 * (last.y - start.y),
+                  last.z + 0.1 * (last.z - start.z)};
+        TVector m = Mid(last, q);
+        if (FindZone(bodies, zones, hits, m.x, m.y, m.z) == 1)
+            lastMaterial = zones[static_cast<size_t>(hits[0])].Material;
+        if (lastMaterial != 0) found(TCheckFinding::OpenEnd, m, last, q);
+    }
+}
+
+std::string CheckFindingLine(const TCheckFinding& f, const TAZoneData& zones, const TVector& dir) {
+    switch (f.What) {
+    case TCheckFinding::NoZone:
+        return Xyz(f.Mid) + " is no Zone";
+    case TCheckFinding::Overlap: {
+        std::string list;
+        for (size_t k = 0; k < f.ZonesHit.size(); ++k) {
+            if (k > 0) list += ",";
+            size_t z = static_cast<size_t>(f.ZonesHit[k]);
+            list += z < zones.size() ? zones[z].Name : std::string();
+        }
+        return Xyz(f.Mid) + " is Overlap Zone. Number[" + list + "]";
+    }
+    case TCheckFinding::OpenEnd:
+        return Xyz(f.Mid) + " u=" + FormatE(dir.x, 4, 11) + " v=" + FormatE(dir.y, 4, 11) +
+               " w=" + FormatE(dir.z, 4, 11) + "  Material Number 0 is not exist";
+    }
+    return {};
+}
+
+std::string CheckBodiesLine(const TCheckFinding& f) {
+    std::string s = "Body Number of including the point:";
+    for (int32_t number : f.BodiesAt) s += " " + std::to_string(number);
+    return s;
+}
+
+void TCheckRun::AddLine(std::string line) {
+    Output.push_back(std::move(line));
+    ++Rev;
+}
+
+void TCheckRun::SetLine0(std::string line) {
+    if (Output.empty())
+        Output.push_back(std::move(line));
+    else
+        Output[0] = std::move(line);
+    ++Rev;
+}
+
+void TCheckRun::Start(const TAGeoData& bodies, const TAZoneData& zones,
+                      const TCheckSettings& settings) {
+    Bodies = &bodies;
+    Zones = &zones;
+    Set = settings;
+    Counter = 0;
+    Errors.Reset();
+    LastPercent = 0;
+    Output.clear();
+    AddLine("0%");
+    Active = true;
+}
+
+void TCheckRun::Finish() {
+    SetLine0("100%");
+    AddLine("error count = " + std::to_string(Errors.Count));
+    AddLine("Check End");
+    Stop();
+}
+
+void TCheckRun::StopByUser() {
+    if (!Active) return;
+    AddLine("Stop by User");
+    Stop();
+}
+
+bool TCheckRun::Report(const TCheckFinding& f, const TVector& dir) {
+    AddLine(CheckFindingLine(f, *Zones, dir));
+    ++Errors.Count;
+    size_t slot = static_cast<size_t>(Errors.Count - 1);
+    if (slot < Errors.Entry.size()) Errors.Entry[slot] = {f.Mid, f.PieceStart, f.PieceEnd};
+    AddLine(CheckBodiesLine(f));
+    if (Errors.Count >= CheckErrorLimit) {
+        AddLine("Stop by error count is 10 over");
+        Stop();
+        return false;
+    }
+    return true;
+}
+
+int TCheckRun::Advance(int maxRays) {
+    constexpr int MaxBatch = 4096;
+    struct TRay {
+        TVector Start, Dir;
+        uint32_t SeedAfter = 0;
+        std::vector<TCheckFinding> Findings;
+    };
+    thread_local std::vector<TRay> rays;
+
+    int fired = 0;
+    while (Active && fired < maxRays) {
+        if (Counter >= Set.Rays) {
+            Finish();
+            break;
+        }
+        const int batch = static_cast<int>(
+            std::min<int64_t>({maxRays - fired, int64_t(Set.Rays) - Counter, MaxBatch}));
+        // The random draws stay sequential; only the walks run in parallel.
+        if (rays.size() < static_cast<size_t>(batch)) rays.resize(static_cast<size_t>(batch));
+        const double deg = std::numbers::pi / 180;
+        for (int b = 0; b < batch; ++b) {
+            TRay& r = rays[static_cast<size_t>(b)];
+            double r1 = Random.Next(), r2 = Random.Next(), r3 = Random.Next();
+            double r4 = Random.Next(), r5 = Random.Next();
+            r.SeedAfter = Random.Seed;
+            r.Start = {(Set.Xmax - Set.Xmin) * r1 + Set.Xmin, (Set.Ymax - Set.Ymin) * r2 + Set.Ymin,
+                       (Set.Zmax - Set.Zmin) * r3 + Set.Zmin};
+            double theta = ((Set.Tmax - Set.Tmin) * r4 + Set.Tmin) * deg;
+            double phi = ((Set.Pmax - Set.Pmin) * r5 + Set.Pmin) * deg;
+            r.Dir = {std::cos(theta) * std::cos(phi), std::sin(theta) * std::cos(phi),
+                     std::sin(phi)};
+            r.Findings.clear();
+        }
+        const TAGeoData& bodies = *Bodies;
+        const TAZoneData& zones = *Zones;
+        ParallelSlices(batch, Threads, 16, [&](int begin, int end, int) {
+            for (int b = begin; b < end; ++b) {
+                TRay& r = rays[static_cast<size_t>(b)];
+                CheckOneRay(bodies, zones, r.Start, r.Dir, r.Findings);
+            }
+        });
+        for (int b = 0; b < batch; ++b) {
+            const TRay& r = rays[static_cast<size_t>(b)];
+            int64_t p = (int64_t(Counter) * 100 + Set.Rays - 1) / Set.Rays;
+            if (p > LastPercent) {
+                LastPercent = static_cast<int32_t>(p);
+                SetLine0(std::to_string(p) + "%");
+            }
+            ++fired;
+            for (const TCheckFinding& f : r.Findings) {
+                if (!Report(f, r.Dir)) {
+                    Random.Seed = r.SeedAfter; // later rays of the batch were never fired
+                    return fired;
+                }
+            }
+            ++Counter;
+        }
+    }
+    return fired;
+}

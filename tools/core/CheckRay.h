@@ -1,0 +1,32 @@
+// The ray walk shared by the geometry check and the volume calculation: collect every body
+// surface crossing of a ray, sort the crossings by distance, and run work on all cores.
+#pragma once
+
+#include "geometry/MyCGUnit.h"
+
+#include <functional>
+
+// Crossing list of one ray; element 0 is the ray start (code -1).
+struct TRayCrossings {
+    TMatrixA3d Points;
+    TMatrixAi Codes;
+    TMatrixAi Hits; // scratch list for the zone searches of the caller
+
+    // Start at `start`, add the crossings of every body in body order, sort by distance.
+    void Walk(const TVector& start, const TVector& dir, const TAGeoData& bodies);
+};
+
+// Selection sort by distance from points[0] with exchanges: an element is exchanged forward
+// only when it is strictly nearer, never for an equal distance.
+void SortCrossings(TMatrixA3d& points, TMatrixAi& codes);
+
+double Distance(const TVector& a, const TVector& b);
+
+// Number of worker threads used when the caller asks for 0 (all cores).
+int HardwareThreads();
+
+// Calls work(begin, end, worker) on `threads` threads over consecutive slices of [0, count);
+// worker is 0..threads-1 and each slice is handled by exactly one call. Runs inline when one
+// thread is enough. The caller combines the slices' results in index order afterwards.
+void ParallelSlices(int count, int threads, int minPerThread,
+                    const std::function<void(int begin, int end, int worker)>& work);

@@ -1,0 +1,237 @@
+#include "VolumeCore.h"
+
+#include "CheckFormat.h"
+#include "CheckRay.h"
+
+#include <cmath>
+
+namespace {
+
+bool RealEntry(const std::string& text, const char* label, double& out, std::string& error) {
+    std::optional<double> v = ParseReal(text);
+    if (!v) {
+        error = std::string(label) + ": \"" + text +
+                "\" is not a valid number (use \".\" as the decimal separator).";
+        return false;
+    }
+    out = *v;
+    return true;
+}
+
+} // namespace
+
+bool ConvertVolumeEntries(const TVolumeEntries& e, TVolumeSettings& out, std::string& error) {
+    TVolumeSettings s;
+    std::optional<int32_t> level = ParseInt(e.Level);
+    if (!level) {
+        error = "Division level: \"" + e.Level + "\" is not a valid integer.";
+        return false;
+    }
+    if (*level < 0 || *level > VolumeMaxLevel) {
+        error = "Division level: " + std::to_string(*level) + " is outside 0 to " +
+                std::to_string(VolumeMaxLevel) + ".";
+        return false;
+    }
+    s.Level = *level;
+    if (!RealEntry(e.Xmin, "X min", s.Xmin, error) || !RealEntry(e.Xmax, "X max", s.Xmax, error) ||
+        !RealEntry(e.Ymin, "Y min", s.Ymin, error) || !RealEntry(e.Ymax, "Y max", s.Ymax, error) ||
+        !RealEntry(e.Zmin, "Z min", s.Zmin, error) || !RealEntry(e.Zmax, "Z max", s.Zmax, error) ||
+        !RealEntry(e.RatioMin, "Three direction min", s.RatioMin, error) ||
+        !RealEntry(e.RatioMax, "Three direction max", s.RatioMax, error) ||
+        !RealEntry(e.AgreeMin, "Division level min", s.AgreeMin, error) ||
+        !RealEntry(e.AgreeMax, "Division level max", s.AgreeMax, error))
+        return false;
+    out = s;
+    return true;
+}
+
+std::string VolumeResultLine(const std::string& name, double x, double y, double z, double rx,
+                             double ry, double rz) {
+    return PadLeft(name, 8) + " = " + FormatE(x, 5) + ", " + FormatE(y, 5) + ", " +
+           FormatE(z, 5) + " [cm3]  " + FormatF(rx, 5) + ", " + FormatF(ry, 5) + ", " +
+           FormatF(rz, 5);
+}
+
+void TVolumeRun::AddLine(std::string line) {
+    Output.push_back(std::move(line));
+    ++Rev;
+}
+
+void TVolumeRun::SetLine0(std::string line) {
+    if (Output.empty())
+        Output.push_back(std::move(line));
+    else
+        Output[0] = std::move(line);
+    ++Rev;
+}
+
+void TVolumeRun::Reset(const TAZoneData& zones) {
+    Active = false;
+    Volumes.assign(zones.size(), TZoneVolume{});
+    Results.clear();
+    for (const TZoneData& z : zones) Results.push_back(VolumeResultLine(z.Name, 0, 0, 0, 0, 0, 0));
+    Ticks.assign(zones.size(), false);
+    ++ResRev;
+    Output.clear();
+    ++Rev;
+}
+
+void TVolumeRun::Start(const TAGeoData& bodies, const TAZoneData& zones,
+                       const TVolumeSettings& settings, const std::vector<bool>& selected) {
+    Bodies = &bodies;
+    Zones = &zones;
+    Set = settings;
+    Counter = 0;
+    Errors.Reset();
+    LastPercent = 0;
+    Total = 0;
+    for (int k = 0; k <= Set.Level; ++k) Total += PowerOfTwo(k) * PowerOfTwo(k);
+    K = 0;
+    I = 0;
+    N = 1;
+    Volumes.assign(zones.size(), TZoneVolume{});
+    for (size_t z = 0; z < Volumes.size(); ++z)
+        Volumes[z].Selected = z < selected.size() && selected[z];
+    if (Results.size() != zones.size()) {
+        // The zone list changed since the dialog was opened: start from zero lines.
+        Results.clear();
+        for (const TZoneData& z : zones)
+            Results.push_back(VolumeResultLine(z.Name, 0, 0, 0, 0, 0, 0));
+        Ticks.assign(zones.size(), false);
+        for (size_t z = 0; z < Volumes.size(); ++z) Ticks[z] = Volumes[z].Selected;
+        ++ResRev;
+    }
+    Output.clear();
+    AddLine("0%");
+    Active = true;
+}
+
+void TVolumeRun::StopByUser() {
+    if (!Active) return;
+    AddLine("Stop by User");
+    Active = false;
+}
+
+std::string TVolumeRun::ProgressLine(int64_t percent, int64_t i, int64_t j) const {
+    return std::to_string(percent) + "% , nlp=" + std::to_string(K) +
+           ", nlpcnt=" + std::to_string(N) + ", ilp=" + std::to_string(i) +
+           ", jlp=" + std::to_string(j);
+}
+
+void TVolumeRun::Step() {
+    if (!Active) return;
+    if (K > Set.Level) {
+        SetLine0("100%");
+        AddLine("Calculation Finished");
+        Active = false;
+        return;
+    }
+    N = PowerOfTwo(K);
+    if (I < N) {
+        ProcessRow();
+        ++I;
+    } else {
+        CompleteLevel();
+    }
+}
+
+void TVolumeRun::ProcessRow() {
+    const TAGeoData& bodies = *Bodies;
+    const TAZoneData& zones = *Zones;
+    const TVolumeSettings& s = Set;
+    const double n = static_cast<double>(N);
+    const double nn = n * n;
+    const double area[3] = {(s.Ymax - s.Ymin) * (s.Zmax - s.Zmin) / nn,
+                            (s.Xmax - s.Xmin) * (s.Zmax - s.Zmin) / nn,
+                            (s.Xmax - s.Xmin) * (s.Ymax - s.Ymin) / nn};
+    const double ci = static_cast<double>(I) + 0.5;
+    const int count = static_cast<int>(N);
+    if (PerPosition.size() < static_cast<size_t>(count)) PerPosition.resize(static_cast<size_t>(count));
+
+    ParallelSlices(count, Threads, 8, [&](int begin, int end, int) {
+        thread_local TRayCrossings walk;
+        for (int j = begin; j < end; ++j) {
+            std::vector<TContribution>& out = PerPosition[static_cast<size_t>(j)];
+            out.clear();
+            const double cj = static_cast<double>(j) + 0.5;
+            const TVector starts[3] = {
+                {s.Xmin, s.Ymin + (s.Ymax - s.Ymin) * ci / n, s.Zmin + (s.Zmax - s.Zmin) * cj / n},
+                {s.Xmin + (s.Xmax - s.Xmin) * cj / n, s.Ymin, s.Zmin + (s.Zmax - s.Zmin) * ci / n},
+                {s.Xmin + (s.Xmax - s.Xmin) * ci / n, s.Ymin + (s.Ymax - s.Ymin) * cj / n, s.Zmin}};
+            static const TVector dirs[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+            for (int axis = 0; axis < 3; ++axis) {
+                walk.Walk(starts[axis], dirs[axis], bodies);
+                const TMatrixA3d& p = walk.Points;
+                for (size_t k = 0; k + 1 < p.size(); ++k) {
+                    const TVector& a = p[k];
+                    const TVector& b = p[k + 1];
+                    TVector m{(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2};
+                    double d = axis == 0 ? std::fabs(b.x - a.x)
+                                         : axis == 1 ? std::fabs(b.y - a.y) : std::fabs(b.z - a.z);
+                    FindZone(bodies, zones, walk.Hits, m.x, m.y, m.z);
+                    for (int32_t z : walk.Hits) out.push_back({z, axis, d * area[axis]});
+                }
+            }
+        }
+    });
+
+    // Progress and sums in position order, as one thread would do them.
+    for (int j = 0; j < count; ++j) {
+        int64_t p = Total > 0 ? (Counter * 100 + Total - 1) / Total : 100;
+        if (p > LastPercent) {
+            LastPercent = p;
+            SetLine0(ProgressLine(p, I, j));
+        }
+        ++Counter;
+        for (const TContribution& c : PerPosition[static_cast<size_t>(j)]) {
+            TZoneVolume& v = Volumes[static_cast<size_t>(c.Zone)];
+            (c.Axis == 0 ? v.X : c.Axis == 1 ? v.Y : v.Z) += c.Value;
+        }
+    }
+}
+
+void TVolumeRun::CompleteLevel() {
+    LastPercent = Total > 0 ? (Counter * 100 + Total - 1) / Total : 100;
+    SetLine0(ProgressLine(LastPercent, N - 1, N - 1));
+
+    bool any = false, levelOk = true, directionOk = true;
+    const TAZoneData& zones = *Zones;
+    Results.clear();
+    Ticks.clear();
+    auto inside = [](double v, double lo, double hi) { return v >= lo && v <= hi; };
+    for (size_t z = 0; z < Volumes.size(); ++z) {
+        TZoneVolume& v = Volumes[z];
+        double rx = v.X != 0 ? std::fabs(v.XLast) / std::fabs(v.X) : 0;
+        double ry = v.Y != 0 ? std::fabs(v.YLast) / std::fabs(v.Y) : 0;
+        double rz = v.Z != 0 ? std::fabs(v.ZLast) / std::fabs(v.Z) : 0;
+        if (v.Selected) {
+            any = true;
+            if (!inside(rx, Set.RatioMin, Set.RatioMax) || !inside(ry, Set.RatioMin, Set.RatioMax) ||
+                !inside(rz, Set.RatioMin, Set.RatioMax))
+                levelOk = false;
+            double a = (v.X + v.Y + v.Z) / 3;
+            if (a == 0) {
+                directionOk = false;
+            } else if (!inside(v.X / a, Set.AgreeMin, Set.AgreeMax) ||
+                       !inside(v.Y / a, Set.AgreeMin, Set.AgreeMax) ||
+                       !inside(v.Z / a, Set.AgreeMin, Set.AgreeMax)) {
+                directionOk = false;
+            }
+        }
+        Results.push_back(VolumeResultLine(z < zones.size() ? zones[z].Name : std::string(), v.X,
+                                           v.Y, v.Z, rx, ry, rz));
+        Ticks.push_back(v.Selected);
+        v.XLast = v.X;
+        v.YLast = v.Y;
+        v.ZLast = v.Z;
+        v.X = v.Y = v.Z = 0;
+    }
+    ++ResRev;
+    if (any && levelOk && directionOk) {
+        AddLine("Calculation Finished");
+        Active = false;
+        return;
+    }
+    I = 0;
+    ++K;
+}
