@@ -1,0 +1,89 @@
+// One frame of the main view: clear, geometry through the stencil passes, axes, tracks,
+// check errors, present. Qt-free, so that the main window and trazon-cli draw through the
+// same code.
+//
+//   PaintScene(gl, geometry, tracks, settings, checkErrors, options);
+//
+// Meshes are not built here: after every load and after the display settings are applied,
+// call RebuildSceneMeshes (render/mesh/BodyMesh.h) with settings.CutBox and settings.SceneSize.
+#pragma once
+
+#include "geometry/CheckErrors.h"
+#include "geometry/MyCGUnit.h"
+#include "input/DisplaySettings.h"
+#include "input/Tracks.h"
+#include "render/MyGLUnit.h"
+#include "render/mesh/BodyMesh.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+// Which axis-pair menu item is selected; it decides where marks, labels and names go.
+// None draws the three axis lines only.
+enum class TAxisLayout { None, XZ, XY, YZ, ZY };
+
+// The layout that belongs to a view mode of TGLUnit::SetView (0 "X-Y", 1 "X-Z", 3 "Y-Z",
+// 5 "Z-Y"; the modes without a menu item give None).
+TAxisLayout AxisLayoutForViewMode(int viewMode);
+
+struct TSceneOptions {
+    bool AxesOn = false;                        // the axes menu item "ON" is selected
+    TAxisLayout AxisLayout = TAxisLayout::None; // the selected axis-pair menu item
+    bool ZoomDragging = false;                  // a zoom rectangle is being dragged
+};
+
+// Draws one complete frame and presents it (TGLUnit::Present). Geometry, axes, tracks and
+// check errors are drawn only when there is at least one body and no zoom rectangle is being
+// dragged. The window caption is the caller's: restore it before calling when no animation runs.
+void PaintScene(TGLUnit& gl, const TGeometry& geometry, const TTracks& tracks,
+                const TDisplaySettings& settings, const TCheckErrorSegments& checkErrors,
+                const TSceneOptions& options);
+
+// ---- the passes of a frame, for tests and special callers ----
+
+// Fixed alpha of every body, zone and material colour.
+inline constexpr double GeometryAlpha = 0.3;
+
+// One CSG term: a position in Bodies (-1 for the cut box) and +1 intersected / -1 subtracted.
+struct TTerm {
+    int Body;
+    int Sign;
+};
+using TTermList = std::vector<TTerm>;
+
+// What the geometry passes draw from.
+struct TSceneGeometry {
+    TGLUnit& GL;
+    const TGeometry& Geo;
+    const TDisplaySettings& Settings;
+};
+
+void DrawBodies(const TSceneGeometry& s);
+void DrawZone(const TSceneGeometry& s, int zoneIndex, TColor colour);
+void DrawBody(const TSceneGeometry& s, int bodyIndex, int sign);
+void DrawCSG(const TSceneGeometry& s, const TTermList& terms);
+void DrawGeometry(const TSceneGeometry& s); // by ViewInfoType, blending on
+
+// Tracks selected by the display filters, in file order.
+void DrawTracks(TGLUnit& gl, const TTracks& tracks, const TDisplaySettings& settings);
+// The same for an already selected list of pieces.
+void DrawTrackPieces(TGLUnit& gl, const std::vector<TTrackPiece>& pieces);
+
+// Opaque white lines of the check's error pieces.
+void DrawCheckErrors(TGLUnit& gl, const TCheckErrorSegments& errors);
+
+// Axes with marks, labels, arrowheads and names (the latter only inside a layout).
+void DrawAxes(TGLUnit& gl, const TDisplaySettings& settings, TAxisLayout layout);
+
+// Text in the stroke font at (x, y, z), turned by the angles (degrees, applied z, y, x) and
+// scaled; anchor 1..9 picks the point of the text box [0, n] x [0, 1] that lands on (x, y, z):
+// 1/2/3 left, 4/5/6 centre, 7/8/9 right; 1/4/7 top, 2/5/8 middle, 3/6/9 bottom.
+void DrawText(const std::string& text, int anchor, double scale, double x, double y, double z,
+              double angleX, double angleY, double angleZ);
+
+// Label text of an axis mark value: general format, 5 significant digits, exponent of at
+// least 3 digits ("25", "0.025", "1.2346E+005").
+std::string AxisLabelText(double value);
+// Unit factor of the label values: "mm" 10, "m" 0.01, "km" 0.00001, anything else 1.
+float AxisUnitFactor(const std::string& units);
