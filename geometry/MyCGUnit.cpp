@@ -1,7 +1,9 @@
 #include "MyCGUnit.h"
 #include "bodies/BodyTypes.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 const std::array<const char*, BodyTypeCount> BodySymbols = {
     "RPP", "RCC", "SPH", "TRC", "TOR", "BOX", "REC", "TEC", "ELL", "WED", "ARB", "HAF", "HEX", "GEL"};
@@ -62,14 +64,50 @@ void BodyExtent(const TGeoData& body, double& xmin, double& xmax, double& ymin, 
     dmax = std::sqrt(xmax * xmax + ymax * ymax + zmax * zmax);
 }
 
-void PrepareBody(TGeoData& body) {
-    body.Prep = TBodyPrep{};
-    body.Prep.Kind = BodyKind(body.Symbol);
-    if (body.Prep.Kind >= 0) {
-        const TBodyType& t = BodyTypeOf(body.Prep.Kind);
-        if (t.Prepare) t.Prepare(body);
+namespace {
+// Widens a finite enclosing box so that rounding in the inside tests can never accept a point
+// outside it. An empty box (min > max) stays as it is; a box with a non-finite bound is unusable.
+bool PadBox(std::array<double, 6>& box) {
+    bool empty = false, finite = true;
+    double size = 0, mag = 0;
+    for (int a = 0; a < 3; ++a) {
+        double lo = box[static_cast<size_t>(2 * a)], hi = box[static_cast<size_t>(2 * a + 1)];
+        if (lo > hi) empty = true;
+        if (!std::isfinite(lo) || !std::isfinite(hi)) finite = false;
+        size = std::max(size, hi - lo);
+        mag = std::max({mag, std::fabs(lo), std::fabs(hi)});
     }
-    body.Prep.Ready = true;
+    if (empty) return true;
+    if (!finite) return false;
+    double pad = 1e-6 * size + 1e-9 * mag + 1e-30;
+    for (int a = 0; a < 3; ++a) {
+        box[static_cast<size_t>(2 * a)] -= pad;
+        box[static_cast<size_t>(2 * a + 1)] += pad;
+    }
+    return true;
+}
+
+constexpr double Inf = std::numeric_limits<double>::infinity();
+} // namespace
+
+void PrepareBody(TGeoData& body) {
+    TBodyPrep p;
+    p.Kind = BodyKind(body.Symbol);
+    if (p.Kind >= 0) {
+        const TBodyType& t = BodyTypeOf(p.Kind);
+        if (t.Prepare) t.Prepare(body, p);
+        double box[6];
+        if (t.Bound && t.Bound(body, p, box)) {
+            std::copy(box, box + 6, p.Box.begin());
+            p.Bounded = PadBox(p.Box);
+        }
+        p.Cull = p.Bounded && t.CullInside;
+    } else {
+        p.Box = {Inf, -Inf, Inf, -Inf, Inf, -Inf}; // contains no point
+        p.Bounded = true;
+    }
+    p.Ready = true;
+    body.Prep = std::move(p);
 }
 
 void PrepareBodies(TAGeoData& bodies) {
@@ -77,26 +115,60 @@ void PrepareBodies(TAGeoData& bodies) {
 }
 
 bool PointInBody(const TGeoData& body, double x, double y, double z) {
-    int k = KindOf(body);
-    return k >= 0 && BodyTypeOf(k).Inside(body, x, y, z);
+    const TBodyPrep& p = body.Prep;
+    if (p.Ready) {
+        if (p.Kind < 0) return false;
+        if (p.Cull && (x < p.Box[0] || x > p.Box[1] || y < p.Box[2] || y > p.Box[3] ||
+                       z < p.Box[4] || z > p.Box[5]))
+            return false;
+        return BodyTypeOf(p.Kind).Inside(body, p, x, y, z);
+    }
+    int k = BodyKind(body.Symbol);
+    if (k < 0) return false;
+    const TBodyType& t = BodyTypeOf(k);
+    TBodyPrep q;
+    if (t.Prepare) t.Prepare(body, q);
+    return t.Inside(body, q, x, y, z);
 }
 
 void RayBodyIntersections(const TVector& o, const TVector& d, const TGeoData& body,
                           TMatrixA3d& points, TMatrixAi& codes) {
-    int k = KindOf(body);
-    if (k >= 0) BodyTypeOf(k).Crossings(o, d, body, points, codes);
+    const TBodyPrep& p = body.Prep;
+    if (p.Ready) {
+        if (p.Kind >= 0) BodyTypeOf(p.Kind).Crossings(o, d, body, p, points, codes);
+        return;
+    }
+    int k = BodyKind(body.Symbol);
+    if (k < 0) return;
+    const TBodyType& t = BodyTypeOf(k);
+    TBodyPrep q;
+    if (t.Prepare) t.Prepare(body, q);
+    t.Crossings(o, d, body, q, points, codes);
+}
+
+static bool GroupContains(const TAGeoData& bodies, const TMatrixAi& index, const TMatrixAi& sign,
+                   double x, double y, double z) {
+    for (size_t t = 0; t < index.size(); ++t) {
+        int s = t < sign.size() ? sign[t] : 1;
+        if (s == 0) continue; // neither sign: the term cannot make the group false
+        int32_t b = index[t];
+        bool inside = b >= 0 && static_cast<size_t>(b) < bodies.size() &&
+                      PointInBody(bodies[static_cast<size_t>(b)], x, y, z);
+        if (inside != (s > 0)) return false;
+    }
+    return true;
+}
+
+bool ZoneGroupCounts(const TZoneData& zone, size_t g) {
+    return g == 0 || (g < zone.GroupOp.size() && zone.GroupOp[g] == 'O');
 }
 
 bool ZoneContains(const TAGeoData& bodies, const TZoneData& zone, double x, double y, double z) {
+    static const TMatrixAi none;
     for (size_t g = 0; g < zone.BodyIndex.size(); ++g) {
-        const TMatrixAi& idx = zone.BodyIndex[g];
-        const TMatrixAi& sgn = zone.Sign[g];
-        bool in = true;
-        for (size_t t = 0; t < idx.size() && in; ++t) {
-            bool inside = idx[t] >= 0 && PointInBody(bodies[static_cast<size_t>(idx[t])], x, y, z);
-            in = (sgn[t] > 0) ? inside : !inside;
-        }
-        if (in) return true;
+        if (!ZoneGroupCounts(zone, g)) continue;
+        const TMatrixAi& sign = g < zone.Sign.size() ? zone.Sign[g] : none;
+        if (GroupContains(bodies, zone.BodyIndex[g], sign, x, y, z)) return true;
     }
     return false;
 }

@@ -38,14 +38,31 @@ struct THexPlanes {
 // Derived per-body constants, computed once per load by PrepareBody so that the
 // inside tests and crossings do not rebuild them on every call. When Ready is
 // false the operations derive what they need on the fly (same results).
+// A copy starts unprepared (Ready false): copies such as the enlarged drawing bodies get their
+// parameters changed afterwards. Moves keep the preparation. After changing the Params of a
+// prepared body in place, call PrepareBody again.
 struct TBodyPrep {
     bool Ready = false;
     int Kind = -1;              // index into BodySymbols, -1 for an unknown symbol
     TArbPlanes Arb;             // ARB only
     THexPlanes Hex;             // HEX only
     std::array<double, 6> Box{}; // true enclosing box (xmin,xmax,ymin,ymax,zmin,zmax), for culling
-    bool Bounded = false;       // false for HAF and unknown symbols: no box culling
+    // Bounded: Box holds every point the body contains (padded against rounding); false when
+    // no finite box is known (HAF, open ARB, degenerate vectors). A body that contains no point
+    // (unknown symbol, ARB without usable planes) has an empty box (min > max).
+    bool Bounded = false;
     std::array<double, 16> K{}; // further per-type constants (lengths, unit axes, ...)
+    bool Cull = false;          // PointInBody tests Box first (Bounded and worth it)
+
+    TBodyPrep() = default;
+    TBodyPrep(const TBodyPrep& o) { *this = o; }
+    TBodyPrep& operator=(const TBodyPrep& o) {
+        Kind = o.Kind, Arb = o.Arb, Hex = o.Hex, Box = o.Box, Bounded = o.Bounded, K = o.K;
+        Cull = o.Cull, Ready = false;
+        return *this;
+    }
+    TBodyPrep(TBodyPrep&&) noexcept = default;
+    TBodyPrep& operator=(TBodyPrep&&) noexcept = default;
 };
 
 struct TGeoData {
@@ -105,6 +122,9 @@ bool PointInBody(const TGeoData& body, double x, double y, double z);
 bool ZoneContains(const TAGeoData& bodies, const TZoneData& zone, double x, double y, double z);
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, TMatrixAi& result, double x,
              double y, double z);
+// Whether group g takes part in the zone's union: the first group always, a later one when
+// its GroupOp is 'O'.
+bool ZoneGroupCounts(const TZoneData& zone, size_t g);
 
 // Ray crossings at or after O along the unit direction D; appends points and codes
 // (Number*10 + k) to the caller's lists.

@@ -1,12 +1,28 @@
-// HAF: placeholder until the engine lands.
+// HAF: half-space P.N/|N| >= d.
 #include "BodyTypes.h"
 
 namespace {
-void Extent(const TGeoData&, double e[6]) {
-    for (int i = 0; i < 6; ++i) e[i] = 0;
+// K[0] = |N|
+void Extent(const TGeoData& b, double e[6]) {
+    double d = Param(b, 4);
+    double m = std::sqrt(d * d / 3);
+    for (int i = 0; i < 3; ++i) e[2 * i] = -m, e[2 * i + 1] = m;
 }
-bool Inside(const TGeoData&, double, double, double) { return false; }
-void Crossings(const TVector&, const TVector&, const TGeoData&, TMatrixA3d&, TMatrixAi&) {}
+
+void Prepare(const TGeoData& b, TBodyPrep& p) { p.K[0] = Length(ParamVec(b, 1)); }
+
+bool Inside(const TGeoData& b, const TBodyPrep& p, double x, double y, double z) {
+    return Dot({x, y, z}, ParamVec(b, 1)) >= Param(b, 4) * p.K[0];
+}
+
+void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBodyPrep& p,
+               TMatrixA3d& pts, TMatrixAi& codes) {
+    TVector n = ParamVec(b, 1);
+    double nd = Dot(n, d);
+    if (nd == 0) return;
+    double t = (Param(b, 4) * p.K[0] - Dot(n, o)) / nd;
+    if (t >= 0) AddHit(o, d, b, t, 1, pts, codes);
+}
 } // namespace
 
-const TBodyType HafType = {"HAF", 4, Extent, nullptr, Inside, Crossings};
+const TBodyType HafType = {"HAF", 4, Extent, Prepare, nullptr, Inside, Crossings, false};

@@ -1,12 +1,72 @@
-// RCC: placeholder until the engine lands.
+// RCC: right circular cylinder, base centre V, axis H, radius R.
 #include "BodyTypes.h"
 
+#include <algorithm>
+
 namespace {
-void Extent(const TGeoData&, double e[6]) {
-    for (int i = 0; i < 6; ++i) e[i] = 0;
+// K[0] = h = |H|
+void Extent(const TGeoData& b, double e[6]) {
+    TVector v = ParamVec(b, 1), t = v + ParamVec(b, 4);
+    double r = Param(b, 7);
+    e[0] = std::min(v.x, t.x) - r, e[1] = std::max(v.x, t.x) + r;
+    e[2] = std::min(v.y, t.y) - r, e[3] = std::max(v.y, t.y) + r;
+    e[4] = std::min(v.z, t.z) - r, e[5] = std::max(v.z, t.z) + r;
 }
-bool Inside(const TGeoData&, double, double, double) { return false; }
-void Crossings(const TVector&, const TVector&, const TGeoData&, TMatrixA3d&, TMatrixAi&) {}
+
+void Prepare(const TGeoData& b, TBodyPrep& p) { p.K[0] = Length(ParamVec(b, 4)); }
+
+bool Bound(const TGeoData& b, const TBodyPrep&, double box[6]) {
+    TVector v = ParamVec(b, 1), t = v + ParamVec(b, 4);
+    double r = std::fabs(Param(b, 7));
+    BoxAround({std::min(v.x, t.x) - r, std::min(v.y, t.y) - r, std::min(v.z, t.z) - r},
+              {std::max(v.x, t.x) + r, std::max(v.y, t.y) + r, std::max(v.z, t.z) + r}, box);
+    return true;
+}
+
+bool Inside(const TGeoData& b, const TBodyPrep& p, double x, double y, double z) {
+    const auto& q = b.Params;
+    double h = p.K[0];
+    TVector w{x - q[0], y - q[1], z - q[2]};
+    double t = Dot(w, ParamVec(b, 4)) / h;
+    if (!(0 <= t && t <= h)) return false;
+    double rho = std::sqrt(std::fabs(Dot(w, w) - t * t));
+    return rho <= q[6];
+}
+
+void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBodyPrep& p,
+               TMatrixA3d& pts, TMatrixAi& codes) {
+    TVector v = ParamVec(b, 1), hv = ParamVec(b, 4);
+    double r = Param(b, 7), h = p.K[0];
+    TVector w = o - v;
+    double a0 = Dot(w, hv) / h, dA = Dot(d, hv) / h;
+    auto axial = [&](double t) { return RayPoint(o, d, t) - v; };
+    auto rho2 = [&](double t) {
+        TVector q = axial(t);
+        double a = Dot(q, hv) / h;
+        return std::fabs(Dot(q, q) - a * a);
+    };
+    if (dA != 0) {
+        double t = (h - a0) / dA;
+        if (t >= 0 && rho2(t) <= r * r) AddHit(o, d, b, t, 1, pts, codes);
+        t = -a0 / dA;
+        if (t >= 0 && rho2(t) <= r * r) AddHit(o, d, b, t, 2, pts, codes);
+    }
+    double m = std::fabs(1 - dA * dA);
+    if (m != 0) {
+        double t0 = (dA * a0 - Dot(w, d)) / m;
+        double disc = t0 * t0 - (Dot(w, w) - a0 * a0 - r * r) / m;
+        if (disc >= 0) {
+            double s = std::sqrt(disc);
+            double ts[2] = {t0 - s, t0 + s};
+            for (int i = 0; i < 2; ++i) {
+                double t = ts[i];
+                if (!(t >= 0)) continue;
+                double a = Dot(axial(t), hv) / h;
+                if (0 <= a && a <= h) AddHit(o, d, b, t, 3 + i, pts, codes);
+            }
+        }
+    }
+}
 } // namespace
 
-const TBodyType RccType = {"RCC", 7, Extent, nullptr, Inside, Crossings};
+const TBodyType RccType = {"RCC", 7, Extent, Prepare, Bound, Inside, Crossings, true};

@@ -1,12 +1,91 @@
-// REC: placeholder until the engine lands.
+// REC: right elliptic cylinder, base centre V, axis H, semi-axes R1 and R2.
 #include "BodyTypes.h"
 
-namespace {
-void Extent(const TGeoData&, double e[6]) {
-    for (int i = 0; i < 6; ++i) e[i] = 0;
+#include <algorithm>
+
+// Shared with TEC: min(V, V + H) -/+ Rm with Rm = max(|R1|, |R2|) times the factor.
+void EllipticExtent(const TGeoData& b, double factor, double e[6]) {
+    TVector v = ParamVec(b, 1), t = v + ParamVec(b, 4);
+    double rm = std::max(Length(ParamVec(b, 7)), Length(ParamVec(b, 10))) * factor;
+    e[0] = std::min(v.x, t.x) - rm, e[1] = std::max(v.x, t.x) + rm;
+    e[2] = std::min(v.y, t.y) - rm, e[3] = std::max(v.y, t.y) + rm;
+    e[4] = std::min(v.z, t.z) - rm, e[5] = std::max(v.z, t.z) + rm;
 }
-bool Inside(const TGeoData&, double, double, double) { return false; }
-void Crossings(const TVector&, const TVector&, const TGeoData&, TMatrixA3d&, TMatrixAi&) {}
+
+// Shared with TEC: K[0] = |H|^2, K[1] = |R1|^4, K[2] = |R2|^4, K[3] = K[1]*K[2].
+void EllipticPrepare(const TGeoData& b, TBodyPrep& p) {
+    TVector h = ParamVec(b, 4), r1 = ParamVec(b, 7), r2 = ParamVec(b, 10);
+    double l1 = Dot(r1, r1), l2 = Dot(r2, r2);
+    p.K[0] = Dot(h, h), p.K[1] = l1 * l1, p.K[2] = l2 * l2, p.K[3] = p.K[1] * p.K[2];
+}
+
+// Shared with TEC: the box of the elliptic cylinder (factor 1) or cone (factor k).
+bool EllipticBound(const TGeoData& b, double factor, double box[6]) {
+    TVector r[3] = {ParamVec(b, 7), ParamVec(b, 10), ParamVec(b, 4)};
+    for (TVector& x : r) x = x * (1.0 / Dot(x, x));
+    return EllipticBox(ParamVec(b, 1), r, factor, box);
+}
+
+namespace {
+void Extent(const TGeoData& b, double e[6]) { EllipticExtent(b, 1.0, e); }
+bool Bound(const TGeoData& b, const TBodyPrep&, double box[6]) {
+    return EllipticBound(b, 1.0, box);
+}
+
+bool Inside(const TGeoData& b, const TBodyPrep& p, double x, double y, double z) {
+    TVector w{x - b.Params[0], y - b.Params[1], z - b.Params[2]};
+    double h = Dot(w, ParamVec(b, 4));
+    if (!(0 <= h && h <= p.K[0])) return false;
+    double a = Dot(w, ParamVec(b, 7)), bb = Dot(w, ParamVec(b, 10));
+    return p.K[1] * bb * bb + p.K[2] * a * a - p.K[3] <= 0;
+}
+
+void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBodyPrep& p,
+               TMatrixA3d& pts, TMatrixAi& codes) {
+    TVector w = ParamVec(b, 1) - o;
+    TVector hv = ParamVec(b, 4), r1 = ParamVec(b, 7), r2 = ParamVec(b, 10);
+    double h2 = p.K[0], q1 = p.K[1], q2 = p.K[2];
+    double a = Dot(w, r1), bb = Dot(w, r2), c = Dot(w, hv);
+    double dA = Dot(d, r1), dB = Dot(d, r2), dH = Dot(d, hv);
+    // side: A.t^2 - 2B.t + C <= 0 inside
+    double A = dB * dB * q1 + dA * dA * q2;
+    double B = dB * bb * q1 + dA * a * q2;
+    double C = a * a * q2 + bb * bb * q1 - q1 * q2;
+    double tLo = -NoBound, tHi = NoBound;
+    if (std::fabs(A) > 1e-6) {
+        double m = B / A, disc = m * m - C / A;
+        if (disc <= 0) return;
+        double s = std::sqrt(disc);
+        tLo = m - s, tHi = m + s;
+    }
+    // caps
+    double capNear = -NoBound, capFar = NoBound;
+    int nearId = 1, farId = 2;
+    if (dH > 0) {
+        if (c + h2 <= 0) return;
+        capFar = (c + h2) / dH, farId = 2;
+        capNear = c / dH, nearId = 1;
+    } else if (dH < 0) {
+        if (c >= 0) return;
+        capFar = c / dH, farId = 1;
+        capNear = (c + h2) / dH, nearId = 2;
+    }
+    double tIn = capNear, tOut = capFar;
+    int inId = nearId, outId = farId;
+    if (capNear <= tLo) tIn = tLo, inId = 3;
+    if (tHi < capFar) tOut = tHi, outId = 3;
+    if (!(tIn < tOut)) return;
+    auto valid = [&](double t, int id) {
+        if (id == 3) {
+            double ax = t * dH - c;
+            return 0 <= ax && ax <= h2;
+        }
+        return A * t * t - 2 * B * t + C <= 0;
+    };
+    if (!valid(tOut, outId) || !valid(tIn, inId)) return;
+    if (0 <= tIn && tIn < NoBound) AddHit(o, d, b, tIn, 1, pts, codes);
+    if (0 <= tOut && tOut < NoBound) AddHit(o, d, b, tOut, 2, pts, codes);
+}
 } // namespace
 
-const TBodyType RecType = {"REC", 12, Extent, nullptr, Inside, Crossings};
+const TBodyType RecType = {"REC", 12, Extent, EllipticPrepare, Bound, Inside, Crossings, true};

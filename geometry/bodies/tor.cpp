@@ -1,12 +1,107 @@
-// TOR: placeholder until the engine lands.
+// TOR: torus sector about an axis parallel to x, y or z.
 #include "BodyTypes.h"
 
+#include <numbers>
+
 namespace {
-void Extent(const TGeoData&, double e[6]) {
-    for (int i = 0; i < 6; ++i) e[i] = 0;
+// K[0] axis code (1, 2 or 3; any other code is the z axis), K[1], K[2] the sector limits in
+// degrees as the inside test reads them, K[3], K[4] the limits in radians as the crossings read
+// them, K[5..8] cos and sin of those two radian limits.
+constexpr double Pi = std::numbers::pi;
+
+int AxisCode(const TGeoData& b) {
+    double c = std::round(Param(b, 8));
+    return c == 1 ? 1 : c == 2 ? 2 : 3;
 }
-bool Inside(const TGeoData&, double, double, double) { return false; }
-void Crossings(const TVector&, const TVector&, const TGeoData&, TMatrixA3d&, TMatrixAi&) {}
+
+void Extent(const TGeoData& b, double e[6]) {
+    TVector v = ParamVec(b, 1);
+    double m = Param(b, 4) + Param(b, 5);
+    e[0] = v.x - m, e[1] = v.x + m, e[2] = v.y - m, e[3] = v.y + m, e[4] = v.z - m, e[5] = v.z + m;
+}
+
+void Prepare(const TGeoData& b, TBodyPrep& p) {
+    p.K[0] = AxisCode(b);
+    double a1 = Param(b, 6), a2 = Param(b, 7);
+    p.K[1] = a1 < 0 ? a1 + 360 : a1;
+    p.K[2] = a2 < 0 ? a2 + 360 : a2;
+    auto wrap = [](double a) { return a > 180 ? a - 360 : a < -180 ? a + 360 : a; };
+    p.K[3] = wrap(a1) * Pi / 180;
+    p.K[4] = wrap(a2) * Pi / 180;
+    p.K[5] = std::cos(p.K[3]), p.K[6] = std::sin(p.K[3]);
+    p.K[7] = std::cos(p.K[4]), p.K[8] = std::sin(p.K[4]);
+}
+
+bool Bound(const TGeoData& b, const TBodyPrep&, double box[6]) {
+    TVector v = ParamVec(b, 1);
+    double m = std::fabs(Param(b, 4)) + std::fabs(Param(b, 5));
+    BoxAround({v.x - m, v.y - m, v.z - m}, {v.x + m, v.y + m, v.z + m}, box);
+    return true;
+}
+
+// In-plane components (u, v) and the axial one of q for the axis code.
+void Split(int code, const TVector& q, double& u, double& v, double& a) {
+    if (code == 1) u = q.y, v = q.z, a = q.x;
+    else if (code == 2) u = q.z, v = q.x, a = q.y;
+    else u = q.x, v = q.y, a = q.z;
+}
+
+double Angle(double u, double v) { return (u == 0 && v == 0) ? 0.0 : std::atan2(v, u); }
+
+bool Inside(const TGeoData& b, const TBodyPrep& p, double x, double y, double z) {
+    double u, v, a;
+    Split(static_cast<int>(p.K[0]), {x - b.Params[0], y - b.Params[1], z - b.Params[2]}, u, v,
+          a);
+    double a1 = p.K[1], a2 = p.K[2];
+    if (a1 != a2) {
+        double ang = Angle(u, v) * 180 / Pi;
+        if (ang < 0) ang += 360;
+        bool in = a2 > a1 ? (a1 <= ang && ang <= a2) : (ang >= a1 || ang <= a2);
+        if (!in) return false;
+    }
+    double rho2 = u * u + v * v;
+    double s = std::sqrt(rho2) - Param(b, 4);
+    return std::sqrt(s * s + a * a) <= Param(b, 5);
+}
+
+void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBodyPrep& p,
+               TMatrixA3d& pts, TMatrixAi& codes) {
+    int code = static_cast<int>(p.K[0]);
+    TVector c = ParamVec(b, 1);
+    double bigR = Param(b, 4), r = Param(b, 5);
+    TVector w = o - c;
+    double wu, wv, a0, du, dv, da;
+    Split(code, w, wu, wv, a0);
+    Split(code, d, du, dv, da);
+    double bb = Dot(w, d);
+    double oo = Dot(w, w) - bigR * bigR - r * r;
+    double r2 = bigR * bigR;
+    double x[4];
+    int n = SolveQuartic(1.0, 4 * bb, 4 * bb * bb + 2 * oo + 4 * r2 * da * da,
+                         4 * bb * oo + 8 * r2 * da * a0, oo * oo + 4 * r2 * (a0 * a0 - r * r),
+                         x[0], x[1], x[2], x[3]);
+    double a1 = p.K[3], a2 = p.K[4];
+    for (int i = 0; i < n; ++i) {
+        double t = x[i];
+        if (!(t >= 0)) continue;
+        double qu, qv, qa;
+        Split(code, RayPoint(o, d, t) - c, qu, qv, qa);
+        double ang = Angle(qu, qv);
+        bool in = a1 == a2 || (a1 < a2 && a1 <= ang && ang <= a2) ||
+                  (a2 < a1 && (ang >= a1 || ang <= a2));
+        if (in) AddHit(o, d, b, t, 1, pts, codes);
+    }
+    if (a1 == a2) return;
+    for (int k = 0; k < 2; ++k) {
+        double cs = p.K[5 + 2 * k], sn = p.K[6 + 2 * k];
+        double s = (wu - bigR * cs) * (-sn) + (wv - bigR * sn) * cs;
+        double dn = -sn * du + cs * dv;
+        if (s == 0 || dn == 0 || (s > 0) == (dn > 0)) continue;
+        double t = -s / dn;
+        double eu = du * t + wu - bigR * cs, ev = dv * t + wv - bigR * sn, ea = da * t + a0;
+        if (eu * eu + ev * ev + ea * ea <= r * r) AddHit(o, d, b, t, 2 + k, pts, codes);
+    }
+}
 } // namespace
 
-const TBodyType TorType = {"TOR", 8, Extent, nullptr, Inside, Crossings};
+const TBodyType TorType = {"TOR", 8, Extent, Prepare, Bound, Inside, Crossings, true};
