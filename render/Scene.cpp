@@ -1,0 +1,235 @@
+#include "Scene.h"
+
+#include <GL/gl.h>
+
+#include <cctype>
+
+namespace {
+
+const TColor White = 0xFFFFFF;
+
+// Geometry passes only: blending on for the translucent colours.
+void DrawByViewType(const TSceneGeometry& s) {
+    const TGeometry& geo = s.Geo;
+    switch (s.Settings.ViewInfoType) {
+    case 0: DrawBodies(s); break;
+    case 1:
+        for (int z = static_cast<int>(geo.Zones.size()) - 1; z >= 0; --z) {
+            size_t k = static_cast<size_t>(z);
+            if (k < geo.ZoneLooks.size() && geo.ZoneLooks[k].Visible)
+                DrawZone(s, z, geo.ZoneLooks[k].Color);
+        }
+        break;
+    case 2:
+        for (int m = static_cast<int>(geo.Materials.size()) - 1; m >= 0; --m) {
+            const TMaterialLook& mat = geo.Materials[static_cast<size_t>(m)];
+            if (!mat.Visible) continue;
+            for (int z = static_cast<int>(geo.Zones.size()) - 1; z >= 0; --z)
+                if (geo.Zones[static_cast<size_t>(z)].Material == mat.Number)
+                    DrawZone(s, z, mat.Color);
+        }
+        break;
+    default: break;
+    }
+}
+
+} // namespace
+
+TAxisLayout AxisLayoutForViewMode(int viewMode) {
+    switch (viewMode) {
+    case 0: return TAxisLayout::XY;
+    case 1: return TAxisLayout::XZ;
+    case 3: return TAxisLayout::YZ;
+    case 5: return TAxisLayout::ZY;
+    default: return TAxisLayout::None;
+    }
+}
+
+void DrawGeometry(const TSceneGeometry& s) {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    DrawByViewType(s);
+    glDisable(GL_BLEND);
+}
+
+void PaintScene(TGLUnit& gl, const TGeometry& geometry, const TTracks& tracks,
+                const TDisplaySettings& settings, const TCheckErrorSegments& checkErrors,
+                const TSceneOptions& options) {
+    gl.SetSceneLight();
+    gl.BeginFrame(settings.BackColor);
+    if (!gl.Ready()) return;
+    if (!geometry.Bodies.empty() && !options.ZoomDragging) {
+        DrawGeometry({gl, geometry, settings});
+        if (options.AxesOn) DrawAxes(gl, settings, options.AxisLayout);
+        DrawTracks(gl, tracks, settings);
+        DrawCheckErrors(gl, checkErrors);
+    }
+    gl.Present();
+}
+
+void DrawCheckErrors(TGLUnit& gl, const TCheckErrorSegments& errors) {
+    gl.SetColor(TGLUnit::ColorToRGBA(White, 1.0));
+    int n = std::min<int>(errors.Count, static_cast<int>(errors.Entry.size()));
+    for (int k = 0; k < n; ++k) {
+        const TCheckErrorEntry& e = errors.Entry[static_cast<size_t>(k)];
+        gl.DrawLine(e.Start, e.End);
+    }
+}
+
+void DrawBodies(const TSceneGeometry& s) {
+    const TGeometry& geo = s.Geo;
+    for (int i = static_cast<int>(geo.Bodies.size()) - 1; i >= 0; --i) {
+        size_t k = static_cast<size_t>(i);
+        if (k >= geo.BodyLooks.size() || !geo.BodyLooks[k].Visible) continue;
+        TRGBA c = TGLUnit::ColorToRGBA(geo.BodyLooks[k].Color, GeometryAlpha);
+        s.GL.SetMaterial(c);
+        s.GL.SetColor(c);
+        if (s.Settings.CutOn) DrawCSG(s, {{i, +1}, {-1, -1}});
+        else DrawBody(s, i, +1);
+    }
+}
+
+void DrawZone(const TSceneGeometry& s, int zoneIndex, TColor colour) {
+    if (zoneIndex < 0 || static_cast<size_t>(zoneIndex) >= s.Geo.Zones.size()) return;
+    const TZoneData& zone = s.Geo.Zones[static_cast<size_t>(zoneIndex)];
+    TRGBA c = TGLUnit::ColorToRGBA(colour, GeometryAlpha);
+    s.GL.SetMaterial(c);
+    s.GL.SetColor(c);
+    int bodyCount = static_cast<int>(s.Geo.Bodies.size());
+    for (size_t g = 0; g < zone.BodyIndex.size(); ++g) {
+        if (g < zone.GroupOp.size()) {
+            unsigned char op = static_cast<unsigned char>(zone.GroupOp[g]);
+            if (op <= ' ') continue; // blank letter: the group is not drawn
+        }
+        // Terms naming no body are left out; they contribute nothing to the picture.
+        TTermList terms;
+        const TMatrixAi& idx = zone.BodyIndex[g];
+        for (size_t t = 0; t < idx.size(); ++t) {
+            if (idx[t] < 0 || idx[t] >= bodyCount) continue;
+            int sign = t < zone.Sign[g].size() ? zone.Sign[g][t] : 1;
+            terms.push_back({idx[t], sign});
+        }
+        if (terms.empty()) continue;
+        if (s.Settings.CutOn) terms.push_back({-1, -1});
+        DrawCSG(s, terms);
+    }
+}
+
+void DrawBody(const TSceneGeometry& s, int bodyIndex, int sign) {
+    s.GL.SetLineStyle(1, 0, static_cast<float>(s.Settings.GeoWidth));
+    if (bodyIndex < 0) {
+        s.GL.DrawMesh(s.Settings.CutBox, -1);
+    } else {
+        size_t k = static_cast<size_t>(bodyIndex);
+        const TGeoData& body = s.Geo.Bodies[k];
+        if (s.Settings.ViewInfoType == 0 && body.Symbol == "HAF") s.GL.DrawMesh(body, 0);
+        else if (sign > 0) s.GL.DrawMesh(body, -1);
+        else if (k < s.Geo.GrownBodies.size()) s.GL.DrawMesh(s.Geo.GrownBodies[k], -1);
+    }
+    s.GL.ResetLineStyle();
+}
+
+void DrawCSG(const TSceneGeometry& s, const TTermList& terms) {
+    const int n = static_cast<int>(terms.size());
+    if (n == 0) return;
+    auto draw = [&](int i) {
+        const TTerm& t = terms[static_cast<size_t>(i)];
+        DrawBody(s, t.Body, t.Sign);
+    };
+    auto stencil = [](GLenum func, GLint ref, GLenum fail, GLenum zfail, GLenum zpass) {
+        glStencilFunc(func, ref, 255);
+        glStencilOp(fail, zfail, zpass);
+    };
+
+    // Phase A: the visible surface of the base term, clipped by all other terms.
+    glEnable(GL_STENCIL_TEST);
+    glClearStencil(255);
+    glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    stencil(GL_ALWAYS, 0, GL_KEEP, GL_KEEP, GL_REPLACE);
+    glDisable(GL_CULL_FACE);
+    draw(0);
+    glEnable(GL_CULL_FACE);
+    glDepthMask(GL_FALSE);
+    for (int i = 1; i < n; ++i) {
+        int r = 255 - i;
+        if (terms[static_cast<size_t>(i)].Sign < 0) {
+            stencil(GL_GEQUAL, r, GL_KEEP, GL_KEEP, GL_REPLACE);
+            glCullFace(GL_FRONT);
+            draw(i);
+            stencil(GL_EQUAL, r, GL_KEEP, GL_KEEP, GL_ZERO);
+            glCullFace(GL_BACK);
+            draw(i);
+        } else {
+            stencil(GL_GEQUAL, r, GL_KEEP, GL_REPLACE, GL_KEEP);
+            glCullFace(GL_BACK);
+            draw(0);
+            stencil(GL_EQUAL, r, GL_KEEP, GL_KEEP, GL_ZERO);
+            glCullFace(GL_BACK);
+            draw(i);
+            stencil(GL_GREATER, r, GL_KEEP, GL_KEEP, GL_REPLACE);
+            glCullFace(GL_FRONT);
+            draw(i);
+        }
+    }
+    glDepthMask(GL_TRUE);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDisable(GL_DEPTH_TEST);
+    stencil(GL_EQUAL, 0, GL_KEEP, GL_KEEP, GL_KEEP);
+    glDisable(GL_CULL_FACE);
+    draw(0);
+    glEnable(GL_CULL_FACE);
+
+    // Phase B: the walls that the other terms contribute inside the base term.
+    for (int j = 1; j < n; ++j) {
+        int k = 254;
+        glClearStencil(255);
+        glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        glEnable(GL_STENCIL_TEST);
+        glEnable(GL_DEPTH_TEST);
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        stencil(GL_ALWAYS, 0, GL_KEEP, GL_KEEP, GL_REPLACE);
+        glCullFace(GL_BACK);
+        draw(j);
+        glDepthMask(GL_FALSE);
+        stencil(GL_GEQUAL, k, GL_KEEP, GL_KEEP, GL_REPLACE);
+        glCullFace(GL_BACK);
+        draw(0);
+        stencil(GL_EQUAL, k, GL_KEEP, GL_KEEP, GL_ZERO);
+        glCullFace(GL_FRONT);
+        draw(0);
+        for (int l = 1; l < n; ++l) {
+            if (l == j) continue;
+            if (terms[static_cast<size_t>(l)].Sign < 0) {
+                stencil(GL_EQUAL, k, GL_KEEP, GL_KEEP, GL_DECR);
+                glCullFace(GL_FRONT);
+                draw(l);
+                stencil(GL_EQUAL, k - 1, GL_KEEP, GL_KEEP, GL_INCR);
+                glCullFace(GL_BACK);
+                draw(l);
+                stencil(GL_EQUAL, k - 1, GL_KEEP, GL_KEEP, GL_ZERO);
+                glCullFace(GL_BACK);
+                draw(l);
+                glCullFace(GL_FRONT);
+                draw(l);
+            } else {
+                stencil(GL_EQUAL, k, GL_KEEP, GL_KEEP, GL_DECR);
+                glCullFace(GL_BACK);
+                draw(l);
+                stencil(GL_EQUAL, k - 1, GL_KEEP, GL_KEEP, GL_ZERO);
+                glCullFace(GL_FRONT);
+                draw(l);
+                k = k - 1;
+            }
+        }
+        glDepthMask(GL_TRUE);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glDisable(GL_DEPTH_TEST);
+        stencil(GL_EQUAL, k, GL_KEEP, GL_KEEP, GL_KEEP);
+        glCullFace(GL_BACK);
+        draw(j);
+    }
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_STENCIL_TEST);
+}
