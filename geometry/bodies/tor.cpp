@@ -64,6 +64,29 @@ bool Inside(const TGeoData& b, const TBodyPrep& p, double x, double y, double z)
     return std::sqrt(s * s + a * a) <= Param(b, 5);
 }
 
+// The quartic solver carries tolerances of 1e-6 in absolute terms, so its roots can sit a
+// thousandth of the tube radius off the surface; a few Newton steps on the torus function at the
+// ray point bring each root onto the surface. A step is kept only while it shrinks the residual,
+// so a root never wanders off to another one.
+double Polish(double t, const TVector& w, const TVector& d, double da, double a0, double bigR,
+              double r) {
+    auto f = [&](double s, double& df) {
+        TVector q = w + d * s;
+        double x = Dot(q, q) - bigR * bigR - r * r, qa = a0 + s * da;
+        df = 4 * x * Dot(q, d) + 8 * bigR * bigR * qa * da;
+        return x * x - 4 * bigR * bigR * (r * r - qa * qa);
+    };
+    double df, fx = f(t, df);
+    for (int i = 0; i < 4 && fx != 0; ++i) {
+        if (!(df != 0) || !std::isfinite(df)) break;
+        double next = t - fx / df, dn;
+        double fn = f(next, dn);
+        if (!(std::fabs(fn) < std::fabs(fx))) break;
+        t = next, fx = fn, df = dn;
+    }
+    return t;
+}
+
 void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBodyPrep& p,
                TMatrixA3d& pts, TMatrixAi& codes) {
     int code = static_cast<int>(p.K[0]);
@@ -82,7 +105,7 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
                          x[0], x[1], x[2], x[3]);
     double a1 = p.K[3], a2 = p.K[4];
     for (int i = 0; i < n; ++i) {
-        double t = x[i];
+        double t = Polish(x[i], w, d, da, a0, bigR, r);
         if (!(t >= 0)) continue;
         double qu, qv, qa;
         Split(code, RayPoint(o, d, t) - c, qu, qv, qa);
