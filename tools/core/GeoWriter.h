@@ -1,0 +1,25 @@
+// Text output of the editor's tables: the blank-separated card layout (editor file, or a
+// complete data file with section keywords for the viewer) and the comma-separated layout.
+#pragma once
+
+#include "GeoTable.h"
+
+#include <string>
+
+// Blank-separated layout; with sections it is a complete "CSTA-FREE" data file.
+std::string FormatBlankSeparated(const TGeoTable& bodies, const TGeoTable& zones,
+                                 bool withSections);
+// Comma-separated editor layout.
+std::string FormatCsv(const TGeoTable& bodies, const TGeoTable& zones);
+
+// Writes the text to a temporary file beside `path` and renames it over `path`, so that a
+// failed write leaves the previous file as it was. False with a reason in `error`.
+bool WriteTextFileAtomic(const std::string& path, const std::string& text, std::string& error);
+
+bool WriteBlankSeparatedFile(const std::string& path, const TGeoTable& bodies,
+                             const TGeoTable& zones, bool withSections, std::string& error);
+bool WriteCsvFile(const std::string& path, const TGeoTable& bodies, const TGeoTable& zones,
+                  std::string& error);
+
+// True when the file name's extension is ".csv" in any case.
+bool HasCsvExtension(const std::string& path);
