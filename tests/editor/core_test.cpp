@@ -2,6 +2,7 @@
 #include "tools/core/GeoTable.h"
 #include "tools/core/GeoValidate.h"
 #include "tools/core/GeoWriter.h"
+#include "input/Reader.h"
 
 #include <gtest/gtest.h>
 
@@ -522,4 +523,58 @@ TEST(EditorText, NumbersAndTrimming) {
     EXPECT_FALSE(ParseRealText("", d));
     EXPECT_EQ(TrimText(" \t a b \r"), "a b");
     EXPECT_EQ(UpperText("rpp-1z"), "RPP-1Z");
+}
+
+// ---- viewer file through the data file reader -----------------------------------------------
+
+TEST(EditorViewerFile, ReaderSeesTheSameBodiesAndZones) {
+    TGeoTable b, z;
+    SampleTables(b, z);
+    // a long zone that needs a continuation line, and cells typed with blanks and lower case
+    AddZone(z, {"5", "1", "2", "3", "4", "-1", "-2", "-3", "or", "4", "-1"});
+    b[2][1] = " sph ";
+    TGeoCheck res = ValidateGeometry(b, z);
+    ASSERT_TRUE(res.Ok) << res.Message;
+    TTempDir dir;
+    std::string err, path = dir / "dummy.tmp";
+    ASSERT_TRUE(WriteBlankSeparatedFile(path, b, z, true, err)) << err;
+
+    TGeometry geo;
+    TTracks tracks;
+    TDisplaySettings settings;
+    double size = 0;
+    TDataReader reader(geo, tracks, settings, size);
+    std::string shown;
+    reader.Hooks.ShowError = [&](const std::string& t) { shown = t; };
+    ASSERT_TRUE(reader.Load(path)) << shown;
+    EXPECT_TRUE(tracks.empty());
+
+    ASSERT_EQ(geo.Bodies.size(), b.size() - 1);
+    for (size_t r = 1; r < b.size(); ++r) {
+        const TGeoData& body = geo.Bodies[r - 1];
+        EXPECT_EQ(body.Symbol, b[r][1]);
+        EXPECT_EQ(body.Number, std::stoi(b[r][2]));
+        for (int k = 0; k < ParameterCount(body.Symbol); ++k)
+            EXPECT_DOUBLE_EQ(body.Params[size_t(k)], std::stod(b[r][size_t(k) + 3]));
+    }
+    ASSERT_EQ(geo.Zones.size(), z.size() - 1);
+    for (size_t r = 1; r < z.size(); ++r) {
+        const TZoneData& zone = geo.Zones[r - 1];
+        EXPECT_EQ(zone.Name, z[r][0]);
+        EXPECT_EQ(zone.Material, std::stoi(z[r][1]));
+        // rebuild the term list from the groups and compare with the cells
+        std::vector<std::string> terms;
+        for (size_t g = 0; g < zone.BodyIndex.size(); ++g) {
+            if (g) terms.push_back("OR");
+            for (size_t t = 0; t < zone.BodyIndex[g].size(); ++t) {
+                const int idx = zone.BodyIndex[g][t];
+                ASSERT_GE(idx, 0);
+                terms.push_back(std::to_string(zone.Sign[g][t] * geo.Bodies[size_t(idx)].Number));
+            }
+        }
+        std::vector<std::string> cells;
+        for (size_t c = 2; c < z[r].size(); ++c)
+            if (!z[r][c].empty()) cells.push_back(z[r][c]);
+        EXPECT_EQ(terms, cells) << zone.Name;
+    }
 }

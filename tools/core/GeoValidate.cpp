@@ -23,18 +23,9 @@ TVector Vec(const std::vector<double>& p, int first) { // first: 1-based paramet
     return {p[i], p[i + 1], p[i + 2]};
 }
 
-double VecLength(const TVector& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
+bool IsZeroVector(const TVector& v) { return Length(v) == 0; }
 
-bool IsZeroVector(const TVector& v) { return VecLength(v) == 0; }
-
-// Cosine of the angle between a and b; a vector of length 1E-6 or less is taken as it is.
-double AbsCos(TVector a, TVector b) {
-    for (TVector* v : {&a, &b}) {
-        double len = VecLength(*v);
-        if (len > 1E-6) *v = {v->x / len, v->y / len, v->z / len};
-    }
-    return std::fabs(a.x * b.x + a.y * b.y + a.z * b.z);
-}
+double AbsCos(const TVector& a, const TVector& b) { return std::fabs(CosAngle(a, b)); }
 
 std::string& CellOf(TGeoRow& row, size_t col) {
     static std::string none;
