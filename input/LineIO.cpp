@@ -16,7 +16,8 @@ bool TLineReader::Open(const std::string& path) {
     Close();
     Fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (Fd < 0) return false;
-    Buf.resize(BufferSize);
+    Buf.reset(new char[BufferSize]);
+    Cap = BufferSize;
     Pos = End = 0;
     Eof = ReadError = false;
     Long.clear();
@@ -30,20 +31,21 @@ void TLineReader::Close() {
     Eof = true;
     Long.clear();
     Long.shrink_to_fit();
-    std::vector<char>().swap(Buf);
+    Buf.reset();
+    Cap = 0;
 }
 
 bool TLineReader::Fill() {
     if (Fd < 0 || Eof) return false;
     if (Pos < End) {
-        std::memmove(Buf.data(), Buf.data() + Pos, End - Pos);
+        std::memmove(Buf.get(), Buf.get() + Pos, End - Pos);
         End -= Pos;
     } else {
         End = 0;
     }
     Pos = 0;
-    while (End < Buf.size()) {
-        ssize_t n = ::read(Fd, Buf.data() + End, Buf.size() - End);
+    while (End < Cap) {
+        ssize_t n = ::read(Fd, Buf.get() + End, Cap - End);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             ReadError = true;
@@ -67,26 +69,26 @@ bool TLineReader::AtEnd() {
 
 bool TLineReader::Next(std::string_view& line) {
     if (Pos >= End && !Fill()) return false;
-    const char* nl = static_cast<const char*>(std::memchr(Buf.data() + Pos, '\n', End - Pos));
+    const char* nl = static_cast<const char*>(std::memchr(Buf.get() + Pos, '\n', End - Pos));
     if (nl) {
-        size_t n = static_cast<size_t>(nl - (Buf.data() + Pos));
-        line = std::string_view(Buf.data() + Pos, n);
+        size_t n = static_cast<size_t>(nl - (Buf.get() + Pos));
+        line = std::string_view(Buf.get() + Pos, n);
         Pos += n + 1;
         return true;
     }
     // The line runs past the buffer: collect it in Long.
-    Long.assign(Buf.data() + Pos, End - Pos);
+    Long.assign(Buf.get() + Pos, End - Pos);
     Pos = End;
     for (;;) {
         if (!Fill()) break;
-        nl = static_cast<const char*>(std::memchr(Buf.data(), '\n', End));
+        nl = static_cast<const char*>(std::memchr(Buf.get(), '\n', End));
         if (nl) {
-            size_t n = static_cast<size_t>(nl - Buf.data());
-            Long.append(Buf.data(), n);
+            size_t n = static_cast<size_t>(nl - Buf.get());
+            Long.append(Buf.get(), n);
             Pos = n + 1;
             break;
         }
-        Long.append(Buf.data(), End);
+        Long.append(Buf.get(), End);
         Pos = End;
     }
     line = Long;
@@ -100,7 +102,8 @@ bool TLineWriter::Create(const std::string& path) {
     Fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     WriteError = Fd < 0;
     FirstErrno = WriteError ? errno : 0;
-    Buf.resize(BufferSize);
+    Buf.reset(new char[BufferSize]);
+    Cap = BufferSize;
     Len = 0;
     return Fd >= 0;
 }
@@ -114,7 +117,8 @@ bool TLineWriter::Close() {
         }
         Fd = -1;
     }
-    std::vector<char>().swap(Buf);
+    Buf.reset();
+    Cap = 0;
     Len = 0;
     if (WriteError) errno = FirstErrno;
     return !WriteError;
@@ -135,19 +139,19 @@ void TLineWriter::WriteRaw(const char* p, size_t n) {
 }
 
 void TLineWriter::Flush() {
-    WriteRaw(Buf.data(), Len);
+    WriteRaw(Buf.get(), Len);
     Len = 0;
 }
 
 void TLineWriter::PutUpper(std::string_view text) {
-    if (Len + text.size() > Buf.size()) {
+    if (Len + text.size() > Cap) {
         Flush();
-        if (text.size() > Buf.size()) {
+        if (text.size() > Cap) {
             for (char c : text) Put((c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c);
             return;
         }
     }
-    char* out = Buf.data() + Len;
+    char* out = Buf.get() + Len;
     for (char c : text) *out++ = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
     Len += text.size();
 }

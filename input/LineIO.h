@@ -3,9 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // Reads a file line by line. Lines end at '\n'; a last line without '\n' still counts.
 // Lines of any length are returned whole.
@@ -28,7 +28,8 @@ class TLineReader {
   private:
     bool Fill(); // more bytes into the buffer; false at the end
     int Fd = -1;
-    std::vector<char> Buf;
+    std::unique_ptr<char[]> Buf; // left uninitialised: only the used part is touched
+    size_t Cap = 0;
     size_t Pos = 0, End = 0;
     bool Eof = false;
     bool ReadError = false;
@@ -49,18 +50,18 @@ class TLineWriter {
     bool Failed() const { return WriteError; }
 
     void Put(std::string_view text) {
-        if (Len + text.size() > Buf.size()) {
+        if (Len + text.size() > Cap) {
             Flush();
-            if (text.size() > Buf.size()) {
+            if (text.size() > Cap) {
                 WriteRaw(text.data(), text.size());
                 return;
             }
         }
-        text.copy(Buf.data() + Len, text.size());
+        text.copy(Buf.get() + Len, text.size());
         Len += text.size();
     }
     void Put(char c) {
-        if (Len == Buf.size()) Flush();
+        if (Len == Cap) Flush();
         Buf[Len++] = c;
     }
     // Upper-cased (ASCII) text.
@@ -72,7 +73,8 @@ class TLineWriter {
     void Flush();
     void WriteRaw(const char* p, size_t n);
     int Fd = -1;
-    std::vector<char> Buf;
+    std::unique_ptr<char[]> Buf;
+    size_t Cap = 0;
     size_t Len = 0;
     bool WriteError = false;
     int FirstErrno = 0;
