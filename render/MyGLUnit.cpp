@@ -441,6 +441,38 @@ void TGLUnit::DrawLine(const TVector& p1, const TVector& p2) {
     glEnd();
 }
 
+void TGLUnit::DrawScreenRect(int x0, int y0, int x1, int y1, TColor colour) {
+    if (!Valid) return;
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LINE_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_LINE_STIPPLE);
+    glDisable(GL_CULL_FACE);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, ViewWidth, ViewHeight, 0, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    TRGBA c = ColorToRGBA(colour, 1.0);
+    glColor4fv(c.data());
+    glLineWidth(1.0f);
+    glBegin(GL_LINE_LOOP);
+    glVertex2d(x0 + 0.5, y0 + 0.5);
+    glVertex2d(x1 + 0.5, y0 + 0.5);
+    glVertex2d(x1 + 0.5, y1 + 0.5);
+    glVertex2d(x0 + 0.5, y1 + 0.5);
+    glEnd();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
+}
+
 // --- polygons ---
 
 void TGLUnit::DrawTriangle(const TVector& p1, const TVector& p2, const TVector& p3,

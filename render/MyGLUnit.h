@@ -118,6 +118,10 @@ public:
     void DrawLine(const TVector& p1, const TVector& p2);
     static uint16_t LinePattern(int kind); // 0 Solid .. 3 DashDotDot
 
+    // Outline of a rectangle in client pixels (origin top left) over the current frame,
+    // 1 pixel wide; used for the zoom rectangle. Leaves the scene state as it was.
+    void DrawScreenRect(int x0, int y0, int x1, int y1, TColor colour);
+
     // --- polygons ---
     void DrawTriangle(const TVector& p1, const TVector& p2, const TVector& p3, TPolyStyle style);
     void DrawQuad(const TVector& p1, const TVector& p2, const TVector& p3, const TVector& p4,

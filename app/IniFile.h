@@ -1,0 +1,63 @@
+// A sectioned key/value text file ("[Section]" lines, then "key=value" lines), read whole,
+// edited in memory and written back whole. Keys it does not know are kept as they stand, in
+// their place. Section and key names compare without regard to case. No Qt here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TIniFile {
+public:
+    TIniFile() = default;
+    // Reads the file; a missing or unreadable file gives an empty one.
+    explicit TIniFile(const std::string& path);
+
+    const std::string& FileName() const { return Path; }
+    bool Loaded() const { return WasRead; } // the file existed and was read
+
+    bool ValueExists(const std::string& section, const std::string& key) const;
+    bool SectionExists(const std::string& section) const;
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& def) const;
+    // Decimal integer; def when missing or not a number.
+    int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
+    // "0" false, any other number true; def when missing or not a number.
+    bool ReadBool(const std::string& section, const std::string& key, bool def) const;
+    // Real with "." as separator; def when missing or not a number.
+    double ReadFloat(const std::string& section, const std::string& key, double def) const;
+
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    void WriteInteger(const std::string& section, const std::string& key, int32_t value);
+    void WriteBool(const std::string& section, const std::string& key, bool value);
+    void WriteFloat(const std::string& section, const std::string& key, double value);
+    void EraseSection(const std::string& section);
+    void DeleteKey(const std::string& section, const std::string& key);
+
+    // Writes the whole file (through a temporary file beside it, so a failed write leaves the
+    // old file intact). False when it cannot be written.
+    bool UpdateFile() const;
+    bool SaveAs(const std::string& path) const;
+    // The file's text as UpdateFile would write it.
+    std::string Text() const;
+    void SetText(const std::string& text);
+
+private:
+    struct TLine {
+        std::string Raw;     // the line as read (kept for lines that are not key=value)
+        std::string Key;     // empty for other lines
+        std::string Value;
+    };
+    struct TSection {
+        std::string Name;    // empty for lines before the first section
+        std::vector<TLine> Lines;
+    };
+    const TLine* Find(const std::string& section, const std::string& key) const;
+    std::string Path;
+    bool WasRead = false;
+    std::vector<TSection> Sections;
+};
+
+// A real as general decimal text: up to 15 significant digits, "." as separator, exponent
+// form ("1E-6", "1E15") for very small or large values.
+std::string FloatToStrGeneral(double value);

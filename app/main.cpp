@@ -1,0 +1,824 @@
+#include "main.h"
+
+#include "app/resource.h"
+#include "app/viewdlg.h"
+#include "input/Reader.h"
+#include "render/mesh/BodyMesh.h"
+#include "tools/calvolume.h"
+#include "tools/checkdlg.h"
+#include "tools/makedlg.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QImageWriter>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QUrl>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sys/stat.h>
+
+TFmMain* FmMain = nullptr;
+std::function<void(const std::string&)> MessageBoxHook;
+std::function<bool(const std::string&)> QuestionHook;
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+QColor ToQColor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0;
+}
+
+std::string DirOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+QLabel* MakeText(QWidget* parent, const QRect& r, bool large) {
+    auto* l = new QLabel(parent);
+    l->setGeometry(r);
+    // A native child window: the GL picture copied into the parent cannot paint over it.
+    l->setAttribute(Qt::WA_NativeWindow);
+    l->setAutoFillBackground(true);
+    if (large) {
+        QFont f = l->font();
+        f.setPointSize(18);
+        f.setBold(true);
+        l->setFont(f);
+        l->setAlignment(Qt::AlignCenter);
+    } else {
+        QFont f = l->font();
+        f.setPointSize(8);
+        l->setFont(f);
+    }
+    return l;
+}
+
+} // namespace
+
+void ShowMessage(const std::string& text) {
+    if (MessageBoxHook) {
+        MessageBoxHook(text);
+        return;
+    }
+    QMessageBox::information(QApplication::activeWindow(), "TRAZON", Q(text));
+}
+
+bool AskOkCancel(const std::string& text) {
+    if (QuestionHook) return QuestionHook(text);
+    return QMessageBox::question(QApplication::activeWindow(), "TRAZON", Q(text),
+                                 QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+bool RunCommand(const std::string& program, const std::string& argument) {
+    QStringList words = QProcess::splitCommand(Q(program).trimmed());
+    if (words.isEmpty()) return false;
+    QString prog = words.takeFirst();
+    QString arg = Q(argument).trimmed();
+    if (!arg.isEmpty()) words << Q(argument);
+    return QProcess::startDetached(prog, words);
+}
+
+void OpenHelpPage(const std::string& page) {
+    std::string exeDir = FmMain ? FmMain->ExeDir : ExecutableDir();
+    std::string url = HelpPageUrl(exeDir, page);
+    if (!RunCommand(DisplaySettings.BrowserName, url)) QDesktopServices::openUrl(QUrl(Q(url)));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing surface
+
+TGLCanvas::TGLCanvas(TFmMain* owner) : QWidget(owner), Owner(owner) {
+    setAttribute(Qt::WA_NativeWindow);
+    setAttribute(Qt::WA_PaintOnScreen);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+unsigned long TGLCanvas::NativeWindow() const { return (unsigned long)winId(); }
+
+void TGLCanvas::paintEvent(QPaintEvent*) { Owner->FormPaint(); }
+void TGLCanvas::resizeEvent(QResizeEvent*) { Owner->FormResize(); }
+
+void TGLCanvas::mousePressEvent(QMouseEvent* e) {
+    QPoint p = e->position().toPoint();
+    Owner->FormMouseDown(e->button(), e->modifiers(), p.x(), p.y());
+}
+void TGLCanvas::mouseMoveEvent(QMouseEvent* e) {
+    QPoint p = e->position().toPoint();
+    Owner->FormMouseMove(e->modifiers(), p.x(), p.y());
+}
+void TGLCanvas::mouseReleaseEvent(QMouseEvent* e) {
+    QPoint p = e->position().toPoint();
+    Owner->FormMouseUp(e->button(), e->modifiers(), p.x(), p.y());
+}
+
+// Mouse moves over the legend and the title and memo texts: the canvas takes them, so a drag
+// that starts there goes to the form's handlers.
+bool TGLCanvas::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) Owner->ComMouseMove();
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Main window
+
+TFmMain::TFmMain(QWidget* parent) : QMainWindow(parent) {
+    FmMain = this;
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    Canvas = new TGLCanvas(this);
+    setCentralWidget(Canvas);
+    resize(749, 699);
+    if (QScreen* scr = QApplication::primaryScreen()) {
+        QRect a = scr->availableGeometry();
+        move(a.center() - QPoint(749 / 2, 699 / 2));
+    }
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+
+    STComment = new TStaticText(Canvas);
+    STComment->setGeometry(0, 0, 749, 13);
+    STComment->setAttribute(Qt::WA_NativeWindow);
+    STComment->setAutoFillBackground(true);
+    connect(STComment, &TStaticText::DoubleClicked, this, [this] { STCommentDblClick(); });
+    STName = MakeText(Canvas, QRect(0, 40, 631, 36), true);
+    STVer = MakeText(Canvas, QRect(0, 80, 631, 36), true);
+    STSelect = MakeText(Canvas, QRect(0, 525, 631, 31), true);
+    STLeft = MakeText(Canvas, QRect(455, 450, 171, 21), false);
+    STRight = MakeText(Canvas, QRect(455, 470, 171, 21), false);
+    STMid = MakeText(Canvas, QRect(455, 490, 171, 21), false);
+    STTitle = MakeText(Canvas, QRect(455, 195, 66, 16), false);
+    STMemo = MakeText(Canvas, QRect(455, 215, 66, 16), false);
+    STTitle->hide();
+    STMemo->hide();
+
+    PGuide = new QFrame(Canvas);
+    PGuide->setGeometry(455, 235, 166, 76);
+    PGuide->setAttribute(Qt::WA_NativeWindow);
+    PGuide->setFrameShape(QFrame::Box);
+    PGuide->setAutoFillBackground(true);
+    Label1 = new QLabel(PGuide);
+    Label1->setGeometry(4, 2, 158, 16);
+    BtnUp = new QPushButton("+", PGuide);
+    BtnUp->setGeometry(120, 20, 20, 16);
+    BtnDown = new QPushButton("-", PGuide);
+    BtnDown->setGeometry(142, 20, 20, 16);
+    connect(BtnUp, &QPushButton::clicked, this, [this] { BtnUpClick(); });
+    connect(BtnDown, &QPushButton::clicked, this, [this] { BtnDownClick(); });
+    PGuide->hide();
+    for (QWidget* w : {(QWidget*)STTitle, (QWidget*)STMemo, (QWidget*)PGuide, (QWidget*)Label1}) {
+        w->setMouseTracking(true);
+        w->installEventFilter(Canvas);
+    }
+
+    IdleTimer = new QTimer(this);
+    IdleTimer->setInterval(50);
+    connect(IdleTimer, &QTimer::timeout, this, [this] { SpinWhileIdle(); });
+
+    BuildMenus();
+    FormCreate();
+}
+
+TFmMain::~TFmMain() {
+    FormDestroy();
+    if (FmMain == this) FmMain = nullptr;
+}
+
+void TFmMain::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    auto item = [this](QMenu* menu, void (TFmMain::*handler)()) {
+        QAction* a = menu->addAction(QString());
+        connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        return a;
+    };
+    auto radio = [&](QMenu* menu, QActionGroup* group, const char* text,
+                     void (TFmMain::*handler)()) {
+        QAction* a = item(menu, handler);
+        a->setText(QString::fromUtf8(text));
+        a->setCheckable(true);
+        group->addAction(a);
+        return a;
+    };
+
+    MenuFile = bar->addMenu(QString());
+    MenuPclOpen = item(MenuFile, &TFmMain::MenuPclOpenClick);
+    MenuReLoad = item(MenuFile, &TFmMain::MenuReLoadClick);
+    MenuSave = item(MenuFile, &TFmMain::MenuSaveClick);
+    MenuFile->addSeparator();
+    MEyeLoadFile = item(MenuFile, &TFmMain::MEyeLoadFileClick);
+    MEyeSaveFile = item(MenuFile, &TFmMain::MEyeSaveFileClick);
+    MenuFile->addSeparator();
+    MenuGeoMake = item(MenuFile, &TFmMain::MenuGeoMakeClick);
+    MenuFile->addSeparator();
+    MenuOpenDos = item(MenuFile, &TFmMain::MenuOpenDosClick);
+    MenuPrint = item(MenuFile, &TFmMain::MenuPrintClick);
+    MenuExit = item(MenuFile, &TFmMain::MenuExitClick);
+    MenuReLoad->setEnabled(false);
+    MenuSave->setEnabled(false);
+    MenuPrint->setEnabled(false);
+
+    MenuEnv = bar->addMenu(QString());
+    MenuViewSet = item(MenuEnv, &TFmMain::MenuViewSetClick);
+    MenuChk = item(MenuEnv, &TFmMain::MenuChkClick);
+    MenuCalVolume = item(MenuEnv, &TFmMain::MenuCalVolumeClick);
+
+    // The radio items keep the captions of the window resource where the creation step does
+    // not replace them.
+    MenuDispAxis = bar->addMenu(QString());
+    auto* gAxisOn = new QActionGroup(this);
+    MAxisOn = radio(MenuDispAxis, gAxisOn, "ON", &TFmMain::MAxisOnClick);
+    MAxisOff = radio(MenuDispAxis, gAxisOn, "OFF", &TFmMain::MAxisOffClick);
+    MAxisOn->setChecked(true);
+
+    MenuAxis = bar->addMenu(QString());
+    auto* gAxis = new QActionGroup(this);
+    MZY = radio(MenuAxis, gAxis, "Z-Y", &TFmMain::MZYClick);
+    MYZ = radio(MenuAxis, gAxis, "Y-Z", &TFmMain::MYZClick);
+    MXZ = radio(MenuAxis, gAxis, "X-Z", &TFmMain::MXZClick);
+    MXY = radio(MenuAxis, gAxis, "X-Y", &TFmMain::MXYClick);
+    MZY->setChecked(true);
+
+    MenuProjection = bar->addMenu(QString());
+    auto* gProj = new QActionGroup(this);
+    MOrtho = radio(MenuProjection, gProj, "平行投影", &TFmMain::MOrthoClick);
+    MPerspective = radio(MenuProjection, gProj, "透視投影", &TFmMain::MPerspectiveClick);
+    MOrtho->setChecked(true);
+
+    MenuDispType = bar->addMenu(QString());
+    auto* gType = new QActionGroup(this);
+    MPolygon = radio(MenuDispType, gType, "面表示", &TFmMain::MPolygonClick);
+    MLine = radio(MenuDispType, gType, "線表示", &TFmMain::MLineClick);
+    MPolygon->setChecked(true);
+
+    MenuTool = bar->addMenu(QString());
+    MenuEyeSave = MenuTool->addMenu(QString());
+    MenuEyeLoad = MenuTool->addMenu(QString());
+    for (int i = 0; i < 10; ++i) {
+        MEyeSave[i] = MenuEyeSave->addAction(QString("Slot%1").arg(i + 1));
+        MEyeLoad[i] = MenuEyeLoad->addAction(QString("Slot%1").arg(i + 1));
+        connect(MEyeSave[i], &QAction::triggered, this, [this, i] { MEyeSaveClick(i + 1); });
+        connect(MEyeLoad[i], &QAction::triggered, this, [this, i] { MEyeLoadClick(i + 1); });
+    }
+
+    MenuAnimation = bar->addAction(QString());
+    connect(MenuAnimation, &QAction::triggered, this, [this] { MenuAnimationClick(); });
+    MenuAnimation->setEnabled(false);
+
+    MenuHelp = bar->addMenu(QString());
+    MenuUsage = item(MenuHelp, &TFmMain::MenuUsageClick);
+
+    for (QMenu* m : {MenuEnv, MenuDispAxis, MenuAxis, MenuProjection, MenuDispType, MenuTool})
+        m->menuAction()->setEnabled(false);
+}
+
+void TFmMain::SetEnglishTexts() {
+    setWindowTitle("particle trajectory and geometry display program");
+    WindowTitle = windowTitle().toStdString();
+    STName->setText("particle trajectory and geometry display program");
+    STVer->setText("TRAZON 2.4.0");
+    STSelect->setText("Please Select Data");
+    STLeft->setText("MouseLeftButton  - Rotate");
+    STRight->setText("MouseRightButton - Scale");
+    STMid->setText("MouseMiddleButton- Translate");
+    MenuFile->setTitle("File");
+    MenuPclOpen->setText("Read geometry/trajectory data");
+    MenuReLoad->setText("ReLoad");
+    MenuSave->setText("Save as");
+    MEyeLoadFile->setText("Load View Point");
+    MEyeSaveFile->setText("Save View Point");
+    MenuGeoMake->setText("Making geometry data");
+    MenuOpenDos->setText("Open X-Terminal Window");
+    MenuPrint->setText("Print");
+    MenuExit->setText("Exit");
+    MenuEnv->setTitle("Environment");
+    MenuViewSet->setText("Environment for display");
+    MenuChk->setText("Geometry Check");
+    MenuCalVolume->setText("Calculate Volume of Regions");
+    MenuDispAxis->setTitle("DisplayAxis");
+    MenuAxis->setTitle("Axis");
+    MenuProjection->setTitle("Projection");
+    MOrtho->setText("Ortho");
+    MPerspective->setText("Perspective");
+    MenuDispType->setTitle("DisplayType");
+    MPolygon->setText("Polygon");
+    MLine->setText("Line");
+    MenuTool->setTitle("Tool");
+    MenuEyeSave->setTitle("Save ViewPoint");
+    MenuEyeLoad->setTitle("Load ViewPoint");
+    MenuAnimation->setText("Animation");
+    MenuHelp->setTitle("Help");
+    MenuUsage->setText("Usage");
+    STComment->setText(QString());
+}
+
+void TFmMain::FormCreate() {
+    ExeDir = ExecutableDir();
+    SetMessageHook([](const std::string& text) { ShowMessage(text); });
+    GL = std::make_unique<TGLUnit>(Canvas, 1000.0);
+    DisplaySettings.WaitTime = 1000;
+    ReadSettingsFile();
+    CheckErrorSegments.Reset();
+    SetEnglishTexts();
+    Animating = false;
+    AbortRequested = false;
+    DisplaySettings.AnimActive = false;
+    IsSample = true;
+    TDataReader reader(Geometry, Tracks, DisplaySettings, GL->Size);
+    reader.Hooks.ShowError = [](const std::string& t) { ShowMessage(t); };
+    reader.Hooks.CutBoxChanged = [] {
+        BuildMesh(DisplaySettings.CutBox, true, DisplaySettings.SceneSize);
+    };
+    reader.Hooks.ResetCamera = [this] { GL->SetView(-1); };
+    reader.Hooks.RebuildBodies = [this] { RebuildMeshes(); };
+    reader.Hooks.RefreshLabels = [this] { UpdateRangeLabel(); };
+    reader.LoadSample();
+    IdleTimer->start();
+    FormResize();
+}
+
+void TFmMain::CreateDialogs() {
+    if (!FmViewDlg) FmViewDlg = new TFmViewDlg(this);
+    if (!FmMakeDlg) FmMakeDlg = new TFmMakeDlg(this);
+    if (!FmCheckDlg) FmCheckDlg = new TFmCheckDlg(this);
+    if (!FmCalVolume) FmCalVolume = new TFmCalVolume(this);
+}
+
+void TFmMain::ReadSettingsFile() {
+    SettingsPath = SettingsFilePath(ExeDir);
+    if (!FileExists(SettingsPath)) std::ofstream(SettingsPath, std::ios::app);
+    TIniFile ini(SettingsPath);
+    TMenuSettings menus;
+    ReadSettings(ini, ExeDir, DisplaySettings, Dirs, menus, ViewSlots);
+    switch (menus.AxisData) {
+    case 0: MAxisOffClick(); break;
+    case 1: MAxisOnClick(); break;
+    default: break;
+    }
+    switch (menus.DrawType) {
+    case 0: MLineClick(); break;
+    case 1: MPolygonClick(); break;
+    default: break;
+    }
+    switch (menus.DirectionType) {
+    case 0: MXYClick(); break;
+    case 1: MXZClick(); break;
+    case 3: MYZClick(); break;
+    case 5: MZYClick(); break;
+    default: break;
+    }
+    switch (menus.ViewMode) {
+    case 0: MOrthoClick(); break;
+    case 1: MPerspectiveClick(); break;
+    default: break;
+    }
+    ResetUnstoredSettings(DisplaySettings);
+    BuildMesh(DisplaySettings.CutBox, true, DisplaySettings.SceneSize);
+}
+
+TMenuSettings TFmMain::MenuState() const {
+    TMenuSettings m;
+    m.AxisData = MAxisOn->isChecked() ? 1 : 0;
+    m.DrawType = MPolygon->isChecked() ? 1 : 0;
+    m.DirectionType = MXY->isChecked() ? 0 : MXZ->isChecked() ? 1 : MYZ->isChecked() ? 3 : 5;
+    m.ViewMode = MOrtho->isChecked() ? 0 : 1;
+    return m;
+}
+
+bool TFmMain::AxisOn() const { return MAxisOn->isChecked(); }
+
+void TFmMain::WriteSettingsFile() {
+    if (SettingsPath.empty()) SettingsPath = SettingsFilePath(ExeDir);
+    TIniFile ini(SettingsPath);
+    WriteSettings(ini, DisplaySettings, Dirs, MenuState(), ViewSlots);
+    if (!ini.UpdateFile())
+        std::fprintf(stderr, "trazon: cannot write the settings file %s\n", SettingsPath.c_str());
+}
+
+void TFmMain::closeEvent(QCloseEvent* e) {
+    if (Animating) AbortRequested = true;
+    FormDestroy();
+    e->accept();
+}
+
+void TFmMain::FormDestroy() {
+    if (Destroyed) return;
+    Destroyed = true;
+    IdleTimer->stop();
+    WriteSettingsFile();
+    RemoveWorkDir();
+    GL.reset();
+    SetMessageHook(nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Loading
+
+void TFmMain::RebuildMeshes() {
+    RebuildSceneMeshes(Geometry, DisplaySettings.CutBox, DisplaySettings.SceneSize,
+                       DisplaySettings.ReviseRate, DisplaySettings.ReviseValue);
+}
+
+bool TFmMain::LoadDataFile(const std::string& path) {
+    double size = GL ? GL->Size : 1000.0;
+    TDataReader reader(Geometry, Tracks, DisplaySettings, GL ? GL->Size : size);
+    reader.Hooks.ShowError = [](const std::string& t) { ShowMessage(t); };
+    reader.Hooks.CutBoxChanged = [] {
+        BuildMesh(DisplaySettings.CutBox, true, DisplaySettings.SceneSize);
+    };
+    reader.Hooks.ResetCamera = [this] {
+        if (GL) GL->SetView(-1);
+    };
+    reader.Hooks.RebuildBodies = [this] { RebuildMeshes(); };
+    reader.Hooks.RefreshLabels = [this] { UpdateRangeLabel(); };
+    bool ok = reader.Load(path);
+    // A failed read leaves an empty model; the window still shows its loaded state.
+    if (!ok) UpdateRangeLabel();
+    if (GL && !(GL->Size > 0)) GL->Size = 1000.0;
+    return ok;
+}
+
+void TFmMain::StopSpinning() { IdleTimer->stop(); }
+bool TFmMain::Spinning() const { return IdleTimer->isActive(); }
+
+void TFmMain::SpinWhileIdle() {
+    if (!GL || Animating) return;
+    GL->RotateX(0.02);
+    GL->RotateZ(0.02);
+    FormPaint();
+}
+
+void TFmMain::ApplyLabelColours() {
+    QPalette pal;
+    pal.setColor(QPalette::Window, ToQColor(DisplaySettings.BackColor));
+    pal.setColor(QPalette::WindowText, ToQColor(DisplaySettings.ForeColor));
+    pal.setColor(QPalette::Base, ToQColor(DisplaySettings.BackColor));
+    pal.setColor(QPalette::Text, ToQColor(DisplaySettings.ForeColor));
+    for (QWidget* w : {(QWidget*)STComment, (QWidget*)STName, (QWidget*)STVer,
+                       (QWidget*)STSelect, (QWidget*)STLeft, (QWidget*)STRight, (QWidget*)STMid,
+                       (QWidget*)STTitle, (QWidget*)STMemo, (QWidget*)PGuide, (QWidget*)Label1}) {
+        w->setPalette(pal);
+        w->setAutoFillBackground(true);
+    }
+}
+
+void TFmMain::UpdateRangeLabel() {
+    if (!IsSample) {
+        for (QWidget* w : {STName, STVer, STSelect, STLeft, STRight, STMid}) w->hide();
+        MenuSave->setEnabled(true);
+        for (QMenu* m : {MenuEnv, MenuDispAxis, MenuAxis, MenuProjection, MenuDispType, MenuTool})
+            m->menuAction()->setEnabled(true);
+        MenuAnimation->setEnabled(DisplaySettings.HasTime);
+    }
+    std::string label = RangeLabelText(Tracks, DisplaySettings);
+    Label1->setText(Q(label));
+    int w = LegendPanelWidth(label);
+    PGuide->resize(w, PGuide->height());
+    Label1->resize(w - 8, Label1->height());
+    BtnUp->setVisible(RangeButtonsVisible(DisplaySettings));
+    BtnDown->setVisible(RangeButtonsVisible(DisplaySettings));
+    ApplyLabelColours();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Painting
+
+void TFmMain::FormPaint() {
+    if (!GL || Destroyed || InPaint) return;
+    InPaint = true;
+    GL->SetSceneLight();
+    GL->BeginFrame(DisplaySettings.BackColor);
+    if (!Geometry.Bodies.empty() && DragMode != 4) {
+        if (!DisplaySettings.AnimActive && windowTitle() != Q(WindowTitle))
+            setWindowTitle(Q(WindowTitle));
+    }
+    if (DragMode == 4) GL->DrawScreenRect(DragX, DragY, RectX, RectY, DisplaySettings.ForeColor);
+    GL->Present();
+    InPaint = false;
+}
+
+void TFmMain::MenuRendarClick() { FormPaint(); }
+
+QImage TFmMain::ClientImage() {
+    int w = Canvas->width(), h = Canvas->height();
+    QImage img(w, h, QImage::Format_RGB888);
+    img.fill(ToQColor(DisplaySettings.BackColor));
+    if (GL && GL->Ready() && GL->ViewWidth == w && GL->ViewHeight == h) {
+        std::vector<uint8_t> rgb = GL->FrameRGB();
+        if (rgb.size() == (size_t)w * h * 3)
+            for (int y = 0; y < h; ++y) std::memcpy(img.scanLine(y), rgb.data() + (size_t)y * w * 3, (size_t)w * 3);
+    }
+    QPainter p(&img);
+    for (QObject* o : Canvas->children()) {
+        auto* child = qobject_cast<QWidget*>(o);
+        if (!child || !child->isVisible()) continue;
+        child->render(&p, child->pos(), QRegion(),
+                      QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    }
+    p.end();
+    return img;
+}
+
+bool TFmMain::SaveClientImage(const std::string& path) {
+    QImage img = ClientImage();
+    QString suffix = QFileInfo(Q(path)).suffix().toLower();
+    QByteArray format = "BMP";
+    if (suffix == "png") format = "PNG";
+    else if (suffix == "jpg" || suffix == "jpeg") format = "JPEG";
+    else if (suffix == "bmp") format = "BMP";
+    else if (QImageWriter::supportedImageFormats().contains(suffix.toLatin1()))
+        format = suffix.toLatin1().toUpper();
+    return img.save(Q(path), format.constData(), format == "JPEG" ? 95 : -1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void TFmMain::MenuPclOpenClick() {
+    StopSpinning();
+    std::string path;
+    if (ChooseOpenFile) {
+        path = ChooseOpenFile();
+    } else {
+        QFileDialog dlg(this, "File Open", Q(Dirs.OpenDir));
+        dlg.setNameFilters({"CG Data File(*.pic)", "All(*.*)"});
+        dlg.setFileMode(QFileDialog::ExistingFile);
+        if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
+            path = dlg.selectedFiles().first().toStdString();
+    }
+    if (path.empty()) return;
+    Dirs.OpenDir = DirOf(path);
+    Dirs.OpenChosen = true;
+    CheckErrorSegments.Reset();
+    IsSample = false;
+    setWindowTitle(Q("Now loading " + path));
+    LoadDataFile(path);
+    ClearTimeOption();
+    setWindowTitle(Q("TRAZON  - " + path));
+    WindowTitle = "TRAZON  - " + path;
+    MenuReLoad->setEnabled(true);
+    MEyeLoadFile->setEnabled(true);
+    MEyeSaveFile->setEnabled(true);
+    FormPaint();
+    SetTimeFields();
+}
+
+void TFmMain::MenuReLoadClick() {
+    // The path comes from the stored caption: the shown one may carry animation times.
+    std::string path = WindowTitle.size() > 10 ? WindowTitle.substr(10) : std::string();
+    if (FileExists(path)) LoadDataFile(path);
+    else ShowMessage(path + " is Not Found!");
+    FormPaint();
+}
+
+void TFmMain::MenuSaveClick() {
+    std::string path;
+    if (ChooseSaveFile) {
+        path = ChooseSaveFile();
+    } else {
+        QFileDialog dlg(this, QString::fromUtf8("保存"), Q(Dirs.SaveDir));
+        dlg.setAcceptMode(QFileDialog::AcceptSave);
+        dlg.setNameFilters({"BitMap(*.bmp)", "Jpeg(*.jpg)", "PNG(*.png)"});
+        dlg.setDefaultSuffix("bmp");
+        // The default suffix follows the chosen filter.
+        connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg](const QString& f) {
+            dlg.setDefaultSuffix(f.contains("jpg") ? "jpg" : f.contains("png") ? "png" : "bmp");
+        });
+        // The overwrite question is ours.
+        dlg.setOption(QFileDialog::DontConfirmOverwrite);
+        if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
+            path = dlg.selectedFiles().first().toStdString();
+    }
+    if (path.empty()) return;
+    Dirs.SaveDir = DirOf(path);
+    Dirs.SaveChosen = true;
+    if (FileExists(path) && !AskOkCancel(BaseName(path) + " is Found! OverWrite OK?")) return;
+    FormPaint();
+    if (!SaveClientImage(path)) ShowMessage("Cannot write the image file " + path);
+}
+
+void TFmMain::MenuGeoMakeClick() {
+    StopSpinning();
+    if (!FmMakeDlg) CreateDialogs();
+    if (FmMakeDlg->exec() != QDialog::Accepted) return;
+    IsSample = false;
+    LoadDataFile(WorkFilePath(DummyFileName));
+    setWindowTitle("TRAZON  - MakeData");
+    WindowTitle = "TRAZON  - MakeData";
+    MenuReLoad->setEnabled(false);
+    ClearTimeOption();
+    FormPaint();
+}
+
+void TFmMain::MenuOpenDosClick() {
+    if (!RunCommand("xterm", "")) ShowMessage("Cannot start the terminal program xterm.");
+}
+
+void TFmMain::MenuPrintClick() {}
+
+void TFmMain::MenuExitClick() { close(); }
+
+void TFmMain::MenuChkClick() {
+    if (!FmCheckDlg) CreateDialogs();
+    FmCheckDlg->exec();
+    FormPaint();
+}
+
+void TFmMain::MenuCalVolumeClick() {
+    if (!FmCalVolume) CreateDialogs();
+    FmCalVolume->exec();
+}
+
+void TFmMain::MenuUsageClick() { OpenHelpPage("index.html"); }
+
+// ---------------------------------------------------------------------------------------------
+// View menus
+
+void TFmMain::MAxisOnClick() { MAxisOn->setChecked(true); }
+void TFmMain::MAxisOffClick() { MAxisOff->setChecked(true); }
+
+void TFmMain::MOrthoClick() {
+    MOrtho->setChecked(true);
+    GL->Projection = 0;
+    GL->ApplyProjection();
+    GL->SetView(-1);
+}
+
+void TFmMain::MPerspectiveClick() {
+    MPerspective->setChecked(true);
+    GL->Projection = 1;
+    GL->ApplyProjection();
+    GL->SetView(-1);
+}
+
+void TFmMain::MPolygonClick() {
+    MPolygon->setChecked(true);
+    GL->DrawMode = 1;
+}
+
+void TFmMain::MLineClick() {
+    MLine->setChecked(true);
+    GL->DrawMode = 0;
+}
+
+void TFmMain::MZYClick() {
+    MZY->setChecked(true);
+    GL->SetView(5);
+}
+void TFmMain::MYZClick() {
+    MYZ->setChecked(true);
+    GL->SetView(3);
+}
+void TFmMain::MXZClick() {
+    MXZ->setChecked(true);
+    GL->SetView(1);
+}
+void TFmMain::MXYClick() {
+    MXY->setChecked(true);
+    GL->SetView(0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Legend range buttons
+
+void TFmMain::BtnUpClick() {
+    Label1->setText(Q(HistRangeUp(DisplaySettings, HistMax(Tracks))));
+    FormPaint();
+}
+
+void TFmMain::BtnDownClick() {
+    Label1->setText(Q(HistRangeDown(DisplaySettings, HistMax(Tracks))));
+    FormPaint();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mouse and layout
+
+void TFmMain::ComMouseMove() {
+    // Qt passes presses on the texts on to the canvas, which then holds the implicit grab
+    // for the whole drag; nothing more is needed than keeping the canvas as the receiver.
+    if (QWidget::mouseGrabber() == nullptr && QApplication::mouseButtons() != Qt::NoButton)
+        Canvas->grabMouse();
+}
+
+void TFmMain::FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y) {
+    QPoint p(x, y);
+    auto inside = [&](QWidget* w) { return w->isVisible() && w->geometry().contains(p); };
+    if (inside(STMemo)) {
+        DragMode = 1;
+        DragX = x;
+        DragY = y;
+    } else if (inside(STTitle)) {
+        DragMode = 2;
+        DragX = x;
+        DragY = y;
+    } else if (PGuide->isVisible() && BtnUp->isVisible() &&
+               BtnUp->geometry().contains(p - PGuide->pos())) {
+        DragMode = 0;
+        BtnUpClick();
+    } else if (PGuide->isVisible() && BtnDown->isVisible() &&
+               BtnDown->geometry().contains(p - PGuide->pos())) {
+        DragMode = 0;
+        BtnDownClick();
+    } else if (inside(PGuide)) {
+        DragMode = 3;
+        DragX = x;
+        DragY = y;
+    } else if (shift & Qt::ShiftModifier) {
+        DragMode = 4;
+        DragX = RectX = x;
+        DragY = RectY = y;
+    } else if (GL) {
+        TMouseButton b = button == Qt::LeftButton    ? TMouseButton::Left
+                         : button == Qt::RightButton ? TMouseButton::Right
+                                                     : TMouseButton::Middle;
+        GL->MouseDown(b, x, y);
+    }
+    FormPaint();
+}
+
+void TFmMain::FormMouseMove(Qt::KeyboardModifiers, int x, int y) {
+    if (Animating) return;
+    auto drag = [&](QWidget* w) {
+        w->move(w->x() + x - DragX, w->y() + y - DragY);
+        DragX = x;
+        DragY = y;
+    };
+    switch (DragMode) {
+    case 1: drag(STMemo); break;
+    case 2: drag(STTitle); break;
+    case 3: drag(PGuide); break;
+    case 4:
+        RectX = x;
+        RectY = y;
+        break;
+    default:
+        if (GL) GL->MouseMove(x, y);
+        break;
+    }
+    FormPaint();
+}
+
+void TFmMain::FormMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
+    if (DragMode == 4 && GL) {
+        double w = std::max(1, Canvas->width()), h = std::max(1, Canvas->height());
+        // A rectangle of no size would make the scale zero: it is ignored.
+        if (x != DragX || y != DragY) {
+            double u = GL->ViewUnit();
+            GL->Translate(u * (w - x - DragX) / h, u * (y + DragY - h) / h, 0);
+            double f = std::max(std::abs(x - DragX) / w, std::abs(y - DragY) / h);
+            if (f > 0) GL->Size = GL->Projection == 0 ? GL->Size * f : GL->Size * f / 4;
+        }
+    }
+    if (GL) GL->MouseUp();
+    DragMode = 0;
+    if (QWidget::mouseGrabber() == Canvas && QApplication::mouseButtons() == Qt::NoButton)
+        Canvas->releaseMouse();
+    FormPaint();
+}
+
+void TFmMain::FormResize() {
+    if (!Canvas) return;
+    int W = Canvas->width(), H = Canvas->height();
+    STComment->setGeometry(0, 0, W, 13);
+    STName->resize(W, STName->height());
+    STVer->resize(W, STVer->height());
+    STSelect->setGeometry(STSelect->x(), H - STSelect->height() - 40, W, STSelect->height());
+    STMid->move(W - STMid->width() - 40, STSelect->y() - STMid->height() - 20);
+    STRight->move(STMid->x(), STMid->y() - STRight->height());
+    STLeft->move(STMid->x(), STRight->y() - STLeft->height());
+    for (QWidget* w : {(QWidget*)PGuide, (QWidget*)STMemo}) {
+        int l = w->x(), t = w->y();
+        if (l > W - w->width()) l = W - w->width();
+        if (t > H - w->height()) t = H - w->height();
+        w->move(l, t);
+    }
+    if (isVisible()) FormPaint();
+}

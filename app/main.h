@@ -1,0 +1,246 @@
+// The main window: menus and commands, the status texts over the picture, start-up and
+// shut-down, mouse view control, and the drawing surface the GL picture is copied into.
+#pragma once
+
+#include "app/Settings.h"
+#include "app/ViewPoints.h"
+#include "render/MyGLUnit.h"
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QAction;
+class QActionGroup;
+class QMenu;
+class QTimer;
+class QPushButton;
+class QFrame;
+class TFmMain;
+class TFmViewDlg;
+class TFmMakeDlg;
+class TFmCheckDlg;
+class TFmCalVolume;
+
+// The client area. The GL picture is copied straight into its native X window, so Qt never
+// paints it; the status texts and the legend are native child windows, which the copy
+// cannot paint over.
+class TGLCanvas : public QWidget, public TGLControl {
+    Q_OBJECT
+public:
+    explicit TGLCanvas(TFmMain* owner);
+    int ClientWidth() const override { return width(); }
+    int ClientHeight() const override { return height(); }
+    unsigned long NativeWindow() const override;
+    QPaintEngine* paintEngine() const override { return nullptr; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    TFmMain* Owner;
+};
+
+// A status text; double-clicks are reported (the comment line aborts the animation with one).
+class TStaticText : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+signals:
+    void DoubleClicked();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent*) override { emit DoubleClicked(); }
+};
+
+// Message boxes and questions of the main window go through these, so that tests can answer
+// them. Empty: the toolkit's boxes.
+extern std::function<void(const std::string& text)> MessageBoxHook;
+extern std::function<bool(const std::string& text)> QuestionHook; // true = OK
+
+void ShowMessage(const std::string& text);
+bool AskOkCancel(const std::string& text);
+
+// Starts an external program in the background without a shell: the program text is split
+// into program and arguments (quotes respected) and the argument is passed as one word.
+// Returns false when it could not be started.
+bool RunCommand(const std::string& program, const std::string& argument);
+// Opens a help page ("index.html", "setdlg.html", ...) with the configured browser, or with
+// the desktop's default handler when the browser cannot be started.
+void OpenHelpPage(const std::string& page);
+
+class TFmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TFmMain(QWidget* parent = nullptr);
+    ~TFmMain() override;
+
+    // --- components ---
+    TGLCanvas* Canvas = nullptr;
+    TStaticText* STComment = nullptr;
+    QLabel *STName = nullptr, *STVer = nullptr, *STSelect = nullptr;
+    QLabel *STLeft = nullptr, *STRight = nullptr, *STMid = nullptr;
+    QLabel *STTitle = nullptr, *STMemo = nullptr;
+    // Legend panel with the history range label (Label1) and the range buttons.
+    QFrame* PGuide = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton *BtnUp = nullptr, *BtnDown = nullptr;
+
+    // menus and items
+    QMenu *MenuFile = nullptr, *MenuEnv = nullptr, *MenuDispAxis = nullptr, *MenuAxis = nullptr,
+          *MenuProjection = nullptr, *MenuDispType = nullptr, *MenuTool = nullptr,
+          *MenuHelp = nullptr, *MenuEyeSave = nullptr, *MenuEyeLoad = nullptr;
+    QAction *MenuPclOpen = nullptr, *MenuReLoad = nullptr, *MenuSave = nullptr,
+            *MEyeLoadFile = nullptr, *MEyeSaveFile = nullptr, *MenuGeoMake = nullptr,
+            *MenuOpenDos = nullptr, *MenuPrint = nullptr, *MenuExit = nullptr;
+    QAction *MenuViewSet = nullptr, *MenuChk = nullptr, *MenuCalVolume = nullptr;
+    QAction *MAxisOn = nullptr, *MAxisOff = nullptr;
+    QAction *MZY = nullptr, *MYZ = nullptr, *MXZ = nullptr, *MXY = nullptr;
+    QAction *MOrtho = nullptr, *MPerspective = nullptr;
+    QAction *MPolygon = nullptr, *MLine = nullptr;
+    std::array<QAction*, 10> MEyeSave{}, MEyeLoad{};
+    QAction* MenuAnimation = nullptr;
+    QAction* MenuUsage = nullptr;
+
+    // --- state ---
+    std::unique_ptr<TGLUnit> GL;
+    bool IsSample = false;
+    std::string WindowTitle;
+    std::string ExeDir;
+    TViewSlots ViewSlots;
+    bool Animating = false;
+    bool AbortRequested = false;
+    int32_t DragMode = 0;
+    int32_t DragX = 0, DragY = 0;
+    TDialogDirs Dirs;
+    std::string SettingsPath; // where trazon.ini is read and written
+
+    // Dialogs, created in the start-up order by CreateDialogs.
+    TFmViewDlg* FmViewDlg = nullptr;
+    TFmMakeDlg* FmMakeDlg = nullptr;
+    TFmCheckDlg* FmCheckDlg = nullptr;
+    TFmCalVolume* FmCalVolume = nullptr;
+    void CreateDialogs();
+
+    // File choosers, replaceable by tests. Return the chosen path, empty when cancelled.
+    std::function<std::string()> ChooseOpenFile;
+    std::function<std::string()> ChooseSaveFile;
+
+    // --- handlers ---
+    void FormCreate();
+    void FormDestroy();
+    void FormPaint();
+    void FormResize();
+    void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void FormMouseMove(Qt::KeyboardModifiers shift, int x, int y);
+    void FormMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void ComMouseMove();
+    void BtnUpClick();
+    void BtnDownClick();
+
+    void MenuPclOpenClick();
+    void MenuReLoadClick();
+    void MenuSaveClick();
+    void MenuGeoMakeClick();
+    void MenuOpenDosClick();
+    void MenuPrintClick();
+    void MenuExitClick();
+    void MenuChkClick();
+    void MenuCalVolumeClick();
+    void MAxisOnClick();
+    void MAxisOffClick();
+    void MZYClick();
+    void MYZClick();
+    void MXZClick();
+    void MXYClick();
+    void MOrthoClick();
+    void MPerspectiveClick();
+    void MPolygonClick();
+    void MLineClick();
+    void MenuRendarClick();
+    void MenuUsageClick();
+
+    // display settings, view points and animation (main_views.cpp)
+    void MenuViewSetClick();
+    void MEyeLoadFileClick();
+    void MEyeSaveFileClick();
+    void MEyeSaveClick(int slot); // shared routine of MEyeSave1Click..MEyeSave10Click
+    void MEyeLoadClick(int slot); // shared routine of MEyeLoad1Click..MEyeLoad10Click
+    void MEyeSave1Click() { MEyeSaveClick(1); }
+    void MEyeSave2Click() { MEyeSaveClick(2); }
+    void MEyeSave3Click() { MEyeSaveClick(3); }
+    void MEyeSave4Click() { MEyeSaveClick(4); }
+    void MEyeSave5Click() { MEyeSaveClick(5); }
+    void MEyeSave6Click() { MEyeSaveClick(6); }
+    void MEyeSave7Click() { MEyeSaveClick(7); }
+    void MEyeSave8Click() { MEyeSaveClick(8); }
+    void MEyeSave9Click() { MEyeSaveClick(9); }
+    void MEyeSave10Click() { MEyeSaveClick(10); }
+    void MEyeLoad1Click() { MEyeLoadClick(1); }
+    void MEyeLoad2Click() { MEyeLoadClick(2); }
+    void MEyeLoad3Click() { MEyeLoadClick(3); }
+    void MEyeLoad4Click() { MEyeLoadClick(4); }
+    void MEyeLoad5Click() { MEyeLoadClick(5); }
+    void MEyeLoad6Click() { MEyeLoadClick(6); }
+    void MEyeLoad7Click() { MEyeLoadClick(7); }
+    void MEyeLoad8Click() { MEyeLoadClick(8); }
+    void MEyeLoad9Click() { MEyeLoadClick(9); }
+    void MEyeLoad10Click() { MEyeLoadClick(10); }
+    void MenuAnimationClick();
+    void STCommentDblClick();
+    // Time fields of the settings dialog after a load that has (or lacks) a time column.
+    void SetTimeFields();
+    // Time option off: the dialog's time check box unchecked and TimeOn false.
+    void ClearTimeOption();
+    // end of the view block
+
+    // --- operations other windows call ---
+    // Redraws the picture now (synchronously).
+    void Repaint() { FormPaint(); }
+    // Runs both reader passes on a data file; false after a read error (model empty).
+    bool LoadDataFile(const std::string& path);
+    // Range label, legend, title-screen texts, data menus and colours after a read or after
+    // the settings dialog.
+    void UpdateRangeLabel();
+    // Rebuilds the cut box mesh, the grown bodies and every body mesh.
+    void RebuildMeshes();
+    // Idle rotation of the sample; removed for good by open and the editor.
+    void StopSpinning();
+    bool Spinning() const;
+    // The window's client area as the user sees it: picture and status texts.
+    QImage ClientImage();
+    // Saves the client image to a file in the format its extension names (bmp, png, jpg).
+    bool SaveClientImage(const std::string& path);
+    // Current menu choices as they are stored in the settings file.
+    TMenuSettings MenuState() const;
+    bool AxisOn() const;
+    // Reads and writes the settings file (start-up and shut-down).
+    void ReadSettingsFile();
+    void WriteSettingsFile();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void BuildMenus();
+    void SetEnglishTexts();
+    void SpinWhileIdle();
+    void ApplyLabelColours();
+    QTimer* IdleTimer = nullptr;
+    int32_t RectX = 0, RectY = 0; // moving corner of the zoom rectangle
+    bool Destroyed = false;
+    bool InPaint = false;
+};
+
+// The one main window of the program (null before it is created).
+extern TFmMain* FmMain;

@@ -1,0 +1,62 @@
+#include "resource.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+TGeometry Geometry;
+TTracks Tracks;
+TDisplaySettings DisplaySettings;
+TCheckErrorSegments CheckErrorSegments;
+
+const std::array<const char*, 3> DisplayTypeNames = {"Body", "Zone", "Material"};
+const std::array<const char*, 4> LineKindNames = {"Solid", "Dot", "DashDot", "DashDotDot"};
+const std::array<const char*, 3> ParticleNames = {"Photon", "Electron", "Positron"};
+
+std::string ExecutableDir() {
+    char buf[PATH_MAX + 1];
+    ssize_t n = readlink("/proc/self/exe", buf, PATH_MAX);
+    std::string path = n > 0 ? std::string(buf, (size_t)n) : std::string();
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        char cwd[PATH_MAX + 1];
+        if (getcwd(cwd, sizeof cwd)) return std::string(cwd) + "/";
+        return "./";
+    }
+    return path.substr(0, slash + 1);
+}
+
+namespace {
+bool MakeDirs(const std::string& dir) {
+    std::string part;
+    for (size_t i = 0; i < dir.size(); ++i) {
+        part += dir[i];
+        if ((dir[i] == '/' && i > 0) || i + 1 == dir.size())
+            if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+} // namespace
+
+std::string SettingsFilePath(const std::string& exeDir) {
+    std::string dir = exeDir;
+    if (!dir.empty() && dir.back() != '/') dir += '/';
+    std::string beside = dir + SettingsFileName;
+    // A settings file that exists and is writable, or a writable program directory.
+    if (access(beside.c_str(), F_OK) == 0 ? access(beside.c_str(), W_OK) == 0
+                                          : access(dir.c_str(), W_OK) == 0)
+        return beside;
+    std::string conf;
+    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/') conf = x;
+    else if (const char* h = std::getenv("HOME"); h && *h) conf = std::string(h) + "/.config";
+    else return beside;
+    conf += "/trazon/";
+    MakeDirs(conf);
+    return conf + SettingsFileName;
+}
+
+std::string HelpPageUrl(const std::string& exeDir, const std::string& page) {
+    return "file://" + exeDir + "help/" + page;
+}

@@ -1,0 +1,35 @@
+// Program-wide state shared by the main window, the dialogs and the drawing: the geometry
+// model, the track list, the display settings and the check's error pieces, with the shared
+// constant lists. No Qt here.
+#pragma once
+
+#include "geometry/CheckErrors.h"
+#include "geometry/MyCGUnit.h"
+#include "input/DisplaySettings.h"
+#include "input/Reader.h" // work file names: DivFileName, LineFileName, DummyFileName
+#include "input/Tracks.h"
+
+#include <array>
+#include <string>
+
+extern TGeometry Geometry;
+extern TTracks Tracks;
+extern TDisplaySettings DisplaySettings;
+extern TCheckErrorSegments CheckErrorSegments;
+
+// Geometry display types (ViewInfoType 0, 1, 2).
+extern const std::array<const char*, 3> DisplayTypeNames; // "Body", "Zone", "Material"
+// Line kinds 0..3.
+extern const std::array<const char*, 4> LineKindNames; // "Solid", "Dot", "DashDot", "DashDotDot"
+// Names of the particle kinds 4, 5, 6 by ParticleIndex.
+extern const std::array<const char*, 3> ParticleNames; // "Photon", "Electron", "Positron"
+
+inline constexpr const char* SettingsFileName = "trazon.ini";
+
+// Directory of the running executable, with a trailing '/'.
+std::string ExecutableDir();
+// Where trazon.ini lives: beside the executable when that directory is writable, otherwise
+// in the per-user configuration directory ($XDG_CONFIG_HOME or ~/.config, then "trazon/").
+std::string SettingsFilePath(const std::string& exeDir);
+// "file://" URL of a help page below exeDir ("help/" + page).
+std::string HelpPageUrl(const std::string& exeDir, const std::string& page);
