@@ -1,10 +1,68 @@
-// Placeholder window; its owner fills it in.
+// Geometry check dialog: fires random rays through the loaded geometry while the event loop
+// is idle and lists points in no zone, in several zones, and rays without an outer void.
 #pragma once
 
+#include "tools/core/CheckCore.h"
+
 #include <QDialog>
+
+#include <functional>
+#include <string>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
 
 class TFmCheckDlg : public QDialog {
     Q_OBJECT
 public:
+    // Checks the program's Geometry and writes CheckErrorSegments (app/resource.h).
     explicit TFmCheckDlg(QWidget* parent = nullptr);
+    // Checks the given model instead (tests, other hosts).
+    TFmCheckDlg(QWidget* parent, const TGeometry& geometry, TCheckErrorSegments& errors);
+    ~TFmCheckDlg() override;
+
+    QLineEdit* EIteration = nullptr;
+    QGroupBox *GBPos = nullptr, *GBVect = nullptr;
+    QLineEdit *eXmin = nullptr, *eXmax = nullptr, *eYmin = nullptr, *eYmax = nullptr,
+              *eZmin = nullptr, *eZmax = nullptr;
+    QLineEdit *eTmin = nullptr, *eTmax = nullptr, *ePmin = nullptr, *ePmax = nullptr;
+    QPlainTextEdit* mMsg = nullptr;
+    QPushButton *BtnStart = nullptr, *BtnClose = nullptr, *BtnHelp = nullptr;
+    QLabel *LIteration = nullptr, *LOutput = nullptr;
+
+    // Called whenever the shared error list changed (run start, each error), so the main
+    // view can redraw the error pieces. Empty: the main window is repainted if there is one.
+    std::function<void()> ErrorsChanged;
+    // Shows a message (bad entries). Empty: the main window's message box.
+    std::function<void(const std::string&)> Message;
+
+    void FormCreate();
+    void BtnStartClick();
+    void BtnCloseClick();
+    void BtnHelpClick();
+    // Idle step: fires rays for a few milliseconds, then returns to the event loop.
+    void CheckStep();
+    void StopCheck();
+
+    bool Running() const { return Run.Running(); }
+    TCheckRun& Core() { return Run; }
+
+    void done(int result) override; // closing stops a run like the Stop button
+
+private:
+    void Build();
+    void ShowLines();
+    void EnableEntries(bool on);
+    void NotifyErrors();
+
+    const TGeometry* Model;
+    TCheckRun Run;
+    QTimer* Idle = nullptr;
+    uint64_t ShownRevision = ~0ull;
+    int32_t ShownErrors = -1;
+    int Batch = 1; // rays per idle call, adapted to keep each call short
 };

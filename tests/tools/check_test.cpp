@@ -76,8 +76,8 @@ TEST(CheckRay, SortMovesOnlyStrictlyNearerCrossings) {
     TMatrixA3d p = {{0, 0, 0}, {3, 0, 0}, {1, 0, 0}, {0, 3, 0}, {2, 0, 0}, {1, 0, 0}};
     TMatrixAi c = {-1, 30, 10, 31, 20, 11};
     SortCrossings(p, c);
-    EXPECT_EQ(c, (TMatrixAi{-1, 10, 11, 20, 31, 30}));
-    EXPECT_EQ(p[4].y, 3);
+    EXPECT_EQ(c, (TMatrixAi{-1, 10, 11, 20, 30, 31}));
+    EXPECT_EQ(p[5].y, 3);
     // Exchanges, not insertion: equal distances behind a farther one change their order.
     TMatrixA3d q = {{0, 0, 0}, {5, 0, 0}, {0, 5, 0}, {1, 0, 0}};
     TMatrixAi k = {-1, 1, 2, 3};
@@ -200,7 +200,8 @@ TEST(Check, PiecesShorterThanOneHundredthAreNotTested) {
 }
 
 TEST(Check, ZeroRaysEndAtOnceAndStopByUserKeepsTheLines) {
-    TGeometry g = Spheres();
+    TGeometry g;
+    g.Bodies = {Sph(1, 5)};
     AddZone(g, "Z1", 1, {{1}});
     Prepare(g);
     TCheckErrorSegments errors;

@@ -185,7 +185,9 @@ int TCheckRun::Advance(int maxRays) {
         uint32_t SeedAfter = 0;
         std::vector<TCheckFinding> Findings;
     };
-    thread_local std::vector<TRay> rays;
+    // Per calling thread; the workers reach it through the reference below.
+    thread_local std::vector<TRay> buffer;
+    std::vector<TRay>& rays = buffer;
 
     int fired = 0;
     while (Active && fired < maxRays) {
