@@ -114,6 +114,7 @@ void DrawText(const std::string& text, int anchor, double scale, double x, doubl
         if (code < 0 || code >= StrokeGlyphCount) continue; // no glyph for this byte
         const TStrokeGlyph& g = StrokeGlyphs[static_cast<size_t>(code)];
         for (const auto& strip : g.Strips) {
+            if (strip[0] > strip[1]) continue;
             glBegin(GL_LINE_STRIP);
             for (int i = strip[0]; i <= strip[1]; ++i)
                 glVertex3d(static_cast<double>(k) + StrokePoints[i].X, StrokePoints[i].Y, 0.0);

@@ -1,5 +1,179 @@
-// placeholder until this subcommand lands
+// trazon-cli render: one frame of a data file, drawn off screen through the viewer's paint
+// routine and saved as a picture.
 #include "Cli.h"
+
 #include <cstdio>
-const char* const CliRenderUsage = "  render ...";
-int CliRender(const TCliArgs&) { std::fprintf(stderr, "not available yet\n"); return 2; }
+#include <string>
+
+const char* const CliRenderUsage =
+    "  render [FILE] -o PICTURE [--size WxH] [--view zy|yz|xz|xy]\n"
+    "         [--projection ortho|perspective] [--type body|zone|material] [--lines]\n"
+    "         [--axes on|off] [--all-histories] [--turn AX,AY]\n"
+    "      Draw one frame of FILE (default: the built-in sample data) as the viewer would\n"
+    "      and write it as PNG, JPEG or BMP, chosen by the extension of PICTURE. Defaults:\n"
+    "      1024x768, view xy, ortho, body, filled polygons, axes on, the last history only.\n"
+    "      --turn AX,AY turns the scene by AX degrees about the screen's x axis, then AY\n"
+    "      degrees about its y axis, after the view is set.\n"
+    "      Needs an X display with GLX (Xvfb serves); without one the exit code is 2.";
+
+#ifndef TRAZON_HAVE_RENDER
+
+int CliRender(const TCliArgs&) {
+    std::fprintf(stderr, "trazon-cli render: rendering is not available in this build "
+                         "(built without OpenGL)\n");
+    return 2;
+}
+
+#else
+
+#include "geometry/CheckErrors.h"
+#include "geometry/MyCGUnit.h"
+#include "input/DisplaySettings.h"
+#include "input/Reader.h"
+#include "input/Tracks.h"
+#include "render/ImageFile.h"
+#include "render/MyGLUnit.h"
+#include "render/Scene.h"
+#include "render/mesh/BodyMesh.h"
+
+#include <cstdlib>
+
+namespace {
+
+int RenderUsageError(const std::string& what) {
+    std::fprintf(stderr, "trazon-cli render: %s\nUsage:\n%s\n", what.c_str(), CliRenderUsage);
+    return 2;
+}
+
+bool ParseSize(const std::string& text, int& w, int& h) {
+    size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) return false;
+    std::string a = text.substr(0, x), b = text.substr(x + 1);
+    int32_t wi = 0, hi = 0;
+    if (!TryStrToInt32(a, wi) || !TryStrToInt32(b, hi)) return false;
+    // one frame is read back whole; keep it to a sane size
+    if (wi < 1 || hi < 1 || wi > 8192 || hi > 8192) return false;
+    w = wi, h = hi;
+    return true;
+}
+
+} // namespace
+
+int CliRender(const TCliArgs& args) {
+    std::string file, picture;
+    bool haveFile = false;
+    int width = 1024, height = 768, viewMode = 0, projection = 0, viewType = 0;
+    bool lines = false, axes = true, allHistories = false;
+    double turnX = 0, turnY = 0;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size()) return false;
+            out = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--help" || a == "-h") {
+            std::printf("Usage:\n%s\n", CliRenderUsage);
+            return 0;
+        } else if (a == "-o" || a == "--output") {
+            if (!value(picture)) return RenderUsageError("-o needs a picture file name");
+        } else if (a == "--size") {
+            if (!value(v) || !ParseSize(v, width, height))
+                return RenderUsageError("--size needs WxH, each 1 to 8192 (e.g. 1024x768)");
+        } else if (a == "--view") {
+            if (!value(v)) return RenderUsageError("--view needs zy, yz, xz or xy");
+            if (v == "xy") viewMode = 0;
+            else if (v == "xz") viewMode = 1;
+            else if (v == "yz") viewMode = 3;
+            else if (v == "zy") viewMode = 5;
+            else return RenderUsageError("--view needs zy, yz, xz or xy, not '" + v + "'");
+        } else if (a == "--projection") {
+            if (!value(v)) return RenderUsageError("--projection needs ortho or perspective");
+            if (v == "ortho") projection = 0;
+            else if (v == "perspective") projection = 1;
+            else return RenderUsageError("--projection needs ortho or perspective, not '" + v + "'");
+        } else if (a == "--type") {
+            if (!value(v)) return RenderUsageError("--type needs body, zone or material");
+            if (v == "body") viewType = 0;
+            else if (v == "zone") viewType = 1;
+            else if (v == "material") viewType = 2;
+            else return RenderUsageError("--type needs body, zone or material, not '" + v + "'");
+        } else if (a == "--lines") {
+            lines = true;
+        } else if (a == "--axes") {
+            if (!value(v) || (v != "on" && v != "off"))
+                return RenderUsageError("--axes needs on or off");
+            axes = v == "on";
+        } else if (a == "--turn") {
+            size_t comma = std::string::npos;
+            if (value(v)) comma = v.find(',');
+            if (comma == std::string::npos || !TryStrToFloatDot(v.substr(0, comma), turnX) ||
+                !TryStrToFloatDot(v.substr(comma + 1), turnY))
+                return RenderUsageError("--turn needs two angles in degrees, e.g. 30,-20");
+        } else if (a == "--all-histories") {
+            allHistories = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return RenderUsageError("unknown option '" + a + "'");
+        } else if (haveFile) {
+            return RenderUsageError("only one data file can be given");
+        } else {
+            file = a;
+            haveFile = true;
+        }
+    }
+    if (picture.empty()) return RenderUsageError("the picture file (-o PICTURE) is missing");
+    if (ImageFormatOf(picture) == TImageFormat::Unknown)
+        return RenderUsageError("PICTURE must end in .png, .jpg, .jpeg or .bmp");
+
+    TGeometry geometry;
+    TTracks tracks;
+    TDisplaySettings settings;
+    settings.ViewInfoType = viewType;
+    if (allHistories) {
+        settings.LastHistOn = false;
+        settings.HistRangeOn = false;
+    }
+    double size = 1000.0;
+    TDataReader reader(geometry, tracks, settings, size);
+    reader.Hooks.ShowError = [](const std::string& text) { std::fputs(text.c_str(), stderr); };
+    reader.Hooks.CutBoxChanged = [&] { BuildMesh(settings.CutBox, true, 0); };
+    reader.Hooks.RebuildBodies = [&] {
+        RebuildSceneMeshes(geometry, settings.CutBox, settings.SceneSize, settings.ReviseRate,
+                           settings.ReviseValue);
+    };
+    if (!(haveFile ? reader.Load(file) : reader.LoadSample())) return 1;
+
+    TOffscreenControl surface(width, height);
+    TGLUnit gl(&surface, size);
+    if (!gl.Ready()) {
+        const char* display = std::getenv("DISPLAY");
+        std::fprintf(stderr,
+                     "trazon-cli render: cannot draw: no X display with GLX (DISPLAY=%s); "
+                     "run it under an X server, e.g. Xvfb :99 & DISPLAY=:99 trazon-cli render ...\n",
+                     display ? display : "unset");
+        return 2;
+    }
+    gl.Projection = projection;
+    gl.DrawMode = lines ? 0 : 1;
+    gl.SetView(viewMode);
+    const double degree = 3.14159265358979323846 / 180;
+    if (turnX != 0) gl.RotateX(turnX * degree);
+    if (turnY != 0) gl.RotateY(turnY * degree);
+
+    TCheckErrorSegments noErrors;
+    TSceneOptions options;
+    options.AxesOn = axes;
+    options.AxisLayout = AxisLayoutForViewMode(viewMode);
+    PaintScene(gl, geometry, tracks, settings, noErrors, options);
+
+    std::string error;
+    if (!SaveImage(picture, gl.ViewWidth, gl.ViewHeight, gl.FrameRGB(), error)) {
+        std::fprintf(stderr, "trazon-cli render: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%s: %dx%d\n", picture.c_str(), gl.ViewWidth, gl.ViewHeight);
+    return 0;
+}
+
+#endif
