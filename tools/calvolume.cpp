@@ -156,6 +156,11 @@ void TFmCalVolume::ResetZoneVolumes() {
     ShowLines();
 }
 
+int TFmCalVolume::exec() {
+    ResetZoneVolumes();
+    return QDialog::exec();
+}
+
 void TFmCalVolume::EnableEntries(bool on) {
     EIteration->setEnabled(on);
     GBPos->setEnabled(on);

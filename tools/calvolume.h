@@ -37,8 +37,10 @@ public:
                 *BtnHelp = nullptr;
 
     // What the volume command does before showing the dialog: one zeroed record and one
-    // unticked zero line per zone of the current geometry, empty output.
+    // unticked zero line per zone of the current geometry, empty output. exec() does it, so
+    // every opening starts from zero.
     void ResetZoneVolumes();
+    int exec() override;
 
     // Hooks, replaceable by tests. Empty: the toolkit's dialogs and the main window's boxes.
     std::function<std::string()> ChooseSaveFile;               // "" = cancelled

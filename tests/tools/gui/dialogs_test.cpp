@@ -1,0 +1,228 @@
+// The check and volume dialogs under a display: captions, enabled states, start and stop.
+#include "tests/tools/ToolGeometry.h"
+#include "tools/calvolume.h"
+#include "tools/checkdlg.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "tools_dialog_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+// Sphere 1 (material 1) inside a void shell; `gap` leaves r 5..6 in no zone.
+TGeometry Spheres(bool gap) {
+    TGeometry g;
+    g.Bodies = {Sph(1, 5), Sph(2, 6), Sph(3, 20)};
+    AddZone(g, "Z1", 1, {{1}});
+    AddZone(g, "Z2", 0, {{3, gap ? -2 : -1}});
+    Prepare(g);
+    return g;
+}
+
+template <class Dialog> bool WaitIdle(Dialog& d, int ms = 20000) {
+    QElapsedTimer t;
+    t.start();
+    while (d.Running() && t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return !d.Running();
+}
+
+QStringList Lines(QPlainTextEdit* m) { return m->toPlainText().split('\n'); }
+
+} // namespace
+
+TEST(CheckDialog, CaptionsAndInitialEntries) {
+    App();
+    TGeometry g = Spheres(false);
+    TCheckErrorSegments errors;
+    TFmCheckDlg d(nullptr, g, errors);
+    EXPECT_EQ(d.windowTitle(), "Geometry Check");
+    EXPECT_EQ(d.GBPos->title(), "Start Position");
+    EXPECT_EQ(d.GBVect->title(), "Direction");
+    EXPECT_EQ(d.BtnStart->text(), "CHECK START");
+    EXPECT_EQ(d.BtnClose->text(), "CLOSE");
+    EXPECT_EQ(d.BtnHelp->text(), "HELP");
+    EXPECT_EQ(d.EIteration->text(), "100000");
+    EXPECT_EQ(d.eXmax->text(), "0");
+    EXPECT_EQ(d.eTmax->text(), "360");
+    EXPECT_EQ(d.ePmin->text(), "-90");
+    EXPECT_TRUE(d.mMsg->isReadOnly());
+    EXPECT_TRUE(d.mMsg->toPlainText().isEmpty());
+}
+
+TEST(CheckDialog, RunDisablesEntriesAndEndsWithCheckEnd) {
+    App();
+    TGeometry g = Spheres(false);
+    TCheckErrorSegments errors;
+    TFmCheckDlg d(nullptr, g, errors);
+    int notified = 0;
+    d.ErrorsChanged = [&] { ++notified; };
+    d.show();
+    d.EIteration->setText("3000");
+    QTest::mouseClick(d.BtnStart, Qt::LeftButton);
+    EXPECT_EQ(d.BtnStart->text(), "CHECK STOP");
+    EXPECT_FALSE(d.EIteration->isEnabled());
+    EXPECT_FALSE(d.GBPos->isEnabled());
+    EXPECT_FALSE(d.GBVect->isEnabled());
+    EXPECT_TRUE(d.BtnClose->isEnabled());
+    EXPECT_GE(notified, 1); // the start cleared the error list
+    ASSERT_TRUE(WaitIdle(d));
+    EXPECT_EQ(d.BtnStart->text(), "CHECK START");
+    EXPECT_TRUE(d.EIteration->isEnabled());
+    EXPECT_TRUE(d.GBPos->isEnabled());
+    EXPECT_EQ(Lines(d.mMsg), (QStringList{"100%", "error count = 0", "Check End"}));
+}
+
+TEST(CheckDialog, StopByUserTenErrorsAndBadEntries) {
+    App();
+    TGeometry g = Spheres(true);
+    TCheckErrorSegments errors;
+    TFmCheckDlg d(nullptr, g, errors);
+    std::string said;
+    d.Message = [&](const std::string& m) { said = m; };
+    d.show();
+
+    d.ePmax->setText("ninety");
+    QTest::mouseClick(d.BtnStart, Qt::LeftButton);
+    EXPECT_NE(said.find("\"ninety\""), std::string::npos);
+    EXPECT_EQ(d.BtnStart->text(), "CHECK START"); // refused: nothing changed
+    EXPECT_TRUE(d.GBVect->isEnabled());
+    EXPECT_FALSE(d.Running());
+    d.ePmax->setText("90");
+
+    QTest::mouseClick(d.BtnStart, Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(d));
+    EXPECT_EQ(Lines(d.mMsg).back(), "Stop by error count is 10 over");
+    EXPECT_EQ(errors.Count, 10);
+    EXPECT_EQ(d.BtnStart->text(), "CHECK START");
+
+    // A geometry without errors and many rays: the Stop button ends the run.
+    TGeometry clean = Spheres(false);
+    TFmCheckDlg d2(nullptr, clean, errors);
+    d2.show();
+    d2.EIteration->setText("100000000");
+    QTest::mouseClick(d2.BtnStart, Qt::LeftButton);
+    QApplication::processEvents();
+    QTest::mouseClick(d2.BtnStart, Qt::LeftButton);
+    EXPECT_FALSE(d2.Running());
+    EXPECT_EQ(Lines(d2.mMsg).back(), "Stop by User");
+    EXPECT_EQ(d2.BtnStart->text(), "CHECK START");
+    EXPECT_TRUE(d2.EIteration->isEnabled());
+
+    // Closing while running stops the run the same way.
+    QTest::mouseClick(d2.BtnStart, Qt::LeftButton);
+    EXPECT_EQ(Lines(d2.mMsg).size(), 1);
+    QTest::mouseClick(d2.BtnClose, Qt::LeftButton);
+    EXPECT_FALSE(d2.isVisible());
+    EXPECT_FALSE(d2.Running());
+    EXPECT_EQ(Lines(d2.mMsg).back(), "Stop by User");
+    EXPECT_EQ(d2.result(), QDialog::Accepted);
+}
+
+TEST(VolumeDialog, CaptionsRunAndSave) {
+    App();
+    namespace fs = std::filesystem;
+    TGeometry g = Spheres(false);
+    TCheckErrorSegments errors;
+    errors.Count = 2;
+    TFmCalVolume d(nullptr, g, errors);
+    EXPECT_EQ(d.windowTitle(), "Calculate Volume of Regions");
+    EXPECT_EQ(d.GBPos->title(), "Surface area");
+    EXPECT_EQ(d.GBVect->title(), "Level of convergence");
+    EXPECT_EQ(d.GBCom1->text(), "Three direction:");
+    EXPECT_EQ(d.GBCom2->text(), "Division level:");
+    EXPECT_EQ(d.BtnStart->text(), "Calculation START");
+    EXPECT_EQ(d.BtnSaveFile->text(), "Save File");
+    EXPECT_EQ(d.EIteration->text(), "12");
+    EXPECT_EQ(d.eXmin->text(), "-100");
+    EXPECT_EQ(d.ePmax->text(), "1.001");
+    EXPECT_TRUE(d.windowState() & Qt::WindowMaximized);
+
+    std::string said;
+    d.Message = [&](const std::string& m) { said = m; };
+    d.ErrorsChanged = [] {};
+    d.ResetZoneVolumes();
+    ASSERT_EQ(d.CLBVolume->count(), 2);
+    EXPECT_EQ(d.CLBVolume->item(0)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(d.CLBVolume->item(1)->text().toStdString(),
+              "      Z2 = 0.0000E+000, 0.0000E+000, 0.0000E+000 [cm3]  0.00000, 0.00000, 0.00000");
+    d.show();
+
+    d.EIteration->setText("15");
+    QTest::mouseClick(d.BtnStart, Qt::LeftButton);
+    EXPECT_NE(said.find("Division level"), std::string::npos);
+    EXPECT_FALSE(d.Running());
+    EXPECT_EQ(d.BtnStart->text(), "Calculation START");
+    EXPECT_EQ(errors.Count, 2);
+
+    d.EIteration->setText("5");
+    d.CLBVolume->item(0)->setCheckState(Qt::Checked);
+    QTest::mouseClick(d.BtnStart, Qt::LeftButton);
+    EXPECT_EQ(errors.Count, 0);
+    EXPECT_EQ(d.BtnStart->text(), "Calculation STOP");
+    EXPECT_FALSE(d.BtnSaveFile->isEnabled());
+    EXPECT_FALSE(d.EIteration->isEnabled());
+    EXPECT_FALSE(d.GBPos->isEnabled());
+    EXPECT_FALSE(d.GBVect->isEnabled());
+    EXPECT_TRUE(d.CLBVolume->isEnabled());
+    ASSERT_TRUE(WaitIdle(d));
+    EXPECT_EQ(d.BtnStart->text(), "Calculation START");
+    EXPECT_TRUE(d.BtnSaveFile->isEnabled());
+    EXPECT_EQ(Lines(d.mMsg).back(), "Calculation Finished");
+    EXPECT_EQ(d.CLBVolume->item(0)->checkState(), Qt::Checked);
+    EXPECT_GT(d.ZoneVolumes()[0].XLast, 0);
+
+    fs::path dir = fs::temp_directory_path() / "trazon_volume_dialog_test";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    d.ChooseSaveFile = [&] { return (dir / "result").string(); };
+    int asked = 0;
+    d.AskOverwrite = [&](const std::string& q) {
+        ++asked;
+        EXPECT_EQ(q, "result.dat is Found! OverWrite OK?");
+        return false;
+    };
+    QTest::mouseClick(d.BtnSaveFile, Qt::LeftButton);
+    EXPECT_EQ(said, "Save File Finished");
+    ASSERT_TRUE(fs::exists(dir / "result.dat"));
+    std::ifstream in(dir / "result.dat");
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first, "Zone_No.,     average, x_direction, y_direction, z_direction");
+    said.clear();
+    QTest::mouseClick(d.BtnSaveFile, Qt::LeftButton); // exists: asked, cancelled
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(said.empty());
+
+    // Stop by the user, then every opening starts from zero.
+    d.EIteration->setText("14");
+    QTest::mouseClick(d.BtnStart, Qt::LeftButton);
+    QApplication::processEvents();
+    QTest::mouseClick(d.BtnStart, Qt::LeftButton);
+    EXPECT_EQ(Lines(d.mMsg).back(), "Stop by User");
+    EXPECT_TRUE(d.BtnSaveFile->isEnabled());
+    QTimer::singleShot(0, &d, [&] { d.BtnCloseClick(); });
+    d.exec();
+    EXPECT_EQ(d.CLBVolume->item(0)->checkState(), Qt::Unchecked);
+    EXPECT_TRUE(d.mMsg->toPlainText().isEmpty());
+    fs::remove_all(dir);
+}
