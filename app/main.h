@@ -202,6 +202,14 @@ public:
     void SetTimeFields();
     // Time option off: the dialog's time check box unchecked and TimeOn false.
     void ClearTimeOption();
+    // The dialogs of these commands, replaceable by tests: the settings dialog's result (true
+    // for OK) and the view-point file choosers (empty when cancelled).
+    std::function<bool(TFmViewDlg& dlg)> ViewDlgResult;
+    std::function<std::string()> ChooseViewOpenFile;
+    std::function<std::string()> ChooseViewSaveFile;
+    std::string ViewDialogDir; // start directory of the view-point file dialogs
+    // Pause between animation frames; events are processed meanwhile, an abort ends it.
+    void AnimationPause(int ms);
     // end of the view block
 
     // --- operations other windows call ---

@@ -1,15 +1,219 @@
 // Display settings dialog, view points and animation commands of the main window.
 #include "main.h"
 
+#include "app/Animation.h"
+#include "app/ViewPoints.h"
 #include "app/resource.h"
+#include "app/viewdlg.h"
+#include "input/Reader.h"
 
-void TFmMain::MenuViewSetClick() {}
-void TFmMain::MEyeLoadFileClick() {}
-void TFmMain::MEyeSaveFileClick() {}
-void TFmMain::MEyeSaveClick(int) {}
-void TFmMain::MEyeLoadClick(int) {}
-void TFmMain::MenuAnimationClick() {}
-void TFmMain::STCommentDblClick() {}
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPalette>
+#include <QTimer>
 
-void TFmMain::SetTimeFields() { DisplaySettings.TimeOn = DisplaySettings.HasTime; }
-void TFmMain::ClearTimeOption() { DisplaySettings.TimeOn = false; }
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// Conversion errors get the error box (through the message hook when a test set one).
+void ShowConvertError(QWidget* parent, const std::string& text) {
+    if (MessageBoxHook) {
+        MessageBoxHook(text);
+        return;
+    }
+    QMessageBox::critical(parent, "TRAZON", Q(text));
+}
+
+// Title or memo text: shown or hidden, lines joined with line feeds, 14 pixels a line.
+void ShowUserText(QLabel* label, bool on, std::string text) {
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    const QString q = Q(text);
+    const int lines = q.isEmpty() ? 1 : static_cast<int>(q.count('\n')) + 1;
+    int width = 8;
+    const QFontMetrics fm(label->font());
+    for (const QString& line : q.split('\n'))
+        width = std::max(width, fm.horizontalAdvance(line) + 4);
+    label->setText(q);
+    label->resize(width, 14 * lines);
+    label->setVisible(on);
+}
+
+std::string ChooseViewFile(QWidget* parent, bool save, const std::string& dir) {
+    QFileDialog dlg(parent);
+    dlg.setNameFilters({"View Data File(*.viw)", "All(*.*)"});
+    dlg.setDefaultSuffix("viw");
+    dlg.setDirectory(Q(dir));
+    if (save) {
+        dlg.setWindowTitle(QString::fromUtf8("保存"));
+        dlg.setAcceptMode(QFileDialog::AcceptSave);
+        // The file is updated key by key, so there is nothing to confirm.
+        dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+    } else {
+        dlg.setAcceptMode(QFileDialog::AcceptOpen);
+        dlg.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
+    return dlg.selectedFiles().front().toStdString();
+}
+
+} // namespace
+
+// ---- Display settings --------------------------------------------------------------------------
+
+void TFmMain::MenuViewSetClick() {
+    if (!FmViewDlg) return;
+    TFmViewDlg& dlg = *FmViewDlg;
+    dlg.Settings = &DisplaySettings;
+    dlg.Geometry = &Geometry;
+    dlg.CameraSize = GL ? GL->Size : 1000.0;
+    dlg.ExeDir = ExeDir;
+    dlg.Fill(DisplaySettings, Geometry);
+    // The time fields are reset before showing, so this holds even after Cancel.
+    dlg.SetTimeFields(DisplaySettings);
+
+    const bool ok = ViewDlgResult ? ViewDlgResult(dlg) : dlg.exec() == QDialog::Accepted;
+    if (ok) {
+        try {
+            dlg.Apply(DisplaySettings, Geometry, Tracks);
+        } catch (const EConvertError& e) {
+            // What was applied before the bad text stays; the rest of the command is skipped.
+            ShowConvertError(this, e.what());
+            return;
+        }
+        ShowUserText(STTitle, DisplaySettings.TitleOn, DisplaySettings.TitleText);
+        ShowUserText(STMemo, DisplaySettings.MemoOn, DisplaySettings.MemoText);
+        PGuide->setVisible(DisplaySettings.LegendOn);
+        RebuildMeshes();
+        UpdateRangeLabel();
+    }
+    if (!DisplaySettings.TimeOn) DisplaySettings.AnimActive = false;
+    // Redraw so that the new settings show at once, whichever way the dialog closed.
+    Repaint();
+}
+
+void TFmMain::SetTimeFields() {
+    if (FmViewDlg)
+        FmViewDlg->SetTimeFields(DisplaySettings);
+    else
+        DisplaySettings.TimeOn = DisplaySettings.HasTime;
+}
+
+void TFmMain::ClearTimeOption() {
+    if (FmViewDlg) FmViewDlg->SetTimeChecked(false);
+    DisplaySettings.TimeOn = false;
+}
+
+// ---- View points -------------------------------------------------------------------------------
+
+void TFmMain::MEyeSaveClick(int slot) {
+    if (!GL) return;
+    StoreViewSlot(ViewSlots, slot, GL->Size, GL->Translation.data(), GL->Rotation.data());
+}
+
+void TFmMain::MEyeLoadClick(int slot) {
+    if (!GL) return;
+    if (!RestoreViewSlot(ViewSlots, slot, GL->Size, GL->Translation.data(), GL->Rotation.data())) {
+        ShowMessage("視点データがまだ保存されていません");
+        return;
+    }
+    Repaint();
+}
+
+void TFmMain::MEyeSaveFileClick() {
+    if (ViewDialogDir.empty()) ViewDialogDir = ExeDir;
+    const std::string path =
+        ChooseViewSaveFile ? ChooseViewSaveFile() : ChooseViewFile(this, true, ViewDialogDir);
+    if (path.empty()) return;
+    ViewDialogDir = QFileInfo(Q(path)).absolutePath().toStdString();
+    if (!SaveViewPointFile(path, ViewSlots))
+        ShowMessage("Cannot write the view point file " + path);
+}
+
+void TFmMain::MEyeLoadFileClick() {
+    if (ViewDialogDir.empty()) ViewDialogDir = ExeDir;
+    const std::string path =
+        ChooseViewOpenFile ? ChooseViewOpenFile() : ChooseViewFile(this, false, ViewDialogDir);
+    if (path.empty()) return;
+    ViewDialogDir = QFileInfo(Q(path)).absolutePath().toStdString();
+    if (!LoadViewPointFile(path, ViewSlots)) ShowMessage("Cannot read the view point file " + path);
+}
+
+// ---- Animation ---------------------------------------------------------------------------------
+
+void TFmMain::MenuAnimationClick() {
+    // A load or the settings dialog during playback enables the menu again; one loop at a time.
+    if (Animating) return;
+    TDisplaySettings& ds = DisplaySettings;
+    MenuAnimation->setEnabled(false);
+    ds.AnimActive = ds.TimeOn;
+    if (!ds.TimeOn) {
+        Repaint();
+        MenuAnimation->setEnabled(true);
+        return;
+    }
+
+    QPalette pal = STComment->palette();
+    pal.setColor(QPalette::Window, QColor(ds.BackColor & 0xFF, (ds.BackColor >> 8) & 0xFF,
+                                          (ds.BackColor >> 16) & 0xFF));
+    pal.setColor(QPalette::WindowText, QColor(ds.ForeColor & 0xFF, (ds.ForeColor >> 8) & 0xFF,
+                                              (ds.ForeColor >> 16) & 0xFF));
+    STComment->setPalette(pal);
+    STComment->setAutoFillBackground(true);
+    STComment->setText("Animation start");
+
+    TAnimRange range;
+    try {
+        const std::string start = FmViewDlg ? FmViewDlg->ETimeStart->text().toStdString() : "";
+        const std::string end = FmViewDlg ? FmViewDlg->ETimeEnd->text().toStdString() : "";
+        const std::string step = FmViewDlg ? FmViewDlg->ETimeStep->text().toStdString() : "";
+        range = ParseAnimRange(start, end, step, DlgStrToFloat);
+    } catch (const EConvertError& e) {
+        // Nothing plays: no stale time window may hide the tracks, and the menu stays usable.
+        ds.AnimActive = false;
+        STComment->clear();
+        ShowConvertError(this, e.what());
+        MenuAnimation->setEnabled(true);
+        return;
+    }
+
+    TAnimHost host;
+    host.ShowTimes = [this](double ws, double we) {
+        setWindowTitle(Q(AnimCaption(WindowTitle, ws, we)));
+        STComment->setText(Q(AnimComment(ws, we)));
+        QApplication::processEvents();
+    };
+    host.Repaint = [this] { Repaint(); };
+    host.ClearComment = [this] { STComment->clear(); };
+    host.Pause = [this](int ms) { AnimationPause(ms); };
+    TAnimFlags flags{&ds.AnimActive, &ds.WinStart, &ds.WinEnd, &Animating, &AbortRequested};
+    RunAnimationFrames(range, ds.HasTime, ds.WaitTime, flags, host);
+    MenuAnimation->setEnabled(true);
+}
+
+void TFmMain::AnimationPause(int ms) {
+    // Events keep flowing during the pause, so a double-click on the comment line or closing
+    // the window ends the wait at once.
+    QElapsedTimer clock;
+    clock.start();
+    QTimer wake; // guarantees an event to wake up for when the time is over
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    while (!AbortRequested && clock.elapsed() < ms) {
+        if (!wake.isActive()) wake.start(static_cast<int>(ms - clock.elapsed()));
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+}
+
+void TFmMain::STCommentDblClick() {
+    AbortRequested = true;
+    QApplication::processEvents();
+}
