@@ -51,8 +51,8 @@ bool ConvertCheckEntries(const TCheckEntries& e, TCheckSettings& out, std::strin
     return true;
 }
 
-void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TVector& start,
-                 const TVector& dir, std::vector<TCheckFinding>& findings) {
+void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
+                 const TVector& start, const TVector& dir, std::vector<TCheckFinding>& findings) {
     thread_local TRayCrossings walk;
     walk.Walk(start, dir, bodies);
     const TMatrixA3d& p = walk.Points;
@@ -76,7 +76,7 @@ void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TVector
     for (size_t i = 0; i + 1 < n; ++i) {
         if (Distance(p[i], p[i + 1]) < MinPiece) continue;
         TVector m = Mid(p[i], p[i + 1]);
-        int count = FindZone(bodies, zones, hits, m.x, m.y, m.z);
+        int count = FindZone(bodies, zones, index, hits, m.x, m.y, m.z);
         if (count == 0) {
             if (lastMaterial != 0) found(TCheckFinding::NoZone, m, p[i], p[i + 1]);
         } else if (count >= 2) {
@@ -93,7 +93,7 @@ void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TVector
         TVector q{last.x + 0.1 * (last.x - start.x), last.y + 0.1 * (last.y - start.y),
                   last.z + 0.1 * (last.z - start.z)};
         TVector m = Mid(last, q);
-        if (FindZone(bodies, zones, hits, m.x, m.y, m.z) == 1)
+        if (FindZone(bodies, zones, index, hits, m.x, m.y, m.z) == 1)
             lastMaterial = zones[static_cast<size_t>(hits[0])].Material;
         if (lastMaterial != 0) found(TCheckFinding::OpenEnd, m, last, q);
     }
@@ -142,6 +142,7 @@ void TCheckRun::Start(const TAGeoData& bodies, const TAZoneData& zones,
                       const TCheckSettings& settings) {
     Bodies = &bodies;
     Zones = &zones;
+    BuildZoneIndex(bodies, zones, Index);
     Set = settings;
     Counter = 0;
     Errors.Reset();
@@ -215,10 +216,11 @@ int TCheckRun::Advance(int maxRays) {
         }
         const TAGeoData& bodies = *Bodies;
         const TAZoneData& zones = *Zones;
+        const TZoneIndex& index = Index;
         ParallelSlices(batch, Threads, 16, [&](int begin, int end, int) {
             for (int b = begin; b < end; ++b) {
                 TRay& r = rays[static_cast<size_t>(b)];
-                CheckOneRay(bodies, zones, r.Start, r.Dir, r.Findings);
+                CheckOneRay(bodies, zones, index, r.Start, r.Dir, r.Findings);
             }
         });
         for (int b = 0; b < batch; ++b) {

@@ -6,6 +6,7 @@
 
 #include "geometry/CheckErrors.h"
 #include "geometry/MyCGUnit.h"
+#include "geometry/ZoneIndex.h"
 
 #include <cstdint>
 #include <string>
@@ -45,9 +46,10 @@ struct TCheckFinding {
     std::vector<int32_t> BodiesAt; // numbers of the bodies containing Mid, body order
 };
 
-// Walks one ray and returns its findings in the order they occur.
-void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TVector& start,
-                 const TVector& dir, std::vector<TCheckFinding>& findings);
+// Walks one ray and returns its findings in the order they occur. The index serves the zone
+// searches (built for these lists; otherwise the plain search is used).
+void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
+                 const TVector& start, const TVector& dir, std::vector<TCheckFinding>& findings);
 
 class TCheckRun {
 public:
@@ -87,6 +89,7 @@ private:
     TCheckErrorSegments& Errors;
     const TAGeoData* Bodies = nullptr;
     const TAZoneData* Zones = nullptr;
+    TZoneIndex Index;
     TCheckSettings Set;
     bool Active = false;
     int32_t Counter = 0;

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <atomic>
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -43,31 +46,114 @@ int HardwareThreads() {
     return n == 0 ? 1 : static_cast<int>(std::min(n, 64u));
 }
 
+namespace {
+
+// Helper threads that live as long as the program. A call hands out chunks of its index range
+// through an atomic counter; the caller works on chunks too and returns when every chunk is
+// done, so a helper that is slow to wake (busy machine) costs nothing: the others take its share.
+class TWorkerPool {
+public:
+    ~TWorkerPool() {
+        {
+            std::lock_guard<std::mutex> lock(M);
+            Stopping = true;
+        }
+        Wake.notify_all();
+        for (std::thread& t : Workers) t.join();
+    }
+
+    void Run(int count, int chunk, int helpers, const std::function<void(int, int, int)>& work) {
+        std::lock_guard<std::mutex> call(CallMutex); // one job at a time
+        {
+            std::unique_lock<std::mutex> lock(M);
+            while (static_cast<int>(Workers.size()) < helpers)
+                Workers.emplace_back([this] { WorkerLoop(); });
+            Job = &work;
+            Count = count;
+            Chunk = chunk;
+            Chunks = (count + chunk - 1) / chunk;
+            Next.store(0);
+            Done = 0;
+            Failure = nullptr;
+            MaxHelpers = helpers;
+            Joined = 0;
+            ++Generation;
+        }
+        Wake.notify_all();
+        Work(0);
+        std::unique_lock<std::mutex> lock(M);
+        Finished.wait(lock, [this] { return Done == Chunks && Active == 0; });
+        Job = nullptr;
+        if (Failure) std::rethrow_exception(Failure);
+    }
+
+private:
+    // Takes chunks until none is left; `who` is 0 for the caller, 1.. for helpers.
+    void Work(int who) {
+        for (;;) {
+            int c = Next.fetch_add(1);
+            if (c >= Chunks) return;
+            int begin = c * Chunk;
+            int end = std::min(Count, begin + Chunk);
+            std::exception_ptr failure;
+            try {
+                (*Job)(begin, end, who);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            std::lock_guard<std::mutex> lock(M);
+            if (failure && !Failure) Failure = failure;
+            if (++Done == Chunks) Finished.notify_all();
+        }
+    }
+
+    void WorkerLoop() {
+        uint64_t seen = 0;
+        std::unique_lock<std::mutex> lock(M);
+        for (;;) {
+            Wake.wait(lock, [&] { return Stopping || Generation != seen; });
+            if (Stopping) return;
+            seen = Generation;
+            if (Joined >= MaxHelpers || Job == nullptr) continue;
+            int who = ++Joined;
+            ++Active;
+            lock.unlock();
+            Work(who);
+            lock.lock();
+            if (--Active == 0) Finished.notify_all();
+        }
+    }
+
+    std::mutex CallMutex;
+    std::mutex M;
+    std::condition_variable Wake, Finished;
+    std::vector<std::thread> Workers;
+    const std::function<void(int, int, int)>* Job = nullptr;
+    int Count = 0, Chunk = 1, Chunks = 0, Done = 0, MaxHelpers = 0, Joined = 0, Active = 0;
+    std::atomic<int> Next{0};
+    uint64_t Generation = 0;
+    bool Stopping = false;
+    std::exception_ptr Failure;
+};
+
+TWorkerPool& Pool() {
+    static TWorkerPool pool;
+    return pool;
+}
+
+} // namespace
+
 void ParallelSlices(int count, int threads, int minPerThread,
                     const std::function<void(int, int, int)>& work) {
     if (count <= 0) return;
     if (threads <= 0) threads = HardwareThreads();
     if (minPerThread < 1) minPerThread = 1;
-    threads = std::min(threads, std::max(1, count / minPerThread));
+    threads = std::min({threads, 64, std::max(1, count / minPerThread)});
     if (threads <= 1) {
         work(0, count, 0);
         return;
     }
-    std::vector<std::thread> pool;
-    std::vector<std::exception_ptr> failures(static_cast<size_t>(threads));
-    pool.reserve(static_cast<size_t>(threads - 1));
-    auto run = [&](int w) {
-        int begin = static_cast<int>(static_cast<int64_t>(count) * w / threads);
-        int end = static_cast<int>(static_cast<int64_t>(count) * (w + 1) / threads);
-        try {
-            work(begin, end, w);
-        } catch (...) {
-            failures[static_cast<size_t>(w)] = std::current_exception();
-        }
-    };
-    for (int w = 1; w < threads; ++w) pool.emplace_back(run, w);
-    run(0);
-    for (std::thread& t : pool) t.join();
-    for (const std::exception_ptr& f : failures)
-        if (f) std::rethrow_exception(f);
+    // Several chunks per thread, so that a late or slow thread is made up for by the others.
+    int chunk = std::max(minPerThread, count / (threads * 8));
+    Pool().Run(count, chunk, threads - 1, work);
 }

@@ -25,8 +25,10 @@ double Distance(const TVector& a, const TVector& b);
 // Number of worker threads used when the caller asks for 0 (all cores).
 int HardwareThreads();
 
-// Calls work(begin, end, worker) on `threads` threads over consecutive slices of [0, count);
-// worker is 0..threads-1 and each slice is handled by exactly one call. Runs inline when one
-// thread is enough. The caller combines the slices' results in index order afterwards.
+// Calls work(begin, end, worker) for consecutive chunks of [0, count) on up to `threads`
+// threads (0 = all cores), each chunk exactly once; worker is 0 for the calling thread and
+// 1..threads-1 for helpers. Runs inline when one thread is enough. Returns when every chunk is
+// done; the caller then combines the results in index order. Calls are serialised; `work` must
+// not call ParallelSlices itself.
 void ParallelSlices(int count, int threads, int minPerThread,
                     const std::function<void(int begin, int end, int worker)>& work);

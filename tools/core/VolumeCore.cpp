@@ -80,6 +80,7 @@ void TVolumeRun::Start(const TAGeoData& bodies, const TAZoneData& zones,
                        const TVolumeSettings& settings, const std::vector<bool>& selected) {
     Bodies = &bodies;
     Zones = &zones;
+    BuildZoneIndex(bodies, zones, Index);
     Set = settings;
     Counter = 0;
     Errors.Reset();
@@ -138,6 +139,7 @@ void TVolumeRun::Step() {
 void TVolumeRun::ProcessRow() {
     const TAGeoData& bodies = *Bodies;
     const TAZoneData& zones = *Zones;
+    const TZoneIndex& index = Index;
     const TVolumeSettings& s = Set;
     const double n = static_cast<double>(N);
     const double nn = n * n;
@@ -168,7 +170,7 @@ void TVolumeRun::ProcessRow() {
                     TVector m{(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2};
                     double d = axis == 0 ? std::fabs(b.x - a.x)
                                          : axis == 1 ? std::fabs(b.y - a.y) : std::fabs(b.z - a.z);
-                    FindZone(bodies, zones, walk.Hits, m.x, m.y, m.z);
+                    FindZone(bodies, zones, index, walk.Hits, m.x, m.y, m.z);
                     for (int32_t z : walk.Hits) out.push_back({z, axis, d * area[axis]});
                 }
             }

@@ -6,6 +6,7 @@
 
 #include "geometry/CheckErrors.h"
 #include "geometry/MyCGUnit.h"
+#include "geometry/ZoneIndex.h"
 
 #include <cstdint>
 #include <string>
@@ -87,6 +88,7 @@ private:
     TCheckErrorSegments& Errors;
     const TAGeoData* Bodies = nullptr;
     const TAZoneData* Zones = nullptr;
+    TZoneIndex Index;
     TVolumeSettings Set;
     bool Active = false;
     int K = 0;      // level
