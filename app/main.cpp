@@ -3,6 +3,7 @@
 #include "app/resource.h"
 #include "app/viewdlg.h"
 #include "input/Reader.h"
+#include "render/Scene.h"
 #include "render/mesh/BodyMesh.h"
 #include "tools/calvolume.h"
 #include "tools/checkdlg.h"
@@ -36,6 +37,7 @@
 TFmMain* FmMain = nullptr;
 std::function<void(const std::string&)> MessageBoxHook;
 std::function<bool(const std::string&)> QuestionHook;
+std::string SettingsPathOverride;
 
 namespace {
 
@@ -372,7 +374,7 @@ void TFmMain::CreateDialogs() {
 }
 
 void TFmMain::ReadSettingsFile() {
-    SettingsPath = SettingsFilePath(ExeDir);
+    SettingsPath = SettingsPathOverride.empty() ? SettingsFilePath(ExeDir) : SettingsPathOverride;
     if (!FileExists(SettingsPath)) std::ofstream(SettingsPath, std::ios::app);
     TIniFile ini(SettingsPath);
     TMenuSettings menus;
@@ -514,13 +516,20 @@ void TFmMain::FormPaint() {
     if (!GL || Destroyed || InPaint) return;
     InPaint = true;
     GL->SetSceneLight();
-    GL->BeginFrame(DisplaySettings.BackColor);
-    if (!Geometry.Bodies.empty() && DragMode != 4) {
-        if (!DisplaySettings.AnimActive && windowTitle() != Q(WindowTitle))
+    if (DragMode == 4) {
+        // No scene while a zoom rectangle is dragged: the background and the rectangle.
+        GL->BeginFrame(DisplaySettings.BackColor);
+        GL->DrawScreenRect(DragX, DragY, RectX, RectY, DisplaySettings.ForeColor);
+        GL->Present();
+    } else {
+        if (!Geometry.Bodies.empty() && !DisplaySettings.AnimActive &&
+            windowTitle() != Q(WindowTitle))
             setWindowTitle(Q(WindowTitle));
+        TSceneOptions options;
+        options.AxesOn = AxisOn();
+        options.AxisLayout = AxisLayoutForViewMode(MenuState().DirectionType);
+        PaintScene(*GL, Geometry, Tracks, DisplaySettings, CheckErrorSegments, options);
     }
-    if (DragMode == 4) GL->DrawScreenRect(DragX, DragY, RectX, RectY, DisplaySettings.ForeColor);
-    GL->Present();
     InPaint = false;
 }
 
@@ -574,6 +583,11 @@ void TFmMain::MenuPclOpenClick() {
             path = dlg.selectedFiles().first().toStdString();
     }
     if (path.empty()) return;
+    OpenDataFile(path);
+}
+
+void TFmMain::OpenDataFile(const std::string& path) {
+    StopSpinning();
     Dirs.OpenDir = DirOf(path);
     Dirs.OpenChosen = true;
     CheckErrorSegments.Reset();

@@ -67,6 +67,8 @@ protected:
 // them. Empty: the toolkit's boxes.
 extern std::function<void(const std::string& text)> MessageBoxHook;
 extern std::function<bool(const std::string& text)> QuestionHook; // true = OK
+// When set, the settings file is read from and written to this path (tests).
+extern std::string SettingsPathOverride;
 
 void ShowMessage(const std::string& text);
 bool AskOkCancel(const std::string& text);
@@ -215,6 +217,9 @@ public:
     // --- operations other windows call ---
     // Redraws the picture now (synchronously).
     void Repaint() { FormPaint(); }
+    // The open command after its file dialog: loads the file, sets the caption, menus and
+    // time fields, and repaints.
+    void OpenDataFile(const std::string& path);
     // Runs both reader passes on a data file; false after a read error (model empty).
     bool LoadDataFile(const std::string& path);
     // Range label, legend, title-screen texts, data menus and colours after a read or after

@@ -9,6 +9,9 @@ int main(int argc, char** argv) {
     TFmMain* main = new TFmMain;
     main->CreateDialogs();
     main->show();
+    // A data file named on the command line is opened as with the open command.
+    QStringList args = QApplication::arguments();
+    if (args.size() > 1) main->OpenDataFile(args.at(1).toStdString());
     int rc = app.exec();
     delete main;
     return rc;

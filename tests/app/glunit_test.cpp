@@ -1,0 +1,268 @@
+#include "render/MyGLUnit.h"
+
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <dirent.h>
+#include <numbers>
+
+namespace {
+
+constexpr double Pi = std::numbers::pi;
+
+// e = M v for the rotation part of a column-major matrix.
+TVector Apply(const TGLMatrix& m, const TVector& v) {
+    return {m[0] * v.x + m[4] * v.y + m[8] * v.z, m[1] * v.x + m[5] * v.y + m[9] * v.z,
+            m[2] * v.x + m[6] * v.y + m[10] * v.z};
+}
+
+void ExpectVec(const TVector& a, const TVector& b, const char* what) {
+    EXPECT_NEAR(a.x, b.x, 1e-12) << what;
+    EXPECT_NEAR(a.y, b.y, 1e-12) << what;
+    EXPECT_NEAR(a.z, b.z, 1e-12) << what;
+}
+
+void ExpectMatrix(const TGLMatrix& a, const TGLMatrix& b) {
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(a[i], b[i], 1e-12) << "element " << i;
+}
+
+int OpenFds() {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d)) ++n;
+        closedir(d);
+    }
+    return n;
+}
+
+class GLUnitTest : public ::testing::Test {
+protected:
+    TOffscreenControl Surface{64, 48};
+    TGLUnit GL{&Surface, 1000.0};
+};
+
+} // namespace
+
+TEST_F(GLUnitTest, CreationState) {
+    EXPECT_EQ(GL.Size, 1000.0);
+    EXPECT_EQ(GL.Projection, 0);
+    EXPECT_EQ(GL.ViewMode, 0);
+    EXPECT_EQ(GL.DrawMode, 0);
+    EXPECT_EQ(GL.ViewWidth, 64);
+    EXPECT_EQ(GL.ViewHeight, 48);
+    ExpectMatrix(GL.Translation, TGLUnit::IdentityMatrix());
+    ExpectMatrix(GL.Rotation, TGLUnit::IdentityMatrix());
+    EXPECT_EQ(GL.VisualAttribs, (std::array<int32_t, 11>{4, 8, 1, 9, 1, 10, 1, 13, 1, 5, 0}));
+    EXPECT_EQ(GL.WindowVisualAttribs,
+              (std::array<int32_t, 11>{4, 8, 1, 9, 1, 10, 1, 13, 0, 5, 0}));
+    EXPECT_EQ(GL.SphSlices, 30);
+    EXPECT_EQ(GL.RccStacks, 1);
+    EXPECT_TRUE(GL.Ready()) << "no direct GLX context on this display";
+}
+
+TEST_F(GLUnitTest, SetViewModesGiveTheirScreenAxes) {
+    struct Case {
+        int Mode;
+        TVector Right, Up; // world axes that end up screen right and screen up
+    } cases[] = {{0, {1, 0, 0}, {0, 1, 0}}, {1, {1, 0, 0}, {0, 0, 1}}, {2, {0, 1, 0}, {1, 0, 0}},
+                 {3, {0, 1, 0}, {0, 0, 1}}, {4, {0, 0, 1}, {1, 0, 0}}, {5, {0, 0, 1}, {0, 1, 0}}};
+    for (const auto& c : cases) {
+        GL.Translate(5, 6, 7);
+        GL.RotateX(0.3);
+        GL.SetView(c.Mode);
+        EXPECT_EQ(GL.ViewMode, c.Mode);
+        ExpectMatrix(GL.Translation, TGLUnit::IdentityMatrix());
+        ExpectVec(Apply(GL.Rotation, c.Right), {1, 0, 0}, "right");
+        ExpectVec(Apply(GL.Rotation, c.Up), {0, 1, 0}, "up");
+    }
+    // A negative mode keeps the orientation and discards rotation and translation.
+    GL.SetView(3);
+    TGLMatrix r3 = GL.Rotation;
+    GL.Projection = 1;
+    GL.RotateY(1.0);
+    GL.Translate(1, 2, 3);
+    GL.SetView(-1);
+    EXPECT_EQ(GL.ViewMode, 3);
+    ExpectMatrix(GL.Rotation, r3);
+    ExpectMatrix(GL.Translation, TGLUnit::IdentityMatrix());
+}
+
+TEST_F(GLUnitTest, RotationsTurnAboutFixedScreenAxes) {
+    // After a quarter turn about x, a turn about y still turns about the screen's y axis.
+    GL.RotateX(Pi / 2);
+    GL.RotateY(Pi / 2);
+    // world z: x-turn sends it to -y (screen down); y-turn keeps screen y.
+    ExpectVec(Apply(GL.Rotation, {0, 0, 1}), {0, -1, 0}, "z");
+    // world x: unchanged by x-turn, then y-turn sends screen x to -z.
+    ExpectVec(Apply(GL.Rotation, {1, 0, 0}), {0, 0, -1}, "x");
+    // Composition is E x M: the same as composing explicitly.
+    TGLMatrix e{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 3, 4, 5, 1};
+    TGLMatrix m = GL.Rotation;
+    TGLMatrix r = TGLUnit::Compose(e, m);
+    EXPECT_NEAR(r[12], 3, 1e-12);
+    EXPECT_NEAR(r[0], m[0], 1e-12);
+    // Translations add up in eye axes.
+    GL.Translate(1, 2, 3);
+    GL.Translate(-4, 0.5, 1);
+    EXPECT_NEAR(GL.Translation[12], -3, 1e-12);
+    EXPECT_NEAR(GL.Translation[13], 2.5, 1e-12);
+    EXPECT_NEAR(GL.Translation[14], 4, 1e-12);
+}
+
+TEST(GLUnitMath, ProjectionBounds) {
+    // taller than wide: full width 2s, extended vertically
+    auto tall = TGLUnit::OrthoBounds(100, 200, 400);
+    EXPECT_DOUBLE_EQ(tall[0], -150);
+    EXPECT_DOUBLE_EQ(tall[1], 150);
+    EXPECT_DOUBLE_EQ(tall[2], -300);
+    EXPECT_DOUBLE_EQ(tall[3], 300);
+    EXPECT_DOUBLE_EQ(tall[5], 150 * 100000.0);
+    auto wide = TGLUnit::OrthoBounds(100, 400, 200);
+    EXPECT_DOUBLE_EQ(wide[0], -300);
+    EXPECT_DOUBLE_EQ(wide[3], 150);
+    // frustum: 40 degree field of view, far plane at 8 Size
+    TGLMatrix f = TGLUnit::FrustumMatrix(10, 200, 100);
+    double n = 1e-5, far = 80, t = n * 0.364, r = t * 2;
+    EXPECT_DOUBLE_EQ(f[0], 2 * n / (2 * r));
+    EXPECT_DOUBLE_EQ(f[5], 2 * n / (2 * t));
+    EXPECT_DOUBLE_EQ(f[10], -(far + n) / (far - n));
+    EXPECT_DOUBLE_EQ(f[11], -1);
+    EXPECT_DOUBLE_EQ(f[14], -2 * far * n / (far - n));
+    EXPECT_DOUBLE_EQ(f[15], 0);
+}
+
+TEST_F(GLUnitTest, MouseDragRules) {
+    // left drag of 100 pixels to the right: 0.9 radian about the vertical screen axis
+    GL.MouseDown(TMouseButton::Left, 10, 10);
+    EXPECT_EQ(GL.Rotating, 1);
+    GL.MouseMove(110, 10);
+    TGLUnit ref(&Surface, 1000.0);
+    ref.RotateX(0);
+    ref.RotateY(0.9);
+    ExpectMatrix(GL.Rotation, ref.Rotation);
+    // right added while left is held: pan
+    GL.MouseDown(TMouseButton::Right, 110, 10);
+    EXPECT_EQ(GL.Rotating, 0);
+    EXPECT_EQ(GL.Translating, 1);
+    GL.MouseMove(120, 10);
+    EXPECT_NEAR(GL.Translation[12], 2 * 1500.0 * 10 / 48, 1e-9);
+    GL.MouseUp();
+    EXPECT_EQ(GL.Rotating + GL.Translating + GL.Scaling, 0);
+    // left added while right is held: pan; middle alone: pan
+    GL.MouseDown(TMouseButton::Right, 0, 0);
+    GL.MouseDown(TMouseButton::Left, 0, 0);
+    EXPECT_EQ(GL.Scaling, 0);
+    EXPECT_EQ(GL.Translating, 1);
+    GL.MouseUp();
+    GL.MouseDown(TMouseButton::Middle, 0, 0);
+    EXPECT_EQ(GL.Translating, 1);
+    GL.MouseMove(0, -24); // up half the height in perspective: the pan unit changes
+    GL.MouseUp();
+    // right drag: scale; a step that would make Size zero or negative is ignored
+    GL.MouseDown(TMouseButton::Right, 0, 0);
+    GL.MouseMove(0, 10);
+    EXPECT_NEAR(GL.Size, 1000 * (1 - 0.066), 1e-9);
+    double before = GL.Size;
+    GL.MouseMove(0, 10 + 200);
+    EXPECT_EQ(GL.Size, before);
+    EXPECT_EQ(GL.LastY, 210);
+    GL.MouseUp();
+    // no button: only the last position changes
+    TGLMatrix r = GL.Rotation, t = GL.Translation;
+    GL.MouseMove(33, 44);
+    EXPECT_EQ(GL.LastX, 33);
+    ExpectMatrix(GL.Rotation, r);
+    ExpectMatrix(GL.Translation, t);
+}
+
+TEST_F(GLUnitTest, FrameHasBackgroundColour) {
+    ASSERT_TRUE(GL.Ready());
+    GL.BeginFrame(0xFF0000); // blue in the highest byte
+    GL.Present();
+    std::vector<uint8_t> rgb = GL.FrameRGB();
+    ASSERT_EQ(rgb.size(), 64u * 48u * 3u);
+    for (size_t i = 0; i < rgb.size(); i += 3) {
+        ASSERT_EQ(rgb[i], 0);
+        ASSERT_EQ(rgb[i + 1], 0);
+        ASSERT_EQ(rgb[i + 2], 255);
+    }
+    // Present again without a frame shows the same image
+    GL.Present();
+    EXPECT_EQ(GL.FrameRGB(), rgb);
+    // a line drawn over the background appears in the read-back frame (top row first)
+    GL.Projection = 0;
+    GL.BeginFrame(0x000000);
+    GL.SetColor(TGLUnit::ColorToRGBA(0x0000FF, 1.0));
+    GL.DrawLine({-3000, 0, 0}, {3000, 0, 0}); // horizontal through the middle
+    GL.Present();
+    rgb = GL.FrameRGB();
+    int redRows = 0;
+    for (int y = 0; y < 48; ++y)
+        if (rgb[(y * 64 + 32) * 3] == 255) ++redRows;
+    EXPECT_GE(redRows, 1);
+    EXPECT_LE(redRows, 2);
+    // the zoom rectangle outline in client pixels, origin top left
+    GL.BeginFrame(0x000000);
+    GL.DrawScreenRect(10, 5, 20, 15, 0xFFFFFF);
+    GL.Present();
+    rgb = GL.FrameRGB();
+    EXPECT_EQ(rgb[(5 * 64 + 15) * 3], 255);
+    EXPECT_EQ(rgb[(10 * 64 + 15) * 3], 0);
+}
+
+TEST_F(GLUnitTest, PerspectiveFrameCutsFarScene) {
+    GL.Projection = 1;
+    GL.Size = 10;
+    // a point 2 Size behind the origin is seen; one 5 Size behind (9 Size from the eye) is not
+    auto centreAfter = [&](double z) {
+        GL.BeginFrame(0x000000);
+        GL.SetColor(TGLUnit::ColorToRGBA(0xFFFFFF, 1.0));
+        glPointSize(5);
+        GL.DrawPoint({0, 0, z});
+        GL.Present();
+        std::vector<uint8_t> rgb = GL.FrameRGB();
+        return rgb[(24 * 64 + 32) * 3];
+    };
+    EXPECT_EQ(centreAfter(-20), 255);
+    EXPECT_EQ(centreAfter(-50), 0);
+}
+
+TEST_F(GLUnitTest, ResizeFollowsClientAndLeaksNothing) {
+    ASSERT_TRUE(GL.Ready());
+    GL.BeginFrame(0);
+    GL.Present();
+    int fds = OpenFds();
+    for (int i = 0; i < 40; ++i) {
+        Surface.Width = 50 + (i % 7) * 13 + 1; // odd widths need padded rows
+        Surface.Height = 30 + (i % 5) * 11;
+        GL.BeginFrame(0x00FF00);
+        GL.Present();
+        ASSERT_EQ(GL.ViewWidth, Surface.Width);
+        ASSERT_EQ(GL.ViewHeight, Surface.Height);
+        ASSERT_EQ(GL.RowStride() % 4, 0);
+        ASSERT_GE(GL.RowStride(), Surface.Width * 3);
+        ASSERT_EQ(GL.FrameBuffer().size(), (size_t)GL.RowStride() * Surface.Height);
+        std::vector<uint8_t> rgb = GL.FrameRGB();
+        ASSERT_EQ(rgb.size(), (size_t)Surface.Width * Surface.Height * 3);
+        size_t last = rgb.size() - 3; // bottom right pixel
+        ASSERT_EQ(rgb[last + 1], 255) << "size " << Surface.Width << "x" << Surface.Height;
+    }
+    EXPECT_EQ(OpenFds(), fds);
+    // camera untouched by resizes
+    EXPECT_EQ(GL.Size, 1000.0);
+}
+
+TEST(GLUnitMath, ColoursAndPatterns) {
+    TRGBA c = TGLUnit::ColorToRGBA(0x336699, 0.3);
+    EXPECT_FLOAT_EQ(c[0], 0x99 / 255.0f);
+    EXPECT_FLOAT_EQ(c[1], 0x66 / 255.0f);
+    EXPECT_FLOAT_EQ(c[2], 0x33 / 255.0f);
+    EXPECT_FLOAT_EQ(c[3], 0.3f);
+    EXPECT_EQ(TGLUnit::LinePattern(0), 0xFFFF);
+    EXPECT_EQ(TGLUnit::LinePattern(1), 0x5555);
+    EXPECT_EQ(TGLUnit::LinePattern(2), 0xFFFA);
+    EXPECT_EQ(TGLUnit::LinePattern(3), 0xFF15);
+    EXPECT_EQ(TGLUnit::PaletteColor(0), BasicPalette[2]);
+}

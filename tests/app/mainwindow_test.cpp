@@ -1,0 +1,471 @@
+#include "app/main.h"
+#include "app/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QMenu>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QApplication* App() {
+    static int argc = 1;
+    static char name[] = "app_main_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return app;
+}
+
+void Pump(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+const char* TimeData =
+    "CSTA-FREE-TIME\n"
+    "RPP 1 -10.0 10.0 -10.0 10.0 -5.0 5.0\n"
+    "SPH 2 0.0 0.0 15.0 6.0\n"
+    "END\n"
+    "Z1 1\n"
+    "Z2 2 -1\n"
+    "END\n"
+    "CEND\n"
+    "MSTA\n"
+    "2\n"
+    "1 2\n"
+    "MEND\n"
+    "0 1\n"
+    "4 0.0 0.0 -30.0 10.0 1 1.0 0.0\n"
+    "4 0.0 0.0 -20.0 9.0 1 1.0 100.0\n"
+    "-1\n"
+    "9 1\n";
+
+const char* PlainData = "CSTA-FREE\n"
+                        "SPH 1 0.0 0.0 0.0 6.0\n"
+                        "END\n"
+                        "Z1 1\n"
+                        "END\n"
+                        "CEND\n"
+                        "MSTA\n"
+                        "1\n"
+                        "1\n"
+                        "MEND\n";
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        App();
+        Dir = fs::temp_directory_path() / ("trazon_main_" + std::to_string(::getpid()));
+        fs::remove_all(Dir);
+        fs::create_directories(Dir);
+        SettingsPathOverride = (Dir / "trazon.ini").string();
+        MessageBoxHook = [this](const std::string& t) { Messages.push_back(t); };
+        QuestionHook = [this](const std::string& t) {
+            Questions.push_back(t);
+            return Answer;
+        };
+    }
+    void TearDown() override {
+        delete Main;
+        Main = nullptr;
+        MessageBoxHook = nullptr;
+        QuestionHook = nullptr;
+        SettingsPathOverride.clear();
+        fs::remove_all(Dir);
+    }
+    TFmMain* Start() {
+        Main = new TFmMain;
+        Main->CreateDialogs();
+        Main->show();
+        Pump(100);
+        return Main;
+    }
+    std::string Write(const char* name, const char* text) {
+        std::string p = (Dir / name).string();
+        std::ofstream(p) << text;
+        return p;
+    }
+    std::string ReadFile(const std::string& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void Open(const std::string& path) {
+        Main->ChooseOpenFile = [path] { return path; };
+        Main->MenuPclOpenClick();
+    }
+    static bool Enabled(QMenu* m) { return m->menuAction()->isEnabled(); }
+
+    fs::path Dir;
+    TFmMain* Main = nullptr;
+    std::vector<std::string> Messages, Questions;
+    bool Answer = true;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, StartUpShowsTitleScreenOverTurningSample) {
+    Start();
+    EXPECT_EQ(Main->windowTitle().toStdString(),
+              "particle trajectory and geometry display program");
+    EXPECT_EQ(Main->STName->text().toStdString(),
+              "particle trajectory and geometry display program");
+    EXPECT_EQ(Main->STVer->text().toStdString(), "TRAZON 2.4.0");
+    EXPECT_EQ(Main->STSelect->text().toStdString(), "Please Select Data");
+    EXPECT_EQ(Main->STLeft->text().toStdString(), "MouseLeftButton  - Rotate");
+    EXPECT_EQ(Main->STRight->text().toStdString(), "MouseRightButton - Scale");
+    EXPECT_EQ(Main->STMid->text().toStdString(), "MouseMiddleButton- Translate");
+    for (QLabel* l : {Main->STName, Main->STVer, Main->STSelect, Main->STLeft, Main->STRight,
+                      Main->STMid})
+        EXPECT_TRUE(l->isVisible());
+    EXPECT_FALSE(Main->STTitle->isVisible());
+    EXPECT_FALSE(Main->PGuide->isVisible());
+    EXPECT_TRUE(Main->MenuPclOpen->isEnabled());
+    EXPECT_FALSE(Main->MenuReLoad->isEnabled());
+    EXPECT_FALSE(Main->MenuSave->isEnabled());
+    EXPECT_FALSE(Main->MenuPrint->isEnabled());
+    EXPECT_TRUE(Main->MenuGeoMake->isEnabled());
+    EXPECT_TRUE(Main->MEyeLoadFile->isEnabled());
+    for (QMenu* m : {Main->MenuEnv, Main->MenuDispAxis, Main->MenuAxis, Main->MenuProjection,
+                     Main->MenuDispType, Main->MenuTool})
+        EXPECT_FALSE(Enabled(m)) << m->title().toStdString();
+    EXPECT_FALSE(Main->MenuAnimation->isEnabled());
+    EXPECT_EQ(Main->MOrtho->text().toStdString(), "Ortho");
+    EXPECT_EQ(Main->MZY->text().toStdString(), "Z-Y");
+    EXPECT_EQ(Main->MEyeSave[9]->text().toStdString(), "Slot10");
+    // defaults: ON, Polygon, Z-Y, Ortho
+    EXPECT_TRUE(Main->MAxisOn->isChecked());
+    EXPECT_TRUE(Main->MPolygon->isChecked());
+    EXPECT_TRUE(Main->MZY->isChecked());
+    EXPECT_TRUE(Main->MOrtho->isChecked());
+    EXPECT_EQ(Main->GL->DrawMode, 1);
+    EXPECT_EQ(Main->GL->ViewMode, 5);
+    // the sample: 10 bodies, 7 zones, turning while idle
+    EXPECT_TRUE(Main->IsSample);
+    EXPECT_EQ(Geometry.Bodies.size(), 10u);
+    EXPECT_EQ(Geometry.Zones.size(), 7u);
+    EXPECT_TRUE(Main->Spinning());
+    TGLMatrix before = Main->GL->Rotation;
+    Pump(300);
+    EXPECT_NE(Main->GL->Rotation, before);
+    EXPECT_TRUE(Messages.empty());
+    EXPECT_TRUE(Main->GL->Ready());
+}
+
+TEST_F(MainWindowTest, OpenWithTimeColumnThenReload) {
+    Start();
+    std::string path = Write("with time.pic", TimeData);
+    Open(path);
+    EXPECT_FALSE(Main->Spinning());
+    EXPECT_FALSE(Main->IsSample);
+    EXPECT_EQ(Main->windowTitle().toStdString(), "TRAZON  - " + path);
+    EXPECT_EQ(Main->WindowTitle, "TRAZON  - " + path);
+    EXPECT_EQ(Geometry.Bodies.size(), 2u);
+    EXPECT_FALSE(Main->STName->isVisible());
+    EXPECT_FALSE(Main->STSelect->isVisible());
+    EXPECT_TRUE(Main->MenuReLoad->isEnabled());
+    EXPECT_TRUE(Main->MenuSave->isEnabled());
+    for (QMenu* m : {Main->MenuEnv, Main->MenuDispAxis, Main->MenuAxis, Main->MenuProjection,
+                     Main->MenuDispType, Main->MenuTool})
+        EXPECT_TRUE(Enabled(m));
+    EXPECT_TRUE(Main->MenuAnimation->isEnabled());
+    EXPECT_TRUE(DisplaySettings.HasTime);
+    EXPECT_TRUE(DisplaySettings.TimeOn);
+    EXPECT_EQ(Main->Dirs.OpenDir, Dir.string());
+
+    // reload reads the same path again
+    Tracks.clear();
+    Main->MenuReLoadClick();
+    EXPECT_EQ(Tracks.size(), 2u);
+    // a file that has gone
+    fs::remove(path);
+    Main->MenuReLoadClick();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0], path + " is Not Found!");
+
+    // a file without a time column keeps "Animation" disabled
+    Open(Write("plain.pic", PlainData));
+    EXPECT_FALSE(Main->MenuAnimation->isEnabled());
+    EXPECT_FALSE(DisplaySettings.TimeOn);
+}
+
+TEST_F(MainWindowTest, CancelledOpenStillStopsTheIdleRotation) {
+    Start();
+    Main->ChooseOpenFile = [] { return std::string(); };
+    Main->MenuPclOpenClick();
+    EXPECT_FALSE(Main->Spinning());
+    EXPECT_TRUE(Main->IsSample);
+    EXPECT_EQ(Geometry.Bodies.size(), 10u);
+}
+
+TEST_F(MainWindowTest, ReadErrorShowsOneMessageAndEmptiesModel) {
+    Start();
+    Open(Write("bad.pic", "CSTA-FREE\nRPP 0 1 2 3 4 5 6\nEND\n"));
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_NE(Messages[0].find("Read Body Number Error"), std::string::npos);
+    EXPECT_TRUE(Geometry.Bodies.empty());
+    EXPECT_FALSE(Main->STName->isVisible()); // loaded state with an empty model
+    Main->Repaint();
+}
+
+TEST_F(MainWindowTest, SaveImageInEachFormat) {
+    Start();
+    Open(Write("plain.pic", PlainData));
+    DisplaySettings.BackColor = 0x0000FF; // red, so the background is easy to find
+    Main->UpdateRangeLabel();
+    struct Case {
+        const char* Name;
+        std::string Magic;
+    } cases[] = {{"shot.bmp", "BM"}, {"shot.png", "\x89PNG"}, {"shot.jpg", "\xFF\xD8\xFF"}};
+    for (const auto& c : cases) {
+        std::string p = (Dir / c.Name).string();
+        Main->ChooseSaveFile = [p] { return p; };
+        Main->MenuSaveClick();
+        std::string bytes = ReadFile(p);
+        ASSERT_GE(bytes.size(), c.Magic.size()) << c.Name;
+        EXPECT_EQ(bytes.substr(0, c.Magic.size()), c.Magic) << c.Name;
+        QImage img(QString::fromStdString(p));
+        ASSERT_FALSE(img.isNull()) << c.Name;
+        EXPECT_EQ(img.size(), Main->Canvas->size());
+        QColor corner = img.pixelColor(2, img.height() - 3);
+        EXPECT_NEAR(corner.red(), 255, 8) << c.Name;
+        EXPECT_NEAR(corner.green(), 0, 8) << c.Name;
+        EXPECT_NEAR(corner.blue(), 0, 8) << c.Name;
+    }
+    EXPECT_TRUE(Questions.empty());
+    EXPECT_EQ(Main->Dirs.SaveDir, Dir.string());
+
+    // overwriting asks; Cancel writes nothing
+    std::string p = (Dir / "shot.bmp").string();
+    std::ofstream(p) << "keep";
+    Answer = false;
+    Main->ChooseSaveFile = [p] { return p; };
+    Main->MenuSaveClick();
+    ASSERT_EQ(Questions.size(), 1u);
+    EXPECT_EQ(Questions[0], "shot.bmp is Found! OverWrite OK?");
+    EXPECT_EQ(ReadFile(p), "keep");
+    Answer = true;
+    Main->MenuSaveClick();
+    EXPECT_EQ(ReadFile(p).substr(0, 2), "BM");
+}
+
+TEST_F(MainWindowTest, SavedImageIncludesTheTextsOverThePicture) {
+    Start();
+    DisplaySettings.BackColor = 0x000000;
+    DisplaySettings.ForeColor = 0xFFFFFF;
+    Main->UpdateRangeLabel();
+    Main->StopSpinning();
+    QImage img = Main->ClientImage();
+    QRect r = Main->STSelect->geometry();
+    int white = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (img.pixelColor(x, y).lightness() > 200) ++white;
+    EXPECT_GT(white, 50); // the letters of "Please Select Data"
+}
+
+TEST_F(MainWindowTest, SettingsFileWrittenAtShutDownAndReadAtStart) {
+    Start();
+    delete Main;
+    Main = nullptr;
+    std::string text = ReadFile(SettingsPathOverride);
+    for (const char* key : {"[Particle]", "ReadMax=1000", "[ParticleView4]", "Color=clYellow",
+                            "[GroundColor]", "Back=clBlack", "[AxisData]", "[DrawType]",
+                            "DirectionType=5", "[ViewMode]", "Rate=1E-6", "[HViewData]",
+                            "[Browser]", "[ColorCount]", "Waittime=1000"})
+        EXPECT_NE(text.find(key), std::string::npos) << key;
+    EXPECT_EQ(text.find("EyePos"), std::string::npos);
+
+    // values in the file set the menus through their handlers; unknown keys are kept
+    std::ofstream(SettingsPathOverride)
+        << "[Dir]\nMGOpenDir=/editor/dir\n[AxisData]\nOnOff=0\n[DrawType]\nDrawType=0\n"
+           "[DirectionType]\nDirectionType=1\n[ViewMode]\nViewMode=1\n";
+    Start();
+    EXPECT_TRUE(Main->MAxisOff->isChecked());
+    EXPECT_TRUE(Main->MLine->isChecked());
+    EXPECT_TRUE(Main->MXZ->isChecked());
+    EXPECT_TRUE(Main->MPerspective->isChecked());
+    EXPECT_EQ(Main->GL->DrawMode, 0);
+    EXPECT_EQ(Main->GL->Projection, 1);
+    EXPECT_EQ(Main->GL->ViewMode, 1);
+    // a slot saved during the run is written at shut-down
+    Main->ViewSlots[6].EyePos = 77;
+    delete Main;
+    Main = nullptr;
+    text = ReadFile(SettingsPathOverride);
+    EXPECT_NE(text.find("MGOpenDir=/editor/dir"), std::string::npos);
+    EXPECT_NE(text.find("DirectionType=1"), std::string::npos);
+    EXPECT_NE(text.find("[EyePos]\nData7=77"), std::string::npos);
+    Start();
+    EXPECT_EQ(Main->ViewSlots[6].EyePos, 77);
+}
+
+TEST_F(MainWindowTest, UnknownMenuValueKeepsDefault) {
+    std::ofstream(SettingsPathOverride) << "[DirectionType]\nDirectionType=2\n";
+    Start();
+    EXPECT_TRUE(Main->MZY->isChecked());
+    delete Main;
+    Main = nullptr;
+    EXPECT_NE(ReadFile(SettingsPathOverride).find("DirectionType=5"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, GarbledSettingsFileGivesDefaults) {
+    std::string junk = "[GroundColor\n\x01\x02\xff=\n[Particle]\nReadMax=abc\n[ColorCount]\nGeo=-4\n";
+    std::ofstream(SettingsPathOverride, std::ios::binary) << junk;
+    Start();
+    EXPECT_EQ(DisplaySettings.ReadMax, 1000);
+    EXPECT_TRUE(DisplaySettings.GColor.empty());
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(MainWindowTest, ViewMenusSetTheCamera) {
+    Start();
+    Main->StopSpinning();
+    Main->GL->RotateX(0.5);
+    Main->GL->Translate(3, 4, 0);
+    Main->MPerspectiveClick();
+    EXPECT_TRUE(Main->MPerspective->isChecked());
+    EXPECT_EQ(Main->GL->Projection, 1);
+    EXPECT_EQ(Main->GL->ViewMode, 5); // orientation kept, rotation and pan discarded
+    EXPECT_EQ(Main->GL->Translation, TGLUnit::IdentityMatrix());
+    Main->MXYClick();
+    EXPECT_EQ(Main->GL->ViewMode, 0);
+    EXPECT_EQ(Main->GL->Rotation, TGLUnit::IdentityMatrix());
+    Main->MLineClick();
+    EXPECT_EQ(Main->GL->DrawMode, 0);
+    Main->MAxisOffClick();
+    EXPECT_FALSE(Main->AxisOn());
+    TMenuSettings m = Main->MenuState();
+    EXPECT_EQ(m.AxisData, 0);
+    EXPECT_EQ(m.DrawType, 0);
+    EXPECT_EQ(m.DirectionType, 0);
+    EXPECT_EQ(m.ViewMode, 1);
+}
+
+TEST_F(MainWindowTest, ZoomRectangleBackwardsEqualsForwards) {
+    Start();
+    Main->StopSpinning();
+    auto zoom = [&](int x0, int y0, int x1, int y1) {
+        Main->GL->SetView(0);
+        Main->GL->Size = 100;
+        Main->FormMouseDown(Qt::LeftButton, Qt::ShiftModifier, x0, y0);
+        EXPECT_EQ(Main->DragMode, 4);
+        Main->FormMouseMove(Qt::ShiftModifier, (x0 + x1) / 2, (y0 + y1) / 2);
+        Main->FormMouseMove(Qt::ShiftModifier, x1, y1);
+        Main->FormMouseUp(Qt::LeftButton, Qt::ShiftModifier, x1, y1);
+        EXPECT_EQ(Main->DragMode, 0);
+        return std::make_pair(Main->GL->Size, Main->GL->Translation);
+    };
+    auto fwd = zoom(100, 120, 300, 220);
+    auto back = zoom(300, 220, 100, 120);
+    EXPECT_DOUBLE_EQ(fwd.first, back.first);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(fwd.second[i], back.second[i], 1e-9);
+    double w = Main->Canvas->width(), h = Main->Canvas->height();
+    EXPECT_DOUBLE_EQ(fwd.first, 100 * std::max(200 / w, 100 / h));
+    EXPECT_NEAR(fwd.second[12], 150 * (w - 400) / h, 1e-9);
+    // a Shift-click without moving changes nothing
+    auto none = zoom(50, 60, 50, 60);
+    EXPECT_EQ(none.first, 100);
+    EXPECT_EQ(none.second, TGLUnit::IdentityMatrix());
+}
+
+TEST_F(MainWindowTest, MouseDragsCameraAndLabels) {
+    Start();
+    Main->StopSpinning();
+    Main->GL->SetView(0);
+    Main->FormMouseDown(Qt::LeftButton, Qt::NoModifier, 10, 300);
+    Main->FormMouseMove(Qt::NoModifier, 110, 300);
+    Main->FormMouseUp(Qt::LeftButton, Qt::NoModifier, 110, 300);
+    TOffscreenControl c(10, 10);
+    TGLUnit ref(&c, 1);
+    ref.RotateX(0);
+    ref.RotateY(0.9);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(Main->GL->Rotation[i], ref.Rotation[i], 1e-12);
+
+    // a hidden text does not catch the press
+    Main->STMemo->hide();
+    QPoint inMemo = Main->STMemo->geometry().center();
+    Main->FormMouseDown(Qt::LeftButton, Qt::NoModifier, inMemo.x(), inMemo.y());
+    EXPECT_EQ(Main->DragMode, 0);
+    Main->FormMouseUp(Qt::LeftButton, Qt::NoModifier, inMemo.x(), inMemo.y());
+    // the visible legend panel is dragged
+    Main->PGuide->show();
+    QPoint start = Main->PGuide->pos();
+    QPoint in = Main->PGuide->geometry().center();
+    Main->FormMouseDown(Qt::LeftButton, Qt::NoModifier, in.x(), in.y());
+    EXPECT_EQ(Main->DragMode, 3);
+    Main->FormMouseMove(Qt::NoModifier, in.x() - 30, in.y() + 12);
+    Main->FormMouseUp(Qt::LeftButton, Qt::NoModifier, in.x() - 30, in.y() + 12);
+    EXPECT_EQ(Main->PGuide->pos(), start + QPoint(-30, 12));
+    EXPECT_EQ(Main->DragMode, 0);
+    // mouse moves during an animation are dropped
+    Main->Animating = true;
+    Main->FormMouseDown(Qt::LeftButton, Qt::NoModifier, 10, 10);
+    TGLMatrix r = Main->GL->Rotation;
+    Main->FormMouseMove(Qt::NoModifier, 60, 10);
+    EXPECT_EQ(Main->GL->Rotation, r);
+    Main->Animating = false;
+    Main->FormMouseUp(Qt::LeftButton, Qt::NoModifier, 60, 10);
+}
+
+TEST_F(MainWindowTest, ResizeKeepsLayoutInside) {
+    Start();
+    Main->PGuide->show();
+    Main->PGuide->move(600, 500);
+    Main->resize(500, 400);
+    Pump(100);
+    Main->FormResize();
+    int W = Main->Canvas->width(), H = Main->Canvas->height();
+    EXPECT_EQ(Main->PGuide->x() + Main->PGuide->width(), W);
+    EXPECT_EQ(Main->PGuide->y() + Main->PGuide->height(), H);
+    EXPECT_EQ(Main->STSelect->y(), H - Main->STSelect->height() - 40);
+    EXPECT_EQ(Main->STSelect->width(), W);
+    EXPECT_EQ(Main->STMid->x(), W - Main->STMid->width() - 40);
+    EXPECT_EQ(Main->STLeft->x(), Main->STMid->x());
+    EXPECT_EQ(Main->STRight->y(), Main->STMid->y() - Main->STRight->height());
+    // the picture follows the new size
+    Main->Repaint();
+    EXPECT_EQ(Main->GL->ViewWidth, W);
+    EXPECT_EQ(Main->GL->ViewHeight, H);
+}
+
+TEST_F(MainWindowTest, ShutDownRemovesWorkFiles) {
+    Start();
+    std::string dummy = WorkFilePath(DummyFileName);
+    ASSERT_FALSE(dummy.empty());
+    EXPECT_TRUE(fs::exists(dummy));
+    delete Main;
+    Main = nullptr;
+    EXPECT_FALSE(fs::exists(dummy));
+}
+
+TEST(RunCommandTest, NoShellAndMissingProgram) {
+    App();
+    fs::path dir = fs::temp_directory_path() / ("trazon_run_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::string out = (dir / "out.txt").string();
+    std::string script = (dir / "echo it.sh").string();
+    std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << out << "'\n";
+    fs::permissions(script, fs::perms::owner_all);
+    // a path with a blank, and an argument full of shell characters, passed as one word
+    std::string arg = "file:///tmp/a b;touch " + (dir / "pwned").string() + "&$(x)";
+    ASSERT_TRUE(RunCommand("\"" + script + "\"", arg));
+    for (int i = 0; i < 100 && !fs::exists(out); ++i) Pump(20);
+    Pump(50);
+    std::ifstream in(out);
+    std::string got((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(got, arg);
+    EXPECT_FALSE(fs::exists(dir / "pwned"));
+    EXPECT_FALSE(RunCommand("/no/such/browser", "file:///x"));
+    EXPECT_FALSE(RunCommand("   ", ""));
+    fs::remove_all(dir);
+}
