@@ -6,6 +6,7 @@
 #include "input/TextUtil.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -84,14 +85,17 @@ bool TDataReader::PrepareTokens(const std::string& dataPath) {
     }
 
     long long counter = 0;
+    int64_t tokens = 0;
+    char lineText[24]; // decimal line number with its line feed, made once per line
+    size_t lineTextLen = 0;
     auto put = [&](std::string_view token, bool upper) {
         if (upper)
             div.PutUpper(token);
         else
             div.Put(token);
         div.EndLine();
-        lineNo.PutNumber(counter);
-        lineNo.EndLine();
+        lineNo.Put(std::string_view(lineText, lineTextLen));
+        ++tokens;
     };
     auto putWords = [&](std::string_view line) {
         ForEachWord(line, [&](std::string_view t) { put(t, true); });
@@ -102,6 +106,9 @@ bool TDataReader::PrepareTokens(const std::string& dataPath) {
     bool have = any;
     while (have) {
         ++counter;
+        lineTextLen = static_cast<size_t>(
+            std::to_chars(lineText, lineText + sizeof lineText - 1, counter).ptr - lineText);
+        lineText[lineTextLen++] = '\n';
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1); // CR LF files
         switch (layout) {
         case TLayout::Free:
@@ -146,6 +153,8 @@ bool TDataReader::PrepareTokens(const std::string& dataPath) {
     if (in.Failed()) return fail("Cannot read file", dataPath, EIO);
     if (!div.Close()) return fail("Cannot write file", divPath, errno);
     if (!lineNo.Close()) return fail("Cannot write file", linePath, errno);
+    PreparedTokens = tokens;
+    PreparedDiv = divPath;
     return true;
 }
 
@@ -198,6 +207,14 @@ bool TDataReader::ReadDataFile(const std::string& divPath) {
     if (!Div->In.Open(divPath)) Div.reset();
     if (!Line->In.Open(linePath)) Line.reset();
 
+    // A track point takes at least seven tokens: reserving for that many spares the
+    // copies of a growing list; what is left over is given back after the read.
+    if (divPath == PreparedDiv && PreparedTokens > 0) {
+        try {
+            Tracks.reserve(static_cast<size_t>(PreparedTokens / 7));
+        } catch (const std::exception&) {
+        }
+    }
     bool ok;
     try {
         ok = ReadModel();
@@ -207,6 +224,7 @@ bool TDataReader::ReadDataFile(const std::string& divPath) {
     }
     Div.reset();
     Line.reset();
+    if (ok && Tracks.capacity() - Tracks.size() > Tracks.size() / 4 + 4096) Tracks.shrink_to_fit();
     if (ok) PostLoad();
     return ok;
 }

@@ -138,4 +138,7 @@ class TDataReader {
     std::string ReadStr;
     std::string ReadLine;
     std::string LastErrorText;
+    // Token count of the last pre-pass, to size the track list in one step.
+    int64_t PreparedTokens = -1;
+    std::string PreparedDiv;
 };

@@ -52,44 +52,23 @@ bool TryStrToInt32(std::string_view s, int32_t& value) {
     return true;
 }
 
-// [sign] (digits [. digits] | . digits) [(e|E) [sign] digits]
-static bool IsRealText(std::string_view s) {
-    size_t i = 0, n = s.size();
-    if (i < n && (s[i] == '+' || s[i] == '-')) ++i;
-    size_t digits = 0;
-    while (i < n && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
-    if (i < n && s[i] == '.') {
-        ++i;
-        while (i < n && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
-    }
-    if (digits == 0) return false;
-    if (i < n && (s[i] == 'e' || s[i] == 'E')) {
-        ++i;
-        if (i < n && (s[i] == '+' || s[i] == '-')) ++i;
-        size_t ed = 0;
-        while (i < n && s[i] >= '0' && s[i] <= '9') ++i, ++ed;
-        if (ed == 0) return false;
-    }
-    return i == n;
-}
-
 bool TryStrToFloatDot(std::string_view s, double& value) {
-    if (!IsRealText(s)) return false;
-    std::string_view body = s;
     bool negative = false;
-    if (body[0] == '+' || body[0] == '-') {
-        negative = body[0] == '-';
-        body.remove_prefix(1);
+    if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
+        negative = s[0] == '-';
+        s.remove_prefix(1);
     }
+    // digits or a dot first: keeps out "inf", "nan" and a second sign
+    if (s.empty() || !((s[0] >= '0' && s[0] <= '9') || s[0] == '.')) return false;
     double v = 0;
-    auto r = std::from_chars(body.data(), body.data() + body.size(), v,
-                             std::chars_format::general);
+    auto r = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
+    if (r.ptr != s.data() + s.size()) return false;
     if (r.ec == std::errc::result_out_of_range) {
         // Underflow reads as zero (or a subnormal); overflow is rejected below.
         static locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(0));
-        std::string copy(body);
+        std::string copy(s);
         v = cLocale ? strtod_l(copy.c_str(), nullptr, cLocale) : HUGE_VAL;
-    } else if (r.ec != std::errc() || r.ptr != body.data() + body.size()) {
+    } else if (r.ec != std::errc()) {
         return false;
     }
     if (!std::isfinite(v)) return false;
