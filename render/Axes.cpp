@@ -13,7 +13,7 @@ namespace {
 // Where the marks and texts of one axis go in one layout. Offsets are multiples of DivSize
 // (or of DivSpace where UseSpace is set) added to the axis point.
 struct TAxisPlace {
-    int MarkDir;              // 0 x, 1 y, 2 z
+    int MarkDir;               // 0 x, 1 y, 2 z
     std::array<int, 3> Offset; // -1, 0 or +1 per coordinate
     bool UseSpace;
     int LabelAnchor;
@@ -46,18 +46,25 @@ const TLayoutTable& LayoutOf(TAxisLayout layout) {
         {1, {0, -1, 0}, false, 4, {0, -90, 0}, 2, {0, -90, 0}},
     }};
     switch (layout) {
-    case TAxisLayout::XZ: return xz;
-    case TAxisLayout::YZ: return yz;
-    case TAxisLayout::ZY: return zy;
-    default: return xy;
+    case TAxisLayout::XZ:
+        return xz;
+    case TAxisLayout::YZ:
+        return yz;
+    case TAxisLayout::ZY:
+        return zy;
+    default:
+        return xy;
     }
 }
 
 TVector AxisPoint(int axis, double v) {
     TVector p;
-    if (axis == 0) p.x = v;
-    else if (axis == 1) p.y = v;
-    else p.z = v;
+    if (axis == 0)
+        p.x = v;
+    else if (axis == 1)
+        p.y = v;
+    else
+        p.z = v;
     return p;
 }
 
@@ -98,15 +105,32 @@ void DrawText(const std::string& text, int anchor, double scale, double x, doubl
     double n = static_cast<double>(text.size());
     double dx = 0, dy = 0;
     switch (anchor) {
-    case 1: dy = -1; break;
-    case 2: dy = -0.5; break;
-    case 4: dx = -0.5 * n, dy = -1; break;
-    case 5: dx = -0.5 * n, dy = -0.5; break;
-    case 6: dx = -0.5 * n; break;
-    case 7: dx = -n, dy = -1; break;
-    case 8: dx = -n, dy = -0.5; break;
-    case 9: dx = -n; break;
-    default: break;
+    case 1:
+        dy = -1;
+        break;
+    case 2:
+        dy = -0.5;
+        break;
+    case 4:
+        dx = -0.5 * n, dy = -1;
+        break;
+    case 5:
+        dx = -0.5 * n, dy = -0.5;
+        break;
+    case 6:
+        dx = -0.5 * n;
+        break;
+    case 7:
+        dx = -n, dy = -1;
+        break;
+    case 8:
+        dx = -n, dy = -0.5;
+        break;
+    case 9:
+        dx = -n;
+        break;
+    default:
+        break;
     }
     glTranslated(dx, dy, 0);
     for (size_t k = 0; k < text.size(); ++k) {

@@ -12,7 +12,9 @@ const TColor White = 0xFFFFFF;
 void DrawByViewType(const TSceneGeometry& s) {
     const TGeometry& geo = s.Geo;
     switch (s.Settings.ViewInfoType) {
-    case 0: DrawBodies(s); break;
+    case 0:
+        DrawBodies(s);
+        break;
     case 1:
         for (int z = static_cast<int>(geo.Zones.size()) - 1; z >= 0; --z) {
             size_t k = static_cast<size_t>(z);
@@ -29,7 +31,8 @@ void DrawByViewType(const TSceneGeometry& s) {
                     DrawZone(s, z, mat.Color);
         }
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -37,11 +40,16 @@ void DrawByViewType(const TSceneGeometry& s) {
 
 TAxisLayout AxisLayoutForViewMode(int viewMode) {
     switch (viewMode) {
-    case 0: return TAxisLayout::XY;
-    case 1: return TAxisLayout::XZ;
-    case 3: return TAxisLayout::YZ;
-    case 5: return TAxisLayout::ZY;
-    default: return TAxisLayout::None;
+    case 0:
+        return TAxisLayout::XY;
+    case 1:
+        return TAxisLayout::XZ;
+    case 3:
+        return TAxisLayout::YZ;
+    case 5:
+        return TAxisLayout::ZY;
+    default:
+        return TAxisLayout::None;
     }
 }
 
@@ -84,8 +92,10 @@ void DrawBodies(const TSceneGeometry& s) {
         TRGBA c = TGLUnit::ColorToRGBA(geo.BodyLooks[k].Color, GeometryAlpha);
         s.GL.SetMaterial(c);
         s.GL.SetColor(c);
-        if (s.Settings.CutOn) DrawCSG(s, {{i, +1}, {-1, -1}});
-        else DrawBody(s, i, +1);
+        if (s.Settings.CutOn)
+            DrawCSG(s, {{i, +1}, {-1, -1}});
+        else
+            DrawBody(s, i, +1);
     }
 }
 
@@ -122,9 +132,12 @@ void DrawBody(const TSceneGeometry& s, int bodyIndex, int sign) {
     } else {
         size_t k = static_cast<size_t>(bodyIndex);
         const TGeoData& body = s.Geo.Bodies[k];
-        if (s.Settings.ViewInfoType == 0 && body.Symbol == "HAF") s.GL.DrawMesh(body, 0);
-        else if (sign > 0) s.GL.DrawMesh(body, -1);
-        else if (k < s.Geo.GrownBodies.size()) s.GL.DrawMesh(s.Geo.GrownBodies[k], -1);
+        if (s.Settings.ViewInfoType == 0 && body.Symbol == "HAF")
+            s.GL.DrawMesh(body, 0);
+        else if (sign > 0)
+            s.GL.DrawMesh(body, -1);
+        else if (k < s.Geo.GrownBodies.size())
+            s.GL.DrawMesh(s.Geo.GrownBodies[k], -1);
     }
     s.GL.ResetLineStyle();
 }

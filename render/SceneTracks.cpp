@@ -11,7 +11,7 @@
 namespace {
 
 class TTrackBatch {
-public:
+  public:
     explicit TTrackBatch(TGLUnit& gl) : GL(gl) {}
     ~TTrackBatch() { Close(); }
 
@@ -53,7 +53,7 @@ public:
         Mode = None;
     }
 
-private:
+  private:
     static constexpr GLenum None = 0xFFFF;
     TGLUnit& GL;
     GLenum Mode = None;

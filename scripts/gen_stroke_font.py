@@ -50,6 +50,21 @@ def truncate(v):
     return math.floor(v * 10000 + 1e-9) / 10000
 
 
+# Capitals and digits stay above the base line: a tail below it (Q) ends on the base line.
+def clip_to_baseline(strips):
+    out = []
+    for s in strips:
+        pts = [s[0]]
+        for (x0, y0), (x1, y1) in zip(s, s[1:]):
+            if y1 > 9 >= y0:
+                x1, y1 = x0 + (x1 - x0) * (9 - y0) / (y1 - y0), 9
+            elif y0 > 9:
+                continue
+            pts.append((x1, y1))
+        out.append(pts)
+    return out
+
+
 def place(strips):
     xs = [x for s in strips for x, _ in s]
     if not xs:
@@ -71,7 +86,10 @@ def main():
     points, glyphs = [], []
     for code in range(32, 128):
         ch = chr(code)
-        strips = FIXED.get(ch) or place(parse(lines[code - 32]))
+        raw = parse(lines[code - 32])
+        if ch.isdigit() or ch.isupper():
+            raw = clip_to_baseline(raw)
+        strips = FIXED.get(ch) or place(raw)
         if len(strips) > MAX_STRIPS:
             sys.exit("glyph %r has more than %d strips" % (ch, MAX_STRIPS))
         ranges = []

@@ -83,22 +83,34 @@ int CliRender(const TCliArgs& args) {
                 return RenderUsageError("--size needs WxH, each 1 to 8192 (e.g. 1024x768)");
         } else if (a == "--view") {
             if (!value(v)) return RenderUsageError("--view needs zy, yz, xz or xy");
-            if (v == "xy") viewMode = 0;
-            else if (v == "xz") viewMode = 1;
-            else if (v == "yz") viewMode = 3;
-            else if (v == "zy") viewMode = 5;
-            else return RenderUsageError("--view needs zy, yz, xz or xy, not '" + v + "'");
+            if (v == "xy")
+                viewMode = 0;
+            else if (v == "xz")
+                viewMode = 1;
+            else if (v == "yz")
+                viewMode = 3;
+            else if (v == "zy")
+                viewMode = 5;
+            else
+                return RenderUsageError("--view needs zy, yz, xz or xy, not '" + v + "'");
         } else if (a == "--projection") {
             if (!value(v)) return RenderUsageError("--projection needs ortho or perspective");
-            if (v == "ortho") projection = 0;
-            else if (v == "perspective") projection = 1;
-            else return RenderUsageError("--projection needs ortho or perspective, not '" + v + "'");
+            if (v == "ortho")
+                projection = 0;
+            else if (v == "perspective")
+                projection = 1;
+            else
+                return RenderUsageError("--projection needs ortho or perspective, not '" + v + "'");
         } else if (a == "--type") {
             if (!value(v)) return RenderUsageError("--type needs body, zone or material");
-            if (v == "body") viewType = 0;
-            else if (v == "zone") viewType = 1;
-            else if (v == "material") viewType = 2;
-            else return RenderUsageError("--type needs body, zone or material, not '" + v + "'");
+            if (v == "body")
+                viewType = 0;
+            else if (v == "zone")
+                viewType = 1;
+            else if (v == "material")
+                viewType = 2;
+            else
+                return RenderUsageError("--type needs body, zone or material, not '" + v + "'");
         } else if (a == "--lines") {
             lines = true;
         } else if (a == "--axes") {
@@ -148,10 +160,11 @@ int CliRender(const TCliArgs& args) {
     TGLUnit gl(&surface, size);
     if (!gl.Ready()) {
         const char* display = std::getenv("DISPLAY");
-        std::fprintf(stderr,
-                     "trazon-cli render: cannot draw: no X display with GLX (DISPLAY=%s); "
-                     "run it under an X server, e.g. Xvfb :99 & DISPLAY=:99 trazon-cli render ...\n",
-                     display ? display : "unset");
+        std::fprintf(
+            stderr,
+            "trazon-cli render: cannot draw: no X display with GLX (DISPLAY=%s); "
+            "run it under an X server, e.g. Xvfb :99 & DISPLAY=:99 trazon-cli render ...\n",
+            display ? display : "unset");
         return 2;
     }
     gl.Projection = projection;

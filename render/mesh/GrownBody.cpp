@@ -45,7 +45,8 @@ TGeoData BuildGrownBody(const TGeoData& source, double f, double v) {
         p[4] = grow(s[4]);
     } else if (sym == "REC" || sym == "TEC") {
         GrowAxis(source, g, f, v);
-        for (int k = 6; k < 12; ++k) p[static_cast<size_t>(k)] = (1 + f) * s[static_cast<size_t>(k)];
+        for (int k = 6; k < 12; ++k)
+            p[static_cast<size_t>(k)] = (1 + f) * s[static_cast<size_t>(k)];
         if (sym == "TEC") p[12] = s[12];
     } else if (sym == "ELL") {
         for (int k = 0; k < 6; ++k) p[static_cast<size_t>(k)] = s[static_cast<size_t>(k)];

@@ -51,7 +51,9 @@ TVector TAxisFrame::Place(const TVector& local) const {
     return RotX(RotY(local, Beta), Alpha) + Origin;
 }
 
-TVector TAxisFrame::ToLocal(const TVector& dir) const { return RotY(RotX(dir, -Alpha), -Beta); }
+TVector TAxisFrame::ToLocal(const TVector& dir) const {
+    return RotY(RotX(dir, -Alpha), -Beta);
+}
 
 double RoundTo4Digits(double v) {
     if (!std::isfinite(v)) return v;

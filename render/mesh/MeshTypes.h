@@ -35,7 +35,9 @@ inline TVector Vec(const TGeoData& b, int first) { // parameters first..first+2 
     return {b.Params[static_cast<size_t>(first)], b.Params[static_cast<size_t>(first + 1)],
             b.Params[static_cast<size_t>(first + 2)]};
 }
-inline double Len(const TVector& v) { return std::sqrt(Dot(v, v)); }
+inline double Len(const TVector& v) {
+    return std::sqrt(Dot(v, v));
+}
 inline TVector Unit(const TVector& v) {
     double l = Len(v);
     return l > 0 ? v * (1.0 / l) : v;

@@ -38,8 +38,10 @@ void BuildArbMesh(const TGeoData& b, double, const TMeshCounts&, TMatrixAA3d& ou
             // between its two neighbours (vertices 1 and 3)
             TVector d1 = P(1) - P(0), d2 = P(2) - P(0), d3 = P(3) - P(0);
             double a12 = Angle(d1, d2), a13 = Angle(d1, d3), a23 = Angle(d2, d3);
-            if (a12 > a13 && a12 >= a23) std::swap(face[2], face[3]);
-            else if (a23 > a13 && a23 > a12) std::swap(face[1], face[2]);
+            if (a12 > a13 && a12 >= a23)
+                std::swap(face[2], face[3]);
+            else if (a23 > a13 && a23 > a12)
+                std::swap(face[1], face[2]);
         }
         int ref = -1;
         for (int k = 0; k < std::max(highest, 1) && ref < 0; ++k)

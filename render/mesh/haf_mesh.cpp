@@ -9,7 +9,7 @@ void BuildHafMesh(const TGeoData& b, double e, const TMeshCounts&, TMatrixAA3d& 
     TVector u = Unit(nrm);
     TAxisFrame f = AxisFrame(u, u * b.Params[3]);
     if (!f.Valid) return;
-    std::array<TVector, 8> c{TVector{-e, -e, 0}, {e, -e, 0}, {e, e, 0},     {-e, e, 0},
+    std::array<TVector, 8> c{TVector{-e, -e, 0}, {e, -e, 0},     {e, e, 0},     {-e, e, 0},
                              {-e, -e, 2 * e},    {e, -e, 2 * e}, {e, e, 2 * e}, {-e, e, 2 * e}};
     for (TVector& p : c) p = f.Place(p);
     BoxFaces(c, out);

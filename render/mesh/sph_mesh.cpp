@@ -14,8 +14,9 @@ void BuildSphMesh(const TGeoData& b, double, const TMeshCounts& c, TMatrixAA3d& 
         for (int j = 0; j <= m; ++j) {
             double ph = j * Pi / m;
             g[static_cast<size_t>(i)][static_cast<size_t>(j)] =
-                v + TVector{-std::sin(th) * std::sin(ph), std::cos(th) * std::sin(ph),
-                            std::cos(ph)} * r;
+                v +
+                TVector{-std::sin(th) * std::sin(ph), std::cos(th) * std::sin(ph), std::cos(ph)} *
+                    r;
         }
     }
     out.reserve(static_cast<size_t>(n * m));

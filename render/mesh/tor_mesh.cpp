@@ -25,8 +25,10 @@ void BuildTorMesh(const TGeoData& b, double, const TMeshCounts& c, TMatrixAA3d& 
             double cp = j <= m ? std::cos(ps) : 0, sp = j <= m ? std::sin(ps) : 0;
             TVector p{(big + small * cp) * std::cos(ph), (big + small * cp) * std::sin(ph),
                       small * sp};
-            if (axis == 1) p = RotX(RotY(p, Pi / 2), Pi / 2);
-            else if (axis == 2) p = RotY(RotX(p, -Pi / 2), -Pi / 2);
+            if (axis == 1)
+                p = RotX(RotY(p, Pi / 2), Pi / 2);
+            else if (axis == 2)
+                p = RotY(RotX(p, -Pi / 2), -Pi / 2);
             g[static_cast<size_t>(i)][static_cast<size_t>(j)] = p + v;
         }
     }

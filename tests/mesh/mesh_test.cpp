@@ -87,8 +87,8 @@ TEST(BodyMesh, CountsClosednessWindingAndVolume) {
         {"RCC", Body("RCC", {1, -2, 0.5, 3, -4, 12, 2}), 90, Pi * 4 * 13, 0.01},
         {"TRC", Body("TRC", {0, 0, 0, 0, 6, 0, 3, 1}), 90, Pi * 6 / 3 * (9 + 3 + 1), 0.01},
         {"TOR ring", Body("TOR", {0, 0, 0, 10, 2, 0, 360, 3}), 900, 2 * Pi * Pi * 10 * 4, 0.02},
-        {"TOR sector", Body("TOR", {1, 1, 1, 10, 2, 300, 60, 1}), 960,
-         2 * Pi * Pi * 10 * 4 / 3, 0.02},
+        {"TOR sector", Body("TOR", {1, 1, 1, 10, 2, 300, 60, 1}), 960, 2 * Pi * Pi * 10 * 4 / 3,
+         0.02},
         {"TOR y", Body("TOR", {0, 0, 0, 10, 2, 0, 90, 2}), 960, 2 * Pi * Pi * 10 * 4 / 4, 0.02},
         {"BOX", Body("BOX", {1, 1, 1, 0, 0, 3, 2, 0, 0, 0, 4, 0}), 6, 24, 1e-12},
         {"REC", Body("REC", {0, 0, 0, 1, 1, 0, 0, 0, 3, 1, -1, 0}), 90,
@@ -97,13 +97,13 @@ TEST(BodyMesh, CountsClosednessWindingAndVolume) {
          Pi * 6 * 2 * 3 / 3 * (1 + 0.5 + 0.25), 0.01},
         {"ELL", Body("ELL", {-3, 0, 0, 3, 0, 0, 10}), 900, 4.0 / 3 * Pi * 5 * 4 * 4, 0.02},
         {"ELL tilted", Body("ELL", {1, 1, 1, 4, 5, 1, 10}), 900, 4.0 / 3 * Pi * 5 * 18.75, 0.02},
-        {"GEL", Body("GEL", {1, 2, 3, 2, 0, 0, 0, 0, -3, 0, 5, 0}), 1800,
-         4.0 / 3 * Pi * 2 * 3 * 5, 0.02},
+        {"GEL", Body("GEL", {1, 2, 3, 2, 0, 0, 0, 0, -3, 0, 5, 0}), 1800, 4.0 / 3 * Pi * 2 * 3 * 5,
+         0.02},
         {"WED", Body("WED", {0, 0, 0, 0, 3, 0, 0, 0, 2, -4, 0, 0}), 5, 3 * 2 / 2.0 * 4, 1e-12},
         {"HEX", Body("HEX", {0, 0, 0, 0, 0, 5, 2, 1, 1, 0}), 18, 5 * s3 / 2 * 4, 1e-9},
         {"HAF", Body("HAF", {1, 2, 2, 3}), 6, 8 * 10 * 10 * 10, 1e-9},
-        {"ARB cube", Body("ARB", {0, 0, 0, 2, 0, 0, 2, 2, 0, 0, 2, 0, 0, 0, 2, 2, 0, 2, 2, 2, 2, 0, 2, 2,
-                                  1234, 5678, 1256, 3478, 1458, 2367}),
+        {"ARB cube", Body("ARB", {0, 0, 0, 2, 0, 0, 2, 2, 0, 0,    2,    0,    0,    0,    2,
+                                  2, 0, 2, 2, 2, 2, 0, 2, 2, 1234, 5678, 1256, 3478, 1458, 2367}),
          6, 8, 1e-12},
     };
     for (const Case& c : cases) {
@@ -245,21 +245,22 @@ TEST(BodyMesh, GelPointsLieOnTheEllipsoid) {
 
 TEST(BodyMesh, ArbFaceCodes) {
     // tetrahedron, codes listed in any winding; a 0 code ends the list
-    std::initializer_list<double> tet = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0,
-                                         0, 0, 0, 0, 0, 0, 1230, 1240, 1340, 2340, 0, 1230};
+    std::initializer_list<double> tet = {0, 0, 0, 1, 0,    0,    0,    1,    0, 0,
+                                         0, 1, 0, 0, 0,    0,    0,    0,    0, 0,
+                                         0, 0, 0, 0, 1230, 1240, 1340, 2340, 0, 1230};
     TMatrixAA3d m = Mesh(Body("ARB", tet));
     EXPECT_EQ(m.size(), 4u);
     EXPECT_TRUE(ClosedAndConsistent(m));
     EXPECT_NEAR(SignedVolume(m), 1.0 / 6, 1e-12);
     // two non-zero digits and digits 9 give no polygon; the quadrilateral 1243 is reordered and
     // turned away from vertex 5, the first vertex not on it
-    TMatrixAA3d n = Mesh(Body("ARB", {0, 0, 0, 2, 0, 0, 2, 2, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0,
-                                      0, 0, 0, 0, 0, 0, 1200, 9990, 1243, 1250, 0, 0}));
+    TMatrixAA3d n = Mesh(Body("ARB", {0, 0, 0, 2, 0, 0, 2, 2, 0, 0,    2,    0,    0,    0, 2,
+                                      0, 0, 0, 0, 0, 0, 0, 0, 0, 1200, 9990, 1243, 1250, 0, 0}));
     ASSERT_EQ(n.size(), 2u);
     ASSERT_EQ(n[0].size(), 4u);
     TVector nn = Normal(n[0]);
     EXPECT_NEAR(std::fabs(nn.z), 8, 1e-12); // non-crossing: twice the area 4
-    EXPECT_LT(nn.z, 0); // away from vertex 5 above the face
+    EXPECT_LT(nn.z, 0);                     // away from vertex 5 above the face
 }
 
 TEST(GrownBody, EnlargesByRateAndValue) {

@@ -1,0 +1,335 @@
+// Pixel tests of the frame: stencil CSG, cut box, HAF in Body mode, tracks, check errors, text.
+#include "render/ImageFile.h"
+#include "render/Scene.h"
+
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+constexpr int W = 200, H = 200;
+constexpr double Pi = 3.14159265358979323846;
+
+TGeoData Body(const std::string& sym, int number, std::initializer_list<double> params) {
+    TGeoData b;
+    b.Symbol = sym;
+    b.Number = number;
+    size_t k = 0;
+    for (double v : params) b.Params[k++] = v;
+    return b;
+}
+
+struct TRGB {
+    int R, G, B;
+    bool Dark() const { return R + G + B == 0; }
+};
+
+class Scene : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Surface = std::make_unique<TOffscreenControl>(W, H);
+        GL = std::make_unique<TGLUnit>(Surface.get(), 10.0);
+        if (!GL->Ready()) GTEST_SKIP() << "no X display with GLX";
+        Settings.ViewInfoType = 0;
+    }
+    void AddBody(const TGeoData& b, TColor colour) {
+        Geo.Bodies.push_back(b);
+        Geo.BodyLooks.push_back({colour, true});
+    }
+    void Build(double sceneSize = 10) {
+        Settings.SceneSize = sceneSize;
+        RebuildSceneMeshes(Geo, Settings.CutBox, sceneSize, Settings.ReviseRate,
+                           Settings.ReviseValue);
+    }
+    void Paint() {
+        PaintScene(*GL, Geo, Tracks, Settings, Errors, Options);
+        Frame = GL->FrameRGB();
+    }
+    TRGB At(int x, int y) const { // y from the top
+        size_t k = (static_cast<size_t>(y) * W + static_cast<size_t>(x)) * 3;
+        return {Frame[k], Frame[k + 1], Frame[k + 2]};
+    }
+    int Count(bool (*pred)(const TRGB&)) const {
+        int n = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) n += pred(At(x, y));
+        return n;
+    }
+    // Screen column of an eye-space x under the parallel projection (Size 10 -> half-width 15).
+    static int Column(double xEye) {
+        return static_cast<int>((xEye / (GLSize() * 1.5) + 1) * W / 2);
+    }
+    static int Row(double yEye) { return static_cast<int>((1 - yEye / (GLSize() * 1.5)) * H / 2); }
+    static double GLSize() { return 10.0; }
+
+    std::unique_ptr<TOffscreenControl> Surface;
+    std::unique_ptr<TGLUnit> GL;
+    TGeometry Geo;
+    TTracks Tracks;
+    TDisplaySettings Settings;
+    TCheckErrorSegments Errors;
+    TSceneOptions Options;
+    std::vector<uint8_t> Frame;
+};
+
+bool Lit(const TRGB& c) {
+    return !c.Dark();
+}
+
+// With TRAZON_PIXEL_DUMP set to a directory, frames can be saved there for looking at.
+void Dump(const std::vector<uint8_t>& frame, const std::string& name) {
+    const char* dir = std::getenv("TRAZON_PIXEL_DUMP");
+    if (!dir) return;
+    std::string error;
+    SaveImage(std::string(dir) + "/" + name + ".png", W, H, frame, error);
+}
+
+} // namespace
+
+TEST_F(Scene, EmptyGeometryDrawsOnlyTheBackground) {
+    Settings.BackColor = 0x102030;
+    TrackPoint p;
+    p.Kind = 5;
+    Tracks = {p, p};
+    Tracks[1].X = 5;
+    Errors.Count = 1;
+    Errors.Entry[0].End = {5, 5, 0};
+    Options.AxesOn = true;
+    Paint();
+    for (int y = 0; y < H; y += 7)
+        for (int x = 0; x < W; x += 7) {
+            TRGB c = At(x, y);
+            ASSERT_TRUE(c.R == 0x30 && c.G == 0x20 && c.B == 0x10) << x << "," << y;
+        }
+}
+
+TEST_F(Scene, SingleTermProductShowsOnlyItsVisibleSurface) {
+    // A box has quadrilaterals only: every polygon carries its own normal, so the lighting
+    // does not depend on what was drawn before.
+    GL->DrawMode = 1;
+    AddBody(Body("RPP", 1, {-6, 6, -5, 5, -4, 4}), 0x0000FF);
+    AddBody(Body("RPP", 2, {100, 101, 100, 101, 100, 101}), 0x00FF00); // touches nothing
+    Build();
+    GL->RotateX(0.5);
+    GL->RotateY(0.4);
+    TSceneGeometry s{*GL, Geo, Settings};
+    auto frame = [&](const TTermList& terms) {
+        GL->SetSceneLight();
+        GL->BeginFrame(0);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        TRGBA k = TGLUnit::ColorToRGBA(0x0000FF, GeometryAlpha);
+        GL->SetMaterial(k);
+        GL->SetColor(k);
+        if (terms.empty())
+            DrawBody(s, 0, +1);
+        else
+            DrawCSG(s, terms);
+        glDisable(GL_BLEND);
+        GL->Present();
+        return GL->FrameRGB();
+    };
+    // the light is placed with the previous frame's camera: one frame first to settle it
+    frame({});
+    std::vector<uint8_t> plain = frame({});
+    std::vector<uint8_t> one = frame({{0, +1}});
+    Dump(plain, "single_plain");
+    Dump(one, "single_csg");
+    // The stencil passes of a one-term product keep exactly the body's own picture.
+    EXPECT_EQ(one, plain);
+    // A subtracted body that misses the base body removes nothing and adds no wall.
+    EXPECT_EQ(frame({{0, +1}, {1, -1}}), one);
+    Frame = one;
+    EXPECT_TRUE(Lit(At(W / 2, H / 2)));
+    EXPECT_TRUE(At(Column(12), H / 2).Dark());
+}
+
+TEST_F(Scene, CutBoxRemovesItsPartAndShowsItsWalls) {
+    GL->DrawMode = 1;
+    AddBody(Body("RPP", 1, {-10, 10, -10, 10, -10, 10}), 0x0000FF);
+    Settings.CutBox = Body("RPP", 0, {0, 20, -20, 20, -20, 20}); // removes x >= 0
+    Build();
+    GL->RotateY(-Pi / 3); // look at the cut face from the +x side
+    // eye x = 0.5 x - 0.866 z: beyond 8.67 only the removed half of the box projects
+    int removedColumn = Column(11.5), centre = W / 2, mid = H / 2;
+    Paint();
+    EXPECT_TRUE(Lit(At(removedColumn, mid)));
+    EXPECT_TRUE(Lit(At(centre, mid)));
+    Settings.CutOn = true;
+    Paint();
+    EXPECT_TRUE(At(removedColumn, mid).Dark());
+    // the wall x = 0 inside the box shows in the body's colour
+    TRGB wall = At(centre, mid);
+    EXPECT_GT(wall.R, 0);
+    EXPECT_GT(wall.R, 2 * (wall.G + wall.B) + 1);
+    // and the kept half is still drawn
+    EXPECT_TRUE(Lit(At(Column(-11.5), mid)));
+}
+
+TEST_F(Scene, BodyModeHafShowsItsPlaneOnly) {
+    GL->DrawMode = 1;
+    AddBody(Body("HAF", 1, {0, 0, 1, 0}), 0x00FF00);
+    Build(5); // the half-space box: 10 x 10 wide, 10 deep
+    TZoneData z;
+    z.Name = "Z1";
+    z.Material = 1;
+    z.BodyIndex = {{0}};
+    z.Sign = {{1}};
+    z.GroupOp = {'O'};
+    Geo.Zones.push_back(z);
+    Geo.ZoneLooks.push_back({0x00FF00, true});
+    GL->RotateX(-Pi / 3); // eye y = 0.5 y + 0.866 z
+    int boxOnly = Row(9), plane = Row(0);
+    Paint();
+    EXPECT_TRUE(Lit(At(W / 2, plane)));
+    EXPECT_TRUE(At(W / 2, boxOnly).Dark());
+    Settings.ViewInfoType = 1; // in a zone the whole box takes part
+    Paint();
+    EXPECT_TRUE(Lit(At(W / 2, boxOnly)));
+}
+
+TEST_F(Scene, ZoneIsIntersectionMinusSubtractedBodies) {
+    GL->DrawMode = 1;
+    AddBody(Body("RPP", 1, {-10, 10, -10, 10, -1, 1}), 0x0000FF);
+    AddBody(Body("RCC", 2, {0, 0, -5, 0, 0, 10, 4}), 0x0000FF);
+    AddBody(Body("RPP", 3, {-10, 0, -10, 10, -5, 5}), 0x0000FF);
+    Build();
+    TZoneData z; // (1 - 2) OR (3 alone, never drawn: blank letter)
+    z.Name = "Z1";
+    z.Material = 1;
+    z.BodyIndex = {{0, 1}, {2}};
+    z.Sign = {{1, -1}, {1}};
+    z.GroupOp = {'O', ' '};
+    Geo.Zones.push_back(z);
+    Geo.ZoneLooks.push_back({0xFF0000, true});
+    Settings.ViewInfoType = 1;
+    Paint();
+    // the hole of the cylinder is empty, the plate around it is drawn
+    EXPECT_TRUE(At(W / 2, H / 2).Dark());
+    EXPECT_TRUE(Lit(At(Column(7), H / 2)));
+    EXPECT_TRUE(Lit(At(Column(-7), H / 2)));
+    TRGB c = At(Column(7), H / 2);
+    EXPECT_GT(c.B, c.R + c.G);
+    // the blank group (a box reaching y = +-10 at x < 0, z +-5) would also fill the hole
+    // region's left half: it is skipped
+    EXPECT_TRUE(At(Column(-2), H / 2).Dark());
+}
+
+TEST_F(Scene, TrackColoursWidthsAndPatterns) {
+    TrackPoint a;
+    a.Kind = 5;
+    a.X = -8, a.Y = 3;
+    TrackPoint b = a;
+    b.X = 8;
+    b.TrackEnd = -1;
+    TrackPoint c;
+    c.Kind = 4;
+    c.X = -8, c.Y = -3, c.Weight = 2;
+    TrackPoint d = c;
+    d.X = 8;
+    d.TrackEnd = -1;
+    Tracks = {a, b, c, d};
+    Settings.StyleOf(5).LineWidth = 3;
+    Settings.StyleOf(4).LineWidth = 2;
+    Settings.StyleOf(6).LineKind = 1;
+    GL->BeginFrame(0);
+    DrawTracks(*GL, Tracks, Settings);
+    GL->Present();
+    Frame = GL->FrameRGB();
+    auto rows = [&](int x, TRGB want) {
+        int n = 0;
+        for (int y = 0; y < H; ++y) {
+            TRGB p = At(x, y);
+            n += p.R == want.R && p.G == want.G && p.B == want.B;
+        }
+        return n;
+    };
+    EXPECT_EQ(rows(W / 2, {255, 0, 0}), 3);   // electron, width 3 x weight 1
+    EXPECT_EQ(rows(W / 2, {255, 255, 0}), 4); // photon, width 2 x weight 2
+    // the track ends are single pixels in the kind's colour
+    EXPECT_EQ(rows(Column(8.0) + 1, {255, 0, 0}) <= 3, true);
+
+    // a dotted positron segment: single pixels alternating, starting lit
+    TrackPoint e;
+    e.Kind = 6;
+    e.X = -5.05, e.Y = 0.05;
+    TrackPoint f = e;
+    f.X = 5.05;
+    Tracks = {e, f};
+    GL->BeginFrame(0);
+    DrawTracks(*GL, Tracks, Settings);
+    GL->Present();
+    Frame = GL->FrameRGB();
+    int y = Row(0.05);
+    int first = -1, lit = 0, dark = 0;
+    for (int x = 0; x < W; ++x) {
+        if (At(x, y).Dark()) continue;
+        if (first < 0) first = x;
+    }
+    ASSERT_GE(first, 0);
+    for (int x = first; x < first + 20; ++x) {
+        bool on = At(x, y).B == 255;
+        EXPECT_EQ(on, (x - first) % 2 == 0) << x;
+        (on ? lit : dark)++;
+    }
+    EXPECT_EQ(lit, 10);
+    EXPECT_EQ(dark, 10);
+}
+
+TEST_F(Scene, CheckErrorsAreWhiteLinesAndZeroDrawsNothing) {
+    AddBody(Body("SPH", 1, {0, 0, 0, 1}), 0x0000FF);
+    Geo.BodyLooks[0].Visible = false;
+    Build();
+    auto white = [](const TRGB& c) { return c.R == 255 && c.G == 255 && c.B == 255; };
+    Paint();
+    EXPECT_EQ(Count(white), 0);
+    Errors.Count = 2;
+    Errors.Entry[0] = {{}, {-8, 5, 0}, {8, 5, 0}};
+    Errors.Entry[1] = {{}, {-8, -5, 0}, {8, -5, 0}};
+    Paint();
+    EXPECT_GT(Count(white), 2 * 100);
+    EXPECT_TRUE(white(At(W / 2, Row(5))));
+}
+
+TEST_F(Scene, TextAnchorFiveCentresTheBox) {
+    GL->BeginFrame(0);
+    GL->SetColor(TGLUnit::ColorToRGBA(0xFFFFFF, 1.0));
+    glDisable(GL_LIGHTING);
+    DrawText("--", 5, 4, 0, 0, 0, 0, 0, 0); // the box spans -4..4 around the origin
+    GL->Present();
+    Frame = GL->FrameRGB();
+    int minX = W, maxX = -1;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            if (Lit(At(x, y))) minX = std::min(minX, x), maxX = std::max(maxX, x);
+    ASSERT_GE(maxX, 0);
+    // "-" runs from 0.2188 to 0.7813 of its cell: -4 + 0.875 .. 4 - 0.875
+    EXPECT_NEAR(minX, Column(-4 + 0.875), 1.5);
+    EXPECT_NEAR(maxX, Column(4 - 0.875), 1.5);
+}
+
+TEST_F(Scene, AxesSurviveBadSpacings) {
+    AddBody(Body("SPH", 1, {0, 0, 0, 1}), 0x0000FF);
+    Build();
+    Settings.AxisLength = 12;
+    Settings.DivSize = 1;
+    Settings.DivSpace = 0; // would never end the mark loop
+    Settings.StrSpace = 0; // would divide by zero
+    Options.AxesOn = true;
+    Options.AxisLayout = TAxisLayout::XY;
+    Paint();
+    EXPECT_TRUE(Lit(At(Column(10), H / 2)));
+    Settings.DivSpace = -1;
+    Paint();
+    Settings.DivSpace = 1.04;
+    Paint();
+    Dump(Frame, "axes");
+    // minor marks at every unit, half as long as the major ones
+    EXPECT_TRUE(Lit(At(Column(3 * 1.04), Row(0.3))));
+    EXPECT_TRUE(At(Column(3 * 1.04), Row(0.7)).Dark());
+}
