@@ -102,6 +102,14 @@ void PrepareBody(TGeoData& body) {
             p.Bounded = PadBox(p.Box);
         }
         p.Cull = p.Bounded && t.CullInside;
+        const auto& x = p.Box;
+        if (p.Bounded && t.CullRays && x[0] <= x[1] && x[2] <= x[3] && x[4] <= x[5]) {
+            double hx = (x[1] - x[0]) / 2, hy = (x[3] - x[2]) / 2, hz = (x[5] - x[4]) / 2;
+            double r = std::sqrt(hx * hx + hy * hy + hz * hz);
+            p.Ball = {x[0] + hx, x[2] + hy, x[4] + hz, 1.001 * r * r,
+                      1.001 * (r + 1e-6) * (r + 1e-6)};
+            p.RayCull = std::isfinite(p.Ball[4]);
+        }
     } else {
         p.Box = {Inf, -Inf, Inf, -Inf, Inf, -Inf}; // contains no point
         p.Bounded = true;
@@ -135,7 +143,17 @@ void RayBodyIntersections(const TVector& o, const TVector& d, const TGeoData& bo
                           TMatrixA3d& points, TMatrixAi& codes) {
     const TBodyPrep& p = body.Prep;
     if (p.Ready) {
-        if (p.Kind >= 0) BodyTypeOf(p.Kind).Crossings(o, d, body, p, points, codes);
+        if (p.Kind < 0) return;
+        if (p.RayCull) {
+            // A reported crossing lies within rounding, far below 1e-6 |w|, of the body; with
+            // (r + 1e-6 |w|)^2 <= 1.001 r^2 + 1.001e-9 |w|^2 no square root is needed.
+            double wx = p.Ball[0] - o.x, wy = p.Ball[1] - o.y, wz = p.Ball[2] - o.z;
+            double b = wx * d.x + wy * d.y + wz * d.z, c = wx * wx + wy * wy + wz * wz;
+            double slack = 1.01e-9 * c;
+            if (c - b * b > p.Ball[3] + slack) return;        // the line misses the ball
+            if (b < 0 && b * b > p.Ball[4] + slack) return;   // the ball lies behind the start
+        }
+        BodyTypeOf(p.Kind).Crossings(o, d, body, p, points, codes);
         return;
     }
     int k = BodyKind(body.Symbol);

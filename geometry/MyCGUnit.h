@@ -53,12 +53,16 @@ struct TBodyPrep {
     bool Bounded = false;
     std::array<double, 16> K{}; // further per-type constants (lengths, unit axes, ...)
     bool Cull = false;          // PointInBody tests Box first (Bounded and worth it)
+    // Rays whose line passes farther than the rounding margin from the ball around Box, or that
+    // have the ball behind them, get no crossings without running the type's algorithm.
+    bool RayCull = false;
+    std::array<double, 5> Ball{}; // centre, 1.001 r^2, 1.001 (r + 1e-6)^2
 
     TBodyPrep() = default;
     TBodyPrep(const TBodyPrep& o) { *this = o; }
     TBodyPrep& operator=(const TBodyPrep& o) {
         Kind = o.Kind, Arb = o.Arb, Hex = o.Hex, Box = o.Box, Bounded = o.Bounded, K = o.K;
-        Cull = o.Cull, Ready = false;
+        Cull = o.Cull, RayCull = o.RayCull, Ball = o.Ball, Ready = false;
         return *this;
     }
     TBodyPrep(TBodyPrep&&) noexcept = default;

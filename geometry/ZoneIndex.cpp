@@ -25,10 +25,11 @@ struct TCellRange {
 };
 
 // Monotone in v, so every point of a box falls into the cells between those of its corners.
-int CellCoord(const TZoneIndex& ix, int a, double v) {
-    double c = std::floor((v - ix.Lo[a]) * ix.Inv[a]);
+// (Truncation is the floor here: negative values are clamped first.)
+inline int CellCoord(const TZoneIndex& ix, int a, double v) {
+    double c = (v - ix.Lo[a]) * ix.Inv[a];
     if (!(c >= 0)) return 0;
-    if (c > ix.N[a] - 1) return ix.N[a] - 1;
+    if (c >= ix.N[a]) return ix.N[a] - 1;
     return static_cast<int>(c);
 }
 

@@ -1,7 +1,8 @@
 // Rays per second for the work the geometry check does per ray: every body's crossings, the sort
 // by distance and a zone search at the midpoint of every piece.
 //
-//   bench_engine [seconds per figure, default 1]
+//   bench_engine [seconds per figure, default 1] [only this geometry: 10, 50, 200 or sample]
+//                [only this mode: plain, prepared or indexed]
 //
 // Geometries: 10, 50 and 200 disjoint spheres, boxes and cylinders inside an outer zone that
 // subtracts them all (with a void shell around it), and the built-in sample. Modes:
@@ -164,16 +165,25 @@ class TRunner {
         // Bodies is a copy and a copy starts unprepared
         if (mode != TMode::Plain) PrepareBodies(Bodies);
         if (mode == TMode::Indexed) BuildZoneIndex(Bodies, Scene.Geo.Zones, Index);
+        // The rays are drawn beforehand, as the check draws them, so that the figures time the
+        // geometry work alone.
+        TRng rng;
+        const double* box = Scene.Box;
+        for (int k = 0; k < 1 << 16; ++k) {
+            Starts.push_back({box[0] + (box[1] - box[0]) * rng.Next(),
+                              box[2] + (box[3] - box[2]) * rng.Next(),
+                              box[4] + (box[5] - box[4]) * rng.Next()});
+            double th = rng.Next() * 2 * std::numbers::pi;
+            double ph = (rng.Next() - 0.5) * std::numbers::pi;
+            Dirs.push_back({std::cos(th) * std::cos(ph), std::sin(th) * std::cos(ph), std::sin(ph)});
+        }
     }
     void Rays(int count) {
         const TAZoneData& zones = Scene.Geo.Zones;
-        const double* box = Scene.Box;
         for (int k = 0; k < count; ++k) {
-            TVector o{box[0] + (box[1] - box[0]) * Rng.Next(), box[2] + (box[3] - box[2]) * Rng.Next(),
-                      box[4] + (box[5] - box[4]) * Rng.Next()};
-            double th = Rng.Next() * 2 * std::numbers::pi;
-            double ph = (Rng.Next() - 0.5) * std::numbers::pi;
-            TVector d{std::cos(th) * std::cos(ph), std::sin(th) * std::cos(ph), std::sin(ph)};
+            const TVector& o = Starts[Next];
+            const TVector& d = Dirs[Next];
+            Next = (Next + 1) % Starts.size();
             Pts.clear(), Codes.clear();
             Pts.push_back(o), Codes.push_back(-1);
             for (const TGeoData& b : Bodies) RayBodyIntersections(o, d, b, Pts, Codes);
@@ -207,7 +217,8 @@ class TRunner {
     TMode Mode;
     TAGeoData Bodies;
     TZoneIndex Index;
-    TRng Rng;
+    TMatrixA3d Starts, Dirs;
+    size_t Next = 0;
     TMatrixA3d Pts;
     TMatrixAi Codes, Hits;
     std::vector<std::pair<double, int>> Order;
@@ -244,6 +255,16 @@ uint64_t Checksum(const TScene& s, TMode mode, int rays) {
 
 int main(int argc, char** argv) {
     double seconds = argc > 1 ? std::atof(argv[1]) : 1.0;
+    std::string only = argc > 2 ? argv[2] : "", onlyMode = argc > 3 ? argv[3] : "";
+    if (!onlyMode.empty()) { // profiling aid: one scene, one mode, no table
+        int m = onlyMode == "plain" ? 0 : onlyMode == "prepared" ? 1 : 2;
+        TScene s;
+        if (only == "sample") Sample(s);
+        else s = Generated(std::atoi(only.c_str()));
+        double pieces = 0;
+        std::printf("%.0f rays/s\n", RaysPerSecond(s, static_cast<TMode>(m), seconds, pieces));
+        return 0;
+    }
     std::vector<TScene> scenes;
     for (int n : {10, 50, 200}) scenes.push_back(Generated(n));
     TScene sample;

@@ -23,6 +23,11 @@ struct TBodyType {
                       TMatrixA3d& pts, TMatrixAi& codes);
     // Worth testing the enclosing box before the inside test (false when the test is as cheap).
     bool CullInside;
+    // Every crossing the type reports lies on its surface up to rounding, so a ray whose line
+    // misses the enclosing ball has none. Not so for the slab-type bodies (they report entry and
+    // exit of rays that miss them), nor for TOR, TEC and ELL, whose solvers or squared equations
+    // can yield roots away from the surface.
+    bool CullRays = false;
 };
 
 // Indexed by the position in BodySymbols (canonical order).

@@ -67,4 +67,4 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
 }
 } // namespace
 
-const TBodyType GelType = {"GEL", 12, Extent, Prepare, Bound, Inside, Crossings, true};
+const TBodyType GelType = {"GEL", 12, Extent, Prepare, Bound, Inside, Crossings, true, true};

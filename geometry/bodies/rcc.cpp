@@ -69,4 +69,4 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
 }
 } // namespace
 
-const TBodyType RccType = {"RCC", 7, Extent, Prepare, Bound, Inside, Crossings, true};
+const TBodyType RccType = {"RCC", 7, Extent, Prepare, Bound, Inside, Crossings, true, true};

@@ -88,4 +88,4 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
 }
 } // namespace
 
-const TBodyType RecType = {"REC", 12, Extent, EllipticPrepare, Bound, Inside, Crossings, true};
+const TBodyType RecType = {"REC", 12, Extent, EllipticPrepare, Bound, Inside, Crossings, true, true};

@@ -39,4 +39,4 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
 }
 } // namespace
 
-const TBodyType RppType = {"RPP", 6, Extent, nullptr, Bound, Inside, Crossings, false};
+const TBodyType RppType = {"RPP", 6, Extent, nullptr, Bound, Inside, Crossings, false, true};

@@ -40,4 +40,4 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
 }
 } // namespace
 
-const TBodyType SphType = {"SPH", 4, Extent, nullptr, Bound, Inside, Crossings, false};
+const TBodyType SphType = {"SPH", 4, Extent, nullptr, Bound, Inside, Crossings, false, true};

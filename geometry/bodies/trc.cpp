@@ -94,4 +94,4 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
 }
 } // namespace
 
-const TBodyType TrcType = {"TRC", 8, Extent, Prepare, Bound, Inside, Crossings, true};
+const TBodyType TrcType = {"TRC", 8, Extent, Prepare, Bound, Inside, Crossings, true, true};
