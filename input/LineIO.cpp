@@ -67,7 +67,7 @@ bool TLineReader::AtEnd() {
     return !Fill();
 }
 
-bool TLineReader::Next(std::string_view& line) {
+bool TLineReader::NextSlow(std::string_view& line) {
     if (Pos >= End && !Fill()) return false;
     const char* nl = static_cast<const char*>(std::memchr(Buf.get() + Pos, '\n', End - Pos));
     if (nl) {

@@ -21,11 +21,24 @@ class TLineReader {
     bool IsOpen() const { return Fd >= 0; }
     // The next line without its '\n'; false at the end of the file or on a read error.
     // The view stays valid until the next call.
-    bool Next(std::string_view& line);
-    bool AtEnd(); // no further line
+    bool Next(std::string_view& line) {
+        // short lines (one token each in the work files): a plain scan beats memchr
+        const char* p = Buf.get() + Pos;
+        const char* e = Buf.get() + End;
+        for (const char* q = p; q < e && q < p + 64; ++q)
+            if (*q == '\n') {
+                line = std::string_view(p, static_cast<size_t>(q - p));
+                Pos = static_cast<size_t>(q + 1 - Buf.get());
+                return true;
+            }
+        return NextSlow(line);
+    }
+    bool AtEnd(); // no further line; may refill the buffer, ending the last view's life
+    bool Buffered() const { return Pos < End; } // more bytes at hand without reading
     bool Failed() const { return ReadError; }
 
   private:
+    bool NextSlow(std::string_view& line);
     bool Fill(); // more bytes into the buffer; false at the end
     int Fd = -1;
     std::unique_ptr<char[]> Buf; // left uninitialised: only the used part is touched

@@ -114,8 +114,9 @@ class TDataReader {
     bool ReportReadError(const std::string& message);
 
     // Current token and its source line number (text as stored in "line.tmp").
-    const std::string& Token() const { return ReadStr; }
-    const std::string& LineNo() const { return ReadLine; }
+    // Valid until the next NextToken.
+    std::string_view Token() const { return ReadStr; }
+    std::string_view LineNo() const { return ReadLine; }
 
   private:
     struct TWorkReader;
@@ -126,7 +127,7 @@ class TDataReader {
     bool ReadHistories();
     void PostLoad();
     void EmptyModel();
-    bool AtEnd() const;
+    bool AtEnd();
 
     TGeometry& Geometry;
     TTracks& Tracks;
@@ -135,8 +136,10 @@ class TDataReader {
 
     std::unique_ptr<TWorkReader> Div;
     std::unique_ptr<TWorkReader> Line;
-    std::string ReadStr;
-    std::string ReadLine;
+    // Views into the work file buffers (or into Kept), valid until the next NextToken.
+    std::string_view ReadStr;
+    std::string_view ReadLine;
+    std::string Kept;
     std::string LastErrorText;
     // Token count of the last pre-pass, to size the track list in one step.
     int64_t PreparedTokens = -1;

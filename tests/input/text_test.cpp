@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
+#include <cstring>
 #include <cmath>
 
 TEST(Tokenizers, SplitWords) {
@@ -67,4 +69,36 @@ TEST(Numbers, RealsUseTheDotWhateverTheLocale) {
     EXPECT_EQ(StrToFloatDot(" 2.5 "), 2.5);
     EXPECT_THROW(StrToFloatDot("2,5"), EConvertError);
     if (comma) std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(Numbers, RealsAreCorrectlyRounded) {
+    // against the standard library's correctly rounded conversion, over typical data file
+    // forms and long or extreme ones
+    uint64_t state = 99;
+    auto next = [&state] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state;
+    };
+    const char* formats[] = {"%.5E", "%.17g", "%.3f", "%.0f", "%.25e", "%.9e"};
+    char text[64];
+    for (int i = 0; i < 20000; ++i) {
+        double x;
+        uint64_t bits = next();
+        std::memcpy(&x, &bits, sizeof x);
+        if (!std::isfinite(x)) continue;
+        if (i % 2) x = static_cast<double>(static_cast<int64_t>(next() % 2000000) - 1000000) / 997.0;
+        std::snprintf(text, sizeof text, formats[i % 6], x);
+        double expected = 0, got = 0;
+        auto r = std::from_chars(text, text + std::strlen(text), expected);
+        if (r.ec != std::errc()) continue;
+        ASSERT_TRUE(TryStrToFloatDot(text, got)) << text;
+        EXPECT_EQ(got, expected) << text;
+    }
+    double v = 0;
+    EXPECT_TRUE(TryStrToFloatDot("00000000000000000000000001.5", v));
+    EXPECT_EQ(v, 1.5);
+    EXPECT_TRUE(TryStrToFloatDot("9007199254740993", v)); // 2^53 + 1: rounds to even
+    EXPECT_EQ(v, 9007199254740992.0);
+    EXPECT_TRUE(TryStrToFloatDot("-0.0", v));
+    EXPECT_TRUE(std::signbit(v));
 }
