@@ -276,6 +276,10 @@ TEST_F(ReaderFixture, ZoneTermsAndMaterials) {
     EXPECT_EQ(Geometry.Materials[1].Number, 10);
     EXPECT_EQ(Geometry.Materials[2].Number, 2);
     EXPECT_EQ(Geometry.Materials[1].Color, PaletteColor(10));
+    // a term naming no body is a body that contains no point
+    TMatrixAi found;
+    FindZone(Geometry.Bodies, Geometry.Zones, found, 0.5, 0.5, 0.5);
+    EXPECT_EQ(found, (TMatrixAi{1, 2, 3}));
     EXPECT_TRUE(Tracks.empty());
     EXPECT_EQ(Settings.HistFrom, 0);
     EXPECT_EQ(Settings.HistTo, 0);
