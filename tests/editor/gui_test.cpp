@@ -1,0 +1,375 @@
+// The editor's grid and dialog under a display.
+#include "app/main.h"
+#include "input/Reader.h"
+#include "tools/cggrid.h"
+#include "tools/makedlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "editor_gui_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+struct TTempDir {
+    std::filesystem::path Path;
+    TTempDir() {
+        std::string t = (std::filesystem::temp_directory_path() / "editor-gui-XXXXXX").string();
+        Path = mkdtemp(t.data());
+    }
+    ~TTempDir() { std::filesystem::remove_all(Path); }
+    QString operator/(const char* n) const { return QString::fromStdString((Path / n).string()); }
+};
+
+std::string ReadFile(const QString& p) {
+    std::ifstream in(p.toStdString(), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFile(const QString& p, const std::string& text) {
+    std::ofstream(p.toStdString(), std::ios::binary) << text;
+}
+
+// Fills a row from column 1 on.
+void Fill(TCGGrid* g, int row, const QStringList& cells) {
+    while (g->RowCount() <= row) g->AppendRow();
+    for (int i = 0; i < cells.size(); ++i) g->SetCell(i + 1, row, cells[i]);
+}
+
+QStringList RowCells(TCGGrid* g, int row, int count) {
+    QStringList out;
+    for (int c = 1; c <= count; ++c) out << g->Cell(c, row);
+    return out;
+}
+
+// Answers the dialog's message boxes and questions, recording them.
+struct THooks {
+    std::vector<std::string> Messages, Questions;
+    bool Answer = true;
+    THooks() {
+        MessageBoxHook = [this](const std::string& t) { Messages.push_back(t); };
+        QuestionHook = [this](const std::string& t) {
+            Questions.push_back(t);
+            return Answer;
+        };
+    }
+    ~THooks() {
+        MessageBoxHook = nullptr;
+        QuestionHook = nullptr;
+    }
+};
+
+// A dialog with a small valid geometry typed in.
+struct TDialog {
+    THooks Hooks;
+    TFmMakeDlg Dlg{nullptr};
+    TDialog() {
+        App();
+        Fill(Dlg.SGGeo, 1, {"RPP", "1", "-10", "10", "-10", "10", "-10", "10"});
+        Fill(Dlg.SGGeo, 2, {"SPH", "2", "0", "0", "0", "5"});
+        Fill(Dlg.SGZon, 1, {"1", "2"});
+        Fill(Dlg.SGZon, 2, {"2", "1", "-2"});
+        Fill(Dlg.SGZon, 3, {"0", "-1"});
+    }
+    ~TDialog() {
+        Dlg.OpenDirChosen.clear(); // keep the test runs out of the settings file
+        Dlg.SaveDirChosen.clear();
+    }
+};
+
+} // namespace
+
+TEST(EditorGrid, LabelsAndRowOperations) {
+    App();
+    TCGGrid g;
+    g.SetColCount(5);
+    g.SetNumbering(true);
+    EXPECT_EQ(g.RowCount(), 2);
+    EXPECT_EQ(g.Cell(0, 1), "Z0001");
+    Fill(&g, 3, {"a"});
+    Fill(&g, 1, {"x"});
+    g.InsertRow(2);
+    EXPECT_EQ(g.RowCount(), 5);
+    EXPECT_EQ(g.Cell(1, 2), "");
+    EXPECT_EQ(g.Cell(1, 4), "a");
+    EXPECT_EQ(g.Cell(0, 4), "Z0004");
+    g.DeleteRow(1);
+    EXPECT_EQ(g.Cell(1, 3), "a");
+    EXPECT_EQ(g.Cell(0, 3), "Z0003");
+    g.ClearAll();
+    EXPECT_EQ(g.RowCount(), 2);
+    EXPECT_EQ(g.Cell(1, 1), "");
+    g.DeleteRow(1); // one data row always stays
+    EXPECT_EQ(g.RowCount(), 2);
+
+    // past row 9999 every label reads Z9999
+    g.setRowCount(9999);
+    g.Renumber(1);
+    g.InsertRow(5);
+    g.AppendRow();
+    EXPECT_EQ(g.Cell(0, 9999), "Z9999");
+    EXPECT_EQ(g.Cell(0, 10000), "Z9999");
+    EXPECT_EQ(g.Cell(0, 10001), "Z9999");
+    EXPECT_EQ(g.Cell(0, 9998), "Z9998");
+}
+
+TEST(EditorGrid, KeysAndLeavingTheGrid) {
+    TDialog d;
+    d.Dlg.show();
+    d.Dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d.Dlg));
+    TCGGrid* g = d.Dlg.SGGeo;
+    g->setFocus();
+    g->SetCurrent(1, 2);
+    QTest::keyClick(g, Qt::Key_Down);
+    EXPECT_EQ(g->RowCount(), 4);
+    EXPECT_EQ(g->CurrentRow(), 3);
+    // Return moves right and does not press a button
+    QTest::keyClick(g, Qt::Key_Return);
+    EXPECT_EQ(g->CurrentCol(), 2);
+    EXPECT_TRUE(d.Dlg.isVisible());
+    // typing into the new row keeps it while the editor has the focus
+    QTest::keyClick(g, 'S');
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, "PH");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(g->CurrentCol(), 3);
+    EXPECT_EQ(g->Cell(2, 3), "SPH");
+    EXPECT_EQ(g->RowCount(), 4);
+    g->SetCell(2, 3, "");
+    // leaving for another control removes the blank rows
+    QTest::keyClick(g, Qt::Key_Down);
+    EXPECT_EQ(g->RowCount(), 5);
+    d.Dlg.SGZon->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(g->RowCount(), 3);
+    EXPECT_EQ(g->Cell(1, 2), "SPH");
+    d.Dlg.hide();
+}
+
+TEST(EditorGrid, RowModeAndPopupItems) {
+    TDialog d;
+    d.Dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d.Dlg));
+    TCGGrid* g = d.Dlg.SGZon;
+    QHeaderView* vh = g->verticalHeader();
+    QTest::mouseClick(vh->viewport(), Qt::LeftButton, {},
+                      QPoint(vh->width() / 2, vh->sectionViewportPosition(1) + 5));
+    EXPECT_TRUE(g->RowMode());
+    EXPECT_EQ(g->CurrentRow(), 2);
+    EXPECT_EQ(g->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(g->editTriggers(), QAbstractItemView::NoEditTriggers);
+    d.Dlg.PopupGrid = g;
+    d.Dlg.PMenuPopup();
+    EXPECT_TRUE(d.Dlg.PMCut->isVisible());
+    EXPECT_TRUE(d.Dlg.PMRowIns->isVisible());
+    EXPECT_FALSE(d.Dlg.PMDel->isVisible());
+    EXPECT_FALSE(d.Dlg.PMIns->isVisible());
+    // a right click on a cell keeps the row selected
+    QRect cell = g->visualRect(g->model()->index(0, 3));
+    QTest::mousePress(g->viewport(), Qt::RightButton, {}, cell.center());
+    QTest::mouseRelease(g->viewport(), Qt::RightButton, {}, cell.center());
+    EXPECT_TRUE(g->RowMode());
+    EXPECT_EQ(g->CurrentRow(), 2);
+    // a left click on a cell goes back to cell mode
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_FALSE(g->RowMode());
+    EXPECT_EQ(g->CurrentRow(), 1);
+    EXPECT_EQ(g->CurrentCol(), 4);
+    d.Dlg.PMenuPopup();
+    EXPECT_FALSE(d.Dlg.PMCut->isVisible());
+    EXPECT_TRUE(d.Dlg.PMDel->isVisible());
+    EXPECT_TRUE(d.Dlg.PMIns->isVisible());
+    d.Dlg.hide();
+}
+
+TEST(EditorDialog, ClipboardCommands) {
+    TDialog d;
+    TCGGrid* z = d.Dlg.SGZon;
+    d.Dlg.PopupGrid = z;
+    z->SetCurrent(1, 2);
+    d.Dlg.PMCutClick(); // row 2 emptied, keeps its label
+    EXPECT_EQ(z->RowCount(), 4);
+    EXPECT_EQ(RowCells(z, 2, 3), QStringList({"", "", ""}));
+    EXPECT_EQ(z->Cell(0, 2), "Z0002");
+    EXPECT_EQ(d.Dlg.RowClipboard, "Z0002,2,1,-2" + QString(",").repeated(ZoneColCount - 4));
+    z->SetCurrent(1, 3);
+    d.Dlg.PMInsPasteClick(); // pasted above row 3, label of the target row
+    EXPECT_EQ(z->RowCount(), 5);
+    EXPECT_EQ(z->Cell(0, 3), "Z0003");
+    EXPECT_EQ(RowCells(z, 3, 4), QStringList({"2", "1", "-2", " "}));
+    EXPECT_EQ(RowCells(z, 4, 2), QStringList({"0", "-1"}));
+    EXPECT_EQ(z->Cell(0, 4), "Z0004");
+    z->SetCurrent(1, 1);
+    d.Dlg.PMCopyClick();
+    z->SetCurrent(1, 4);
+    d.Dlg.PMPasteClick();
+    EXPECT_EQ(RowCells(z, 4, 2), QStringList({"1", "2"}));
+    EXPECT_EQ(z->Cell(0, 4), "Z0004");
+    d.Dlg.PMRowDelClick();
+    EXPECT_EQ(z->RowCount(), 4);
+    z->SetCurrent(1, 1);
+    d.Dlg.PMRowInsClick();
+    EXPECT_EQ(z->RowCount(), 5);
+    EXPECT_EQ(RowCells(z, 1, 2), QStringList({"", ""}));
+    EXPECT_EQ(RowCells(z, 2, 2), QStringList({"1", "2"}));
+
+    // cell shifts on the body grid
+    TCGGrid* g = d.Dlg.SGGeo;
+    d.Dlg.PopupGrid = g;
+    g->SetCurrent(3, 1);
+    d.Dlg.PMInsClick();
+    EXPECT_EQ(RowCells(g, 1, 5), QStringList({"RPP", "1", "", "-10", "10"}));
+    d.Dlg.PMDelClick();
+    EXPECT_EQ(RowCells(g, 1, 4), QStringList({"RPP", "1", "-10", "10"}));
+    // the clipboard is shared: a zone row pasted into the body grid lands cell by cell
+    d.Dlg.RowClipboard = "Z0001,7,3";
+    g->SetCurrent(1, 2);
+    d.Dlg.PMPasteClick();
+    EXPECT_EQ(RowCells(g, 2, 3), QStringList({"7", "3", ""}));
+}
+
+TEST(EditorDialog, CancelRestoresTheShownTables) {
+    TDialog d;
+    d.Dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d.Dlg));
+    d.Dlg.SGGeo->SetCell(1, 1, "BOX");
+    d.Dlg.SGZon->AppendRow();
+    d.Dlg.SGZon->SetCell(1, 4, "9");
+    d.Hooks.Answer = false; // "Cancel" on the question: nothing happens
+    d.Dlg.BtnCancelClick();
+    EXPECT_TRUE(d.Dlg.isVisible());
+    EXPECT_EQ(d.Dlg.SGGeo->Cell(1, 1), "BOX");
+    d.Hooks.Answer = true;
+    d.Dlg.BtnCancelClick();
+    ASSERT_EQ(d.Hooks.Questions.size(), 2u);
+    EXPECT_EQ(d.Hooks.Questions[0], "Clear Edited Data! Cansel OK?");
+    EXPECT_FALSE(d.Dlg.isVisible());
+    EXPECT_EQ(d.Dlg.result(), QDialog::Rejected);
+    EXPECT_EQ(d.Dlg.SGGeo->Cell(1, 1), "RPP");
+    EXPECT_EQ(d.Dlg.SGGeo->Cell(2, 1), "1");
+    EXPECT_EQ(d.Dlg.SGZon->RowCount(), 4);
+    EXPECT_EQ(d.Dlg.SGZon->Cell(0, 3), "Z0003");
+    // cells that were empty come back holding one blank
+    EXPECT_EQ(d.Dlg.SGZon->Cell(4, 3), " ");
+}
+
+TEST(EditorDialog, SaveOpenRoundTripsAndQuestions) {
+    TDialog d;
+    TTempDir dir;
+    // no extension: ".geo" is appended
+    ASSERT_TRUE(d.Dlg.SaveFile(dir / "first"));
+    EXPECT_TRUE(std::filesystem::exists((dir / "first.geo").toStdString()));
+    EXPECT_EQ(d.Dlg.windowTitle(), "Making Geometry - " + (dir / "first.geo"));
+    // an existing file is overwritten only after OK
+    d.Hooks.Answer = false;
+    d.Dlg.SGGeo->SetCell(2, 1, "33");
+    EXPECT_FALSE(d.Dlg.SaveFile(dir / "first.geo"));
+    ASSERT_EQ(d.Hooks.Questions.size(), 1u);
+    EXPECT_EQ(d.Hooks.Questions[0], "first.geo is Found! OverWrite OK?");
+    EXPECT_EQ(ReadFile(dir / "first.geo").find(" 33 "), std::string::npos);
+    d.Hooks.Answer = true;
+    ASSERT_TRUE(d.Dlg.SaveFile(dir / "first.geo"));
+    EXPECT_NE(ReadFile(dir / "first.geo").find("   33 "), std::string::npos);
+    ASSERT_TRUE(d.Dlg.SaveFile(dir / "second.CSV"));
+    EXPECT_EQ(ReadFile(dir / "second.CSV").substr(0, 21), "RPP,33,-10,10,-10,10,");
+
+    const TGeoTable geo = d.Dlg.SGGeo->ToTable(), zon = d.Dlg.SGZon->ToTable();
+    for (const char* name : {"first.geo", "second.CSV"}) {
+        d.Dlg.SGGeo->ClearAll();
+        d.Dlg.SGZon->ClearAll();
+        ASSERT_TRUE(d.Dlg.OpenFile(dir / name));
+        EXPECT_EQ(d.Dlg.SGGeo->ToTable(), geo) << name;
+        EXPECT_EQ(d.Dlg.SGZon->ToTable(), zon) << name;
+        EXPECT_EQ(d.Dlg.windowTitle(), "Making Geometry - " + (dir / name));
+    }
+    // a ".CSV" file is split at commas whatever the case of its extension
+    WriteFile(dir / "third.CsV", "sph,4,0,0,0,1,\nEND\nZ1,4,\nEND\n3,\n");
+    ASSERT_TRUE(d.Dlg.OpenFile(dir / "third.CsV"));
+    EXPECT_EQ(RowCells(d.Dlg.SGGeo, 1, 6), QStringList({"SPH", "4", "0", "0", "0", "1"}));
+    EXPECT_EQ(RowCells(d.Dlg.SGZon, 1, 2), QStringList({"3", "4"}));
+    // opening renews the snapshot
+    d.Dlg.SGGeo->SetCell(1, 1, "XXX");
+    d.Dlg.RestoreSnapshot();
+    EXPECT_EQ(d.Dlg.SGGeo->Cell(1, 1), "SPH");
+    // a missing file leaves the tables and reports
+    EXPECT_FALSE(d.Dlg.OpenFile(dir / "none.geo"));
+    EXPECT_EQ(d.Dlg.SGGeo->Cell(1, 1), "SPH");
+    EXPECT_FALSE(d.Hooks.Messages.empty());
+    // a file that cannot be written is reported and the caption stays
+    const QString caption = d.Dlg.windowTitle();
+    EXPECT_FALSE(d.Dlg.SaveFile(dir / "missing/x.geo"));
+    EXPECT_EQ(d.Dlg.windowTitle(), caption);
+}
+
+TEST(EditorDialog, ViewValidatesWritesAndAccepts) {
+    TDialog d;
+    d.Dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d.Dlg));
+    // a fault keeps the dialog open with one message; cells before it are normalised
+    d.Dlg.SGGeo->SetCell(1, 1, " rpp ");
+    d.Dlg.SGZon->SetCell(3, 2, "8");
+    std::filesystem::remove(TFmMakeDlg::ViewerFilePath());
+    d.Dlg.BtnOKClick();
+    ASSERT_EQ(d.Hooks.Messages.size(), 1u);
+    EXPECT_EQ(d.Hooks.Messages[0], "zone error : Z0002 ,Geometry Number 8 is None");
+    EXPECT_TRUE(d.Dlg.isVisible());
+    EXPECT_EQ(d.Dlg.SGGeo->Cell(1, 1), "RPP");
+    EXPECT_FALSE(std::filesystem::exists(TFmMakeDlg::ViewerFilePath()));
+
+    d.Dlg.SGZon->SetCell(3, 2, "-2");
+    d.Dlg.BtnOKClick();
+    EXPECT_EQ(d.Hooks.Messages.size(), 1u);
+    EXPECT_FALSE(d.Dlg.isVisible());
+    EXPECT_EQ(d.Dlg.result(), QDialog::Accepted);
+    const std::string text = ReadFile(QString::fromStdString(TFmMakeDlg::ViewerFilePath()));
+    EXPECT_EQ(text.substr(0, 10), "CSTA-FREE\n");
+    EXPECT_NE(text.find("Z0002         1        -2\n"), std::string::npos);
+    EXPECT_NE(text.find("MSTA\n3\n   1    2    0 \nMEND\n"), std::string::npos);
+}
+
+TEST(EditorDialog, LayoutFollowsTheWindowSize) {
+    TDialog d;
+    d.Dlg.resize(800, 600);
+    d.Dlg.FormResize();
+    const int lh = d.Dlg.LblGeo->height(), bh = d.Dlg.BtnOK->height();
+    const int gh = (600 - 50 - 2 * lh - bh) / 2;
+    EXPECT_EQ(d.Dlg.SGGeo->height(), gh);
+    EXPECT_EQ(d.Dlg.SGZon->height(), gh);
+    EXPECT_EQ(d.Dlg.SGGeo->width(), 800 - d.Dlg.SGGeo->x() - 10);
+    EXPECT_EQ(d.Dlg.SGGeo->y(), d.Dlg.LblGeo->geometry().bottom() + 1 + 5);
+    EXPECT_EQ(d.Dlg.LblZon->y(), d.Dlg.SGGeo->geometry().bottom() + 1 + 10);
+    EXPECT_EQ(d.Dlg.BtnHelp->geometry().right() + 1, 800 - 10);
+    EXPECT_EQ(d.Dlg.BtnCancel->geometry().right() + 1, d.Dlg.BtnHelp->x() - 10);
+    EXPECT_EQ(d.Dlg.BtnOK->geometry().right() + 1, d.Dlg.BtnCancel->x() - 10);
+    EXPECT_EQ(d.Dlg.BtnOK->geometry().bottom() + 1, 600 - 10);
+    EXPECT_EQ(d.Dlg.SGZon->Cell(0, 0), "NUMBER");
+    EXPECT_EQ(d.Dlg.SGZon->Cell(1, 0), "MATERIAL");
+    EXPECT_EQ(d.Dlg.SGZon->Cell(101, 0), "100");
+    EXPECT_EQ(d.Dlg.SGGeo->Cell(32, 0), "30");
+    EXPECT_EQ(d.Dlg.SGGeo->ColCount(), 33);
+    EXPECT_EQ(d.Dlg.SGZon->ColCount(), 102);
+    EXPECT_EQ(d.Dlg.SGZon->columnWidth(0), 80);
+    EXPECT_EQ(d.Dlg.SGZon->columnWidth(5), 40);
+    EXPECT_EQ(d.Dlg.SGGeo->columnWidth(3), 60);
+}
