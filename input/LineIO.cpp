@@ -49,6 +49,7 @@ bool TLineReader::Fill() {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             ReadError = true;
+            ReadErrno = errno;
             Eof = true;
             break;
         }

@@ -36,6 +36,7 @@ class TLineReader {
     bool AtEnd(); // no further line; may refill the buffer, ending the last view's life
     bool Buffered() const { return Pos < End; } // more bytes at hand without reading
     bool Failed() const { return ReadError; }
+    int Error() const { return ReadErrno; } // errno of the read failure
 
   private:
     bool NextSlow(std::string_view& line);
@@ -46,6 +47,7 @@ class TLineReader {
     size_t Pos = 0, End = 0;
     bool Eof = false;
     bool ReadError = false;
+    int ReadErrno = 0;
     std::string Long; // a line that runs past the buffer end
 };
 

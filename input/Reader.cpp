@@ -159,7 +159,7 @@ bool TDataReader::PrepareTokens(const std::string& dataPath) {
         }
         have = in.Next(line);
     }
-    if (in.Failed()) return fail("Cannot read file", dataPath, EIO);
+    if (in.Failed()) return fail("Cannot read file", dataPath, in.Error());
     if (!div.Close()) return fail("Cannot write file", divPath, errno);
     if (!lineNo.Close()) return fail("Cannot write file", linePath, errno);
     PreparedTokens = tokens;

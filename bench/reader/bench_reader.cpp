@@ -71,6 +71,7 @@ double CpuSeconds(const struct rusage& ru) {
 // `wc -w FILE` run directly (no shell), its output discarded.
 TTimes TimeWc(const std::string& path) {
     TTimes t;
+    std::fflush(nullptr); // the child must not write our buffered output a second time
     auto t0 = Clock::now();
     pid_t pid = fork();
     if (pid == 0) {
@@ -114,6 +115,7 @@ TLoadResult LoadInChild(const std::string& path) {
     int fds[2];
     TLoadResult r;
     if (pipe(fds) != 0) return r;
+    std::fflush(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
