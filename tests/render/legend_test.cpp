@@ -1,0 +1,74 @@
+// Legend panel: sample line images, range label, width rule and button visibility.
+#include "app/LegendPanel.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "legend_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+} // namespace
+
+TEST(LegendPanel, SampleLinesFollowColourAndPattern) {
+    App();
+    QImage solid = TLegendPanel::SampleLine(0x0000FF, 0, 0x000000);
+    ASSERT_EQ(solid.size(), QSize(71, 11));
+    for (int x = 0; x <= 70; ++x) EXPECT_EQ(solid.pixelColor(x, 5), QColor(255, 0, 0)) << x;
+    EXPECT_EQ(solid.pixelColor(10, 4), QColor(0, 0, 0));
+    EXPECT_EQ(solid.pixelColor(10, 6), QColor(0, 0, 0));
+    // Dot: lit and background pixels alternate along the line
+    QImage dot = TLegendPanel::SampleLine(0x00FFFF, 1, 0xFFFFFF);
+    int lit = 0, back = 0;
+    for (int x = 0; x < 70; ++x) {
+        QColor c = dot.pixelColor(x, 5);
+        if (c == QColor(255, 255, 0)) ++lit;
+        else if (c == QColor(255, 255, 255)) ++back;
+    }
+    EXPECT_GT(lit, 20);
+    EXPECT_GT(back, 20);
+    // the four styles give four different pictures
+    QImage dd = TLegendPanel::SampleLine(0x00FFFF, 2, 0xFFFFFF);
+    QImage ddd = TLegendPanel::SampleLine(0x00FFFF, 3, 0xFFFFFF);
+    EXPECT_NE(dot, dd);
+    EXPECT_NE(dd, ddd);
+    EXPECT_NE(ddd, TLegendPanel::SampleLine(0x00FFFF, 0, 0xFFFFFF));
+}
+
+TEST(LegendPanel, RefreshSetsLabelWidthAndButtons) {
+    App();
+    TLegendPanel panel;
+    TTracks tracks;
+    TDisplaySettings s;
+    panel.Refresh(tracks, s);
+    EXPECT_EQ(panel.Label1->text(), " Histroy Range :0-0");
+    EXPECT_EQ(panel.width(), 166);
+    EXPECT_FALSE(panel.BtnUp->isVisibleTo(&panel));
+    EXPECT_EQ(panel.ImgEle->pixmap().toImage().pixelColor(3, 5), QColor(255, 0, 0));
+
+    TrackPoint p;
+    p.Kind = 4;
+    for (int h : {1, 2, 123456789}) {
+        p.HistoryNo = h;
+        tracks.push_back(p);
+    }
+    s.LastHistOn = false;
+    s.HistRangeOn = true;
+    s.HistFrom = 1000000;
+    s.HistTo = 123456789;
+    s.BackColor = 0x808080;
+    panel.Refresh(tracks, s);
+    std::string label = panel.Label1->text().toStdString();
+    EXPECT_EQ(label, " Histroy Range :1000000-123456789");
+    EXPECT_EQ(panel.width(), 6 * static_cast<int>(label.size()) + 22);
+    EXPECT_TRUE(panel.BtnUp->isVisibleTo(&panel));
+    EXPECT_TRUE(panel.BtnDown->isVisibleTo(&panel));
+    EXPECT_EQ(panel.ImgPho->pixmap().toImage().pixelColor(3, 1), QColor(128, 128, 128));
+}
