@@ -150,8 +150,8 @@ void RayBodyIntersections(const TVector& o, const TVector& d, const TGeoData& bo
             double wx = p.Ball[0] - o.x, wy = p.Ball[1] - o.y, wz = p.Ball[2] - o.z;
             double b = wx * d.x + wy * d.y + wz * d.z, c = wx * wx + wy * wy + wz * wz;
             double slack = 1.01e-9 * c;
-            if (c - b * b > p.Ball[3] + slack) return;        // the line misses the ball
-            if (b < 0 && b * b > p.Ball[4] + slack) return;   // the ball lies behind the start
+            // the line misses the ball, or the ball lies behind the start
+            if ((c - b * b > p.Ball[3] + slack) | ((b < 0) & (b * b > p.Ball[4] + slack))) return;
         }
         BodyTypeOf(p.Kind).Crossings(o, d, body, p, points, codes);
         return;

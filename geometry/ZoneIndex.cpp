@@ -107,6 +107,47 @@ void PlaceGrid(const TAGeoData& bodies, double target, TZoneIndex& ix) {
     }
 }
 
+// Whether the inside test of the body is a convex set, so that a cell whose corners (pushed out
+// by a margin) all pass the test lies wholly inside.
+bool Convex(const TGeoData& b) {
+    if (!b.Prep.Ready) return false;
+    switch (b.Prep.Kind) {
+    case 4: return false;                           // TOR
+    case 7: return b.Params[12] >= 0;               // TEC: a negative ratio makes a double cone
+    case 10: return b.Prep.Arb.Valid;               // ARB
+    default: return b.Prep.Kind >= 0;
+    }
+}
+
+// True when every point that falls into cell (i, j, k) is inside the body. Cells on the rim of
+// the grid reach to infinity and never qualify. The margin dwarfs both the rounding of the cell
+// lookup and that of the inside tests near their surfaces.
+bool CellInside(const TZoneIndex& ix, const TGeoData& b, int i, int j, int k) {
+    const int c[3] = {i, j, k};
+    double lo[3], hi[3], mag = 0, size = 0;
+    for (int a = 0; a < 3; ++a) {
+        if (c[a] == 0 || c[a] == ix.N[a] - 1) return false;
+        double w = 1 / ix.Inv[a];
+        lo[a] = ix.Lo[a] + c[a] * w, hi[a] = lo[a] + w;
+        mag = std::max({mag, std::fabs(lo[a]), std::fabs(hi[a])});
+        size = std::max(size, w);
+    }
+    if (b.Prep.Bounded) {
+        const auto& x = b.Prep.Box;
+        for (int a = 0; a < 3; ++a)
+            size = std::max(size, x[static_cast<size_t>(2 * a + 1)] - x[static_cast<size_t>(2 * a)]);
+    }
+    double m = 1e-6 * size + 1e-9 * mag;
+    if (!std::isfinite(m)) return false;
+    for (int corner = 0; corner < 8; ++corner) {
+        double x = (corner & 1) ? hi[0] + m : lo[0] - m;
+        double y = (corner & 2) ? hi[1] + m : lo[1] - m;
+        double z = (corner & 4) ? hi[2] + m : lo[2] - m;
+        if (!PointInBody(b, x, y, z)) return false;
+    }
+    return true;
+}
+
 struct TCandidate {
     int32_t Zone;
     int32_t Group;
@@ -139,7 +180,7 @@ void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex
         }
 
     // A finer grid culls more but costs cells x terms to build: shrink it to the budget.
-    double target = std::min(8.0 * static_cast<double>(boxed), 262144.0);
+    double target = std::min(32.0 * static_cast<double>(boxed), 262144.0);
     for (;;) {
         PlaceGrid(bodies, target, ix);
         double work = 0;
@@ -169,6 +210,11 @@ void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex
     }
 
     std::vector<int32_t> slotOf(bodies.size(), -1);
+    // per cell: -1 not yet known, 0 partly inside, 1 wholly inside
+    std::vector<int8_t> whole(bodies.size(), -1);
+    std::vector<int32_t> wholeSet;
+    std::vector<bool> convex(bodies.size());
+    for (size_t b = 0; b < bodies.size(); ++b) convex[b] = Convex(bodies[b]);
     ix.CellStart.reserve(cells + 1);
     ix.BodyStart.reserve(cells + 1);
     for (size_t c = 0; c < cells; ++c) {
@@ -209,6 +255,16 @@ void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex
                         if (s > 0) dropped = true; // the point is outside a positive term
                         continue;                  // a negative term is satisfied
                     }
+                    int8_t& inside = whole[static_cast<size_t>(b)];
+                    if (inside < 0) {
+                        inside = convex[static_cast<size_t>(b)] &&
+                                 CellInside(ix, bodies[static_cast<size_t>(b)], i, j, k);
+                        wholeSet.push_back(b);
+                    }
+                    if (inside) {
+                        if (s < 0) dropped = true; // the point is inside a negative term
+                        continue;                  // a positive term is satisfied
+                    }
                     int32_t& slot = slotOf[static_cast<size_t>(b)];
                     if (slot < 0) {
                         slot = static_cast<int32_t>(ix.CellBodies.size() - bodyBase);
@@ -236,6 +292,8 @@ void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex
         }
         for (size_t s = bodyBase; s < ix.CellBodies.size(); ++s)
             slotOf[static_cast<size_t>(ix.CellBodies[s])] = -1;
+        for (int32_t b : wholeSet) whole[static_cast<size_t>(b)] = -1;
+        wholeSet.clear();
         std::vector<TCandidate>().swap(cand[c]);
     }
     ix.CellStart.push_back(static_cast<uint32_t>(ix.Code.size()));

@@ -16,25 +16,26 @@ bool Inside(const TGeoData& b, const TBodyPrep&, double x, double y, double z) {
     return p[0] <= x && x <= p[1] && p[2] <= y && y <= p[3] && p[4] <= z && z <= p[5];
 }
 
-double Comp(const TVector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
-
 void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBodyPrep&,
                TMatrixA3d& pts, TMatrixAi& codes) {
-    const auto& p = b.Params;
+    const double* p = b.Params.data();
+    const double oc[3] = {o.x, o.y, o.z}, dc[3] = {d.x, d.y, d.z};
     for (int i = 0; i < 6; ++i) {
-        int axis = i / 2;
-        double dc = Comp(d, axis);
-        if (dc == 0) continue;
-        double t = (p[static_cast<size_t>(i)] - Comp(o, axis)) / dc;
+        int axis = i >> 1;
+        double dv = dc[axis];
+        if (dv == 0) continue;
+        double num = p[i] - oc[axis];
+        // The plane lies behind the start when num and dv differ in sign; the division is
+        // skipped only where its quotient cannot underflow to -0 (which counts as t >= 0).
+        if ((num < 0) != (dv < 0) && std::fabs(num) > std::fabs(dv) * 1e-300) continue;
+        double t = num / dv;
         if (!(t >= 0)) continue;
-        TVector q{o.x + t * d.x, o.y + t * d.y, o.z + t * d.z};
-        bool ok = true;
-        for (int other = 0; other < 3 && ok; ++other) {
-            if (other == axis) continue;
-            double c = Comp(q, other);
-            ok = p[static_cast<size_t>(2 * other)] <= c && c <= p[static_cast<size_t>(2 * other + 1)];
-        }
-        if (ok) AddHit(o, d, b, t, i, pts, codes);
+        TVector q = RayPoint(o, d, t);
+        const double qc[3] = {q.x, q.y, q.z};
+        int a1 = axis == 0 ? 1 : 0, a2 = axis == 2 ? 1 : 2;
+        if (p[2 * a1] <= qc[a1] && qc[a1] <= p[2 * a1 + 1] && p[2 * a2] <= qc[a2] &&
+            qc[a2] <= p[2 * a2 + 1])
+            AddHit(o, d, b, t, i, pts, codes);
     }
 }
 } // namespace
