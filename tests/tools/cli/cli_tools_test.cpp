@@ -1,0 +1,138 @@
+// trazon-cli check and volume print what the dialogs' lists hold, from the same cores.
+#include "input/Reader.h"
+#include "tools/core/CheckCore.h"
+#include "tools/core/VolumeCore.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TResult {
+    int Exit = -1;
+    std::string Out, Err;
+};
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+class CliTools : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Dir = fs::temp_directory_path() / ("trazon_cli_tools_" + std::to_string(::getpid()));
+        fs::remove_all(Dir);
+        fs::create_directories(Dir);
+        // Sphere 1 (material 1) and a void shell with a gap from r 5 to r 6.
+        Data = Dir / "gap.dat";
+        std::ofstream(Data) << "CSTA-FREE\n"
+                               "SPH 1 0 0 0 5\nSPH 2 0 0 0 6\nSPH 3 0 0 0 20\nEND\n"
+                               "Z1 1\nZ2 3 -2\nEND\nCEND\nMSTA\n2\n1 0\nMEND\n";
+    }
+    void TearDown() override { fs::remove_all(Dir); }
+
+    TResult Cli(const std::string& args) {
+        fs::path err = Dir / "stderr.txt";
+        std::string cmd = std::string(TRAZON_CLI) + " " + args + " 2>" + err.string();
+        TResult r;
+        FILE* p = popen(cmd.c_str(), "r");
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.Out.append(buf, n);
+        int status = pclose(p);
+        r.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.Err = Slurp(err);
+        return r;
+    }
+
+    TGeometry Load(const fs::path& file) {
+        TGeometry g;
+        TTracks tracks;
+        TDisplaySettings settings;
+        double size = 0;
+        TDataReader reader(g, tracks, settings, size);
+        EXPECT_TRUE(reader.Load(file.string()));
+        return g;
+    }
+
+    static std::string Joined(const std::vector<std::string>& lines) {
+        std::string s;
+        for (const auto& l : lines) s += l + "\n";
+        return s;
+    }
+
+    fs::path Dir, Data;
+};
+
+} // namespace
+
+TEST_F(CliTools, CheckPrintsTheDialogsLinesFromSeedZero) {
+    TResult r = Cli("check " + Data.string() + " --rays 40 --start -1 1 -1 1 -1 1 --phi -30 30");
+    EXPECT_EQ(r.Exit, 0);
+    TGeometry g = Load(Data);
+    TCheckErrorSegments errors;
+    TCheckRun run(errors);
+    TCheckSettings s;
+    s.Rays = 40;
+    s.Xmin = s.Ymin = s.Zmin = -1;
+    s.Xmax = s.Ymax = s.Zmax = 1;
+    s.Pmin = -30, s.Pmax = 30;
+    run.Start(g.Bodies, g.Zones, s);
+    while (run.Running()) run.Step();
+    EXPECT_EQ(r.Out, Joined(run.Lines()));
+    EXPECT_NE(r.Out.find("Stop by error count is 10 over\n"), std::string::npos);
+    EXPECT_TRUE(r.Err.empty()) << r.Err; // no progress when standard error is no terminal
+}
+
+TEST_F(CliTools, VolumePrintsFinalAndResultLinesAndWritesTheFile) {
+    TResult r = Cli("volume " + Data.string() + " --level 4 --zones Z1 --box -10 10 -10 10 -10 10"
+                    " --ratio 0.9 1.1 --agree 0.5 2 -o " + (Dir / "out").string());
+    EXPECT_EQ(r.Exit, 0) << r.Err;
+    TGeometry g = Load(Data);
+    TCheckErrorSegments errors;
+    TVolumeRun run(errors);
+    TVolumeSettings s;
+    s.Level = 4;
+    s.Xmin = s.Ymin = s.Zmin = -10;
+    s.Xmax = s.Ymax = s.Zmax = 10;
+    s.RatioMin = 0.9, s.RatioMax = 1.1, s.AgreeMin = 0.5, s.AgreeMax = 2;
+    run.Reset(g.Zones);
+    run.Start(g.Bodies, g.Zones, s, {true, false});
+    while (run.Running()) run.Step();
+    EXPECT_EQ(r.Out, Joined(run.Lines()) + Joined(run.ResultLines()));
+    std::string file = Slurp(Dir / "out.dat");
+    EXPECT_EQ(file.rfind("Zone_No.,     average, x_direction, y_direction, z_direction\n", 0), 0u);
+    EXPECT_NE(file.find("\n      Z1, "), std::string::npos);
+}
+
+TEST_F(CliTools, ReadErrorsAndWrongUsage) {
+    fs::path bad = Dir / "bad.dat";
+    std::ofstream(bad) << "HELLO\n";
+    TResult r = Cli("check " + bad.string());
+    EXPECT_EQ(r.Exit, 1);
+    EXPECT_NE(r.Err.find("error : Not found keyword CSTA or GSTA"), std::string::npos) << r.Err;
+    EXPECT_TRUE(r.Out.empty());
+    EXPECT_EQ(Cli("volume " + bad.string()).Exit, 1);
+
+    EXPECT_EQ(Cli("volume " + Data.string() + " --level 15").Exit, 2);
+    EXPECT_EQ(Cli("volume " + Data.string() + " --zones Z1,NOPE").Exit, 2);
+    EXPECT_EQ(Cli("check " + Data.string() + " --rays many").Exit, 2);
+    EXPECT_EQ(Cli("check " + Data.string() + " --start 1 2 3").Exit, 2);
+    EXPECT_EQ(Cli("check").Exit, 2);
+    TResult help = Cli("check --help");
+    EXPECT_EQ(help.Exit, 0);
+    EXPECT_NE(help.Out.find("--theta"), std::string::npos);
+    // Negative numbers are values, not options.
+    EXPECT_EQ(Cli("check " + Data.string() + " --rays 0 --theta -10 10").Out,
+              "100%\nerror count = 0\nCheck End\n");
+}
