@@ -61,6 +61,7 @@ struct TDisplaySettings {
     int32_t ViewInfoType = 0;
 
     // Per-kind track styles, indexed by ParticleIndex(kind): photon, electron, positron.
+    // StyleOf takes a kind 4, 5 or 6 only (the reader admits no other).
     std::array<TParticleStyle, ParticleKindCount> ParticleStyles = {
         DefaultParticleStyle(KindPhoton), DefaultParticleStyle(KindElectron),
         DefaultParticleStyle(KindPositron)};
