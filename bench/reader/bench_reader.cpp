@@ -133,6 +133,7 @@ TLoadResult LoadInChild(const std::string& path) {
         c.Points = t.size();
         c.ModelBytes = t.capacity() * sizeof(TrackPoint);
         for (const TGeoData& b : g.Bodies) c.ModelBytes += sizeof b;
+        RemoveWorkDir(); // _exit skips the exit-time removal
         if (write(fds[1], &c, sizeof c) != static_cast<ssize_t>(sizeof c)) _exit(2);
         _exit(ok ? 0 : 1);
     }
