@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 const std::array<const char*, BodyTypeCount> BodySymbols = {
     "RPP", "RCC", "SPH", "TRC", "TOR", "BOX", "REC", "TEC", "ELL", "WED", "ARB", "HAF", "HEX", "GEL"};
@@ -139,29 +140,55 @@ bool PointInBody(const TGeoData& body, double x, double y, double z) {
     return t.Inside(body, q, x, y, z);
 }
 
-void RayBodyIntersections(const TVector& o, const TVector& d, const TGeoData& body,
-                          TMatrixA3d& points, TMatrixAi& codes) {
-    const TBodyPrep& p = body.Prep;
-    if (p.Ready) {
-        if (p.Kind < 0) return;
-        if (p.RayCull) {
-            // A reported crossing lies within rounding, far below 1e-6 |w|, of the body; with
-            // (r + 1e-6 |w|)^2 <= 1.001 r^2 + 1.001e-9 |w|^2 no square root is needed.
-            double wx = p.Ball[0] - o.x, wy = p.Ball[1] - o.y, wz = p.Ball[2] - o.z;
-            double b = wx * d.x + wy * d.y + wz * d.z, c = wx * wx + wy * wy + wz * wz;
-            double slack = 1.01e-9 * c;
-            // the line misses the ball, or the ball lies behind the start
-            if ((c - b * b > p.Ball[3] + slack) | ((b < 0) & (b * b > p.Ball[4] + slack))) return;
-        }
-        BodyTypeOf(p.Kind).Crossings(o, d, body, p, points, codes);
-        return;
-    }
+namespace {
+// A reported crossing lies within rounding, far below 1e-6 |w|, of the body; with
+// (r + 1e-6 |w|)^2 <= 1.001 r^2 + 1.001e-9 |w|^2 no square root is needed. True when the line
+// misses the ball or the ball lies behind the start: the body then reports nothing.
+inline bool BallMissed(const TBodyPrep& p, const TVector& o, const TVector& d) {
+    double wx = p.Ball[0] - o.x, wy = p.Ball[1] - o.y, wz = p.Ball[2] - o.z;
+    double b = wx * d.x + wy * d.y + wz * d.z, c = wx * wx + wy * wy + wz * wz;
+    double slack = 1.01e-9 * c;
+    return (c - b * b > p.Ball[3] + slack) | ((b < 0) & (b * b > p.Ball[4] + slack));
+}
+
+void UnpreparedCrossings(const TVector& o, const TVector& d, const TGeoData& body,
+                         TMatrixA3d& points, TMatrixAi& codes) {
     int k = BodyKind(body.Symbol);
     if (k < 0) return;
     const TBodyType& t = BodyTypeOf(k);
     TBodyPrep q;
     if (t.Prepare) t.Prepare(body, q);
     t.Crossings(o, d, body, q, points, codes);
+}
+} // namespace
+
+void RayBodyIntersections(const TVector& o, const TVector& d, const TGeoData& body,
+                          TMatrixA3d& points, TMatrixAi& codes) {
+    const TBodyPrep& p = body.Prep;
+    if (!p.Ready) return UnpreparedCrossings(o, d, body, points, codes);
+    if (p.Kind < 0 || (p.RayCull && BallMissed(p, o, d))) return;
+    BodyTypeOf(p.Kind).Crossings(o, d, body, p, points, codes);
+}
+
+void RayBodiesIntersections(const TVector& o, const TVector& d, const TAGeoData& bodies,
+                            TMatrixA3d& points, TMatrixAi& codes) {
+    // First the bodies the ray may cross, collected without a branch per body (the culling
+    // outcome is random from ray to ray); then their crossings in list order.
+    thread_local std::vector<uint32_t> keep;
+    if (keep.size() < bodies.size()) keep.resize(bodies.size());
+    size_t n = 0;
+    for (size_t i = 0; i < bodies.size(); ++i) {
+        const TBodyPrep& p = bodies[i].Prep;
+        keep[n] = static_cast<uint32_t>(i);
+        bool skip = p.Ready && (p.Kind < 0 || (p.RayCull && BallMissed(p, o, d)));
+        n += !skip;
+    }
+    for (size_t k = 0; k < n; ++k) {
+        const TGeoData& body = bodies[keep[k]];
+        const TBodyPrep& p = body.Prep;
+        if (p.Ready) BodyTypeOf(p.Kind).Crossings(o, d, body, p, points, codes);
+        else UnpreparedCrossings(o, d, body, points, codes);
+    }
 }
 
 static bool GroupContains(const TAGeoData& bodies, const TMatrixAi& index, const TMatrixAi& sign,

@@ -9,7 +9,8 @@
 //   plain     bodies not prepared (ARB and HEX planes and every constant derived per call),
 //             every term of every zone evaluated, every zone tried: the unoptimised algorithm;
 //   prepared  PrepareBodies (cached constants, box culling) and the early-exit zone test;
-//   indexed   prepared plus the per-load zone index for FindZone.
+//   indexed   prepared plus the per-load zone index for FindZone, and the crossings of all
+//             bodies in one call (RayBodiesIntersections).
 // Each line also prints a checksum of all crossings and zone hits: equal checksums across the
 // modes show that the results are bit-identical.
 #include "geometry/MyCGUnit.h"
@@ -186,7 +187,9 @@ class TRunner {
             Next = (Next + 1) % Starts.size();
             Pts.clear(), Codes.clear();
             Pts.push_back(o), Codes.push_back(-1);
-            for (const TGeoData& b : Bodies) RayBodyIntersections(o, d, b, Pts, Codes);
+            if (Mode == TMode::Indexed) RayBodiesIntersections(o, d, Bodies, Pts, Codes);
+            else
+                for (const TGeoData& b : Bodies) RayBodyIntersections(o, d, b, Pts, Codes);
             Order.clear();
             for (size_t i = 0; i < Pts.size(); ++i) {
                 TVector w = Pts[i] - o;

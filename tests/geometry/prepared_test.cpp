@@ -143,7 +143,7 @@ void RandomScene(std::mt19937_64& rng, TAGeoData& bodies, TAZoneData& zones) {
 }
 } // namespace
 
-TEST(ZoneIndex, FindsExactlyWhatThePlainSearchFinds) {
+TEST(ZoneIndex, FindsExactlyWhatThePlainSearchFinds) { // and all-body crossings match too
     std::mt19937_64 rng(5);
     std::uniform_real_distribution<double> u(-9, 9);
     for (int scene = 0; scene < 6; ++scene) {
@@ -159,8 +159,16 @@ TEST(ZoneIndex, FindsExactlyWhatThePlainSearchFinds) {
         for (int i = 0; i < 4000; ++i) {
             TVector o{u(rng), u(rng), u(rng)}, d = RandomUnit(rng);
             std::vector<TVector> pts{o};
-            TMatrixAi codes;
-            for (const TGeoData& body : bodies) RayBodyIntersections(o, d, body, pts, codes);
+            TMatrixAi codes{-1};
+            for (const TGeoData& body : unprepared) RayBodyIntersections(o, d, body, pts, codes);
+            // all bodies at once, prepared, give the same lists bit for bit
+            TMatrixA3d all{o};
+            TMatrixAi allCodes{-1};
+            RayBodiesIntersections(o, d, bodies, all, allCodes);
+            ASSERT_EQ(allCodes, codes);
+            for (size_t q = 0; q < all.size(); ++q)
+                ASSERT_TRUE(SameBits(all[q].x, pts[q].x) && SameBits(all[q].y, pts[q].y) &&
+                            SameBits(all[q].z, pts[q].z));
             for (const TVector& p : pts) { // on surfaces and off them
                 int n1 = FindZone(bodies, zones, a, p.x, p.y, p.z);
                 int n2 = FindZone(bodies, zones, index, b, p.x, p.y, p.z);
