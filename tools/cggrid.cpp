@@ -293,8 +293,10 @@ void TCGGrid::PaintCorner(QWidget* corner) {
     QPainter painter(corner);
     QStyleOptionHeader opt;
     opt.initFrom(corner);
-    opt.state = QStyle::State_None | QStyle::State_Raised | QStyle::State_Horizontal;
+    // the corner button itself is disabled (no select-all); its caption reads like a header
+    opt.state = QStyle::State_Raised | QStyle::State_Horizontal;
     if (isEnabled()) opt.state |= QStyle::State_Enabled;
+    opt.palette = horizontalHeader()->palette();
     opt.rect = corner->rect();
     opt.position = QStyleOptionHeader::OnlyOneSection;
     opt.text = CornerText;
