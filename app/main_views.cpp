@@ -92,6 +92,9 @@ void TFmMain::MenuViewSetClick() {
         ShowUserText(STTitle, DisplaySettings.TitleOn, DisplaySettings.TitleText);
         ShowUserText(STMemo, DisplaySettings.MemoOn, DisplaySettings.MemoText);
         PGuide->setVisible(DisplaySettings.LegendOn);
+        // A panel pushed outside by an early resize is brought back where it can be seen.
+        for (QWidget* w : {(QWidget*)STTitle, (QWidget*)STMemo, (QWidget*)PGuide})
+            if (w->x() < 0 || w->y() < 0) w->move(std::max(0, w->x()), std::max(0, w->y()));
         RebuildMeshes();
         UpdateRangeLabel();
     }

@@ -2,6 +2,7 @@
 
 #include "app/Animation.h"
 #include "app/ColorNames.h"
+#include "app/main.h"
 #include "app/resource.h"
 #include "input/Reader.h"
 
@@ -9,6 +10,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -19,10 +21,10 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -135,7 +137,8 @@ TFmViewDlg::TFmViewDlg(QWidget* parent) : QDialog(parent) {
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(4, 4, 4, 6);
     PageControl = new QTabWidget(this);
-    PageControl->setStyleSheet("QTabBar::tab { width: 120px; }");
+    // 120 pixels a tab, padding included
+    PageControl->setStyleSheet("QTabBar::tab { width: 108px; padding: 4px 6px; }");
     top->addWidget(PageControl, 1);
     BuildGeometryPage();
     BuildParticlePage();
@@ -257,8 +260,8 @@ void TFmViewDlg::BuildParticlePage() {
         CBLineType[i] = new QComboBox(gb);
         ELineWidth[i] = NewEdit(gb, 50);
         CBEgyRange[i] = new QCheckBox(gb);
-        EEgyRangeS[i] = NewEdit(gb, 100);
-        EEgyRangeE[i] = NewEdit(gb, 100);
+        EEgyRangeS[i] = NewEdit(gb, 118);
+        EEgyRangeE[i] = NewEdit(gb, 118);
         g->addWidget(new QLabel("LineColor :", gb), 0, 0);
         g->addWidget(STPclColor[i], 0, 1);
         g->addWidget(BtnPclColor[i], 0, 2);
@@ -632,13 +635,12 @@ void TFmViewDlg::CBCutClick() {
 
 void TFmViewDlg::BtnHelpClick() {
     const std::string program = Settings ? Settings->BrowserName : TrimStr(Str(EBrowser->text()));
-    const std::string url = "file://" + ExeDir + "help/setdlg.html";
-    if (RunHelp) {
+    const std::string url =
+        "file://" + (ExeDir.empty() ? ExecutableDir() : ExeDir) + "help/setdlg.html";
+    if (RunHelp)
         RunHelp(program, url);
-        return;
-    }
-    // Started in the background through the shell, like every external program.
-    QProcess::startDetached("/bin/sh", {"-c", QStr(program + " '" + url + "' &")});
+    else if (!RunCommand(program, url))
+        QDesktopServices::openUrl(QUrl(QStr(url))); // the desktop's browser as a fallback
 }
 
 // Enabled states that follow the check boxes, after the controls were set from code.

@@ -1,0 +1,335 @@
+// The main window's view commands: view-point slots and files, the animation, and the
+// display settings command. Needs a display (Xvfb).
+#include "app/main.h"
+#include "app/resource.h"
+#include "app/viewdlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QApplication* App() {
+    static int argc = 1;
+    static char name[] = "views_gui_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return app;
+}
+
+void Pump(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// Times 0 to 100 on one track, so the dialog proposes an end of 1.1E+02 and a step of 1.1E+01.
+const char* TimeData = "CSTA-FREE-TIME\n"
+                       "RPP 1 -10.0 10.0 -10.0 10.0 -5.0 5.0\n"
+                       "END\n"
+                       "Z1 1\n"
+                       "END\n"
+                       "CEND\n"
+                       "MSTA\n"
+                       "1\n"
+                       "1\n"
+                       "MEND\n"
+                       "0 1\n"
+                       "4 0.0 0.0 -30.0 10.0 1 1.0 0.0\n"
+                       "4 0.0 0.0 -20.0 9.0 1 1.0 100.0\n"
+                       "-1\n"
+                       "9 1\n";
+
+class MainViews : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        App();
+        Dir = fs::temp_directory_path() / ("trazon_views_" + std::to_string(::getpid()));
+        fs::remove_all(Dir);
+        fs::create_directories(Dir);
+        SettingsPathOverride = (Dir / "trazon.ini").string();
+        MessageBoxHook = [this](const std::string& t) { Messages.push_back(t); };
+        DisplaySettings = TDisplaySettings();
+    }
+    void TearDown() override {
+        delete Main;
+        Main = nullptr;
+        MessageBoxHook = nullptr;
+        SettingsPathOverride.clear();
+        fs::remove_all(Dir);
+    }
+    TFmMain* Start() {
+        Main = new TFmMain;
+        Main->CreateDialogs();
+        Main->show();
+        Pump(50);
+        return Main;
+    }
+    void Restart() {
+        delete Main;
+        Main = nullptr;
+        Start();
+    }
+    void OpenTimeData() {
+        const std::string p = (Dir / "time.pic").string();
+        std::ofstream(p) << TimeData;
+        Main->ChooseOpenFile = [p] { return p; };
+        Main->MenuPclOpenClick();
+        Path = p;
+    }
+    TFmViewDlg& Dlg() { return *Main->FmViewDlg; }
+    void TurnView() {
+        Main->GL->RotateX(0.3);
+        Main->GL->RotateY(-0.7);
+        Main->GL->Translate(1, 2, 3);
+        Main->GL->Size *= 1.7;
+    }
+
+    fs::path Dir;
+    std::string Path;
+    TFmMain* Main = nullptr;
+    std::vector<std::string> Messages;
+};
+
+} // namespace
+
+TEST_F(MainViews, SlotSaveTurnRestoreReturnsTheExactView) {
+    Start();
+    OpenTimeData();
+    TurnView();
+    const double size = Main->GL->Size;
+    const auto t = Main->GL->Translation, r = Main->GL->Rotation;
+    Main->MEyeSave3Click();
+    TurnView();
+    ASSERT_NE(Main->GL->Rotation, r);
+    Main->MEyeLoad3Click();
+    EXPECT_EQ(Main->GL->Size, size);
+    EXPECT_EQ(Main->GL->Translation, t);
+    EXPECT_EQ(Main->GL->Rotation, r);
+    EXPECT_TRUE(Messages.empty());
+
+    // an empty slot: the message, the view unchanged
+    TurnView();
+    const auto r2 = Main->GL->Rotation;
+    const double s2 = Main->GL->Size;
+    Main->MEyeLoad7Click();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0], "視点データがまだ保存されていません");
+    EXPECT_EQ(Main->GL->Rotation, r2);
+    EXPECT_EQ(Main->GL->Size, s2);
+}
+
+TEST_F(MainViews, SlotsSurviveARestartThroughTheSettingsFile) {
+    Start();
+    TurnView();
+    Main->MEyeSave2Click();
+    const TViewSlot saved = Main->ViewSlots[1];
+    Restart();
+    ASSERT_FALSE(Main->ViewSlots[1].Empty());
+    EXPECT_NEAR(Main->ViewSlots[1].EyePos, saved.EyePos, 1e-12 * saved.EyePos);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(Main->ViewSlots[1].RMatrix[i], saved.RMatrix[i], 1e-13);
+    for (int n : {1, 3, 10}) EXPECT_TRUE(Main->ViewSlots[n - 1].Empty());
+    Main->MEyeLoad2Click();
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(MainViews, ViewPointFileRoundTrip) {
+    Start();
+    TurnView();
+    Main->MEyeSave2Click();
+    const TViewSlot saved = Main->ViewSlots[1];
+    const std::string file = (Dir / "views.viw").string();
+    Main->ChooseViewSaveFile = [file] { return file; };
+    Main->MEyeSaveFileClick();
+    ASSERT_TRUE(fs::exists(file));
+
+    Main->ViewSlots = TViewSlots();
+    Main->MEyeSave5Click(); // replaced by the file's content
+    Main->ChooseViewOpenFile = [file] { return file; };
+    const double sizeBefore = Main->GL->Size;
+    Main->MEyeLoadFileClick();
+    EXPECT_EQ(Main->GL->Size, sizeBefore); // reading does not change the view
+    for (int n = 1; n <= 10; ++n) EXPECT_EQ(Main->ViewSlots[n - 1].Empty(), n != 2) << n;
+    EXPECT_NEAR(Main->ViewSlots[1].EyePos, saved.EyePos, 1e-12 * saved.EyePos);
+
+    // cancelled dialogs change nothing
+    Main->ChooseViewOpenFile = [] { return std::string(); };
+    Main->MEyeLoadFileClick();
+    EXPECT_FALSE(Main->ViewSlots[1].Empty());
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(MainViews, AnimationPlaysMovingWindowsThenFullScene) {
+    Start();
+    OpenTimeData();
+    EXPECT_EQ(Dlg().ETimeEnd->text().toStdString(), "1.1E+02");
+    EXPECT_EQ(Dlg().ETimeStep->text().toStdString(), "1.1E+01");
+    EXPECT_TRUE(DisplaySettings.TimeOn);
+    ASSERT_TRUE(Main->MenuAnimation->isEnabled());
+
+    Dlg().ETimeStart->setText("0");
+    Dlg().ETimeEnd->setText("10");
+    Dlg().ETimeStep->setText("2.5");
+    DisplaySettings.WaitTime = 5;
+    std::vector<std::string> titles;
+    QObject::connect(Main, &QWidget::windowTitleChanged,
+                     [&](const QString& t) { titles.push_back(t.toStdString()); });
+    Main->MenuAnimationClick();
+    const std::string base = "TRAZON  - " + Path;
+    std::vector<std::string> expected = {
+        base + " 0.00E+000 - 2.50E+000", base + " 2.50E+000 - 5.00E+000",
+        base + " 5.00E+000 - 7.50E+000", base + " 7.50E+000 - 1.00E+001", base};
+    EXPECT_EQ(titles, expected);
+    EXPECT_FALSE(DisplaySettings.AnimActive);
+    EXPECT_FALSE(Main->Animating);
+    EXPECT_TRUE(Main->STComment->text().isEmpty());
+    EXPECT_TRUE(Main->MenuAnimation->isEnabled());
+}
+
+TEST_F(MainViews, StepZeroLeavesTheTimeRangeShown) {
+    Start();
+    OpenTimeData();
+    Dlg().ETimeStart->setText("20");
+    Dlg().ETimeEnd->setText("50");
+    Dlg().ETimeStep->setText(" 0 ");
+    Main->MenuAnimationClick();
+    EXPECT_TRUE(DisplaySettings.AnimActive);
+    EXPECT_EQ(DisplaySettings.WinStart, 20);
+    EXPECT_EQ(DisplaySettings.WinEnd, 50);
+    EXPECT_EQ(Main->windowTitle().toStdString(), "TRAZON  - " + Path + " 2.00E+001 - 5.00E+001");
+    EXPECT_TRUE(Main->STComment->text().isEmpty());
+    EXPECT_TRUE(Main->MenuAnimation->isEnabled());
+
+    // closing the settings dialog with the time option off ends the filter
+    Main->ViewDlgResult = [](TFmViewDlg& d) {
+        d.CBTime->setChecked(false);
+        return true;
+    };
+    DisplaySettings.HasTime = false; // the dialog then leaves the option off
+    Main->MenuViewSetClick();
+    EXPECT_FALSE(DisplaySettings.AnimActive);
+}
+
+TEST_F(MainViews, AnimationWithTimeOptionOffOnlyRepaints) {
+    Start();
+    OpenTimeData();
+    DisplaySettings.TimeOn = false;
+    Main->MenuAnimationClick();
+    EXPECT_FALSE(DisplaySettings.AnimActive);
+    EXPECT_FALSE(Main->Animating);
+    EXPECT_TRUE(Main->MenuAnimation->isEnabled());
+}
+
+TEST_F(MainViews, BadTimeFieldShowsErrorAndKeepsMenu) {
+    Start();
+    OpenTimeData();
+    Dlg().ETimeEnd->setText("1O0");
+    Main->MenuAnimationClick();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0], "'1O0' is not a valid floating point value");
+    EXPECT_TRUE(Main->MenuAnimation->isEnabled());
+    EXPECT_FALSE(DisplaySettings.AnimActive);
+    EXPECT_FALSE(Main->Animating);
+    EXPECT_TRUE(Main->STComment->text().isEmpty());
+}
+
+TEST_F(MainViews, DoubleClickDuringAPauseAbortsAtOnce) {
+    Start();
+    OpenTimeData();
+    DisplaySettings.WaitTime = 3000;
+    QTimer::singleShot(300, Main, [this] {
+        EXPECT_TRUE(Main->Animating);
+        EXPECT_FALSE(Main->MenuAnimation->isEnabled());
+        emit Main->STComment->DoubleClicked();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    Main->MenuAnimationClick();
+    EXPECT_LT(clock.elapsed(), 2500);
+    EXPECT_FALSE(DisplaySettings.AnimActive);
+    EXPECT_FALSE(Main->Animating);
+    EXPECT_FALSE(Main->AbortRequested);
+    EXPECT_EQ(Main->windowTitle().toStdString(), "TRAZON  - " + Path);
+    EXPECT_TRUE(Main->MenuAnimation->isEnabled());
+}
+
+TEST_F(MainViews, SettingsOkShowsTitleMemoLegendAndStyles) {
+    Start();
+    OpenTimeData();
+    Main->ViewDlgResult = [](TFmViewDlg& d) {
+        d.CBTitle->setChecked(true);
+        d.MTitle->setPlainText("Line one\nLine two\n");
+        d.CBMemo->setChecked(false);
+        d.CBLegend->setChecked(true);
+        d.STPclColor[1]->setText("clLime");
+        d.CBHtyRange->setChecked(true);
+        d.CBLastHty->setChecked(false);
+        d.EHtyFrom->setText("1");
+        d.EHtyTo->setText("1");
+        return true;
+    };
+    Main->MenuViewSetClick();
+    EXPECT_TRUE(Messages.empty());
+    EXPECT_TRUE(Main->STTitle->isVisible());
+    EXPECT_EQ(Main->STTitle->text().toStdString(), "Line one\nLine two");
+    EXPECT_EQ(Main->STTitle->height(), 28);
+    EXPECT_FALSE(Main->STMemo->isVisible());
+    EXPECT_TRUE(Main->PGuide->isVisible());
+    EXPECT_GE(Main->PGuide->x(), 0);
+    EXPECT_EQ(DisplaySettings.ParticleStyles[1].Color, 0x00FF00u);
+    EXPECT_TRUE(DisplaySettings.HistRangeOn);
+    EXPECT_EQ(DisplaySettings.HistStep, 1);
+    EXPECT_EQ(Main->Label1->text().toStdString(), " Histroy Range :1-1");
+    EXPECT_TRUE(Main->BtnUp->isVisible());
+}
+
+TEST_F(MainViews, SettingsConversionErrorKeepsWhatWasApplied) {
+    Start();
+    OpenTimeData();
+    Main->ViewDlgResult = [](TFmViewDlg& d) {
+        d.STPclColor[0]->setText("clLime");
+        d.EDivSpace->setText("x1");
+        d.CBTitle->setChecked(true);
+        return true;
+    };
+    const double divSize = DisplaySettings.DivSize;
+    Main->MenuViewSetClick();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0], "'x1' is not a valid floating point value");
+    EXPECT_EQ(DisplaySettings.ParticleStyles[0].Color, 0x00FF00u);
+    EXPECT_EQ(DisplaySettings.DivSize, divSize);
+    EXPECT_FALSE(Main->STTitle->isVisible());
+}
+
+TEST_F(MainViews, CancelStillTurnsTheTimeOptionOnForTimeData) {
+    Start();
+    OpenTimeData();
+    DisplaySettings.TimeOn = false;
+    Dlg().CBTime->setChecked(false);
+    DisplaySettings.ParticleStyles[0].LineWidth = 2;
+    Main->ViewDlgResult = [](TFmViewDlg& d) {
+        d.ELineWidth[0]->setText("7");
+        return false;
+    };
+    Main->MenuViewSetClick();
+    EXPECT_TRUE(DisplaySettings.TimeOn);
+    EXPECT_TRUE(Dlg().CBTime->isChecked());
+    EXPECT_EQ(DisplaySettings.ParticleStyles[0].LineWidth, 2);
+}
