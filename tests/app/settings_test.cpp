@@ -224,7 +224,9 @@ TEST(Settings, RoundTripOfChangedValues) {
         EXPECT_NEAR(rslots[3].RMatrix[i], r[i], 1e-14);
     }
     for (int k = 0; k < 10; ++k)
-        if (k != 3) EXPECT_TRUE(rslots[k].Empty());
+        if (k != 3) {
+            EXPECT_TRUE(rslots[k].Empty());
+        }
 
     // a shorter colour list leaves no stale entries behind
     ds.GColor = {0x0000FF};
