@@ -6,8 +6,9 @@
 #include <limits>
 #include <vector>
 
-const std::array<const char*, BodyTypeCount> BodySymbols = {
-    "RPP", "RCC", "SPH", "TRC", "TOR", "BOX", "REC", "TEC", "ELL", "WED", "ARB", "HAF", "HEX", "GEL"};
+const std::array<const char*, BodyTypeCount> BodySymbols = {"RPP", "RCC", "SPH", "TRC", "TOR",
+                                                            "BOX", "REC", "TEC", "ELL", "WED",
+                                                            "ARB", "HAF", "HEX", "GEL"};
 
 const std::array<TColor, 14> BasicPalette = {0x000000, 0xFFFFFF, 0x0000FF, 0xFF00FF, 0x00FFFF,
                                              0x00FF00, 0xFFFF00, 0xFF0000, 0x000080, 0x800080,
@@ -52,7 +53,9 @@ int FindBodyIndex(const TAGeoData& bodies, int32_t number) {
     return -1;
 }
 
-static int KindOf(const TGeoData& b) { return b.Prep.Ready ? b.Prep.Kind : BodyKind(b.Symbol); }
+static int KindOf(const TGeoData& b) {
+    return b.Prep.Ready ? b.Prep.Kind : BodyKind(b.Symbol);
+}
 
 void BodyExtent(const TGeoData& body, double& xmin, double& xmax, double& ymin, double& ymax,
                 double& zmin, double& zmax, double& dmin, double& dmax) {
@@ -186,13 +189,15 @@ void RayBodiesIntersections(const TVector& o, const TVector& d, const TAGeoData&
     for (size_t k = 0; k < n; ++k) {
         const TGeoData& body = bodies[keep[k]];
         const TBodyPrep& p = body.Prep;
-        if (p.Ready) BodyTypeOf(p.Kind).Crossings(o, d, body, p, points, codes);
-        else UnpreparedCrossings(o, d, body, points, codes);
+        if (p.Ready)
+            BodyTypeOf(p.Kind).Crossings(o, d, body, p, points, codes);
+        else
+            UnpreparedCrossings(o, d, body, points, codes);
     }
 }
 
 static bool GroupContains(const TAGeoData& bodies, const TMatrixAi& index, const TMatrixAi& sign,
-                   double x, double y, double z) {
+                          double x, double y, double z) {
     for (size_t t = 0; t < index.size(); ++t) {
         int s = t < sign.size() ? sign[t] : 1;
         if (s == 0) continue; // neither sign: the term cannot make the group false

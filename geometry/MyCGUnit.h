@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-using TColor = uint32_t;  // red in the lowest byte, blue in the highest
+using TColor = uint32_t; // red in the lowest byte, blue in the highest
 
 inline constexpr int MaxBodyParams = 30;
 inline constexpr int BodyTypeCount = 14;
@@ -43,9 +43,9 @@ struct THexPlanes {
 // prepared body in place, call PrepareBody again.
 struct TBodyPrep {
     bool Ready = false;
-    int Kind = -1;              // index into BodySymbols, -1 for an unknown symbol
-    TArbPlanes Arb;             // ARB only
-    THexPlanes Hex;             // HEX only
+    int Kind = -1;               // index into BodySymbols, -1 for an unknown symbol
+    TArbPlanes Arb;              // ARB only
+    THexPlanes Hex;              // HEX only
     std::array<double, 6> Box{}; // true enclosing box (xmin,xmax,ymin,ymax,zmin,zmax), for culling
     // Bounded: Box holds every point the body contains (padded against rounding); false when
     // no finite box is known (HAF, open ARB, degenerate vectors). A body that contains no point
@@ -118,8 +118,8 @@ void BodyExtent(const TGeoData& body, double& xmin, double& xmax, double& ymin, 
                 double& zmin, double& zmax, double& dmin, double& dmax);
 void ArbPlanes(const TGeoData& body, TArbPlanes& out);
 void HexPlanes(const TGeoData& body, THexPlanes& out);
-void PrepareBody(TGeoData& body);           // fills body.Prep
-void PrepareBodies(TAGeoData& bodies);      // PrepareBody for every body
+void PrepareBody(TGeoData& body);      // fills body.Prep
+void PrepareBodies(TAGeoData& bodies); // PrepareBody for every body
 
 // Point location (closed tests).
 bool PointInBody(const TGeoData& body, double x, double y, double z);

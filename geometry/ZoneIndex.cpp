@@ -112,10 +112,14 @@ void PlaceGrid(const TAGeoData& bodies, double target, TZoneIndex& ix) {
 bool Convex(const TGeoData& b) {
     if (!b.Prep.Ready) return false;
     switch (b.Prep.Kind) {
-    case 4: return false;                           // TOR
-    case 7: return b.Params[12] >= 0;               // TEC: a negative ratio makes a double cone
-    case 10: return b.Prep.Arb.Valid;               // ARB
-    default: return b.Prep.Kind >= 0;
+    case 4:
+        return false; // TOR
+    case 7:
+        return b.Params[12] >= 0; // TEC: a negative ratio makes a double cone
+    case 10:
+        return b.Prep.Arb.Valid; // ARB
+    default:
+        return b.Prep.Kind >= 0;
     }
 }
 
@@ -135,7 +139,8 @@ bool CellInside(const TZoneIndex& ix, const TGeoData& b, int i, int j, int k) {
     if (b.Prep.Bounded) {
         const auto& x = b.Prep.Box;
         for (int a = 0; a < 3; ++a)
-            size = std::max(size, x[static_cast<size_t>(2 * a + 1)] - x[static_cast<size_t>(2 * a)]);
+            size =
+                std::max(size, x[static_cast<size_t>(2 * a + 1)] - x[static_cast<size_t>(2 * a)]);
     }
     double m = 1e-6 * size + 1e-9 * mag;
     if (!std::isfinite(m)) return false;
@@ -174,7 +179,10 @@ void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex
     for (size_t z = 0; z < zones.size(); ++z)
         for (size_t g = 0; g < zones[z].BodyIndex.size(); ++g) {
             if (!ZoneGroupCounts(zones[z], g)) continue;
-            TGroup gr{static_cast<int32_t>(z), static_cast<int32_t>(g), {}, false,
+            TGroup gr{static_cast<int32_t>(z),
+                      static_cast<int32_t>(g),
+                      {},
+                      false,
                       static_cast<double>(zones[z].BodyIndex[g].size())};
             if (GroupBox(bodies, zones[z], g, gr.Box, gr.Bounded)) groups.push_back(gr);
         }
@@ -191,7 +199,8 @@ void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex
         target /= 4;
     }
     const int nx = ix.N[0], ny = ix.N[1], nz = ix.N[2];
-    const size_t cells = static_cast<size_t>(nx) * static_cast<size_t>(ny) * static_cast<size_t>(nz);
+    const size_t cells =
+        static_cast<size_t>(nx) * static_cast<size_t>(ny) * static_cast<size_t>(nz);
 
     std::vector<std::vector<TCandidate>> cand(cells);
     for (const TGroup& g : groups) {
@@ -248,9 +257,9 @@ void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex
                     TReach r = (b >= 0 && static_cast<size_t>(b) < bodies.size())
                                    ? reach[static_cast<size_t>(b)]
                                    : TReach::Never;
-                    bool mayContain = r == TReach::Anywhere ||
-                                      (r == TReach::Box &&
-                                       bodyCells[static_cast<size_t>(b)].Contains(i, j, k));
+                    bool mayContain =
+                        r == TReach::Anywhere ||
+                        (r == TReach::Box && bodyCells[static_cast<size_t>(b)].Contains(i, j, k));
                     if (!mayContain) {
                         if (s > 0) dropped = true; // the point is outside a positive term
                         continue;                  // a negative term is satisfied
@@ -287,8 +296,10 @@ void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex
                 ix.Code[groupAt] = terms;
                 ++kept;
             }
-            if (kept == 0) ix.Code.resize(zoneAt);
-            else ix.Code[zoneAt + 1] = kept;
+            if (kept == 0)
+                ix.Code.resize(zoneAt);
+            else
+                ix.Code[zoneAt + 1] = kept;
         }
         for (size_t s = bodyBase; s < ix.CellBodies.size(); ++s)
             slotOf[static_cast<size_t>(ix.CellBodies[s])] = -1;

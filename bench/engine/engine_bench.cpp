@@ -54,7 +54,9 @@ TScene Generated(int n) {
         double cz = (i / (side * side) + 0.5) * cell;
         int num = i + 1;
         switch (i % 3) {
-        case 0: s.Geo.Bodies.push_back(MakeBody("SPH", num, {cx, cy, cz, 3.5})); break;
+        case 0:
+            s.Geo.Bodies.push_back(MakeBody("SPH", num, {cx, cy, cz, 3.5}));
+            break;
         case 1:
             s.Geo.Bodies.push_back(
                 MakeBody("RPP", num, {cx - 3, cx + 3, cy - 2.5, cy + 3.5, cz - 3.5, cz + 2}));
@@ -110,7 +112,8 @@ bool Sample(TScene& s) {
         double x[8];
         BodyExtent(b, x[0], x[1], x[2], x[3], x[4], x[5], x[6], x[7]);
         for (int i = 0; i < 3; ++i)
-            e[2 * i] = std::min(e[2 * i], x[2 * i]), e[2 * i + 1] = std::max(e[2 * i + 1], x[2 * i + 1]);
+            e[2 * i] = std::min(e[2 * i], x[2 * i]),
+                  e[2 * i + 1] = std::max(e[2 * i + 1], x[2 * i + 1]);
     }
     std::memcpy(s.Box, e, sizeof e);
     return true;
@@ -128,8 +131,10 @@ bool PlainZoneContains(const TAGeoData& bodies, const TZoneData& zone, double x,
             if (inside && zone.Sign[g][t] < 0) in = false;
             if (!inside && zone.Sign[g][t] > 0) in = false;
         }
-        if (g == 0) value = in;
-        else if (zone.GroupOp[g] == 'O' && in) value = true;
+        if (g == 0)
+            value = in;
+        else if (zone.GroupOp[g] == 'O' && in)
+            value = true;
     }
     return value;
 }
@@ -151,7 +156,9 @@ struct TRng { // the check's 32-bit generator
     }
 };
 
-uint64_t Mix(uint64_t h, uint64_t v) { return (h ^ v) * 0x100000001b3ull; }
+uint64_t Mix(uint64_t h, uint64_t v) {
+    return (h ^ v) * 0x100000001b3ull;
+}
 uint64_t Bits(double d) {
     uint64_t u;
     std::memcpy(&u, &d, sizeof u);
@@ -176,7 +183,8 @@ class TRunner {
                               box[4] + (box[5] - box[4]) * rng.Next()});
             double th = rng.Next() * 2 * std::numbers::pi;
             double ph = (rng.Next() - 0.5) * std::numbers::pi;
-            Dirs.push_back({std::cos(th) * std::cos(ph), std::sin(th) * std::cos(ph), std::sin(ph)});
+            Dirs.push_back(
+                {std::cos(th) * std::cos(ph), std::sin(th) * std::cos(ph), std::sin(ph)});
         }
     }
     void Rays(int count) {
@@ -187,7 +195,8 @@ class TRunner {
             Next = (Next + 1) % Starts.size();
             Pts.clear(), Codes.clear();
             Pts.push_back(o), Codes.push_back(-1);
-            if (Mode == TMode::Indexed) RayBodiesIntersections(o, d, Bodies, Pts, Codes);
+            if (Mode == TMode::Indexed)
+                RayBodiesIntersections(o, d, Bodies, Pts, Codes);
             else
                 for (const TGeoData& b : Bodies) RayBodyIntersections(o, d, b, Pts, Codes);
             Order.clear();
@@ -265,8 +274,10 @@ int main(int argc, char** argv) {
     if (!onlyMode.empty()) { // profiling aid: one scene, one mode, no table
         int m = onlyMode == "plain" ? 0 : onlyMode == "prepared" ? 1 : 2;
         TScene s;
-        if (only == "sample") Sample(s);
-        else s = Generated(std::atoi(only.c_str()));
+        if (only == "sample")
+            Sample(s);
+        else
+            s = Generated(std::atoi(only.c_str()));
         double pieces = 0;
         std::printf("%.0f rays/s\n", RaysPerSecond(s, static_cast<TMode>(m), seconds, pieces));
         return 0;
@@ -274,8 +285,10 @@ int main(int argc, char** argv) {
     std::vector<TScene> scenes;
     for (int n : {10, 50, 200}) scenes.push_back(Generated(n));
     TScene sample;
-    if (Sample(sample)) scenes.push_back(std::move(sample));
-    else std::fprintf(stderr, "the built-in sample did not load\n");
+    if (Sample(sample))
+        scenes.push_back(std::move(sample));
+    else
+        std::fprintf(stderr, "the built-in sample did not load\n");
     std::printf("%-16s %7s %12s %12s %12s %8s  %s\n", "geometry", "bodies", "plain", "prepared",
                 "indexed", "pieces", "checksums equal");
     for (const TScene& s : scenes) {
@@ -287,6 +300,7 @@ int main(int argc, char** argv) {
         std::printf("%-16s %7zu %12.0f %12.0f %12.0f %8.2f  %s\n", s.Name.c_str(),
                     s.Geo.Bodies.size(), r[0], r[1], r[2], pieces, same ? "yes" : "NO");
     }
-    std::printf("(rays per second of thread CPU time on one core; pieces = zone searches per ray)\n");
+    std::printf(
+        "(rays per second of thread CPU time on one core; pieces = zone searches per ray)\n");
     return 0;
 }

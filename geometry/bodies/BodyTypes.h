@@ -61,7 +61,9 @@ inline TVector ParamVec(const TGeoData& b, int first) {
     return {b.Params[static_cast<size_t>(first - 1)], b.Params[static_cast<size_t>(first)],
             b.Params[static_cast<size_t>(first + 1)]};
 }
-inline double Param(const TGeoData& b, int n) { return b.Params[static_cast<size_t>(n - 1)]; }
+inline double Param(const TGeoData& b, int n) {
+    return b.Params[static_cast<size_t>(n - 1)];
+}
 
 inline TVector RayPoint(const TVector& o, const TVector& d, double t) {
     return {o.x + t * d.x, o.y + t * d.y, o.z + t * d.z};
@@ -71,8 +73,8 @@ inline TVector RayPoint(const TVector& o, const TVector& d, double t) {
 inline void AddHit(const TVector& o, const TVector& d, const TGeoData& b, double t, int k,
                    TMatrixA3d& pts, TMatrixAi& codes) {
     pts.push_back(RayPoint(o, d, t));
-    codes.push_back(static_cast<int32_t>(static_cast<uint32_t>(
-        static_cast<int64_t>(b.Number) * 10 + static_cast<int64_t>(k))));
+    codes.push_back(static_cast<int32_t>(
+        static_cast<uint32_t>(static_cast<int64_t>(b.Number) * 10 + static_cast<int64_t>(k))));
 }
 
 // Box helpers for the enclosing boxes (box = xmin, xmax, ymin, ymax, zmin, zmax).

@@ -5,7 +5,9 @@
 #include <limits>
 
 namespace {
-TVector Vertex(const TGeoData& b, int k) { return ParamVec(b, 3 * k - 2); } // k = 1..8
+TVector Vertex(const TGeoData& b, int k) {
+    return ParamVec(b, 3 * k - 2);
+} // k = 1..8
 } // namespace
 
 void ArbPlanes(const TGeoData& b, TArbPlanes& out) {
@@ -51,13 +53,18 @@ void ArbPlanes(const TGeoData& b, TArbPlanes& out) {
         for (int i = 1; i <= nv; ++i) {
             double s = (Dot(n, Vertex(b, i)) + d) / len;
             if (std::fabs(s) < 1e-6 * delta) continue;
-            if (s > 0) ++pos;
-            else if (s < 0) ++neg;
+            if (s > 0)
+                ++pos;
+            else if (s < 0)
+                ++neg;
         }
         double div;
-        if (pos > 0 && neg == 0) div = len;
-        else if (neg > 0 && pos == 0) div = -len;
-        else return;
+        if (pos > 0 && neg == 0)
+            div = len;
+        else if (neg > 0 && pos == 0)
+            div = -len;
+        else
+            return;
         out.Plane[static_cast<size_t>(j)] = {n.x / div, n.y / div, n.z / div, d / div};
     }
     out.MinDist = delta;
@@ -77,15 +84,21 @@ void Extent(const TGeoData& b, double e[6]) {
     }
 }
 
-void Prepare(const TGeoData& b, TBodyPrep& p) { ArbPlanes(b, p.Arb); }
+void Prepare(const TGeoData& b, TBodyPrep& p) {
+    ArbPlanes(b, p.Arb);
+}
 
-int Faces(const TArbPlanes& a) { return static_cast<int>(std::lround(a.FaceCount)); }
+int Faces(const TArbPlanes& a) {
+    return static_cast<int>(std::lround(a.FaceCount));
+}
 
 TVector Normal(const TArbPlanes& a, int i) {
     const auto& q = a.Plane[static_cast<size_t>(i)];
     return {q[0], q[1], q[2]};
 }
-double Offset(const TArbPlanes& a, int i) { return a.Plane[static_cast<size_t>(i)][3]; }
+double Offset(const TArbPlanes& a, int i) {
+    return a.Plane[static_cast<size_t>(i)][3];
+}
 
 // The box of the polytope from the corners where three face planes meet; false when the
 // planes leave it open in some direction.
@@ -126,10 +139,11 @@ bool Bound(const TGeoData&, const TBodyPrep& p, double box[6]) {
                 TVector cjk = Cross(nj, nk), cki = Cross(nk, ni), cij = Cross(ni, nj);
                 double det = Dot(ni, cjk);
                 if (!(std::fabs(det) > 1e-9)) continue;
-                TVector q = (cjk * -Offset(a, i) + cki * -Offset(a, j) + cij * -Offset(a, k)) *
-                            (1.0 / det);
+                TVector q =
+                    (cjk * -Offset(a, i) + cki * -Offset(a, j) + cij * -Offset(a, k)) * (1.0 / det);
                 bool in = true;
-                for (int l = 0; l < n && in; ++l) in = Dot(Normal(a, l), q) + Offset(a, l) >= -1e-7 * scale;
+                for (int l = 0; l < n && in; ++l)
+                    in = Dot(Normal(a, l), q) + Offset(a, l) >= -1e-7 * scale;
                 if (!in) continue;
                 lo = {std::min(lo.x, q.x), std::min(lo.y, q.y), std::min(lo.z, q.z)};
                 hi = {std::max(hi.x, q.x), std::max(hi.y, q.y), std::max(hi.z, q.z)};

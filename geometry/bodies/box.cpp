@@ -56,5 +56,6 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
 }
 } // namespace
 
-const TBodyType BoxType = {"BOX",         12,     ParallelepipedExtent, ParallelepipedPrepare,
-                           ParallelepipedBound, Inside, Crossings,            true};
+const TBodyType BoxType = {
+    "BOX",     12,  ParallelepipedExtent, ParallelepipedPrepare, ParallelepipedBound, Inside,
+    Crossings, true};

@@ -26,7 +26,9 @@ bool UnitInverse(const TVector r[3], TVector col[3], double scale[3]) {
     col[0] = c0 * (1.0 / det), col[1] = c1 * (1.0 / det), col[2] = c2 * (1.0 / det);
     return true;
 }
-double Comp(const TVector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+double Comp(const TVector& v, int axis) {
+    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+}
 } // namespace
 
 bool SlabBox(const TVector& v, const TVector n[3], const double lo[3], const double hi[3],

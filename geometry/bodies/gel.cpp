@@ -61,8 +61,10 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
     }
     for (int i = 0; i < n; ++i) {
         double t = roots[i];
-        if (t >= 0) AddHit(o, d, b, t, 1, pts, codes);
-        else if (t >= -1e-6) AddHit(o, d, b, 0.0, 1, pts, codes);
+        if (t >= 0)
+            AddHit(o, d, b, t, 1, pts, codes);
+        else if (t >= -1e-6)
+            AddHit(o, d, b, 0.0, 1, pts, codes);
     }
 }
 } // namespace

@@ -9,7 +9,9 @@ void Extent(const TGeoData& b, double e[6]) {
     for (int i = 0; i < 3; ++i) e[2 * i] = -m, e[2 * i + 1] = m;
 }
 
-void Prepare(const TGeoData& b, TBodyPrep& p) { p.K[0] = Length(ParamVec(b, 1)); }
+void Prepare(const TGeoData& b, TBodyPrep& p) {
+    p.K[0] = Length(ParamVec(b, 1));
+}
 
 bool Inside(const TGeoData& b, const TBodyPrep& p, double x, double y, double z) {
     return Dot({x, y, z}, ParamVec(b, 1)) >= Param(b, 4) * p.K[0];

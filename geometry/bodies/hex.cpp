@@ -38,7 +38,9 @@ void Extent(const TGeoData& b, double e[6]) {
     e[4] = std::min(v.z, t.z) - m, e[5] = std::max(v.z, t.z) + m;
 }
 
-void Prepare(const TGeoData& b, TBodyPrep& p) { HexPlanes(b, p.Hex); }
+void Prepare(const TGeoData& b, TBodyPrep& p) {
+    HexPlanes(b, p.Hex);
+}
 
 // The end slab and two side slabs already close a prism around the hexagonal one.
 bool Bound(const TGeoData& b, const TBodyPrep& p, double box[6]) {

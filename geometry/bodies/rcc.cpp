@@ -13,7 +13,9 @@ void Extent(const TGeoData& b, double e[6]) {
     e[4] = std::min(v.z, t.z) - r, e[5] = std::max(v.z, t.z) + r;
 }
 
-void Prepare(const TGeoData& b, TBodyPrep& p) { p.K[0] = Length(ParamVec(b, 4)); }
+void Prepare(const TGeoData& b, TBodyPrep& p) {
+    p.K[0] = Length(ParamVec(b, 4));
+}
 
 bool Bound(const TGeoData& b, const TBodyPrep&, double box[6]) {
     TVector v = ParamVec(b, 1), t = v + ParamVec(b, 4);

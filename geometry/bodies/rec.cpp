@@ -27,7 +27,9 @@ bool EllipticBound(const TGeoData& b, double factor, double box[6]) {
 }
 
 namespace {
-void Extent(const TGeoData& b, double e[6]) { EllipticExtent(b, 1.0, e); }
+void Extent(const TGeoData& b, double e[6]) {
+    EllipticExtent(b, 1.0, e);
+}
 bool Bound(const TGeoData& b, const TBodyPrep&, double box[6]) {
     return EllipticBound(b, 1.0, box);
 }
@@ -88,4 +90,5 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
 }
 } // namespace
 
-const TBodyType RecType = {"REC", 12, Extent, EllipticPrepare, Bound, Inside, Crossings, true, true};
+const TBodyType RecType = {"REC",     12,   Extent, EllipticPrepare, Bound, Inside,
+                           Crossings, true, true};

@@ -42,9 +42,12 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
     double t1 = -NoBound, t2 = NoBound;
     if (std::fabs(A) > 1e-6) {
         double m = B / A, disc = m * m - C / A;
-        if (disc < 0) side = false;
-        else if (disc == 0) t1 = t2 = -m;
-        else t1 = -m - std::sqrt(disc), t2 = -m + std::sqrt(disc);
+        if (disc < 0)
+            side = false;
+        else if (disc == 0)
+            t1 = t2 = -m;
+        else
+            t1 = -m - std::sqrt(disc), t2 = -m + std::sqrt(disc);
     } else if (std::fabs(B) > 1e-6) {
         t1 = t2 = -C / (2 * B);
     }

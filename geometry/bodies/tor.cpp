@@ -41,17 +41,21 @@ bool Bound(const TGeoData& b, const TBodyPrep&, double box[6]) {
 
 // In-plane components (u, v) and the axial one of q for the axis code.
 void Split(int code, const TVector& q, double& u, double& v, double& a) {
-    if (code == 1) u = q.y, v = q.z, a = q.x;
-    else if (code == 2) u = q.z, v = q.x, a = q.y;
-    else u = q.x, v = q.y, a = q.z;
+    if (code == 1)
+        u = q.y, v = q.z, a = q.x;
+    else if (code == 2)
+        u = q.z, v = q.x, a = q.y;
+    else
+        u = q.x, v = q.y, a = q.z;
 }
 
-double Angle(double u, double v) { return (u == 0 && v == 0) ? 0.0 : std::atan2(v, u); }
+double Angle(double u, double v) {
+    return (u == 0 && v == 0) ? 0.0 : std::atan2(v, u);
+}
 
 bool Inside(const TGeoData& b, const TBodyPrep& p, double x, double y, double z) {
     double u, v, a;
-    Split(static_cast<int>(p.K[0]), {x - b.Params[0], y - b.Params[1], z - b.Params[2]}, u, v,
-          a);
+    Split(static_cast<int>(p.K[0]), {x - b.Params[0], y - b.Params[1], z - b.Params[2]}, u, v, a);
     double a1 = p.K[1], a2 = p.K[2];
     if (a1 != a2) {
         double ang = Angle(u, v) * 180 / Pi;
@@ -101,8 +105,8 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
     double r2 = bigR * bigR;
     double x[4];
     int n = SolveQuartic(1.0, 4 * bb, 4 * bb * bb + 2 * oo + 4 * r2 * da * da,
-                         4 * bb * oo + 8 * r2 * da * a0, oo * oo + 4 * r2 * (a0 * a0 - r * r),
-                         x[0], x[1], x[2], x[3]);
+                         4 * bb * oo + 8 * r2 * da * a0, oo * oo + 4 * r2 * (a0 * a0 - r * r), x[0],
+                         x[1], x[2], x[3]);
     double a1 = p.K[3], a2 = p.K[4];
     for (int i = 0; i < n; ++i) {
         double t = Polish(x[i], w, d, da, a0, bigR, r);

@@ -67,5 +67,6 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
 }
 } // namespace
 
-const TBodyType WedType = {"WED",  12,        ParallelepipedExtent, ParallelepipedPrepare,
-                           ParallelepipedBound, Inside, Crossings,            true};
+const TBodyType WedType = {
+    "WED",     12,  ParallelepipedExtent, ParallelepipedPrepare, ParallelepipedBound, Inside,
+    Crossings, true};

@@ -43,7 +43,9 @@ inline std::vector<TCrossing> SortedCrossings(const TGeoData& b, const TVector& 
     return out;
 }
 
-inline TVector Unit(TVector v) { return v * (1.0 / Length(v)); }
+inline TVector Unit(TVector v) {
+    return v * (1.0 / Length(v));
+}
 
 inline TVector RandomUnit(std::mt19937_64& rng) {
     std::normal_distribution<double> n(0, 1);
@@ -54,7 +56,9 @@ inline TVector RandomUnit(std::mt19937_64& rng) {
     }
 }
 
-inline bool Inside(const TGeoData& b, const TVector& p) { return PointInBody(b, p.x, p.y, p.z); }
+inline bool Inside(const TGeoData& b, const TVector& p) {
+    return PointInBody(b, p.x, p.y, p.z);
+}
 
 // One or more sample bodies of every type, prepared, in rotated frames, with their volumes.
 inline constexpr double Pi = std::numbers::pi;
@@ -85,7 +89,8 @@ inline TGeoData Body(const std::string& s, std::vector<double> p) {
     for (size_t i = 0; i < p.size(); ++i) b.Params[i] = p[i];
     return b;
 }
-inline std::vector<double> Cat(std::initializer_list<TVector> vs, std::initializer_list<double> tail = {}) {
+inline std::vector<double> Cat(std::initializer_list<TVector> vs,
+                               std::initializer_list<double> tail = {}) {
     std::vector<double> out;
     for (const TVector& v : vs) out.insert(out.end(), {v.x, v.y, v.z});
     out.insert(out.end(), tail);
@@ -104,14 +109,13 @@ inline std::vector<TCase> SampleBodies() {
     double ring = 2 * Pi * Pi * 2.5 * 0.7 * 0.7;
     c.push_back({"TOR full z", Body("TOR", {0, 0, 0.2, 2.5, 0.7, 0, 0, 3}), ring});
     double ring2 = 2 * Pi * Pi * 2 * 0.6 * 0.6;
-    c.push_back({"TOR x sector through 0", Body("TOR", {0.1, 0, 0, 2, 0.6, 300, 60, 1}),
-                 ring2 / 3});
+    c.push_back(
+        {"TOR x sector through 0", Body("TOR", {0.1, 0, 0, 2, 0.6, 300, 60, 1}), ring2 / 3});
     c.push_back({"TOR y half", Body("TOR", {0, 0.1, 0, 2, 0.6, 90, -90, 2}), ring2 / 2});
-    c.push_back({"TOR code 7 is z", Body("TOR", {0, 0, 0, 2, 0.6, 45, 200, 7}),
-                 ring2 * 155 / 360});
+    c.push_back({"TOR code 7 is z", Body("TOR", {0, 0, 0, 2, 0.6, 45, 200, 7}), ring2 * 155 / 360});
     c.push_back({"BOX", Body("BOX", Cat({v, f.e1 * 2, f.e2 * 1.5, f.e3 * 0.8})), 2 * 1.5 * 0.8});
-    c.push_back({"REC", Body("REC", Cat({v, f.e3 * 2, f.e1 * 1.3, f.e2 * 0.7})),
-                 Pi * 1.3 * 0.7 * 2});
+    c.push_back(
+        {"REC", Body("REC", Cat({v, f.e3 * 2, f.e1 * 1.3, f.e2 * 0.7})), Pi * 1.3 * 0.7 * 2});
     c.push_back({"TEC", Body("TEC", Cat({v, f.e2 * 2, f.e3 * 1.2, f.e1 * 0.8}, {0.4})),
                  Pi * 1.2 * 0.8 * 2 * (1 + 0.4 + 0.16) / 3});
     {
@@ -119,8 +123,8 @@ inline std::vector<TCase> SampleBodies() {
         c.push_back({"ELL", Body("ELL", Cat({v - f.e1 * cc, v + f.e1 * cc}, {2 * a})),
                      4.0 / 3 * Pi * a * b2});
     }
-    c.push_back({"WED", Body("WED", Cat({v, f.e1 * 1.5, f.e2 * 2, f.e3 * 1.2})),
-                 0.5 * 1.5 * 2 * 1.2});
+    c.push_back(
+        {"WED", Body("WED", Cat({v, f.e1 * 1.5, f.e2 * 2, f.e3 * 1.2})), 0.5 * 1.5 * 2 * 1.2});
     {
         // triangular prism: two triangles and three quads
         TVector p[6] = {{0, 0, 0}, {2, 0, 0}, {0, 1.5, 0}, {0, 0, 1}, {2, 0, 1}, {0, 1.5, 1}};
@@ -155,4 +159,3 @@ inline std::vector<TCase> SampleBodies() {
     for (TCase& x : c) PrepareBody(x.Body);
     return c;
 }
-

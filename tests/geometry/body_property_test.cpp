@@ -93,7 +93,8 @@ TEST_P(BodyProperty, ChordSumsGiveTheClosedFormVolume) {
     const TGeoData& b = c.Body;
     SCOPED_TRACE(c.Name);
     const int n = 240;
-    for (TVector d : {Unit({0.3, 0.5, 0.81}), TVector{1, 0, 0}, TVector{0, 1, 0}, TVector{0, 0, 1}}) {
+    for (TVector d :
+         {Unit({0.3, 0.5, 0.81}), TVector{1, 0, 0}, TVector{0, 1, 0}, TVector{0, 0, 1}}) {
         TVector u = Unit(std::fabs(d.x) < 0.9 ? Cross(d, {1, 0, 0}) : Cross(d, {0, 1, 0}));
         TVector w = Cross(d, u);
         double lo[3] = {1e300, 1e300, 1e300}, hi[3] = {-1e300, -1e300, -1e300};
@@ -101,13 +102,14 @@ TEST_P(BodyProperty, ChordSumsGiveTheClosedFormVolume) {
             TVector p{b.Prep.Box[(k & 1) ? 1 : 0], b.Prep.Box[(k & 2) ? 3 : 2],
                       b.Prep.Box[(k & 4) ? 5 : 4]};
             double q[3] = {Dot(p, u), Dot(p, w), Dot(p, d)};
-            for (int i = 0; i < 3; ++i) lo[i] = std::min(lo[i], q[i]), hi[i] = std::max(hi[i], q[i]);
+            for (int i = 0; i < 3; ++i)
+                lo[i] = std::min(lo[i], q[i]), hi[i] = std::max(hi[i], q[i]);
         }
         double du = (hi[0] - lo[0]) / n, dw = (hi[1] - lo[1]) / n, sum = 0;
         for (int i = 0; i < n; ++i)
             for (int j = 0; j < n; ++j) {
-                TVector o = u * (lo[0] + (i + 0.5) * du) + w * (lo[1] + (j + 0.5) * dw) +
-                            d * (lo[2] - 1);
+                TVector o =
+                    u * (lo[0] + (i + 0.5) * du) + w * (lo[1] + (j + 0.5) * dw) + d * (lo[2] - 1);
                 std::vector<TCrossing> cs = SortedCrossings(b, o, d);
                 for (size_t k = 0; k + 1 < cs.size(); ++k) {
                     double len = cs[k + 1].t - cs[k].t;

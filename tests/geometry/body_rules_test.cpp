@@ -323,7 +323,7 @@ TEST(RayCrossings, TorusRingsAndSectors) {
     // +-60 degrees, out of the way; the ring crossings at angle 0 lie inside the sector
     TGeoData through0 = MakeBody("TOR", 16, {0, 0, 0, R, r, 300, 60, 3});
     EXPECT_EQ(Codes(through0, {R, -5, 0}, {0, 1, 0}, &p), (std::vector<int>{161, 161}));
-    EXPECT_NEAR(std::fabs(p[0].y), 1.5, 1e-9); // |(2, y)| = R + r
+    EXPECT_NEAR(std::fabs(p[0].y), 1.5, 1e-9);                    // |(2, y)| = R + r
     EXPECT_TRUE(Codes(through0, {-R, -5, 0}, {0, 1, 0}).empty()); // angle 180: outside
     // the end face at 60 degrees, hit head-on from outside the sector through the tube centre;
     // the ray then leaves the tube inside the sector (ring roots come first)

@@ -8,7 +8,9 @@
 #include <cstring>
 
 namespace {
-bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool SameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 std::vector<TGeoData> StressBodies() {
     std::vector<TGeoData> out;
@@ -19,10 +21,10 @@ std::vector<TGeoData> StressBodies() {
     out.push_back(MakeBody("TRC", 23, {5, 5, 5, -30, 0, 0, 1e-3, 2}));
     out.push_back(MakeBody("REC", 24, {1, 2, 3, 0, 0, 1e-2, 1e-2, 0, 0, 0, 2e-2, 0}));
     out.push_back(MakeBody("GEL", 25, {0, 0, 0, 1, 1, 0, -1, 1, 0, 0, 0, 1e-3}));
-    out.push_back(MakeBody("RCC", 26, {0, 0, 0, 0, 0, 0, 1}));  // zero axis
+    out.push_back(MakeBody("RCC", 26, {0, 0, 0, 0, 0, 0, 1}));                // zero axis
     out.push_back(MakeBody("BOX", 27, {0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 1})); // dependent edges
-    out.push_back(MakeBody("SPH", 28, {0, 0, 0, -1}));        // negative radius
-    out.push_back(MakeBody("RPP", 29, {1, -1, 0, 1, 0, 1}));  // inverted
+    out.push_back(MakeBody("SPH", 28, {0, 0, 0, -1}));                        // negative radius
+    out.push_back(MakeBody("RPP", 29, {1, -1, 0, 1, 0, 1}));                  // inverted
     for (TGeoData& b : out) PrepareBody(b);
     return out;
 }
@@ -73,7 +75,8 @@ TEST(PreparedBodies, GiveBitIdenticalCrossingsAndInsideTests) {
             TVector o{c[0] + far * s * u(rng), c[1] + far * s * u(rng), c[2] + far * s * u(rng)};
             TVector d = RandomUnit(rng);
             if (i % 2) {
-                TVector aim{c[0] + 0.6 * s * u(rng), c[1] + 0.6 * s * u(rng), c[2] + 0.6 * s * u(rng)};
+                TVector aim{c[0] + 0.6 * s * u(rng), c[1] + 0.6 * s * u(rng),
+                            c[2] + 0.6 * s * u(rng)};
                 if (Length(aim - o) > 0) d = Unit(aim - o);
             }
             ExpectSameCrossings(body, plain, o, d);
@@ -112,7 +115,8 @@ void RandomScene(std::mt19937_64& rng, TAGeoData& bodies, TAZoneData& zones) {
                 b.Params[static_cast<size_t>(3 * k)] += shift.x,
                     b.Params[static_cast<size_t>(3 * k + 1)] += shift.y,
                     b.Params[static_cast<size_t>(3 * k + 2)] += shift.z;
-        if (b.Symbol == "ELL") b.Params[3] += shift.x, b.Params[4] += shift.y, b.Params[5] += shift.z;
+        if (b.Symbol == "ELL")
+            b.Params[3] += shift.x, b.Params[4] += shift.y, b.Params[5] += shift.z;
         b.Number = i + 1;
         bodies.push_back(std::move(b));
     }
