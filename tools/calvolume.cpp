@@ -31,11 +31,9 @@ void AddRangeRow(QGridLayout* grid, int row, QLabel* label, QLineEdit*& lo, QLin
 }
 } // namespace
 
-TFmCalVolume::TFmCalVolume(QWidget* parent)
-    : TFmCalVolume(parent, Geometry, CheckErrorSegments) {}
+TFmCalVolume::TFmCalVolume(QWidget* parent) : TFmCalVolume(parent, Geometry, CheckErrorSegments) {}
 
-TFmCalVolume::TFmCalVolume(QWidget* parent, const TGeometry& geometry,
-                           TCheckErrorSegments& errors)
+TFmCalVolume::TFmCalVolume(QWidget* parent, const TGeometry& geometry, TCheckErrorSegments& errors)
     : QDialog(parent), Model(&geometry), Run(errors) {
     Run.Threads = 0; // all cores
     Build();
@@ -241,7 +239,9 @@ void TFmCalVolume::ShowResults() {
     }
 }
 
-void TFmCalVolume::BtnCloseClick() { done(QDialog::Accepted); }
+void TFmCalVolume::BtnCloseClick() {
+    done(QDialog::Accepted);
+}
 
 void TFmCalVolume::done(int result) {
     if (Run.Running()) {
@@ -251,7 +251,9 @@ void TFmCalVolume::done(int result) {
     QDialog::done(result);
 }
 
-void TFmCalVolume::BtnHelpClick() { OpenHelpPage("setting.html"); }
+void TFmCalVolume::BtnHelpClick() {
+    OpenHelpPage("setting.html");
+}
 
 void TFmCalVolume::BtnSaveFileClick() {
     std::string chosen;

@@ -19,7 +19,7 @@ class QTimer;
 
 class TFmCalVolume : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Works on the program's Geometry and clears CheckErrorSegments at each start.
     explicit TFmCalVolume(QWidget* parent = nullptr);
     TFmCalVolume(QWidget* parent, const TGeometry& geometry, TCheckErrorSegments& errors);
@@ -43,9 +43,9 @@ public:
     int exec() override;
 
     // Hooks, replaceable by tests. Empty: the toolkit's dialogs and the main window's boxes.
-    std::function<std::string()> ChooseSaveFile;               // "" = cancelled
-    std::function<void(const std::string&)> Message;           // information / errors
-    std::function<bool(const std::string&)> AskOverwrite;      // true = OK
+    std::function<std::string()> ChooseSaveFile;          // "" = cancelled
+    std::function<void(const std::string&)> Message;      // information / errors
+    std::function<bool(const std::string&)> AskOverwrite; // true = OK
     // Called when a start cleared the check's error list. Empty: main window repaint.
     std::function<void()> ErrorsChanged;
 
@@ -64,7 +64,7 @@ public:
 
     void done(int result) override; // closing stops a run like the Stop button
 
-private:
+  private:
     void Build();
     void ShowLines();
     void ShowResults();

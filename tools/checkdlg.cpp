@@ -208,7 +208,9 @@ void TFmCheckDlg::ShowLines() {
     mMsg->verticalScrollBar()->setValue(mMsg->verticalScrollBar()->maximum());
 }
 
-void TFmCheckDlg::BtnCloseClick() { done(QDialog::Accepted); }
+void TFmCheckDlg::BtnCloseClick() {
+    done(QDialog::Accepted);
+}
 
 void TFmCheckDlg::done(int result) {
     if (Run.Running()) {
@@ -218,4 +220,6 @@ void TFmCheckDlg::done(int result) {
     QDialog::done(result);
 }
 
-void TFmCheckDlg::BtnHelpClick() { OpenHelpPage("setting.html"); }
+void TFmCheckDlg::BtnHelpClick() {
+    OpenHelpPage("setting.html");
+}

@@ -18,7 +18,7 @@ class QTimer;
 
 class TFmCheckDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Checks the program's Geometry and writes CheckErrorSegments (app/resource.h).
     explicit TFmCheckDlg(QWidget* parent = nullptr);
     // Checks the given model instead (tests, other hosts).
@@ -53,7 +53,7 @@ public:
 
     void done(int result) override; // closing stops a run like the Stop button
 
-private:
+  private:
     void Build();
     void ShowLines();
     void EnableEntries(bool on);

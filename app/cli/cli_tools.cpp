@@ -49,7 +49,9 @@ int UsageError(const char* command, const std::string& message, const char* usag
     return 2;
 }
 
-bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+bool IsHelp(const std::string& a) {
+    return a == "--help" || a == "-h";
+}
 
 // Loads the data file; on a read error prints the composed text and returns false.
 bool LoadGeometry(const std::string& path, TGeometry& geometry) {
@@ -140,7 +142,8 @@ int CliCheck(const TCliArgs& args) {
     if (file.empty()) return UsageError(cmd, "no data file given", CliCheckUsage);
     TCheckSettings settings;
     std::string error;
-    if (!ConvertCheckEntries(entries, settings, error)) return UsageError(cmd, error, CliCheckUsage);
+    if (!ConvertCheckEntries(entries, settings, error))
+        return UsageError(cmd, error, CliCheckUsage);
 
     TGeometry geometry;
     if (!LoadGeometry(file, geometry)) return 1;
@@ -232,7 +235,8 @@ int CliVolume(const TCliArgs& args) {
             if (!found) {
                 std::string names;
                 for (const TZoneData& z : geometry.Zones) names += " " + z.Name;
-                return UsageError(cmd, "--zones: no zone named \"" + name + "\" (zones:" + names + ")",
+                return UsageError(cmd,
+                                  "--zones: no zone named \"" + name + "\" (zones:" + names + ")",
                                   CliVolumeUsage);
             }
             if (comma == std::string::npos) break;

@@ -38,4 +38,6 @@ inline void AddZone(TGeometry& g, const std::string& name, int material,
     g.Zones.push_back(z);
 }
 
-inline void Prepare(TGeometry& g) { PrepareBodies(g.Bodies); }
+inline void Prepare(TGeometry& g) {
+    PrepareBodies(g.Bodies);
+}

@@ -149,7 +149,8 @@ TEST(Check, OverlapListsTheZoneNamesAndTakesTheFirstMaterial) {
     TCheckErrorSegments errors;
     auto lines = RunCheck(g, AlongX(1), errors);
     ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[1], "x= 5.500E+000 y= 0.000E+000 z= 0.000E+000 is Overlap Zone. Number[Z1,ZOUT]");
+    EXPECT_EQ(lines[1],
+              "x= 5.500E+000 y= 0.000E+000 z= 0.000E+000 is Overlap Zone. Number[Z1,ZOUT]");
     EXPECT_EQ(lines[2], "Body Number of including the point: 2 3");
     EXPECT_EQ(lines[3], "error count = 1");
     EXPECT_EQ(lines[4], "Check End");

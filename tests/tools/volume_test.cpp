@@ -22,7 +22,7 @@ TVolumeSettings ToLevel(int level) {
 }
 
 TVolumeRun& RunAll(TVolumeRun& run, const TGeometry& g, const TVolumeSettings& s,
-                std::vector<bool> ticks = {}) {
+                   std::vector<bool> ticks = {}) {
     run.Reset(g.Zones);
     run.Start(g.Bodies, g.Zones, s, ticks);
     while (run.Running()) run.Step();
@@ -218,11 +218,10 @@ TEST(VolumeFile, LayoutNameAndSafeReplace) {
                "..........................................................................\n";
     }
     ASSERT_TRUE(WriteVolumeFile(path, g.Zones, v, error)) << error;
-    EXPECT_EQ(ReadFile(path),
-              "Zone_No.,     average, x_direction, y_direction, z_direction\n"
-              "        ,       (cm3),       (cm3),       (cm3),       (cm3)\n"
-              "      Z1, 3.0000E+000, 1.0000E+000, 2.0000E+000, 6.0000E+000\n"
-              "   OUTER, 0.0000E+000, 0.0000E+000, 0.0000E+000, 0.0000E+000\n");
+    EXPECT_EQ(ReadFile(path), "Zone_No.,     average, x_direction, y_direction, z_direction\n"
+                              "        ,       (cm3),       (cm3),       (cm3),       (cm3)\n"
+                              "      Z1, 3.0000E+000, 1.0000E+000, 2.0000E+000, 6.0000E+000\n"
+                              "   OUTER, 0.0000E+000, 0.0000E+000, 0.0000E+000, 0.0000E+000\n");
 
     EXPECT_FALSE(WriteVolumeFile((dir / "missing" / "r.dat").string(), g.Zones, v, error));
     EXPECT_FALSE(error.empty());

@@ -45,7 +45,8 @@ bool ConvertCheckEntries(const TCheckEntries& e, TCheckSettings& out, std::strin
         !RealEntry(e.Zmin, "Z min", s.Zmin, error) || !RealEntry(e.Zmax, "Z max", s.Zmax, error) ||
         !RealEntry(e.Tmin, "THETA min", s.Tmin, error) ||
         !RealEntry(e.Tmax, "THETA max", s.Tmax, error) ||
-        !RealEntry(e.Pmin, "PHI min", s.Pmin, error) || !RealEntry(e.Pmax, "PHI max", s.Pmax, error))
+        !RealEntry(e.Pmin, "PHI min", s.Pmin, error) ||
+        !RealEntry(e.Pmax, "PHI max", s.Pmax, error))
         return false;
     out = s;
     return true;

@@ -14,7 +14,7 @@
 
 // The program's 32-bit linear congruential generator (seed 0 at start-up).
 class TCheckRandom {
-public:
+  public:
     double Next() {
         Seed = Seed * 134775813u + 1u;
         return static_cast<double>(Seed) / 4294967296.0;
@@ -25,7 +25,7 @@ public:
 struct TCheckSettings {
     int32_t Rays = 100000;
     double Xmin = 0, Xmax = 0, Ymin = 0, Ymax = 0, Zmin = 0, Zmax = 0;
-    double Tmin = 0, Tmax = 360; // azimuth theta, degrees
+    double Tmin = 0, Tmax = 360;  // azimuth theta, degrees
     double Pmin = -90, Pmax = 90; // elevation phi, degrees
 };
 
@@ -52,7 +52,7 @@ void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIn
                  const TVector& start, const TVector& dir, std::vector<TCheckFinding>& findings);
 
 class TCheckRun {
-public:
+  public:
     // The shared error list is written by every run; the caller owns it.
     explicit TCheckRun(TCheckErrorSegments& errors) : Errors(errors) {}
 
@@ -78,7 +78,7 @@ public:
     TCheckRandom Random; // continues across runs
     int Threads = 1;     // 0 = all cores
 
-private:
+  private:
     void AddLine(std::string line);
     void SetLine0(std::string line);
     void Finish(); // all rays fired

@@ -52,7 +52,7 @@ namespace {
 // through an atomic counter; the caller works on chunks too and returns when every chunk is
 // done, so a helper that is slow to wake (busy machine) costs nothing: the others take its share.
 class TWorkerPool {
-public:
+  public:
     ~TWorkerPool() {
         {
             std::lock_guard<std::mutex> lock(M);
@@ -87,7 +87,7 @@ public:
         if (Failure) std::rethrow_exception(Failure);
     }
 
-private:
+  private:
     // Takes chunks until none is left; `who` is 0 for the caller, 1.. for helpers.
     void Work(int who) {
         for (;;) {

@@ -160,6 +160,21 @@ bool WriteCsvFile(const std::string& path, const TGeoTable& bodies, const TGeoTa
     return WriteTextFileAtomic(path, FormatCsv(bodies, zones), error);
 }
 
+bool FindSplitCell(const TGeoTable& bodies, const TGeoTable& zones, bool csv, TSplitCell& where) {
+    const TGeoTable* tables[2] = {&bodies, &zones};
+    for (int k = 0; k < 2; ++k) {
+        const TGeoTable& t = *tables[k];
+        for (size_t r = 1; r < t.size(); ++r)
+            for (size_t c = 1; c < t[r].size(); ++c) {
+                const std::string text = csv ? t[r][c] : TrimText(t[r][c]);
+                if (text.find_first_of(csv ? "," : " \"") == std::string::npos) continue;
+                where = {k == 1, static_cast<int>(r), static_cast<int>(c), t[r][c]};
+                return true;
+            }
+    }
+    return false;
+}
+
 bool HasCsvExtension(const std::string& path) {
     size_t slash = path.find_last_of('/');
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

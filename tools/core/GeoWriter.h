@@ -21,5 +21,14 @@ bool WriteBlankSeparatedFile(const std::string& path, const TGeoTable& bodies,
 bool WriteCsvFile(const std::string& path, const TGeoTable& bodies, const TGeoTable& zones,
                   std::string& error);
 
+// A cell whose text would not read back as one item of the editor file: in the blank-separated
+// layout a blank or double quote inside the trimmed text, in the comma-separated one a comma.
+struct TSplitCell {
+    bool IsZone = false;
+    int Row = 0, Col = 0; // table coordinates
+    std::string Text;
+};
+bool FindSplitCell(const TGeoTable& bodies, const TGeoTable& zones, bool csv, TSplitCell& where);
+
 // True when the file name's extension is ".csv" in any case.
 bool HasCsvExtension(const std::string& path);

@@ -47,9 +47,8 @@ bool ConvertVolumeEntries(const TVolumeEntries& e, TVolumeSettings& out, std::st
 
 std::string VolumeResultLine(const std::string& name, double x, double y, double z, double rx,
                              double ry, double rz) {
-    return PadLeft(name, 8) + " = " + FormatE(x, 5) + ", " + FormatE(y, 5) + ", " +
-           FormatE(z, 5) + " [cm3]  " + FormatF(rx, 5) + ", " + FormatF(ry, 5) + ", " +
-           FormatF(rz, 5);
+    return PadLeft(name, 8) + " = " + FormatE(x, 5) + ", " + FormatE(y, 5) + ", " + FormatE(z, 5) +
+           " [cm3]  " + FormatF(rx, 5) + ", " + FormatF(ry, 5) + ", " + FormatF(rz, 5);
 }
 
 void TVolumeRun::AddLine(std::string line) {
@@ -148,7 +147,8 @@ void TVolumeRun::ProcessRow() {
                             (s.Xmax - s.Xmin) * (s.Ymax - s.Ymin) / nn};
     const double ci = static_cast<double>(I) + 0.5;
     const int count = static_cast<int>(N);
-    if (PerPosition.size() < static_cast<size_t>(count)) PerPosition.resize(static_cast<size_t>(count));
+    if (PerPosition.size() < static_cast<size_t>(count))
+        PerPosition.resize(static_cast<size_t>(count));
 
     ParallelSlices(count, Threads, 8, [&](int begin, int end, int) {
         thread_local TRayCrossings walk;
@@ -168,8 +168,9 @@ void TVolumeRun::ProcessRow() {
                     const TVector& a = p[k];
                     const TVector& b = p[k + 1];
                     TVector m{(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2};
-                    double d = axis == 0 ? std::fabs(b.x - a.x)
-                                         : axis == 1 ? std::fabs(b.y - a.y) : std::fabs(b.z - a.z);
+                    double d = axis == 0   ? std::fabs(b.x - a.x)
+                               : axis == 1 ? std::fabs(b.y - a.y)
+                                           : std::fabs(b.z - a.z);
                     FindZone(bodies, zones, index, walk.Hits, m.x, m.y, m.z);
                     for (int32_t z : walk.Hits) out.push_back({z, axis, d * area[axis]});
                 }
@@ -208,8 +209,8 @@ void TVolumeRun::CompleteLevel() {
         double rz = v.Z != 0 ? std::fabs(v.ZLast) / std::fabs(v.Z) : 0;
         if (v.Selected) {
             any = true;
-            if (!inside(rx, Set.RatioMin, Set.RatioMax) || !inside(ry, Set.RatioMin, Set.RatioMax) ||
-                !inside(rz, Set.RatioMin, Set.RatioMax))
+            if (!inside(rx, Set.RatioMin, Set.RatioMax) ||
+                !inside(ry, Set.RatioMin, Set.RatioMax) || !inside(rz, Set.RatioMin, Set.RatioMax))
                 levelOk = false;
             double a = (v.X + v.Y + v.Z) / 3;
             if (a == 0) {

@@ -44,7 +44,7 @@ std::string VolumeResultLine(const std::string& name, double x, double y, double
                              double ry, double rz);
 
 class TVolumeRun {
-public:
+  public:
     // A run clears the check's error list, so the main view stops showing check errors.
     explicit TVolumeRun(TCheckErrorSegments& errors) : Errors(errors) {}
 
@@ -64,7 +64,7 @@ public:
     const std::vector<std::string>& Lines() const { return Output; }
     const std::vector<std::string>& ResultLines() const { return Results; }
     const std::vector<bool>& ResultTicks() const { return Ticks; }
-    uint64_t Revision() const { return Rev; }        // grows when Lines() changes
+    uint64_t Revision() const { return Rev; }          // grows when Lines() changes
     uint64_t ResultRevision() const { return ResRev; } // grows when the result list changes
     int Level() const { return K; }
     int64_t PositionsDone() const { return Counter; }
@@ -73,7 +73,7 @@ public:
     std::vector<TZoneVolume> Volumes; // ZoneVolumes
     int Threads = 1;                  // 0 = all cores
 
-private:
+  private:
     struct TContribution {
         int32_t Zone;
         int32_t Axis; // 0 x, 1 y, 2 z
@@ -91,9 +91,9 @@ private:
     TZoneIndex Index;
     TVolumeSettings Set;
     bool Active = false;
-    int K = 0;      // level
-    int64_t N = 1;  // rays per side at level K
-    int64_t I = 0;  // row
+    int K = 0;     // level
+    int64_t N = 1; // rays per side at level K
+    int64_t I = 0; // row
     int64_t Counter = 0, Total = 0;
     int64_t LastPercent = 0;
     std::vector<std::string> Output, Results;

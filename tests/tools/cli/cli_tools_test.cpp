@@ -28,7 +28,7 @@ std::string Slurp(const fs::path& p) {
 }
 
 class CliTools : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Dir = fs::temp_directory_path() / ("trazon_cli_tools_" + std::to_string(::getpid()));
         fs::remove_all(Dir);
@@ -95,8 +95,10 @@ TEST_F(CliTools, CheckPrintsTheDialogsLinesFromSeedZero) {
 }
 
 TEST_F(CliTools, VolumePrintsFinalAndResultLinesAndWritesTheFile) {
-    TResult r = Cli("volume " + Data.string() + " --level 4 --zones Z1 --box -10 10 -10 10 -10 10"
-                    " --ratio 0.9 1.1 --agree 0.5 2 -o " + (Dir / "out").string());
+    TResult r = Cli("volume " + Data.string() +
+                    " --level 4 --zones Z1 --box -10 10 -10 10 -10 10"
+                    " --ratio 0.9 1.1 --agree 0.5 2 -o " +
+                    (Dir / "out").string());
     EXPECT_EQ(r.Exit, 0) << r.Err;
     TGeometry g = Load(Data);
     TCheckErrorSegments errors;

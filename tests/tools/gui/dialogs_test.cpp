@@ -46,7 +46,9 @@ template <class Dialog> bool WaitIdle(Dialog& d, int ms = 20000) {
     return !d.Running();
 }
 
-QStringList Lines(QPlainTextEdit* m) { return m->toPlainText().split('\n'); }
+QStringList Lines(QPlainTextEdit* m) {
+    return m->toPlainText().split('\n');
+}
 
 } // namespace
 
