@@ -1,5 +1,7 @@
 #include "Scene.h"
 
+#include "GLDraw.h"
+
 #include <GL/gl.h>
 
 #include <cctype>
@@ -128,16 +130,16 @@ void DrawZone(const TSceneGeometry& s, int zoneIndex, TColor colour) {
 void DrawBody(const TSceneGeometry& s, int bodyIndex, int sign) {
     s.GL.SetLineStyle(1, 0, static_cast<float>(s.Settings.GeoWidth));
     if (bodyIndex < 0) {
-        s.GL.DrawMesh(s.Settings.CutBox, -1);
+        DrawMeshBatched(s.GL, s.Settings.CutBox, -1);
     } else {
         size_t k = static_cast<size_t>(bodyIndex);
         const TGeoData& body = s.Geo.Bodies[k];
         if (s.Settings.ViewInfoType == 0 && body.Symbol == "HAF")
-            s.GL.DrawMesh(body, 0);
+            DrawMeshBatched(s.GL, body, 0);
         else if (sign > 0)
-            s.GL.DrawMesh(body, -1);
+            DrawMeshBatched(s.GL, body, -1);
         else if (k < s.Geo.GrownBodies.size())
-            s.GL.DrawMesh(s.Geo.GrownBodies[k], -1);
+            DrawMeshBatched(s.GL, s.Geo.GrownBodies[k], -1);
     }
     s.GL.ResetLineStyle();
 }

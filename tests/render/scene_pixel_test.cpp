@@ -1,5 +1,6 @@
 // Pixel tests of the frame: stencil CSG, cut box, HAF in Body mode, tracks, check errors, text.
 #include "render/ImageFile.h"
+#include "render/GLDraw.h"
 #include "render/Scene.h"
 
 #include <gtest/gtest.h>
@@ -332,4 +333,42 @@ TEST_F(Scene, AxesSurviveBadSpacings) {
     // minor marks at every unit, half as long as the major ones
     EXPECT_TRUE(Lit(At(Column(3 * 1.04), Row(0.3))));
     EXPECT_TRUE(At(Column(3 * 1.04), Row(0.7)).Dark());
+}
+
+TEST_F(Scene, BatchedMeshDrawingMatchesPolygonByPolygon) {
+    AddBody(Body("SPH", 1, {0, 0, 0, 8}), 0x0000FF);
+    AddBody(Body("TOR", 2, {0, 0, 0, 6, 2, 30, 300, 1}), 0x00FF00);
+    Build();
+    GL->RotateX(0.4);
+    GL->RotateY(0.7);
+    for (int mode : {0, 1}) {
+        GL->DrawMode = mode;
+        auto frame = [&](bool batched) {
+            GL->SetSceneLight();
+            GL->BeginFrame(0);
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            for (const TGeoData& b : Geo.Bodies) {
+                TRGBA k = TGLUnit::ColorToRGBA(0x00FFFF, GeometryAlpha);
+                GL->SetMaterial(k);
+                GL->SetColor(k);
+                if (batched)
+                    DrawMeshBatched(*GL, b, -1);
+                else
+                    GL->DrawMesh(b, -1);
+                if (batched)
+                    DrawMeshBatched(*GL, b, 3);
+                else
+                    GL->DrawMesh(b, 3);
+            }
+            glDisable(GL_BLEND);
+            GL->Present();
+            return GL->FrameRGB();
+        };
+        frame(false); // settles the light, which follows the previous frame's camera
+        std::vector<uint8_t> reference = frame(false);
+        EXPECT_EQ(frame(true), reference) << "DrawMode " << mode;
+        Frame = reference;
+        EXPECT_GT(Count(Lit), 1000);
+    }
 }
