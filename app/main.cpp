@@ -1,5 +1,6 @@
 #include "main.h"
 
+#include "app/LegendPanel.h"
 #include "app/resource.h"
 #include "app/viewdlg.h"
 #include "input/Reader.h"
@@ -182,24 +183,21 @@ TFmMain::TFmMain(QWidget* parent) : QMainWindow(parent) {
     STTitle->hide();
     STMemo->hide();
 
-    PGuide = new QFrame(Canvas);
+    PGuide = new TLegendPanel(Canvas);
     PGuide->setGeometry(455, 235, 166, 76);
     PGuide->setAttribute(Qt::WA_NativeWindow);
-    PGuide->setFrameShape(QFrame::Box);
-    PGuide->setAutoFillBackground(true);
-    Label1 = new QLabel(PGuide);
-    Label1->setGeometry(4, 2, 158, 16);
-    BtnUp = new QPushButton("+", PGuide);
-    BtnUp->setGeometry(120, 20, 20, 16);
-    BtnDown = new QPushButton("-", PGuide);
-    BtnDown->setGeometry(142, 20, 20, 16);
-    connect(BtnUp, &QPushButton::clicked, this, [this] { BtnUpClick(); });
-    connect(BtnDown, &QPushButton::clicked, this, [this] { BtnDownClick(); });
+    connect(PGuide->BtnUp, &QPushButton::clicked, this, [this] { BtnUpClick(); });
+    connect(PGuide->BtnDown, &QPushButton::clicked, this, [this] { BtnDownClick(); });
     PGuide->hide();
-    for (QWidget* w : {(QWidget*)STTitle, (QWidget*)STMemo, (QWidget*)PGuide, (QWidget*)Label1}) {
+    for (QWidget* w : {(QWidget*)STTitle, (QWidget*)STMemo, (QWidget*)PGuide}) {
         w->setMouseTracking(true);
         w->installEventFilter(Canvas);
     }
+    for (QObject* o : PGuide->children())
+        if (auto* w = qobject_cast<QLabel*>(o)) {
+            w->setMouseTracking(true);
+            w->installEventFilter(Canvas);
+        }
 
     IdleTimer = new QTimer(this);
     IdleTimer->setInterval(50);
@@ -485,7 +483,7 @@ void TFmMain::ApplyLabelColours() {
     pal.setColor(QPalette::Text, ToQColor(DisplaySettings.ForeColor));
     for (QWidget* w : {(QWidget*)STComment, (QWidget*)STName, (QWidget*)STVer,
                        (QWidget*)STSelect, (QWidget*)STLeft, (QWidget*)STRight, (QWidget*)STMid,
-                       (QWidget*)STTitle, (QWidget*)STMemo, (QWidget*)PGuide, (QWidget*)Label1}) {
+                       (QWidget*)STTitle, (QWidget*)STMemo}) {
         w->setPalette(pal);
         w->setAutoFillBackground(true);
     }
@@ -499,13 +497,7 @@ void TFmMain::UpdateRangeLabel() {
             m->menuAction()->setEnabled(true);
         MenuAnimation->setEnabled(DisplaySettings.HasTime);
     }
-    std::string label = RangeLabelText(Tracks, DisplaySettings);
-    Label1->setText(Q(label));
-    int w = LegendPanelWidth(label);
-    PGuide->resize(w, PGuide->height());
-    Label1->resize(w - 8, Label1->height());
-    BtnUp->setVisible(RangeButtonsVisible(DisplaySettings));
-    BtnDown->setVisible(RangeButtonsVisible(DisplaySettings));
+    PGuide->Refresh(Tracks, DisplaySettings);
     ApplyLabelColours();
 }
 
@@ -723,12 +715,12 @@ void TFmMain::MXYClick() {
 // Legend range buttons
 
 void TFmMain::BtnUpClick() {
-    Label1->setText(Q(HistRangeUp(DisplaySettings, HistMax(Tracks))));
+    PGuide->SetRangeText(HistRangeUp(DisplaySettings, HistMax(Tracks)));
     FormPaint();
 }
 
 void TFmMain::BtnDownClick() {
-    Label1->setText(Q(HistRangeDown(DisplaySettings, HistMax(Tracks))));
+    PGuide->SetRangeText(HistRangeDown(DisplaySettings, HistMax(Tracks)));
     FormPaint();
 }
 
@@ -753,12 +745,12 @@ void TFmMain::FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift,
         DragMode = 2;
         DragX = x;
         DragY = y;
-    } else if (PGuide->isVisible() && BtnUp->isVisible() &&
-               BtnUp->geometry().contains(p - PGuide->pos())) {
+    } else if (PGuide->isVisible() && PGuide->BtnUp->isVisible() &&
+               PGuide->BtnUp->geometry().contains(p - PGuide->pos())) {
         DragMode = 0;
         BtnUpClick();
-    } else if (PGuide->isVisible() && BtnDown->isVisible() &&
-               BtnDown->geometry().contains(p - PGuide->pos())) {
+    } else if (PGuide->isVisible() && PGuide->BtnDown->isVisible() &&
+               PGuide->BtnDown->geometry().contains(p - PGuide->pos())) {
         DragMode = 0;
         BtnDownClick();
     } else if (inside(PGuide)) {

@@ -2,6 +2,7 @@
 // shut-down, mouse view control, and the drawing surface the GL picture is copied into.
 #pragma once
 
+#include "app/LegendPanel.h"
 #include "app/Settings.h"
 #include "app/ViewPoints.h"
 #include "render/MyGLUnit.h"
@@ -94,9 +95,7 @@ public:
     QLabel *STLeft = nullptr, *STRight = nullptr, *STMid = nullptr;
     QLabel *STTitle = nullptr, *STMemo = nullptr;
     // Legend panel with the history range label (Label1) and the range buttons.
-    QFrame* PGuide = nullptr;
-    QLabel* Label1 = nullptr;
-    QPushButton *BtnUp = nullptr, *BtnDown = nullptr;
+    TLegendPanel* PGuide = nullptr;
 
     // menus and items
     QMenu *MenuFile = nullptr, *MenuEnv = nullptr, *MenuDispAxis = nullptr, *MenuAxis = nullptr,
