@@ -3,11 +3,15 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <algorithm>
+#include <cstdint>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 constexpr size_t BufferSize = 1 << 20;
+constexpr size_t WriteBufferSize = 256 << 10;
 }
 
 TLineReader::~TLineReader() { Close(); }
@@ -16,8 +20,13 @@ bool TLineReader::Open(const std::string& path) {
     Close();
     Fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (Fd < 0) return false;
-    Buf.reset(new char[BufferSize]);
+    // small files get a small buffer: loads of short files stay cheap
+    struct stat st {};
     Cap = BufferSize;
+    if (fstat(Fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+        static_cast<uint64_t>(st.st_size) < BufferSize)
+        Cap = std::max<size_t>(static_cast<size_t>(st.st_size) + 1, 4096);
+    Buf.reset(new char[Cap]);
     Pos = End = 0;
     Eof = ReadError = false;
     Long.clear();
@@ -106,8 +115,8 @@ bool TLineWriter::Create(const std::string& path) {
     Fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     WriteError = Fd < 0;
     FirstErrno = WriteError ? errno : 0;
-    Buf.reset(new char[BufferSize]);
-    Cap = BufferSize;
+    Buf.reset(new char[WriteBufferSize]);
+    Cap = WriteBufferSize;
     Len = 0;
     return Fd >= 0;
 }
