@@ -22,7 +22,7 @@ TEST(BodyModel, FindBodyIndexTakesTheFirstMatch) {
 }
 
 TEST(BodyModel, PaletteSkipsBlackAndWhite) {
-    EXPECT_EQ(PaletteColor(0), 0x0000FFu); // red
+    EXPECT_EQ(PaletteColor(0), 0x0000FFu);  // red
     EXPECT_EQ(PaletteColor(11), 0x800000u); // navy
     EXPECT_EQ(PaletteColor(12), 0x0000FFu);
     EXPECT_EQ(PaletteColor(1), 0xFF00FFu);
@@ -36,4 +36,32 @@ TEST(ZoneModel, UnknownBodyTermContainsNoPoint) {
     EXPECT_FALSE(ZoneContains(bodies, z, 0, 0, 0));
     z.Sign = {{-1}};
     EXPECT_TRUE(ZoneContains(bodies, z, 0, 0, 0));
+}
+
+TEST(ZoneModel, GroupsJoinOnlyByOAndStaleTermsAreSafe) {
+    TAGeoData bodies(2);
+    bodies[0].Symbol = "SPH", bodies[0].Params = {0, 0, 0, 1};
+    bodies[1].Symbol = "SPH", bodies[1].Params = {5, 0, 0, 1};
+    TZoneData z;
+    z.BodyIndex = {{0}, {1}};
+    z.Sign = {{1}, {1}};
+    z.GroupOp = {'O', 'O'};
+    EXPECT_TRUE(ZoneContains(bodies, z, 5, 0, 0)); // only the second group holds it
+    z.GroupOp = {'O', 'X'};
+    EXPECT_FALSE(ZoneContains(bodies, z, 5, 0, 0)); // a group not joined by "O" does not count
+    z.GroupOp = {'O'};                              // letter missing: not joined either
+    EXPECT_FALSE(ZoneContains(bodies, z, 5, 0, 0));
+    // a position beyond the body list contains no point; a sign of 0 constrains nothing
+    TZoneData stale;
+    stale.BodyIndex = {{7, 0}};
+    stale.Sign = {{-1, 0}};
+    stale.GroupOp = {'O'};
+    EXPECT_TRUE(ZoneContains(bodies, stale, 9, 9, 9));
+    stale.Sign = {{1, 0}};
+    EXPECT_FALSE(ZoneContains(bodies, stale, 0, 0, 0));
+    // no groups: no point
+    EXPECT_FALSE(ZoneContains(bodies, TZoneData{}, 0, 0, 0));
+    TMatrixAi hits{42};
+    EXPECT_EQ(FindZone(bodies, TAZoneData{z, stale}, hits, 9, 9, 9), 0);
+    EXPECT_TRUE(hits.empty());
 }
