@@ -92,9 +92,14 @@ void TFmMain::MenuViewSetClick() {
         ShowUserText(STTitle, DisplaySettings.TitleOn, DisplaySettings.TitleText);
         ShowUserText(STMemo, DisplaySettings.MemoOn, DisplaySettings.MemoText);
         PGuide->setVisible(DisplaySettings.LegendOn);
-        // A panel pushed outside by an early resize is brought back where it can be seen.
-        for (QWidget* w : {(QWidget*)STTitle, (QWidget*)STMemo, (QWidget*)PGuide})
-            if (w->x() < 0 || w->y() < 0) w->move(std::max(0, w->x()), std::max(0, w->y()));
+        // A text or panel pushed outside by a resize before the window had its size goes
+        // back to its place of the window's first layout.
+        const std::pair<QWidget*, QPoint> homes[] = {
+            {STTitle, {455, 195}}, {STMemo, {455, 215}}, {PGuide, {455, 235}}};
+        for (const auto& [w, home] : homes)
+            if (w->x() < 0 || w->y() < 0)
+                w->move(std::max(0, std::min(home.x(), Canvas->width() - w->width())),
+                        std::max(0, std::min(home.y(), Canvas->height() - w->height())));
         RebuildMeshes();
         UpdateRangeLabel();
     }

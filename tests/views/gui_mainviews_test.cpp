@@ -296,8 +296,8 @@ TEST_F(MainViews, SettingsOkShowsTitleMemoLegendAndStyles) {
     EXPECT_EQ(DisplaySettings.ParticleStyles[1].Color, 0x00FF00u);
     EXPECT_TRUE(DisplaySettings.HistRangeOn);
     EXPECT_EQ(DisplaySettings.HistStep, 1);
-    EXPECT_EQ(Main->Label1->text().toStdString(), " Histroy Range :1-1");
-    EXPECT_TRUE(Main->BtnUp->isVisible());
+    EXPECT_EQ(Main->PGuide->Label1->text().toStdString(), " Histroy Range :1-1");
+    EXPECT_TRUE(Main->PGuide->BtnUp->isVisible());
 }
 
 TEST_F(MainViews, SettingsConversionErrorKeepsWhatWasApplied) {
