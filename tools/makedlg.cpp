@@ -290,8 +290,18 @@ bool TFmMakeDlg::SaveFile(const QString& chosen) {
     SGGeo->CommitEdit();
     SGZon->CommitEdit();
     const TGeoTable bodies = SGGeo->ToTable(), zones = SGZon->ToTable();
+    const bool csv = HasCsvExtension(path.toStdString());
+    TSplitCell split;
+    if (FindSplitCell(bodies, zones, csv, split) &&
+        !AskWarning(this, QString("%1 Row %2, Column %3 holds \"%4\", which will not read back as "
+                                  "one item. Save anyway?")
+                              .arg(split.IsZone ? "Zone Data" : "Body Data")
+                              .arg(split.Row)
+                              .arg(split.Col)
+                              .arg(Q(split.Text))))
+        return false;
     std::string error;
-    const bool ok = HasCsvExtension(path.toStdString())
+    const bool ok = csv
                         ? WriteCsvFile(path.toStdString(), bodies, zones, error)
                         : WriteBlankSeparatedFile(path.toStdString(), bodies, zones, false, error);
     if (!ok) {

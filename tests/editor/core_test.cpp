@@ -365,6 +365,23 @@ TEST(EditorWriter, AtomicWriteReplacesOrLeavesTheTarget) {
     EXPECT_FALSE(HasCsvExtension("/x/ycsv"));
 }
 
+TEST(EditorWriter, CellsThatWouldSplitOnReading) {
+    TGeoTable b = MakeBodyTable(1), z = MakeZoneTable(1);
+    AddBody(b, {" RPP ", "1", "0", "1,5"});
+    AddZone(z, {"1", "2 3"});
+    TSplitCell where;
+    ASSERT_TRUE(FindSplitCell(b, z, true, where));
+    EXPECT_FALSE(where.IsZone);
+    EXPECT_EQ(where.Row, 1);
+    EXPECT_EQ(where.Col, 4);
+    ASSERT_TRUE(FindSplitCell(b, z, false, where));
+    EXPECT_TRUE(where.IsZone);
+    EXPECT_EQ(where.Col, 2);
+    EXPECT_EQ(where.Text, "2 3");
+    z[1][2] = "3";
+    EXPECT_FALSE(FindSplitCell(b, z, false, where)); // blanks around a cell are fine
+}
+
 // ---- reading editor files back ------------------------------------------------------------
 
 // Only the cells that hold text, so a blank row and a missing one compare alike.

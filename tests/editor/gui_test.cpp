@@ -316,6 +316,14 @@ TEST(EditorDialog, SaveOpenRoundTripsAndQuestions) {
     EXPECT_FALSE(d.Dlg.OpenFile(dir / "none.geo"));
     EXPECT_EQ(d.Dlg.SGGeo->Cell(1, 1), "SPH");
     EXPECT_FALSE(d.Hooks.Messages.empty());
+    // a cell that would split on reading is saved only after OK
+    d.Dlg.SGGeo->SetCell(3, 1, "1,5");
+    d.Hooks.Answer = false;
+    EXPECT_FALSE(d.Dlg.SaveFile(dir / "fourth.csv"));
+    EXPECT_FALSE(std::filesystem::exists((dir / "fourth.csv").toStdString()));
+    EXPECT_NE(d.Hooks.Questions.back().find("Body Data Row 1, Column 3"), std::string::npos);
+    d.Hooks.Answer = true;
+    EXPECT_TRUE(d.Dlg.SaveFile(dir / "fourth.csv"));
     // a file that cannot be written is reported and the caption stays
     const QString caption = d.Dlg.windowTitle();
     EXPECT_FALSE(d.Dlg.SaveFile(dir / "missing/x.geo"));
