@@ -128,7 +128,7 @@ struct TDisplaySettings {
     std::string SaveDir;
 
     // Set by every load.
-    bool HasTime = false;  // the header announced a time column
-    double MaxTime = 0.0;  // largest time of a track point
+    bool HasTime = false;   // the header announced a time column
+    double MaxTime = 0.0;   // largest time of a track point
     double SceneSize = 0.0; // camera size right after the load
 };

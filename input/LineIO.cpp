@@ -12,9 +12,11 @@
 namespace {
 constexpr size_t BufferSize = 1 << 20;
 constexpr size_t WriteBufferSize = 256 << 10;
-}
+} // namespace
 
-TLineReader::~TLineReader() { Close(); }
+TLineReader::~TLineReader() {
+    Close();
+}
 
 bool TLineReader::Open(const std::string& path) {
     Close();
@@ -105,7 +107,9 @@ bool TLineReader::NextSlow(std::string_view& line) {
     return true;
 }
 
-TLineWriter::~TLineWriter() { Close(); }
+TLineWriter::~TLineWriter() {
+    Close();
+}
 
 bool TLineWriter::Create(const std::string& path) {
     Close();

@@ -61,7 +61,8 @@ bool TDataReader::PrepareTokens(const std::string& dataPath) {
         std::string div = WorkFilePath(DivFileName), line = WorkFilePath(LineFileName);
         if (!div.empty()) std::remove(div.c_str());
         if (!line.empty()) std::remove(line.c_str());
-        LastErrorText = what + " : " + path + (err ? " (" + std::string(std::strerror(err)) + ")" : "") + "\n";
+        LastErrorText =
+            what + " : " + path + (err ? " (" + std::string(std::strerror(err)) + ")" : "") + "\n";
         if (Hooks.ShowError)
             Hooks.ShowError(LastErrorText);
         else
@@ -212,8 +213,8 @@ bool TDataReader::ReadDataFile(const std::string& divPath) {
     EmptyModel();
     std::string linePath = divPath;
     size_t slash = linePath.find_last_of('/');
-    linePath = (slash == std::string::npos ? std::string() : linePath.substr(0, slash + 1)) +
-               LineFileName;
+    linePath =
+        (slash == std::string::npos ? std::string() : linePath.substr(0, slash + 1)) + LineFileName;
     Div = std::make_unique<TWorkReader>();
     Line = std::make_unique<TWorkReader>();
     // A missing work file reads as an empty one: the header error follows.
@@ -460,7 +461,7 @@ bool TDataReader::ReadMaterials(int extraSkip) {
         NextToken();
     }
     for (int k = 0; k <= extraSkip; ++k) NextToken(); // count token(s), not interpreted
-    std::set<std::string> used;                      // decimal text order, no duplicates
+    std::set<std::string> used;                       // decimal text order, no duplicates
     g.ZoneLooks.resize(g.Zones.size());
     for (size_t i = 0; i < g.Zones.size(); ++i) {
         NextToken();

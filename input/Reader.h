@@ -47,8 +47,8 @@ std::string UpperCase(std::string_view s); // ASCII letters only
 
 // Decimal integer with optional sign that fits 32 bits.
 bool TryStrToInt32(std::string_view s, int32_t& value);
-// Real with "." as decimal separator whatever the locale: [sign] digits [. digits] [e [sign] digits].
-// Infinite or out-of-range values are rejected.
+// Real with "." as decimal separator whatever the locale: [sign] digits [. digits] [e [sign]
+// digits]. Infinite or out-of-range values are rejected.
 bool TryStrToFloatDot(std::string_view s, double& value);
 
 // Raised by StrToFloatDot on text that is not a real.
@@ -73,10 +73,10 @@ struct TReadHooks {
     // Shows the composed error text (default: written to standard error).
     std::function<void(const std::string& text)> ShowError;
     // After a successful read, in this order, once the model steps are done:
-    std::function<void()> CutBoxChanged;  // rebuild the cut box mesh
-    std::function<void()> ResetCamera;    // rotation and translation, orientation kept
-    std::function<void()> RebuildBodies;  // GrownBodies and every body mesh (SceneSize)
-    std::function<void()> RefreshLabels;  // range label and legend (UpdateRangeLabel)
+    std::function<void()> CutBoxChanged; // rebuild the cut box mesh
+    std::function<void()> ResetCamera;   // rotation and translation, orientation kept
+    std::function<void()> RebuildBodies; // GrownBodies and every body mesh (SceneSize)
+    std::function<void()> RefreshLabels; // range label and legend (UpdateRangeLabel)
 };
 
 class TDataReader {

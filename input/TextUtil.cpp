@@ -69,8 +69,10 @@ static int FastReal(std::string_view s, double& value) {
     int digits = 0, significant = 0, exp10 = 0;
     for (; p < end && *p >= '0' && *p <= '9'; ++p, ++digits) {
         if (m == 0 && *p == '0') continue;
-        if (++significant <= 19) m = m * 10 + static_cast<uint64_t>(*p - '0');
-        else ++exp10;
+        if (++significant <= 19)
+            m = m * 10 + static_cast<uint64_t>(*p - '0');
+        else
+            ++exp10;
     }
     if (p < end && *p == '.') {
         for (++p; p < end && *p >= '0' && *p <= '9'; ++p, ++digits) {

@@ -31,8 +31,8 @@ int32_t HistMax(const TTracks& tracks);
 // One thing to draw: a single point (track end) or a segment from A to B.
 struct TTrackPiece {
     bool IsPoint = false;
-    TVector A;            // the point, or the segment start (clipped to the time window)
-    TVector B;            // segment end (clipped); equal to A for a point
+    TVector A; // the point, or the segment start (clipped to the time window)
+    TVector B; // segment end (clipped); equal to A for a point
     TColor Color = 0;
     int32_t LineKind = 0; // segments only
     float Width = 1.0f;   // segments only: style width times the start point's weight
@@ -51,7 +51,9 @@ std::vector<TTrackPiece> SelectTracks(const TTracks& tracks, const TDisplaySetti
 std::string RangeLabelText(const TTracks& tracks, const TDisplaySettings& settings);
 
 // The up/down range buttons are shown exactly while a range is specified.
-inline bool RangeButtonsVisible(const TDisplaySettings& settings) { return settings.HistRangeOn; }
+inline bool RangeButtonsVisible(const TDisplaySettings& settings) {
+    return settings.HistRangeOn;
+}
 
 // Up/down stepping of the specified history range; both return the new label text.
 std::string HistRangeUp(TDisplaySettings& settings, int32_t histMax);

@@ -12,7 +12,9 @@ std::string Dir;
 pid_t Owner = 0;
 bool ExitHookSet = false;
 
-void RemoveAtExit() { RemoveWorkDir(); }
+void RemoveAtExit() {
+    RemoveWorkDir();
+}
 } // namespace
 
 const std::string& WorkDir() {

@@ -44,8 +44,7 @@ bool Generate(const std::string& path, long n, bool fixed) {
         double x = rnd() * 100 - 50, y = rnd() * 100 - 50, z = rnd() * 100, e = rnd() * 10;
         int zone = 1 + static_cast<int>(i % 3);
         if (fixed)
-            std::fprintf(f, "%1d%13.5E%13.5E%13.5E%10.3E%4d%10.3E\n", kind, x, y, z, e, zone,
-                         1.0);
+            std::fprintf(f, "%1d%13.5E%13.5E%13.5E%10.3E%4d%10.3E\n", kind, x, y, z, e, zone, 1.0);
         else
             std::fprintf(f, "%d %.5E %.5E %.5E %.5E %d %.5E\n", kind, x, y, z, e, zone, 1.0);
         if (i % 10 == 9) std::fputs("-1\n", f);
@@ -90,8 +89,8 @@ TTimes TimeWc(const std::string& path) {
 
 struct TLoadResult {
     double Seconds = -1;
-    long PeakKiB = 0;     // peak resident size of the loading process
-    long StartKiB = 0;    // resident size just before the load
+    long PeakKiB = 0;  // peak resident size of the loading process
+    long StartKiB = 0; // resident size just before the load
     size_t Points = 0;
     size_t ModelBytes = 0;
     double Cpu = -1;
@@ -169,8 +168,8 @@ int main(int argc, char** argv) {
     if (!mkdtemp(dir.data())) return 1;
     const int reps = 5;
     int status = 0;
-    std::printf("reader benchmark: %ld track points, best of %d runs, work files in %s\n", n,
-                reps, WorkDir().c_str());
+    std::printf("reader benchmark: %ld track points, best of %d runs, work files in %s\n", n, reps,
+                WorkDir().c_str());
     for (bool fixed : {false, true}) {
         std::string path = dir + (fixed ? "/fixed.dat" : "/free.dat");
         if (!Generate(path, n, fixed)) {

@@ -88,8 +88,8 @@ TEST_F(ReaderFixture, SampleDataLoadsThroughTheReader) {
 }
 
 TEST_F(ReaderFixture, LayoutsGiveTheSameModel) {
-    const std::string free = "csta-free\n" + Geo2 +
-                             "0 1\n4 1.5 2 3 0.5 1 2.0\n-1\n9 -1\n0 2\n5 1 2 3 0.5 2\n";
+    const std::string free =
+        "csta-free\n" + Geo2 + "0 1\n4 1.5 2 3 0.5 1 2.0\n-1\n9 -1\n0 2\n5 1 2 3 0.5 2\n";
     ASSERT_TRUE(Load(free)) << LastError;
     TTracks freeTracks = Tracks;
     ASSERT_EQ(freeTracks.size(), 2u);
@@ -110,8 +110,8 @@ TEST_F(ReaderFixture, LayoutsGiveTheSameModel) {
     EXPECT_EQ(Geometry.Zones[1].Sign[0], (TMatrixAi{1, -1}));
 
     std::string fixed = "CSTA\n" + Geo2 + "0 1\n" +
-                        FixedRecord(4, "1.5", "2", "3", "0.5", "1", "2.0") + "-1\n" +
-                        "9   -1\n" + "0 2\n" + FixedRecord(5, "1", "2", "3", "0.5", "2", "");
+                        FixedRecord(4, "1.5", "2", "3", "0.5", "1", "2.0") + "-1\n" + "9   -1\n" +
+                        "0 2\n" + FixedRecord(5, "1", "2", "3", "0.5", "2", "");
     ASSERT_TRUE(Load(fixed)) << LastError;
     ASSERT_EQ(Tracks.size(), 2u);
     EXPECT_EQ(Tracks[0].X, 1.5);
@@ -135,8 +135,8 @@ TEST_F(ReaderFixture, TimeColumn) {
     EXPECT_DOUBLE_EQ(Settings.MaxTime, 2.5e-9);
 
     // "CSTA TIME" as two tokens: the second one is read as a body symbol
-    std::string twoTokens = "CSTA TIME\n" + Geo2 + "0 1\n" +
-                            FixedRecord(4, "1", "2", "3", "0.5", "1", "1.0", "7.5");
+    std::string twoTokens =
+        "CSTA TIME\n" + Geo2 + "0 1\n" + FixedRecord(4, "1", "2", "3", "0.5", "1", "1.0", "7.5");
     EXPECT_FALSE(Load(twoTokens));
     EXPECT_EQ(LastError, Composed("Read Body Symbol Error", "TIME", "1"));
     // the time columns are cut only when the first line has "TIME" in capitals
@@ -285,8 +285,7 @@ TEST_F(ReaderFixture, ZoneTermsAndMaterials) {
     EXPECT_EQ(Settings.HistTo, 0);
 
     // "CEND" may be left out when "MSTA" follows the zone cards
-    ASSERT_TRUE(Load("CSTA\nRPP 1 0 1 0 1 0 1\nEND\nZ1 1\nEND\nMSTA\n1\n3\nMEND\n"))
-        << LastError;
+    ASSERT_TRUE(Load("CSTA\nRPP 1 0 1 0 1 0 1\nEND\nZ1 1\nEND\nMSTA\n1\n3\nMEND\n")) << LastError;
     EXPECT_EQ(Geometry.Zones[0].Material, 3);
 }
 
@@ -371,8 +370,7 @@ TEST_F(ReaderFixture, MalformedInputNeverMixesModels) {
 
 TEST_F(ReaderFixture, TokenPassWritesOneTokenPerLineWithItsSourceLine) {
     TDataReader reader(Geometry, Tracks, Settings, Size);
-    ASSERT_TRUE(reader.PrepareTokens(
-        WriteData("CSTA-FREE\n  rpp  \"a b\"\t1\r\n\n\"\" \"x\"y\n")));
+    ASSERT_TRUE(reader.PrepareTokens(WriteData("CSTA-FREE\n  rpp  \"a b\"\t1\r\n\n\"\" \"x\"y\n")));
     std::ifstream div(WorkFilePath(DivFileName)), line(WorkFilePath(LineFileName));
     std::stringstream d, l;
     d << div.rdbuf();

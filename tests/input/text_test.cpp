@@ -49,7 +49,8 @@ TEST(Numbers, RealsUseTheDotWhateverTheLocale) {
     // a locale with a decimal comma must not change the reading
     const char* old = std::setlocale(LC_NUMERIC, nullptr);
     std::string saved = old ? old : "C";
-    bool comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
+    bool comma =
+        std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
     double v = 0;
     EXPECT_TRUE(TryStrToFloatDot("1.0E+30", v));
     EXPECT_EQ(v, 1e30);
@@ -86,7 +87,8 @@ TEST(Numbers, RealsAreCorrectlyRounded) {
         uint64_t bits = next();
         std::memcpy(&x, &bits, sizeof x);
         if (!std::isfinite(x)) continue;
-        if (i % 2) x = static_cast<double>(static_cast<int64_t>(next() % 2000000) - 1000000) / 997.0;
+        if (i % 2)
+            x = static_cast<double>(static_cast<int64_t>(next() % 2000000) - 1000000) / 997.0;
         std::snprintf(text, sizeof text, formats[i % 6], x);
         double expected = 0, got = 0;
         auto r = std::from_chars(text, text + std::strlen(text), expected);
