@@ -20,12 +20,18 @@ void RemoveAtExit() {
 const std::string& WorkDir() {
     if (!Dir.empty() && Owner == getpid()) return Dir;
     Dir.clear();
-    const char* base = std::getenv("TMPDIR");
-    std::string tmpl = (base && *base) ? base : "/tmp";
-    if (tmpl.back() != '/') tmpl += '/';
-    tmpl += "trazon-XXXXXX";
-    if (mkdtemp(tmpl.data()) == nullptr) return Dir;
-    Dir = tmpl + '/';
+    // $TMPDIR first; /tmp when it is unset or unusable
+    const char* env = std::getenv("TMPDIR");
+    for (std::string base : {std::string(env ? env : ""), std::string("/tmp")}) {
+        if (base.empty()) continue;
+        if (base.back() != '/') base += '/';
+        std::string tmpl = base + "trazon-XXXXXX";
+        if (mkdtemp(tmpl.data()) != nullptr) {
+            Dir = tmpl + '/';
+            break;
+        }
+    }
+    if (Dir.empty()) return Dir;
     Owner = getpid();
     if (!ExitHookSet) {
         std::atexit(RemoveAtExit);
