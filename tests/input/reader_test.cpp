@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -404,4 +405,26 @@ TEST(WorkFiles, PrivateDirectoryPerProcess) {
     RemoveWorkDir();
     EXPECT_NE(access(dir.c_str(), F_OK), 0);
     EXPECT_NE(WorkDir(), dir);
+}
+
+TEST(WorkFiles, RemovedWhenTheProgramIsTerminated) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        std::string dir = WorkDir();
+        WriteSampleData();
+        char buf[512] = {};
+        dir.copy(buf, sizeof buf - 1);
+        (void)!write(fds[1], buf, sizeof buf);
+        raise(SIGTERM);
+        _exit(0);
+    }
+    char buf[512] = {};
+    ASSERT_EQ(read(fds[0], buf, sizeof buf), static_cast<ssize_t>(sizeof buf));
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status)); // still ends by the signal
+    ASSERT_NE(buf[0], 0);
+    EXPECT_NE(access(buf, F_OK), 0);
 }
