@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <numbers>
 
@@ -216,7 +217,11 @@ void TGLUnit::Present() {
     if (Buffer.size() != need) Buffer.assign(need, 0);
     if (ViewWidth > 0 && ViewHeight > 0)
         glReadPixels(0, 0, ViewWidth, ViewHeight, GL_RGB, GL_UNSIGNED_BYTE, Buffer.data());
-    if (!WindowDrawable || !WindowUsable || ViewWidth <= 0 || ViewHeight <= 0) return;
+    if (!WindowDrawable || ViewWidth <= 0 || ViewHeight <= 0) return;
+    if (!WindowUsable) {
+        PutImageToWindow();
+        return;
+    }
     glXMakeCurrent(Dpy, WindowDrawable, WinContext);
     glViewport(0, 0, ViewWidth, ViewHeight);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -224,6 +229,40 @@ void TGLUnit::Present() {
     glDrawPixels(ViewWidth, ViewHeight, GL_RGB, GL_UNSIGNED_BYTE, Buffer.data());
     glXSwapBuffers(Dpy, WindowDrawable);
     glXMakeCurrent(Dpy, GLXPixmapId, OffContext);
+}
+
+// Copy without GL for windows whose visual the window context cannot draw on: the frame
+// goes through Xlib as a 32-bit true-colour image.
+void TGLUnit::PutImageToWindow() {
+    XWindowAttributes wa;
+    if (!XGetWindowAttributes(Dpy, WindowDrawable, &wa) || wa.depth < 24 || !wa.visual ||
+        wa.visual->c_class != TrueColor)
+        return;
+    auto shift = [](unsigned long mask) {
+        int n = 0;
+        while (mask && !(mask & 1)) mask >>= 1, ++n;
+        return n;
+    };
+    int rs = shift(wa.visual->red_mask), gs = shift(wa.visual->green_mask),
+        bs = shift(wa.visual->blue_mask);
+    std::vector<uint8_t> rgb = FrameRGB();
+    char* data = static_cast<char*>(std::malloc((size_t)ViewWidth * ViewHeight * 4));
+    if (!data) return;
+    auto* px = reinterpret_cast<uint32_t*>(data);
+    for (size_t i = 0, n = (size_t)ViewWidth * ViewHeight; i < n; ++i)
+        px[i] = ((uint32_t)rgb[i * 3] << rs) | ((uint32_t)rgb[i * 3 + 1] << gs) |
+                ((uint32_t)rgb[i * 3 + 2] << bs);
+    XImage* img = XCreateImage(Dpy, wa.visual, wa.depth, ZPixmap, 0, data, ViewWidth,
+                               ViewHeight, 32, 0);
+    if (!img) {
+        std::free(data);
+        return;
+    }
+    GC gc = XCreateGC(Dpy, WindowDrawable, 0, nullptr);
+    XPutImage(Dpy, WindowDrawable, gc, img, 0, 0, 0, 0, ViewWidth, ViewHeight);
+    XFreeGC(Dpy, gc);
+    XDestroyImage(img); // frees data
+    XFlush(Dpy);
 }
 
 std::vector<uint8_t> TGLUnit::FrameRGB() const {

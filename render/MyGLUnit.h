@@ -141,6 +141,7 @@ private:
     void CreateSurface();
     void ReleaseSurface();
     void Fail(const std::string& text);
+    void PutImageToWindow();
 
     _XDisplay* Dpy = nullptr;
     unsigned long WindowDrawable = 0;
@@ -152,6 +153,11 @@ private:
     unsigned long GLXPixmapId = 0;
     bool Valid = false;
     bool WindowUsable = false; // window context can be made current on the window
+public:
+    // Test hook: copy frames into the window through Xlib instead of the window context.
+    void ForceImageCopy() { WindowUsable = false; }
+
+private:
     bool Reported = false;     // the failure message was shown once
     std::vector<uint8_t> Buffer;
 };

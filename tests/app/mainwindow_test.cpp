@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMenu>
+#include <QPixmap>
+#include <QScreen>
 
 #include <cstdio>
 #include <filesystem>
@@ -468,4 +470,30 @@ TEST(RunCommandTest, NoShellAndMissingProgram) {
     EXPECT_FALSE(RunCommand("/no/such/browser", "file:///x"));
     EXPECT_FALSE(RunCommand("   ", ""));
     fs::remove_all(dir);
+}
+
+TEST_F(MainWindowTest, FrameActuallyReachesTheWindow) {
+    Start();
+    Main->StopSpinning();
+    Open(Write("plain.pic", PlainData));
+    auto windowPixel = [&] {
+        Main->Repaint();
+        Pump(50);
+        QImage shot = QApplication::primaryScreen()->grabWindow(Main->Canvas->winId()).toImage();
+        EXPECT_FALSE(shot.isNull());
+        return shot.isNull() ? QColor() : shot.pixelColor(3, shot.height() - 4);
+    };
+    // through the window context (direct rendering)
+    DisplaySettings.BackColor = 0x0000FF;
+    QColor c = windowPixel();
+    EXPECT_EQ(c.red(), 255);
+    EXPECT_EQ(c.green(), 0);
+    EXPECT_EQ(c.blue(), 0);
+    // through the Xlib copy used when the window context cannot draw on the window
+    Main->GL->ForceImageCopy();
+    DisplaySettings.BackColor = 0x00FF00;
+    c = windowPixel();
+    EXPECT_EQ(c.red(), 0);
+    EXPECT_EQ(c.green(), 255);
+    EXPECT_EQ(c.blue(), 0);
 }
