@@ -21,12 +21,14 @@ struct TCheckResult {
     std::vector<std::string> Lines;
 };
 
-TCheckResult RunCheck(const TGeometry& g, int rays, int threads) {
+TCheckResult RunCheck(const TGeometry& g, int rays, int threads, double spread) {
     TCheckErrorSegments errors;
     TCheckRun run(errors);
     run.Threads = threads;
     TCheckSettings s;
     s.Rays = rays;
+    s.Xmin = s.Ymin = -spread, s.Xmax = s.Ymax = spread;
+    s.Zmin = 15 - 2 * spread, s.Zmax = 15 + 2 * spread;
     auto t0 = std::chrono::steady_clock::now();
     run.Start(g.Bodies, g.Zones, s);
     while (run.Running()) run.Advance(4096);
@@ -39,12 +41,14 @@ struct TVolumeResult {
     std::vector<TZoneVolume> Volumes;
 };
 
-TVolumeResult RunVolume(const TGeometry& g, int level, int threads) {
+TVolumeResult RunVolume(const TGeometry& g, int level, int threads, double half) {
     TCheckErrorSegments errors;
     TVolumeRun run(errors);
     run.Threads = threads;
     TVolumeSettings s;
     s.Level = level;
+    s.Xmin = s.Ymin = -half, s.Xmax = s.Ymax = half;
+    s.Zmin = 15 - half, s.Zmax = 15 + half;
     s.RatioMin = 5, s.RatioMax = 6; // never converges: every level up to L runs
     auto t0 = std::chrono::steady_clock::now();
     run.Reset(g.Zones);
@@ -70,24 +74,32 @@ int main(int argc, char** argv) {
     std::printf("sample: %zu bodies, %zu zones; hardware threads %u\n", g.Bodies.size(),
                 g.Zones.size(), std::thread::hardware_concurrency());
 
-    TCheckResult c1 = RunCheck(g, rays, 1);
-    TCheckResult c2 = RunCheck(g, rays, 2);
-    std::printf("check  %d rays: 1 thread %.3f s (%.0f rays/s), 2 threads %.3f s (%.0f rays/s), "
-                "speed-up %.2f, same output: %s\n",
-                rays, c1.Seconds, rays / c1.Seconds, c2.Seconds, rays / c2.Seconds,
-                c1.Seconds / c2.Seconds, c1.Lines == c2.Lines ? "yes" : "NO");
-
-    TVolumeResult v1 = RunVolume(g, level, 1);
-    TVolumeResult v2 = RunVolume(g, level, 2);
-    bool same = v1.Volumes.size() == v2.Volumes.size();
-    for (size_t z = 0; same && z < v1.Volumes.size(); ++z)
-        same = v1.Volumes[z].XLast == v2.Volumes[z].XLast &&
-               v1.Volumes[z].YLast == v2.Volumes[z].YLast &&
-               v1.Volumes[z].ZLast == v2.Volumes[z].ZLast;
-    double r = 3.0 * static_cast<double>(v1.Positions);
-    std::printf("volume level %d (%lld positions, %.0f rays): 1 thread %.3f s (%.0f rays/s), "
-                "2 threads %.3f s (%.0f rays/s), speed-up %.2f, bit-identical: %s\n",
-                level, static_cast<long long>(v1.Positions), r, v1.Seconds, r / v1.Seconds,
-                v2.Seconds, r / v2.Seconds, v1.Seconds / v2.Seconds, same ? "yes" : "NO");
-    return c1.Lines == c2.Lines && same ? 0 : 1;
+    bool ok = true;
+    // The dialogs' defaults (rays from the origin; a 200 cm box, mostly empty), then a start
+    // region and a box filled by the sample, where every ray crosses bodies.
+    for (double spread : {0.0, 4.0}) {
+        TCheckResult c1 = RunCheck(g, rays, 1, spread);
+        TCheckResult c2 = RunCheck(g, rays, 2, spread);
+        ok = ok && c1.Lines == c2.Lines;
+        std::printf("check  %d rays, start spread %g: 1 thread %.3f s (%.0f rays/s), 2 threads "
+                    "%.3f s (%.0f rays/s), speed-up %.2f, same output: %s\n",
+                    rays, spread, c1.Seconds, rays / c1.Seconds, c2.Seconds, rays / c2.Seconds,
+                    c1.Seconds / c2.Seconds, c1.Lines == c2.Lines ? "yes" : "NO");
+    }
+    for (double half : {100.0, 16.0}) {
+        TVolumeResult v1 = RunVolume(g, level, 1, half);
+        TVolumeResult v2 = RunVolume(g, level, 2, half);
+        bool same = v1.Volumes.size() == v2.Volumes.size();
+        for (size_t z = 0; same && z < v1.Volumes.size(); ++z)
+            same = v1.Volumes[z].XLast == v2.Volumes[z].XLast &&
+                   v1.Volumes[z].YLast == v2.Volumes[z].YLast &&
+                   v1.Volumes[z].ZLast == v2.Volumes[z].ZLast;
+        ok = ok && same;
+        double r = 3.0 * static_cast<double>(v1.Positions);
+        std::printf("volume level %d, box +-%g (%.0f rays): 1 thread %.3f s (%.0f rays/s), "
+                    "2 threads %.3f s (%.0f rays/s), speed-up %.2f, bit-identical: %s\n",
+                    level, half, r, v1.Seconds, r / v1.Seconds, v2.Seconds, r / v2.Seconds,
+                    v1.Seconds / v2.Seconds, same ? "yes" : "NO");
+    }
+    return ok ? 0 : 1;
 }

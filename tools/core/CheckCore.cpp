@@ -183,6 +183,7 @@ bool TCheckRun::Report(const TCheckFinding& f, const TVector& dir) {
 int TCheckRun::Advance(int maxRays) {
     constexpr int MaxBatch = 4096;
     struct TRay {
+        double Draw[5] = {0, 0, 0, 0, 0}; // r1..r5
         TVector Start, Dir;
         uint32_t SeedAfter = 0;
         std::vector<TCheckFinding> Findings;
@@ -199,28 +200,29 @@ int TCheckRun::Advance(int maxRays) {
         }
         const int batch = static_cast<int>(
             std::min<int64_t>({maxRays - fired, int64_t(Set.Rays) - Counter, MaxBatch}));
-        // The random draws stay sequential; only the walks run in parallel.
         if (rays.size() < static_cast<size_t>(batch)) rays.resize(static_cast<size_t>(batch));
-        const double deg = std::numbers::pi / 180;
+        // The random draws stay sequential; the rays are built and walked in parallel.
         for (int b = 0; b < batch; ++b) {
             TRay& r = rays[static_cast<size_t>(b)];
-            double r1 = Random.Next(), r2 = Random.Next(), r3 = Random.Next();
-            double r4 = Random.Next(), r5 = Random.Next();
+            for (double& v : r.Draw) v = Random.Next();
             r.SeedAfter = Random.Seed;
-            r.Start = {(Set.Xmax - Set.Xmin) * r1 + Set.Xmin, (Set.Ymax - Set.Ymin) * r2 + Set.Ymin,
-                       (Set.Zmax - Set.Zmin) * r3 + Set.Zmin};
-            double theta = ((Set.Tmax - Set.Tmin) * r4 + Set.Tmin) * deg;
-            double phi = ((Set.Pmax - Set.Pmin) * r5 + Set.Pmin) * deg;
-            r.Dir = {std::cos(theta) * std::cos(phi), std::sin(theta) * std::cos(phi),
-                     std::sin(phi)};
             r.Findings.clear();
         }
         const TAGeoData& bodies = *Bodies;
         const TAZoneData& zones = *Zones;
         const TZoneIndex& index = Index;
+        const TCheckSettings& s = Set;
         ParallelSlices(batch, Threads, 16, [&](int begin, int end, int) {
+            const double deg = std::numbers::pi / 180;
             for (int b = begin; b < end; ++b) {
                 TRay& r = rays[static_cast<size_t>(b)];
+                const double* d = r.Draw;
+                r.Start = {(s.Xmax - s.Xmin) * d[0] + s.Xmin, (s.Ymax - s.Ymin) * d[1] + s.Ymin,
+                           (s.Zmax - s.Zmin) * d[2] + s.Zmin};
+                double theta = ((s.Tmax - s.Tmin) * d[3] + s.Tmin) * deg;
+                double phi = ((s.Pmax - s.Pmin) * d[4] + s.Pmin) * deg;
+                r.Dir = {std::cos(theta) * std::cos(phi), std::sin(theta) * std::cos(phi),
+                         std::sin(phi)};
                 CheckOneRay(bodies, zones, index, r.Start, r.Dir, r.Findings);
             }
         });
