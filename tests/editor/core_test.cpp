@@ -487,16 +487,6 @@ TEST(EditorRows, CommaTextQuotingAndRestore) {
     EXPECT_EQ(CommaTextItems("\"tab\there\""), std::vector<std::string>{"tab\there"});
 }
 
-TEST(EditorRows, CellShifts) {
-    TGeoRow row = {"L", "a", "b", "c", "d"};
-    RowDeleteCell(row, 2);
-    EXPECT_EQ(row, (TGeoRow{"L", "a", "c", "d", ""}));
-    RowInsertCell(row, 1);
-    EXPECT_EQ(row, (TGeoRow{"L", "", "a", "c", "d"}));
-    RowInsertCell(row, 4);
-    EXPECT_EQ(row, (TGeoRow{"L", "", "a", "c", ""}));
-}
-
 TEST(EditorRows, InsertDeleteKeepLabelsAndOneRow) {
     TGeoTable z = MakeZoneTable(3);
     z[1][1] = "a";
@@ -523,23 +513,13 @@ TEST(EditorRows, InsertDeleteKeepLabelsAndOneRow) {
     EXPECT_EQ(ZoneLabel(12), "Z0012");
 }
 
-TEST(EditorText, NumbersAndTrimming) {
+TEST(EditorText, IntegersTakeASignAndNothingElse) {
     int64_t i = 0;
     EXPECT_TRUE(ParseIntText("+12", i));
     EXPECT_EQ(i, 12);
     EXPECT_TRUE(ParseIntText("-0", i));
-    EXPECT_FALSE(ParseIntText("1.0", i));
-    EXPECT_FALSE(ParseIntText(" 1", i));
-    EXPECT_FALSE(ParseIntText("-", i));
-    EXPECT_FALSE(ParseIntText("99999999999999999999999", i));
-    double d = 0;
-    EXPECT_TRUE(ParseRealText(" -8.50E-01 ", d));
-    EXPECT_DOUBLE_EQ(d, -0.85);
-    EXPECT_FALSE(ParseRealText("inf", d));
-    EXPECT_FALSE(ParseRealText("1,5", d));
-    EXPECT_FALSE(ParseRealText("", d));
-    EXPECT_EQ(TrimText(" \t a b \r"), "a b");
-    EXPECT_EQ(UpperText("rpp-1z"), "RPP-1Z");
+    for (const char* bad : {"1.0", " 1", "-", "", "1e3", "99999999999999999999999"})
+        EXPECT_FALSE(ParseIntText(bad, i)) << bad;
 }
 
 // ---- viewer file through the data file reader -----------------------------------------------

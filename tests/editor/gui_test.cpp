@@ -355,29 +355,3 @@ TEST(EditorDialog, ViewValidatesWritesAndAccepts) {
     EXPECT_NE(text.find("Z0002         1        -2\n"), std::string::npos);
     EXPECT_NE(text.find("MSTA\n3\n   1    2    0 \nMEND\n"), std::string::npos);
 }
-
-TEST(EditorDialog, LayoutFollowsTheWindowSize) {
-    TDialog d;
-    d.Dlg.resize(800, 600);
-    d.Dlg.FormResize();
-    const int lh = d.Dlg.LblGeo->height(), bh = d.Dlg.BtnOK->height();
-    const int gh = (600 - 50 - 2 * lh - bh) / 2;
-    EXPECT_EQ(d.Dlg.SGGeo->height(), gh);
-    EXPECT_EQ(d.Dlg.SGZon->height(), gh);
-    EXPECT_EQ(d.Dlg.SGGeo->width(), 800 - d.Dlg.SGGeo->x() - 10);
-    EXPECT_EQ(d.Dlg.SGGeo->y(), d.Dlg.LblGeo->geometry().bottom() + 1 + 5);
-    EXPECT_EQ(d.Dlg.LblZon->y(), d.Dlg.SGGeo->geometry().bottom() + 1 + 10);
-    EXPECT_EQ(d.Dlg.BtnHelp->geometry().right() + 1, 800 - 10);
-    EXPECT_EQ(d.Dlg.BtnCancel->geometry().right() + 1, d.Dlg.BtnHelp->x() - 10);
-    EXPECT_EQ(d.Dlg.BtnOK->geometry().right() + 1, d.Dlg.BtnCancel->x() - 10);
-    EXPECT_EQ(d.Dlg.BtnOK->geometry().bottom() + 1, 600 - 10);
-    EXPECT_EQ(d.Dlg.SGZon->Cell(0, 0), "NUMBER");
-    EXPECT_EQ(d.Dlg.SGZon->Cell(1, 0), "MATERIAL");
-    EXPECT_EQ(d.Dlg.SGZon->Cell(101, 0), "100");
-    EXPECT_EQ(d.Dlg.SGGeo->Cell(32, 0), "30");
-    EXPECT_EQ(d.Dlg.SGGeo->ColCount(), 33);
-    EXPECT_EQ(d.Dlg.SGZon->ColCount(), 102);
-    EXPECT_EQ(d.Dlg.SGZon->columnWidth(0), 80);
-    EXPECT_EQ(d.Dlg.SGZon->columnWidth(5), 40);
-    EXPECT_EQ(d.Dlg.SGGeo->columnWidth(3), 60);
-}
