@@ -65,6 +65,7 @@ struct THooks {
     std::vector<std::string> Messages, Questions;
     bool Answer = true;
     THooks() {
+        App(); // before any widget of the fixture
         MessageBoxHook = [this](const std::string& t) { Messages.push_back(t); };
         QuestionHook = [this](const std::string& t) {
             Questions.push_back(t);
