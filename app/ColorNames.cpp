@@ -38,10 +38,14 @@ bool ParseNumber(std::string_view s, int base, TColor& out) {
     unsigned long long v = 0;
     for (char ch : s) {
         int d;
-        if (ch >= '0' && ch <= '9') d = ch - '0';
-        else if (base == 16 && ch >= 'a' && ch <= 'f') d = ch - 'a' + 10;
-        else if (base == 16 && ch >= 'A' && ch <= 'F') d = ch - 'A' + 10;
-        else return false;
+        if (ch >= '0' && ch <= '9')
+            d = ch - '0';
+        else if (base == 16 && ch >= 'a' && ch <= 'f')
+            d = ch - 'a' + 10;
+        else if (base == 16 && ch >= 'A' && ch <= 'F')
+            d = ch - 'A' + 10;
+        else
+            return false;
         v = v * base + d;
         if (v > 0xFFFFFFFFull) return false;
     }

@@ -17,7 +17,9 @@ bool SameText(const std::string& a, const std::string& b) {
     return true;
 }
 
-std::string Trim(const std::string& s) { return std::string(TrimView(s)); }
+std::string Trim(const std::string& s) {
+    return std::string(TrimView(s));
+}
 
 } // namespace
 
@@ -178,7 +180,8 @@ void TIniFile::EraseSection(const std::string& section) {
     for (size_t i = 0; i < Sections.size();) {
         if (!Sections[i].Name.empty() && SameText(Sections[i].Name, section))
             Sections.erase(Sections.begin() + i);
-        else ++i;
+        else
+            ++i;
     }
 }
 
@@ -188,7 +191,8 @@ void TIniFile::DeleteKey(const std::string& section, const std::string& key) {
         for (size_t i = 0; i < s.Lines.size();) {
             if (!s.Lines[i].Key.empty() && SameText(s.Lines[i].Key, key))
                 s.Lines.erase(s.Lines.begin() + i);
-            else ++i;
+            else
+                ++i;
         }
     }
 }
@@ -198,14 +202,18 @@ std::string TIniFile::Text() const {
     for (const auto& s : Sections) {
         if (!s.Name.empty()) out += "[" + s.Name + "]\n";
         for (const auto& l : s.Lines) {
-            if (!l.Key.empty()) out += l.Key + "=" + l.Value + "\n";
-            else out += l.Raw + "\n";
+            if (!l.Key.empty())
+                out += l.Key + "=" + l.Value + "\n";
+            else
+                out += l.Raw + "\n";
         }
     }
     return out;
 }
 
-bool TIniFile::UpdateFile() const { return SaveAs(Path); }
+bool TIniFile::UpdateFile() const {
+    return SaveAs(Path);
+}
 
 bool TIniFile::SaveAs(const std::string& path) const {
     if (path.empty()) return false;

@@ -8,7 +8,7 @@
 #include <vector>
 
 class TIniFile {
-public:
+  public:
     TIniFile() = default;
     // Reads the file; a missing or unreadable file gives an empty one.
     explicit TIniFile(const std::string& path);
@@ -42,14 +42,14 @@ public:
     std::string Text() const;
     void SetText(const std::string& text);
 
-private:
+  private:
     struct TLine {
-        std::string Raw;     // the line as read (kept for lines that are not key=value)
-        std::string Key;     // empty for other lines
+        std::string Raw; // the line as read (kept for lines that are not key=value)
+        std::string Key; // empty for other lines
         std::string Value;
     };
     struct TSection {
-        std::string Name;    // empty for lines before the first section
+        std::string Name; // empty for lines before the first section
         std::vector<TLine> Lines;
     };
     const TLine* Find(const std::string& section, const std::string& key) const;

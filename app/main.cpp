@@ -42,9 +42,13 @@ std::string SettingsPathOverride;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
-QColor ToQColor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+QColor ToQColor(TColor c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
 
 bool FileExists(const std::string& path) {
     struct stat st;
@@ -125,10 +129,16 @@ TGLCanvas::TGLCanvas(TFmMain* owner) : QWidget(owner), Owner(owner) {
     setFocusPolicy(Qt::StrongFocus);
 }
 
-unsigned long TGLCanvas::NativeWindow() const { return (unsigned long)winId(); }
+unsigned long TGLCanvas::NativeWindow() const {
+    return (unsigned long)winId();
+}
 
-void TGLCanvas::paintEvent(QPaintEvent*) { Owner->FormPaint(); }
-void TGLCanvas::resizeEvent(QResizeEvent*) { Owner->FormResize(); }
+void TGLCanvas::paintEvent(QPaintEvent*) {
+    Owner->FormPaint();
+}
+void TGLCanvas::resizeEvent(QResizeEvent*) {
+    Owner->FormResize();
+}
 
 void TGLCanvas::mousePressEvent(QMouseEvent* e) {
     QPoint p = e->position().toPoint();
@@ -378,26 +388,50 @@ void TFmMain::ReadSettingsFile() {
     TMenuSettings menus;
     ReadSettings(ini, ExeDir, DisplaySettings, Dirs, menus, ViewSlots);
     switch (menus.AxisData) {
-    case 0: MAxisOffClick(); break;
-    case 1: MAxisOnClick(); break;
-    default: break;
+    case 0:
+        MAxisOffClick();
+        break;
+    case 1:
+        MAxisOnClick();
+        break;
+    default:
+        break;
     }
     switch (menus.DrawType) {
-    case 0: MLineClick(); break;
-    case 1: MPolygonClick(); break;
-    default: break;
+    case 0:
+        MLineClick();
+        break;
+    case 1:
+        MPolygonClick();
+        break;
+    default:
+        break;
     }
     switch (menus.DirectionType) {
-    case 0: MXYClick(); break;
-    case 1: MXZClick(); break;
-    case 3: MYZClick(); break;
-    case 5: MZYClick(); break;
-    default: break;
+    case 0:
+        MXYClick();
+        break;
+    case 1:
+        MXZClick();
+        break;
+    case 3:
+        MYZClick();
+        break;
+    case 5:
+        MZYClick();
+        break;
+    default:
+        break;
     }
     switch (menus.ViewMode) {
-    case 0: MOrthoClick(); break;
-    case 1: MPerspectiveClick(); break;
-    default: break;
+    case 0:
+        MOrthoClick();
+        break;
+    case 1:
+        MPerspectiveClick();
+        break;
+    default:
+        break;
     }
     ResetUnstoredSettings(DisplaySettings);
     BuildMesh(DisplaySettings.CutBox, true, DisplaySettings.SceneSize);
@@ -412,7 +446,9 @@ TMenuSettings TFmMain::MenuState() const {
     return m;
 }
 
-bool TFmMain::AxisOn() const { return MAxisOn->isChecked(); }
+bool TFmMain::AxisOn() const {
+    return MAxisOn->isChecked();
+}
 
 void TFmMain::WriteSettingsFile() {
     if (SettingsPath.empty()) SettingsPath = SettingsFilePath(ExeDir);
@@ -465,8 +501,12 @@ bool TFmMain::LoadDataFile(const std::string& path) {
     return ok;
 }
 
-void TFmMain::StopSpinning() { IdleTimer->stop(); }
-bool TFmMain::Spinning() const { return IdleTimer->isActive(); }
+void TFmMain::StopSpinning() {
+    IdleTimer->stop();
+}
+bool TFmMain::Spinning() const {
+    return IdleTimer->isActive();
+}
 
 void TFmMain::SpinWhileIdle() {
     if (!GL || Animating) return;
@@ -481,9 +521,9 @@ void TFmMain::ApplyLabelColours() {
     pal.setColor(QPalette::WindowText, ToQColor(DisplaySettings.ForeColor));
     pal.setColor(QPalette::Base, ToQColor(DisplaySettings.BackColor));
     pal.setColor(QPalette::Text, ToQColor(DisplaySettings.ForeColor));
-    for (QWidget* w : {(QWidget*)STComment, (QWidget*)STName, (QWidget*)STVer,
-                       (QWidget*)STSelect, (QWidget*)STLeft, (QWidget*)STRight, (QWidget*)STMid,
-                       (QWidget*)STTitle, (QWidget*)STMemo}) {
+    for (QWidget* w : {(QWidget*)STComment, (QWidget*)STName, (QWidget*)STVer, (QWidget*)STSelect,
+                       (QWidget*)STLeft, (QWidget*)STRight, (QWidget*)STMid, (QWidget*)STTitle,
+                       (QWidget*)STMemo}) {
         w->setPalette(pal);
         w->setAutoFillBackground(true);
     }
@@ -525,7 +565,9 @@ void TFmMain::FormPaint() {
     InPaint = false;
 }
 
-void TFmMain::MenuRendarClick() { FormPaint(); }
+void TFmMain::MenuRendarClick() {
+    FormPaint();
+}
 
 QImage TFmMain::ClientImage() {
     int w = Canvas->width(), h = Canvas->height();
@@ -534,7 +576,8 @@ QImage TFmMain::ClientImage() {
     if (GL && GL->Ready() && GL->ViewWidth == w && GL->ViewHeight == h) {
         std::vector<uint8_t> rgb = GL->FrameRGB();
         if (rgb.size() == (size_t)w * h * 3)
-            for (int y = 0; y < h; ++y) std::memcpy(img.scanLine(y), rgb.data() + (size_t)y * w * 3, (size_t)w * 3);
+            for (int y = 0; y < h; ++y)
+                std::memcpy(img.scanLine(y), rgb.data() + (size_t)y * w * 3, (size_t)w * 3);
     }
     QPainter p(&img);
     for (QObject* o : Canvas->children()) {
@@ -551,9 +594,12 @@ bool TFmMain::SaveClientImage(const std::string& path) {
     QImage img = ClientImage();
     QString suffix = QFileInfo(Q(path)).suffix().toLower();
     QByteArray format = "BMP";
-    if (suffix == "png") format = "PNG";
-    else if (suffix == "jpg" || suffix == "jpeg") format = "JPEG";
-    else if (suffix == "bmp") format = "BMP";
+    if (suffix == "png")
+        format = "PNG";
+    else if (suffix == "jpg" || suffix == "jpeg")
+        format = "JPEG";
+    else if (suffix == "bmp")
+        format = "BMP";
     else if (QImageWriter::supportedImageFormats().contains(suffix.toLatin1()))
         format = suffix.toLatin1().toUpper();
     return img.save(Q(path), format.constData(), format == "JPEG" ? 95 : -1);
@@ -599,8 +645,10 @@ void TFmMain::OpenDataFile(const std::string& path) {
 void TFmMain::MenuReLoadClick() {
     // The path comes from the stored caption: the shown one may carry animation times.
     std::string path = WindowTitle.size() > 10 ? WindowTitle.substr(10) : std::string();
-    if (FileExists(path)) LoadDataFile(path);
-    else ShowMessage(path + " is Not Found!");
+    if (FileExists(path))
+        LoadDataFile(path);
+    else
+        ShowMessage(path + " is Not Found!");
     FormPaint();
 }
 
@@ -649,7 +697,9 @@ void TFmMain::MenuOpenDosClick() {
 
 void TFmMain::MenuPrintClick() {}
 
-void TFmMain::MenuExitClick() { close(); }
+void TFmMain::MenuExitClick() {
+    close();
+}
 
 void TFmMain::MenuChkClick() {
     if (!FmCheckDlg) CreateDialogs();
@@ -662,13 +712,19 @@ void TFmMain::MenuCalVolumeClick() {
     FmCalVolume->exec();
 }
 
-void TFmMain::MenuUsageClick() { OpenHelpPage("index.html"); }
+void TFmMain::MenuUsageClick() {
+    OpenHelpPage("index.html");
+}
 
 // ---------------------------------------------------------------------------------------------
 // View menus
 
-void TFmMain::MAxisOnClick() { MAxisOn->setChecked(true); }
-void TFmMain::MAxisOffClick() { MAxisOff->setChecked(true); }
+void TFmMain::MAxisOnClick() {
+    MAxisOn->setChecked(true);
+}
+void TFmMain::MAxisOffClick() {
+    MAxisOff->setChecked(true);
+}
 
 void TFmMain::MOrthoClick() {
     MOrtho->setChecked(true);
@@ -778,9 +834,15 @@ void TFmMain::FormMouseMove(Qt::KeyboardModifiers, int x, int y) {
         DragY = y;
     };
     switch (DragMode) {
-    case 1: drag(STMemo); break;
-    case 2: drag(STTitle); break;
-    case 3: drag(PGuide); break;
+    case 1:
+        drag(STMemo);
+        break;
+    case 2:
+        drag(STTitle);
+        break;
+    case 3:
+        drag(PGuide);
+        break;
     case 4:
         RectX = x;
         RectY = y;

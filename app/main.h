@@ -33,14 +33,14 @@ class TFmCalVolume;
 // cannot paint over.
 class TGLCanvas : public QWidget, public TGLControl {
     Q_OBJECT
-public:
+  public:
     explicit TGLCanvas(TFmMain* owner);
     int ClientWidth() const override { return width(); }
     int ClientHeight() const override { return height(); }
     unsigned long NativeWindow() const override;
     QPaintEngine* paintEngine() const override { return nullptr; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
@@ -48,19 +48,19 @@ protected:
     void mouseReleaseEvent(QMouseEvent*) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     TFmMain* Owner;
 };
 
 // A status text; double-clicks are reported (the comment line aborts the animation with one).
 class TStaticText : public QLabel {
     Q_OBJECT
-public:
+  public:
     using QLabel::QLabel;
-signals:
+  signals:
     void DoubleClicked();
 
-protected:
+  protected:
     void mouseDoubleClickEvent(QMouseEvent*) override { emit DoubleClicked(); }
 };
 
@@ -84,7 +84,7 @@ void OpenHelpPage(const std::string& page);
 
 class TFmMain : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit TFmMain(QWidget* parent = nullptr);
     ~TFmMain() override;
 
@@ -240,10 +240,10 @@ public:
     void ReadSettingsFile();
     void WriteSettingsFile();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override;
 
-private:
+  private:
     void BuildMenus();
     void SetEnglishTexts();
     void SpinWhileIdle();

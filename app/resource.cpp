@@ -49,9 +49,12 @@ std::string SettingsFilePath(const std::string& exeDir) {
                                           : access(dir.c_str(), W_OK) == 0)
         return beside;
     std::string conf;
-    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/') conf = x;
-    else if (const char* h = std::getenv("HOME"); h && *h) conf = std::string(h) + "/.config";
-    else return beside;
+    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/')
+        conf = x;
+    else if (const char* h = std::getenv("HOME"); h && *h)
+        conf = std::string(h) + "/.config";
+    else
+        return beside;
     conf += "/trazon/";
     MakeDirs(conf);
     return conf + SettingsFileName;

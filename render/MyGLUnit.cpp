@@ -39,15 +39,17 @@ struct TErrorTrap {
     }
 };
 
-XVisualInfo* VI(void* p) { return static_cast<XVisualInfo*>(p); }
+XVisualInfo* VI(void* p) {
+    return static_cast<XVisualInfo*>(p);
+}
 
 } // namespace
 
 TGLUnit::TGLUnit(TGLControl* control, double size)
-    : Control(control), VisualAttribs{GLX_RGBA,       GLX_RED_SIZE,     1, GLX_GREEN_SIZE, 1,
-                                      GLX_BLUE_SIZE,  1, GLX_STENCIL_SIZE, 1, GLX_DOUBLEBUFFER,
-                                      None},
-      WindowVisualAttribs{GLX_RGBA, GLX_RED_SIZE,     1, GLX_GREEN_SIZE, 1, GLX_BLUE_SIZE,
+    : Control(control), VisualAttribs{GLX_RGBA, GLX_RED_SIZE,     1,   GLX_GREEN_SIZE,
+                                      1,        GLX_BLUE_SIZE,    1,   GLX_STENCIL_SIZE,
+                                      1,        GLX_DOUBLEBUFFER, None},
+      WindowVisualAttribs{GLX_RGBA, GLX_RED_SIZE,     1, GLX_GREEN_SIZE,   1,   GLX_BLUE_SIZE,
                           1,        GLX_STENCIL_SIZE, 0, GLX_DOUBLEBUFFER, None},
       Translation(IdentityMatrix()), Rotation(IdentityMatrix()), Size(size) {
     ViewWidth = Control ? Control->ClientWidth() : 0;
@@ -55,7 +57,9 @@ TGLUnit::TGLUnit(TGLControl* control, double size)
     InitContext();
 }
 
-TGLUnit::~TGLUnit() { ReleaseContext(); }
+TGLUnit::~TGLUnit() {
+    ReleaseContext();
+}
 
 void TGLUnit::Fail(const std::string& text) {
     Valid = false;
@@ -99,7 +103,8 @@ void TGLUnit::CreateSurface() {
     Display* dpy = Dpy;
     Valid = false;
     int w = std::max(1, (int)ViewWidth), h = std::max(1, (int)ViewHeight);
-    Drawable parent = WindowDrawable ? (Drawable)WindowDrawable : RootWindow(dpy, DefaultScreen(dpy));
+    Drawable parent =
+        WindowDrawable ? (Drawable)WindowDrawable : RootWindow(dpy, DefaultScreen(dpy));
     TErrorTrap trap(dpy);
     XPixmapId = XCreatePixmap(dpy, parent, w, h, VI(OffVisual)->depth);
     GLXPixmapId = glXCreateGLXPixmap(dpy, VI(OffVisual), XPixmapId);
@@ -191,8 +196,22 @@ TGLMatrix TGLUnit::FrustumMatrix(double size, int w, int h) {
     double n = 1e-5, f = 8 * size;
     double t = n * 0.364, b = -t;
     double r = t * w / h, l = -r;
-    return {2 * n / (r - l),   0, 0, 0, 0, 2 * n / (t - b), 0, 0, (r + l) / (r - l),
-            (t + b) / (t - b), -(f + n) / (f - n), -1, 0, 0, -2 * f * n / (f - n), 0};
+    return {2 * n / (r - l),
+            0,
+            0,
+            0,
+            0,
+            2 * n / (t - b),
+            0,
+            0,
+            (r + l) / (r - l),
+            (t + b) / (t - b),
+            -(f + n) / (f - n),
+            -1,
+            0,
+            0,
+            -2 * f * n / (f - n),
+            0};
 }
 
 void TGLUnit::BeginFrame(TColor clearColour) {
@@ -252,8 +271,8 @@ void TGLUnit::PutImageToWindow() {
     for (size_t i = 0, n = (size_t)ViewWidth * ViewHeight; i < n; ++i)
         px[i] = ((uint32_t)rgb[i * 3] << rs) | ((uint32_t)rgb[i * 3 + 1] << gs) |
                 ((uint32_t)rgb[i * 3 + 2] << bs);
-    XImage* img = XCreateImage(Dpy, wa.visual, wa.depth, ZPixmap, 0, data, ViewWidth,
-                               ViewHeight, 32, 0);
+    XImage* img =
+        XCreateImage(Dpy, wa.visual, wa.depth, ZPixmap, 0, data, ViewWidth, ViewHeight, 32, 0);
     if (!img) {
         std::free(data);
         return;
@@ -272,8 +291,8 @@ std::vector<uint8_t> TGLUnit::FrameRGB() const {
     size_t row = (size_t)ViewWidth * 3;
     out.resize(row * ViewHeight);
     for (int y = 0; y < ViewHeight; ++y)
-        std::memcpy(out.data() + row * y, Buffer.data() + (size_t)RowStride() * (ViewHeight - 1 - y),
-                    row);
+        std::memcpy(out.data() + row * y,
+                    Buffer.data() + (size_t)RowStride() * (ViewHeight - 1 - y), row);
     return out;
 }
 
@@ -329,7 +348,9 @@ void TGLUnit::SetView(int mode) {
     Rotation = IdentityMatrix();
     const double pi = std::numbers::pi;
     switch (ViewMode) {
-    case 1: RotateX(-pi / 2); break;
+    case 1:
+        RotateX(-pi / 2);
+        break;
     case 2:
         RotateZ(-pi / 2);
         RotateX(pi);
@@ -342,12 +363,17 @@ void TGLUnit::SetView(int mode) {
         RotateX(pi / 2);
         RotateZ(pi / 2);
         break;
-    case 5: RotateY(pi / 2); break;
-    default: break;
+    case 5:
+        RotateY(pi / 2);
+        break;
+    default:
+        break;
     }
 }
 
-double TGLUnit::ViewUnit() const { return Projection == 0 ? Size * 1.5 : Size * 4 * 0.364; }
+double TGLUnit::ViewUnit() const {
+    return Projection == 0 ? Size * 1.5 : Size * 4 * 0.364;
+}
 
 // --- mouse ---
 
@@ -404,7 +430,9 @@ TRGBA TGLUnit::MakeRGBA(double r, double g, double b, double a) {
     return {(float)r, (float)g, (float)b, (float)a};
 }
 
-void TGLUnit::SetColor(const TRGBA& rgba) { glColor4fv(rgba.data()); }
+void TGLUnit::SetColor(const TRGBA& rgba) {
+    glColor4fv(rgba.data());
+}
 
 void TGLUnit::SetMaterial(const TRGBA& k) {
     auto scaled = [&](float f) { return TRGBA{k[0] * f, k[1] * f, k[2] * f, k[3]}; };
@@ -441,16 +469,22 @@ void TGLUnit::SetSceneLight() {
     SetLight(0, MakeRGBA(0.5, 0.5, 0.5, 1.0), p, p, p, MakeRGBA(1, 1, 1, 1), MakeRGBA(1, 1, 1, 1));
 }
 
-TColor TGLUnit::PaletteColor(int64_t index) { return ::PaletteColor(index); }
+TColor TGLUnit::PaletteColor(int64_t index) {
+    return ::PaletteColor(index);
+}
 
 // --- lines and points ---
 
 uint16_t TGLUnit::LinePattern(int kind) {
     switch (kind) {
-    case 1: return 0x5555;
-    case 2: return 0xFFFA;
-    case 3: return 0xFF15;
-    default: return 0xFFFF;
+    case 1:
+        return 0x5555;
+    case 2:
+        return 0xFFFA;
+    case 3:
+        return 0xFF15;
+    default:
+        return 0xFFFF;
     }
 }
 
@@ -558,8 +592,10 @@ void TGLUnit::DrawQuad(const TVector& p1, const TVector& p2, const TVector& p3, 
 void TGLUnit::DrawMesh(const TGeoData& body, int polygonIndex) {
     TPolyStyle style = DrawMode == 1 ? TPolyStyle::Filled : TPolyStyle::Outline;
     auto one = [&](const TMatrixA3d& p) {
-        if (p.size() == 3) DrawTriangle(p[0], p[1], p[2], style);
-        else if (p.size() == 4) DrawQuad(p[0], p[1], p[2], p[3], style);
+        if (p.size() == 3)
+            DrawTriangle(p[0], p[1], p[2], style);
+        else if (p.size() == 4)
+            DrawQuad(p[0], p[1], p[2], p[3], style);
     };
     if (polygonIndex < 0) {
         for (const auto& p : body.MeshGrid) one(p);

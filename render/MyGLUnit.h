@@ -25,7 +25,7 @@ enum class TPolyStyle { Outline, Filled };
 
 // What the drawing object needs from the surface it draws on.
 class TGLControl {
-public:
+  public:
     virtual ~TGLControl() = default;
     virtual int ClientWidth() const = 0;
     virtual int ClientHeight() const = 0;
@@ -36,7 +36,7 @@ public:
 
 // A surface of a fixed size without any window, for headless rendering and pixel tests.
 class TOffscreenControl : public TGLControl {
-public:
+  public:
     TOffscreenControl(int width, int height) : Width(width), Height(height) {}
     int ClientWidth() const override { return Width; }
     int ClientHeight() const override { return Height; }
@@ -45,7 +45,7 @@ public:
 };
 
 class TGLUnit {
-public:
+  public:
     TGLUnit(TGLControl* control, double size); // Create
     ~TGLUnit();                                // Destroy
     TGLUnit(const TGLUnit&) = delete;
@@ -137,7 +137,7 @@ public:
     // glOrtho bounds (left, right, bottom, top, near, far) of the parallel projection.
     static std::array<double, 6> OrthoBounds(double size, int width, int height);
 
-private:
+  private:
     void CreateSurface();
     void ReleaseSurface();
     void Fail(const std::string& text);
@@ -153,11 +153,11 @@ private:
     unsigned long GLXPixmapId = 0;
     bool Valid = false;
     bool WindowUsable = false; // window context can be made current on the window
-public:
+  public:
     // Test hook: copy frames into the window through Xlib instead of the window context.
     void ForceImageCopy() { WindowUsable = false; }
 
-private:
-    bool Reported = false;     // the failure message was shown once
+  private:
+    bool Reported = false; // the failure message was shown once
     std::vector<uint8_t> Buffer;
 };

@@ -38,7 +38,7 @@ int OpenFds() {
 }
 
 class GLUnitTest : public ::testing::Test {
-protected:
+  protected:
     TOffscreenControl Surface{64, 48};
     TGLUnit GL{&Surface, 1000.0};
 };
@@ -55,8 +55,7 @@ TEST_F(GLUnitTest, CreationState) {
     ExpectMatrix(GL.Translation, TGLUnit::IdentityMatrix());
     ExpectMatrix(GL.Rotation, TGLUnit::IdentityMatrix());
     EXPECT_EQ(GL.VisualAttribs, (std::array<int32_t, 11>{4, 8, 1, 9, 1, 10, 1, 13, 1, 5, 0}));
-    EXPECT_EQ(GL.WindowVisualAttribs,
-              (std::array<int32_t, 11>{4, 8, 1, 9, 1, 10, 1, 13, 0, 5, 0}));
+    EXPECT_EQ(GL.WindowVisualAttribs, (std::array<int32_t, 11>{4, 8, 1, 9, 1, 10, 1, 13, 0, 5, 0}));
     EXPECT_EQ(GL.SphSlices, 30);
     EXPECT_EQ(GL.RccStacks, 1);
     EXPECT_TRUE(GL.Ready()) << "no direct GLX context on this display";

@@ -1,119 +1,5 @@
-#include "app/main.h"
-#include "app/resource.h"
+#include "MainWindowFixture.h"
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QImage>
-#include <QMenu>
-#include <QPixmap>
-#include <QScreen>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-
-namespace fs = std::filesystem;
-
-namespace {
-
-QApplication* App() {
-    static int argc = 1;
-    static char name[] = "app_main_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return app;
-}
-
-void Pump(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-const char* TimeData =
-    "CSTA-FREE-TIME\n"
-    "RPP 1 -10.0 10.0 -10.0 10.0 -5.0 5.0\n"
-    "SPH 2 0.0 0.0 15.0 6.0\n"
-    "END\n"
-    "Z1 1\n"
-    "Z2 2 -1\n"
-    "END\n"
-    "CEND\n"
-    "MSTA\n"
-    "2\n"
-    "1 2\n"
-    "MEND\n"
-    "0 1\n"
-    "4 0.0 0.0 -30.0 10.0 1 1.0 0.0\n"
-    "4 0.0 0.0 -20.0 9.0 1 1.0 100.0\n"
-    "-1\n"
-    "9 1\n";
-
-const char* PlainData = "CSTA-FREE\n"
-                        "SPH 1 0.0 0.0 0.0 6.0\n"
-                        "END\n"
-                        "Z1 1\n"
-                        "END\n"
-                        "CEND\n"
-                        "MSTA\n"
-                        "1\n"
-                        "1\n"
-                        "MEND\n";
-
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        App();
-        Dir = fs::temp_directory_path() / ("trazon_main_" + std::to_string(::getpid()));
-        fs::remove_all(Dir);
-        fs::create_directories(Dir);
-        SettingsPathOverride = (Dir / "trazon.ini").string();
-        MessageBoxHook = [this](const std::string& t) { Messages.push_back(t); };
-        QuestionHook = [this](const std::string& t) {
-            Questions.push_back(t);
-            return Answer;
-        };
-    }
-    void TearDown() override {
-        delete Main;
-        Main = nullptr;
-        MessageBoxHook = nullptr;
-        QuestionHook = nullptr;
-        SettingsPathOverride.clear();
-        fs::remove_all(Dir);
-    }
-    TFmMain* Start() {
-        Main = new TFmMain;
-        Main->CreateDialogs();
-        Main->show();
-        Pump(100);
-        return Main;
-    }
-    std::string Write(const char* name, const char* text) {
-        std::string p = (Dir / name).string();
-        std::ofstream(p) << text;
-        return p;
-    }
-    std::string ReadFile(const std::string& p) {
-        std::ifstream in(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    void Open(const std::string& path) {
-        Main->ChooseOpenFile = [path] { return path; };
-        Main->MenuPclOpenClick();
-    }
-    static bool Enabled(QMenu* m) { return m->menuAction()->isEnabled(); }
-
-    fs::path Dir;
-    TFmMain* Main = nullptr;
-    std::vector<std::string> Messages, Questions;
-    bool Answer = true;
-};
-
-} // namespace
 
 TEST_F(MainWindowTest, StartUpShowsTitleScreenOverTurningSample) {
     Start();
@@ -126,8 +12,8 @@ TEST_F(MainWindowTest, StartUpShowsTitleScreenOverTurningSample) {
     EXPECT_EQ(Main->STLeft->text().toStdString(), "MouseLeftButton  - Rotate");
     EXPECT_EQ(Main->STRight->text().toStdString(), "MouseRightButton - Scale");
     EXPECT_EQ(Main->STMid->text().toStdString(), "MouseMiddleButton- Translate");
-    for (QLabel* l : {Main->STName, Main->STVer, Main->STSelect, Main->STLeft, Main->STRight,
-                      Main->STMid})
+    for (QLabel* l :
+         {Main->STName, Main->STVer, Main->STSelect, Main->STLeft, Main->STRight, Main->STMid})
         EXPECT_TRUE(l->isVisible());
     EXPECT_FALSE(Main->STTitle->isVisible());
     EXPECT_FALSE(Main->PGuide->isVisible());
@@ -280,10 +166,10 @@ TEST_F(MainWindowTest, SettingsFileWrittenAtShutDownAndReadAtStart) {
     delete Main;
     Main = nullptr;
     std::string text = ReadFile(SettingsPathOverride);
-    for (const char* key : {"[Particle]", "ReadMax=1000", "[ParticleView4]", "Color=clYellow",
-                            "[GroundColor]", "Back=clBlack", "[AxisData]", "[DrawType]",
-                            "DirectionType=5", "[ViewMode]", "Rate=1E-6", "[HViewData]",
-                            "[Browser]", "[ColorCount]", "Waittime=1000"})
+    for (const char* key :
+         {"[Particle]", "ReadMax=1000", "[ParticleView4]", "Color=clYellow", "[GroundColor]",
+          "Back=clBlack", "[AxisData]", "[DrawType]", "DirectionType=5", "[ViewMode]", "Rate=1E-6",
+          "[HViewData]", "[Browser]", "[ColorCount]", "Waittime=1000"})
         EXPECT_NE(text.find(key), std::string::npos) << key;
     EXPECT_EQ(text.find("EyePos"), std::string::npos);
 
@@ -321,7 +207,8 @@ TEST_F(MainWindowTest, UnknownMenuValueKeepsDefault) {
 }
 
 TEST_F(MainWindowTest, GarbledSettingsFileGivesDefaults) {
-    std::string junk = "[GroundColor\n\x01\x02\xff=\n[Particle]\nReadMax=abc\n[ColorCount]\nGeo=-4\n";
+    std::string junk =
+        "[GroundColor\n\x01\x02\xff=\n[Particle]\nReadMax=abc\n[ColorCount]\nGeo=-4\n";
     std::ofstream(SettingsPathOverride, std::ios::binary) << junk;
     Start();
     EXPECT_EQ(DisplaySettings.ReadMax, 1000);
@@ -470,30 +357,4 @@ TEST(RunCommandTest, NoShellAndMissingProgram) {
     EXPECT_FALSE(RunCommand("/no/such/browser", "file:///x"));
     EXPECT_FALSE(RunCommand("   ", ""));
     fs::remove_all(dir);
-}
-
-TEST_F(MainWindowTest, FrameActuallyReachesTheWindow) {
-    Start();
-    Main->StopSpinning();
-    Open(Write("plain.pic", PlainData));
-    auto windowPixel = [&] {
-        Main->Repaint();
-        Pump(50);
-        QImage shot = QApplication::primaryScreen()->grabWindow(Main->Canvas->winId()).toImage();
-        EXPECT_FALSE(shot.isNull());
-        return shot.isNull() ? QColor() : shot.pixelColor(3, shot.height() - 4);
-    };
-    // through the window context (direct rendering)
-    DisplaySettings.BackColor = 0x0000FF;
-    QColor c = windowPixel();
-    EXPECT_EQ(c.red(), 255);
-    EXPECT_EQ(c.green(), 0);
-    EXPECT_EQ(c.blue(), 0);
-    // through the Xlib copy used when the window context cannot draw on the window
-    Main->GL->ForceImageCopy();
-    DisplaySettings.BackColor = 0x00FF00;
-    c = windowPixel();
-    EXPECT_EQ(c.red(), 0);
-    EXPECT_EQ(c.green(), 255);
-    EXPECT_EQ(c.blue(), 0);
 }

@@ -13,8 +13,8 @@ namespace fs = std::filesystem;
 
 namespace {
 fs::path TempDir(const char* name) {
-    fs::path p = fs::temp_directory_path() / (std::string("trazon_app_") + name + "_" +
-                                             std::to_string(::getpid()));
+    fs::path p = fs::temp_directory_path() /
+                 (std::string("trazon_app_") + name + "_" + std::to_string(::getpid()));
     fs::remove_all(p);
     fs::create_directories(p);
     return p;
@@ -87,7 +87,8 @@ TEST(IniFile, GarbledOrMissingFileGivesDefaults) {
 
     std::string junk;
     for (int i = 0; i < 5000; ++i) junk += (char)((i * 7919) % 256);
-    junk += "\n[Particle\nReadMax=notanumber\n[GroundColor]\nBack=$zz\n[ColorCount]\nGeo=2000000000\n";
+    junk +=
+        "\n[Particle\nReadMax=notanumber\n[GroundColor]\nBack=$zz\n[ColorCount]\nGeo=2000000000\n";
     std::ofstream((dir / "bad.ini").string(), std::ios::binary) << junk;
     TIniFile bad((dir / "bad.ini").string());
     TDisplaySettings ds;
@@ -141,16 +142,26 @@ TEST(Settings, DefaultsWithoutFileAndWrittenKeys) {
     WriteSettings(ini, ds, dirs, menus, slots);
     const std::string text = ini.Text();
     // every key of the table in its order; no directories (none chosen), no view points
-    const char* expected[] = {"[Particle]", "ReadMax=1000", "[ParticleView4]", "OnOff=1",
-                              "LineKind=0", "LineWidth=1", "Color=clYellow", "EgyRange=0",
-                              "EgyRangeS=0", "EgyRangeE=1E15", "[ParticleView5]", "Color=clRed",
-                              "[ParticleView6]", "Color=clBlue", "[GroundColor]", "Back=clBlack",
-                              "Fore=clWhite", "[AxisData]", "OnOff=1", "[DrawType]", "DrawType=1",
-                              "[DirectionType]", "DirectionType=5", "[ViewMode]", "ViewMode=0",
-                              "[Revise]", "Rate=1E-6", "Value=0.005", "[GeoView]", "Width=1",
-                              "[HViewData]", "LatchFlg=1", "[Browser]", "Name=/usr/bin/mozilla",
-                              "[ColorCount]", "Geo=0", "Zone=0", "Mat=0", "[Animation]",
-                              "Waittime=1000"};
+    const char* expected[] = {"[Particle]",      "ReadMax=1000",
+                              "[ParticleView4]", "OnOff=1",
+                              "LineKind=0",      "LineWidth=1",
+                              "Color=clYellow",  "EgyRange=0",
+                              "EgyRangeS=0",     "EgyRangeE=1E15",
+                              "[ParticleView5]", "Color=clRed",
+                              "[ParticleView6]", "Color=clBlue",
+                              "[GroundColor]",   "Back=clBlack",
+                              "Fore=clWhite",    "[AxisData]",
+                              "OnOff=1",         "[DrawType]",
+                              "DrawType=1",      "[DirectionType]",
+                              "DirectionType=5", "[ViewMode]",
+                              "ViewMode=0",      "[Revise]",
+                              "Rate=1E-6",       "Value=0.005",
+                              "[GeoView]",       "Width=1",
+                              "[HViewData]",     "LatchFlg=1",
+                              "[Browser]",       "Name=/usr/bin/mozilla",
+                              "[ColorCount]",    "Geo=0",
+                              "Zone=0",          "Mat=0",
+                              "[Animation]",     "Waittime=1000"};
     size_t at = 0;
     for (const char* e : expected) {
         size_t f = text.find(std::string(e) + "\n", at);
@@ -278,8 +289,7 @@ TEST(Settings, FileLocation) {
     // A program directory that cannot take the file: the per-user configuration directory.
     fs::path conf = TempDir("conf");
     ::setenv("XDG_CONFIG_HOME", conf.c_str(), 1);
-    EXPECT_EQ(SettingsFilePath("/nonexistent/trazon/bin/"),
-              conf.string() + "/trazon/trazon.ini");
+    EXPECT_EQ(SettingsFilePath("/nonexistent/trazon/bin/"), conf.string() + "/trazon/trazon.ini");
     EXPECT_TRUE(fs::is_directory(conf / "trazon"));
     ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(HelpPageUrl("/opt/trazon/", "index.html"), "file:///opt/trazon/help/index.html");
