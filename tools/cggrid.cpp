@@ -9,8 +9,12 @@
 #include <QStyleOptionHeader>
 
 namespace {
-std::string ToStd(const QString& s) { return s.toStdString(); }
-QString FromStd(const std::string& s) { return QString::fromStdString(s); }
+std::string ToStd(const QString& s) {
+    return s.toStdString();
+}
+QString FromStd(const std::string& s) {
+    return QString::fromStdString(s);
+}
 } // namespace
 
 TCGGrid::TCGGrid(QWidget* parent) : QTableWidget(parent) {
@@ -43,7 +47,9 @@ void TCGGrid::SetNumbering(bool on) {
     Renumber(1);
 }
 
-void TCGGrid::SetColCount(int count) { setColumnCount(std::max(count - 1, 1)); }
+void TCGGrid::SetColCount(int count) {
+    setColumnCount(std::max(count - 1, 1));
+}
 
 void TCGGrid::SetColWidth(int col, int width) {
     if (col == 0)
@@ -167,8 +173,12 @@ void TCGGrid::InsertCell(int col, int row) {
     for (int c = 1; c < ColCount(); ++c) SetCell(c, row, FromStd(cells[static_cast<size_t>(c)]));
 }
 
-int TCGGrid::CurrentRow() const { return currentRow() < 0 ? 0 : currentRow() + 1; }
-int TCGGrid::CurrentCol() const { return currentColumn() < 0 ? 0 : currentColumn() + 1; }
+int TCGGrid::CurrentRow() const {
+    return currentRow() < 0 ? 0 : currentRow() + 1;
+}
+int TCGGrid::CurrentCol() const {
+    return currentColumn() < 0 ? 0 : currentColumn() + 1;
+}
 
 void TCGGrid::SetCurrent(int col, int row) {
     if (row < 1 || row >= RowCount()) return;

@@ -13,7 +13,7 @@
 class TCGGrid : public QTableWidget {
     Q_OBJECT
     Q_PROPERTY(bool Numbering READ Numbering WRITE SetNumbering)
-public:
+  public:
     explicit TCGGrid(QWidget* parent = nullptr);
 
     // Row labels "Z%.4d" (from row 10000 on "Z9999") in the fixed column.
@@ -65,12 +65,12 @@ public:
     // Only the data cells of the given row range (header row untouched).
     void StoreRows(const TGeoTable& table, int fromRow, int toRow);
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void FocusChanged(QWidget* old, QWidget* now);
     void SetLabel(int row, const QString& text);
     void PaintCorner(QWidget* corner);

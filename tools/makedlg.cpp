@@ -23,7 +23,9 @@ namespace {
 const char* const FileFilter[] = {"Geometry File(*.geo)", "CSV File(*.csv)", "ALL Data(*)"};
 const char* const IniSection = "Dir";
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // Plain message box; tests answer it through the main window's hook.
 void PlainMessage(QWidget* parent, const QString& text) {
@@ -126,9 +128,13 @@ TFmMakeDlg::TFmMakeDlg(QWidget* parent) : QDialog(parent) {
     resize(960, 640);
 }
 
-TFmMakeDlg::~TFmMakeDlg() { FormDestroy(); }
+TFmMakeDlg::~TFmMakeDlg() {
+    FormDestroy();
+}
 
-std::string TFmMakeDlg::ViewerFilePath() { return WorkFilePath(DummyFileName); }
+std::string TFmMakeDlg::ViewerFilePath() {
+    return WorkFilePath(DummyFileName);
+}
 
 void TFmMakeDlg::FormCreate() {
     RowClipboard.clear();
@@ -176,7 +182,9 @@ void TFmMakeDlg::FormCreate() {
     TakeSnapshot();
 }
 
-void TFmMakeDlg::FormShow() { TakeSnapshot(); }
+void TFmMakeDlg::FormShow() {
+    TakeSnapshot();
+}
 
 void TFmMakeDlg::FormResize() {
     const int w = width(), h = height();
@@ -301,8 +309,7 @@ bool TFmMakeDlg::SaveFile(const QString& chosen) {
                               .arg(Q(split.Text))))
         return false;
     std::string error;
-    const bool ok = csv
-                        ? WriteCsvFile(path.toStdString(), bodies, zones, error)
+    const bool ok = csv ? WriteCsvFile(path.toStdString(), bodies, zones, error)
                         : WriteBlankSeparatedFile(path.toStdString(), bodies, zones, false, error);
     if (!ok) {
         ErrorMessage(this, "Cannot write " + path + ": " + Q(error));
@@ -335,8 +342,8 @@ bool TFmMakeDlg::ValidateGeometry() {
 bool TFmMakeDlg::WriteViewerFile() {
     const std::string path = ViewerFilePath();
     std::string error = "no work directory";
-    if (path.empty() || !WriteBlankSeparatedFile(path, SGGeo->ToTable(), SGZon->ToTable(), true,
-                                                 error)) {
+    if (path.empty() ||
+        !WriteBlankSeparatedFile(path, SGGeo->ToTable(), SGZon->ToTable(), true, error)) {
         ErrorMessage(this, "Cannot write the viewer file " + Q(path) + ": " + Q(error));
         return false;
     }
@@ -355,7 +362,9 @@ void TFmMakeDlg::BtnCancelClick() {
     RestoreSnapshot();
 }
 
-void TFmMakeDlg::BtnHelpClick() { OpenHelpPage("makedlg.html"); }
+void TFmMakeDlg::BtnHelpClick() {
+    OpenHelpPage("makedlg.html");
+}
 
 void TFmMakeDlg::TakeSnapshot() {
     SnapGeo.clear();
@@ -382,7 +391,9 @@ void TFmMakeDlg::ShowPopup(TCGGrid* grid, QWidget* source, const QPoint& pos) {
     PMenu->exec(source->mapToGlobal(pos));
 }
 
-TCGGrid* TFmMakeDlg::ActiveGrid() const { return PopupGrid ? PopupGrid : SGGeo; }
+TCGGrid* TFmMakeDlg::ActiveGrid() const {
+    return PopupGrid ? PopupGrid : SGGeo;
+}
 
 void TFmMakeDlg::PMenuPopup() {
     const bool rows = ActiveGrid()->RowMode();

@@ -21,7 +21,7 @@ class QFileDialog;
 
 class TFmMakeDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TFmMakeDlg(QWidget* parent = nullptr);
     ~TFmMakeDlg() override;
 
@@ -36,9 +36,9 @@ public:
     QFileDialog *OpenDialog = nullptr, *SaveDialog = nullptr;
 
     // --- state ---
-    QString RowClipboard;               // comma text of the copied row
-    QStringList SnapGeo, SnapZon;       // comma texts of the data rows, for CANCEL
-    TCGGrid* PopupGrid = nullptr;       // the grid whose popup menu was opened last
+    QString RowClipboard;                     // comma text of the copied row
+    QStringList SnapGeo, SnapZon;             // comma texts of the data rows, for CANCEL
+    TCGGrid* PopupGrid = nullptr;             // the grid whose popup menu was opened last
     std::string OpenDirChosen, SaveDirChosen; // set when a file was picked in a dialog
 
     // File choosers, replaceable by tests; they return the chosen path, empty on cancel.
@@ -76,11 +76,11 @@ public:
     void TakeSnapshot();
     void RestoreSnapshot();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void ShowPopup(TCGGrid* grid, QWidget* source, const QPoint& pos);
     TCGGrid* ActiveGrid() const;
     void SetCaptionFile(const QString& path);

@@ -227,7 +227,7 @@ TEST(EditorValidate, ZoneMessages) {
     };
     EXPECT_EQ(zone({"1", "5", "or", "-7"}), "");
     EXPECT_EQ(zone({"-4", "5", "", "", "-7"}), ""); // gaps skipped, any material
-    EXPECT_EQ(zone({"0"}), "");                      // a zone without terms passes
+    EXPECT_EQ(zone({"0"}), "");                     // a zone without terms passes
     EXPECT_EQ(zone({"", "5"}), "zone error : No definition material at Z0001");
     EXPECT_EQ(zone({"x", "5"}), "zone error : No definition material at Z0001");
     EXPECT_EQ(zone({"1", "OR", "5"}), "zone error : Zone Data's Start Char is \"OR\" at Z0001");
@@ -424,8 +424,8 @@ TEST(EditorFile, TokenRules) {
     // numbers before the first body are dropped; lower case is upper-cased; materials stop
     // after the last zone
     std::vector<std::string> tok;
-    for (const char* line : {"1 2 rpp 3 0 1 0 1 0 1", "sph 4 0 0 0 \"1\"", "end",
-                             "9 z1 3 or -4", "zone2 4", "END", "5 6 7 8"}) {
+    for (const char* line : {"1 2 rpp 3 0 1 0 1 0 1", "sph 4 0 0 0 \"1\"", "end", "9 z1 3 or -4",
+                             "zone2 4", "END", "5 6 7 8"}) {
         std::vector<std::string> t;
         EditorLineTokens(line, false, t);
         tok.insert(tok.end(), t.begin(), t.end());

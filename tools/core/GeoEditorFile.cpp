@@ -18,8 +18,7 @@ void EditorLineTokens(const std::string& line, bool csv, std::vector<std::string
     for (const std::string& p : parts) out.push_back(UpperCase(csv ? TrimView(p) : p));
 }
 
-bool TokeniseEditorFile(const std::string& path, const std::string& tokenFile,
-                        std::string& error) {
+bool TokeniseEditorFile(const std::string& path, const std::string& tokenFile, std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = path + ": " + std::strerror(errno);

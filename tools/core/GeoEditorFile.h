@@ -13,8 +13,7 @@ void EditorLineTokens(const std::string& line, bool csv, std::vector<std::string
 
 // Tokenises the editor file `path` (layout by its extension, any case) into `tokenFile`.
 // False with a reason in `error` when a file cannot be read or written.
-bool TokeniseEditorFile(const std::string& path, const std::string& tokenFile,
-                        std::string& error);
+bool TokeniseEditorFile(const std::string& path, const std::string& tokenFile, std::string& error);
 
 struct TEditorLoad {
     int Dropped = 0; // tokens that found no column (rows longer than the table)

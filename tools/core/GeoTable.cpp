@@ -34,7 +34,9 @@ void TableRenumber(TGeoTable& t, int fromRow, bool numbered) {
         t[r][0] = ZoneLabel(static_cast<int>(r));
 }
 
-static size_t ColsOf(const TGeoTable& t) { return t.empty() ? 0 : t[0].size(); }
+static size_t ColsOf(const TGeoTable& t) {
+    return t.empty() ? 0 : t[0].size();
+}
 
 void TableAppendRow(TGeoTable& t, bool numbered) {
     t.emplace_back(ColsOf(t));
@@ -135,7 +137,9 @@ void RowFromCommaText(TGeoRow& row, const std::string& text) {
         row[c] = items[c].empty() ? std::string(" ") : items[c];
 }
 
-static bool IsTrimmed(unsigned char ch) { return ch <= ' '; }
+static bool IsTrimmed(unsigned char ch) {
+    return ch <= ' ';
+}
 
 std::string TrimText(const std::string& s) {
     size_t b = 0, e = s.size();
@@ -151,7 +155,9 @@ std::string UpperText(const std::string& s) {
     return out;
 }
 
-bool IsBlankText(const std::string& s) { return TrimText(s).empty(); }
+bool IsBlankText(const std::string& s) {
+    return TrimText(s).empty();
+}
 
 bool ParseIntText(const std::string& s, int64_t& value) {
     if (s.empty()) return false;

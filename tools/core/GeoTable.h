@@ -9,7 +9,7 @@
 using TGeoRow = std::vector<std::string>;
 using TGeoTable = std::vector<TGeoRow>; // Table[row][column]
 
-inline constexpr int GeoColCount = 33;  // label, symbol, number, parameters 1 to 30
+inline constexpr int GeoColCount = 33;   // label, symbol, number, parameters 1 to 30
 inline constexpr int ZoneColCount = 102; // label, material, terms 1 to 100
 inline constexpr int ZoneTermCount = ZoneColCount - 2;
 

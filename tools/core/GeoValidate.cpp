@@ -23,9 +23,13 @@ TVector Vec(const std::vector<double>& p, int first) { // first: 1-based paramet
     return {p[i], p[i + 1], p[i + 2]};
 }
 
-bool IsZeroVector(const TVector& v) { return Length(v) == 0; }
+bool IsZeroVector(const TVector& v) {
+    return Length(v) == 0;
+}
 
-double AbsCos(const TVector& a, const TVector& b) { return std::fabs(CosAngle(a, b)); }
+double AbsCos(const TVector& a, const TVector& b) {
+    return std::fabs(CosAngle(a, b));
+}
 
 std::string& CellOf(TGeoRow& row, size_t col) {
     static std::string none;
@@ -125,7 +129,8 @@ TGeoCheck ValidateGeometry(TGeoTable& bodies, TGeoTable& zones) {
         symCell = UpperText(TrimText(symCell));
         numCell = UpperText(TrimText(numCell));
         const int n = ParameterCount(symCell);
-        if (n < 1) return fail(false, r, Fmt("geometry error : Geometry Symbol is blank at Row %d", r));
+        if (n < 1)
+            return fail(false, r, Fmt("geometry error : Geometry Symbol is blank at Row %d", r));
         int64_t number = 0;
         if (!ParseIntText(numCell, number) || number < 1 || number > 99999)
             return fail(false, r,
