@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <numbers>
+#include <unistd.h>
 
 namespace {
 
@@ -72,7 +73,11 @@ void TGLUnit::Fail(const std::string& text) {
 void TGLUnit::InitContext() {
     WindowDrawable = Control ? Control->NativeWindow() : 0;
     if (!Dpy) {
-        Dpy = XOpenDisplay(nullptr);
+        // A busy server may refuse a connection for a moment: a few tries before giving up.
+        for (int attempt = 0; attempt < 5 && !Dpy; ++attempt) {
+            if (attempt) usleep(20000);
+            Dpy = XOpenDisplay(nullptr);
+        }
         if (!Dpy) {
             Fail("Cannot open the X display for OpenGL drawing.");
             return;
@@ -123,7 +128,10 @@ void TGLUnit::CreateSurface() {
     }
     TErrorTrap ctrap(dpy);
     bool ok = glXMakeCurrent(dpy, GLXPixmapId, OffContext);
-    if (ctrap.Finish() != 0 || !ok) {
+    // Only the result counts here: the driver's own shared-memory probing may raise and
+    // handle X errors of its own while making the context current.
+    ctrap.Finish();
+    if (!ok) {
         Fail("glXMakeCurrent on = FALSE");
         return;
     }
@@ -133,13 +141,15 @@ void TGLUnit::CreateSurface() {
 
 void TGLUnit::ReleaseSurface() {
     if (!Dpy) return;
+    // A surface that failed half-way may hold ids the server never accepted.
+    TErrorTrap trap(Dpy);
     glXMakeCurrent(Dpy, None, nullptr);
     if (GLXPixmapId) glXDestroyGLXPixmap(Dpy, GLXPixmapId);
     if (XPixmapId) XFreePixmap(Dpy, XPixmapId);
     GLXPixmapId = 0;
     XPixmapId = 0;
     Valid = false;
-    XSync(Dpy, False);
+    trap.Finish();
 }
 
 void TGLUnit::ReleaseContext() {

@@ -268,3 +268,34 @@ TEST(GLUnitMath, ColoursAndPatterns) {
     EXPECT_EQ(TGLUnit::LinePattern(3), 0xFF15);
     EXPECT_EQ(TGLUnit::PaletteColor(0), BasicPalette[2]);
 }
+
+namespace {
+// A window id no X server hands out: every surface on it fails.
+class TBogusWindow : public TGLControl {
+  public:
+    int W = 40, H = 30;
+    int ClientWidth() const override { return W; }
+    int ClientHeight() const override { return H; }
+    unsigned long NativeWindow() const override { return 0x1fffffffUL; }
+};
+} // namespace
+
+TEST(GLUnitFailure, NoSurfaceSaysSoOnceAndDrawsNothing) {
+    std::vector<std::string> messages;
+    SetMessageHook([&](const std::string& t) { messages.push_back(t); });
+    {
+        TBogusWindow window;
+        TGLUnit gl(&window, 10);
+        EXPECT_FALSE(gl.Ready());
+        for (int i = 0; i < 3; ++i) {
+            window.W += 7; // resizes retry the surface, without further messages
+            gl.BeginFrame(0xFFFFFF);
+            gl.DrawLine({0, 0, 0}, {1, 1, 1});
+            gl.Present();
+        }
+        EXPECT_FALSE(gl.Ready());
+    }
+    SetMessageHook(nullptr);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("nothing will be drawn"), std::string::npos) << messages[0];
+}
