@@ -202,8 +202,12 @@ std::array<double, 6> TGLUnit::OrthoBounds(double size, int w, int h) {
     return {-s * w / h, s * w / h, -s, s, -s * 100000, s * 100000};
 }
 
+// The near plane sits at a hundredth of the scene size rather than at 1e-5: with the eye
+// 4 Size from the origin a near plane of 1e-5 leaves a 24-bit depth buffer steps of about
+// Size^2 / 10, so depth and stencil tests fail all over the picture. The field of view
+// is unchanged because the frustum's top scales with the near distance.
 TGLMatrix TGLUnit::FrustumMatrix(double size, int w, int h) {
-    double n = 1e-5, f = 8 * size;
+    double n = size > 0 ? 0.01 * size : 1e-5, f = 8 * size;
     double t = n * 0.364, b = -t;
     double r = t * w / h, l = -r;
     return {2 * n / (r - l),

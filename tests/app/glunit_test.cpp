@@ -123,13 +123,27 @@ TEST(GLUnitMath, ProjectionBounds) {
     EXPECT_DOUBLE_EQ(wide[3], 150);
     // frustum: 40 degree field of view, far plane at 8 Size
     TGLMatrix f = TGLUnit::FrustumMatrix(10, 200, 100);
-    double n = 1e-5, far = 80, t = n * 0.364, r = t * 2;
+    double n = 0.1, far = 80, t = n * 0.364, r = t * 2;
     EXPECT_DOUBLE_EQ(f[0], 2 * n / (2 * r));
     EXPECT_DOUBLE_EQ(f[5], 2 * n / (2 * t));
     EXPECT_DOUBLE_EQ(f[10], -(far + n) / (far - n));
     EXPECT_DOUBLE_EQ(f[11], -1);
     EXPECT_DOUBLE_EQ(f[14], -2 * far * n / (far - n));
     EXPECT_DOUBLE_EQ(f[15], 0);
+}
+
+// Two surfaces a thousandth of the scene size apart near the origin must land on different
+// steps of a 24-bit depth buffer, or the stencil passes of the zone display break up.
+TEST_F(GLUnitTest, PerspectiveDepthResolvesTheScene) {
+    for (double size : {0.5, 42.0, 1e4}) {
+        TGLMatrix f = TGLUnit::FrustumMatrix(size, 200, 100);
+        auto depth = [&](double eyeDist) { // window depth in [0, 1] of a point on the axis
+            double zc = f[10] * -eyeDist + f[14], wc = eyeDist;
+            return (zc / wc + 1) / 2;
+        };
+        double step = depth(4 * size + 0.001 * size) - depth(4 * size);
+        EXPECT_GT(step, 4.0 / (1 << 24)) << "size " << size;
+    }
 }
 
 TEST_F(GLUnitTest, MouseDragRules) {
