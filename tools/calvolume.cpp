@@ -2,6 +2,7 @@
 
 #include "app/main.h"
 #include "app/resource.h"
+#include "ToolWidgets.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -16,20 +17,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
-
-namespace {
-void AddRangeRow(QGridLayout* grid, int row, QLabel* label, QLineEdit*& lo, QLineEdit*& hi,
-                 const char* loText, const char* hiText, const char* loName, const char* hiName) {
-    lo = new QLineEdit(loText);
-    hi = new QLineEdit(hiText);
-    lo->setObjectName(loName);
-    hi->setObjectName(hiName);
-    grid->addWidget(label, row, 0);
-    grid->addWidget(lo, row, 1);
-    grid->addWidget(new QLabel("-"), row, 2);
-    grid->addWidget(hi, row, 3);
-}
-} // namespace
 
 TFmCalVolume::TFmCalVolume(QWidget* parent) : TFmCalVolume(parent, Geometry, CheckErrorSegments) {}
 

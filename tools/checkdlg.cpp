@@ -2,6 +2,7 @@
 
 #include "app/main.h"
 #include "app/resource.h"
+#include "ToolWidgets.h"
 
 #include <QElapsedTimer>
 #include <QGridLayout>
@@ -20,18 +21,6 @@
 namespace {
 // Idle calls are kept this short so clicks and repaints get through between them.
 constexpr qint64 IdleSliceMs = 15;
-
-void AddRangeRow(QGridLayout* grid, int row, const char* label, QLineEdit*& lo, QLineEdit*& hi,
-                 const char* loText, const char* hiText, const char* loName, const char* hiName) {
-    lo = new QLineEdit(loText);
-    hi = new QLineEdit(hiText);
-    lo->setObjectName(loName);
-    hi->setObjectName(hiName);
-    grid->addWidget(new QLabel(label), row, 0);
-    grid->addWidget(lo, row, 1);
-    grid->addWidget(new QLabel("-"), row, 2);
-    grid->addWidget(hi, row, 3);
-}
 } // namespace
 
 TFmCheckDlg::TFmCheckDlg(QWidget* parent) : TFmCheckDlg(parent, Geometry, CheckErrorSegments) {}
@@ -55,15 +44,15 @@ void TFmCheckDlg::Build() {
     GBPos = new QGroupBox;
     GBPos->setObjectName("GBPos");
     auto* pos = new QGridLayout(GBPos);
-    AddRangeRow(pos, 0, "X:", eXmin, eXmax, "0", "0", "eXmin", "eXmax");
-    AddRangeRow(pos, 1, "Y:", eYmin, eYmax, "0", "0", "eYmin", "eYmax");
-    AddRangeRow(pos, 2, "Z:", eZmin, eZmax, "0", "0", "eZmin", "eZmax");
+    AddRangeRow(pos, 0, new QLabel("X:"), eXmin, eXmax, "0", "0", "eXmin", "eXmax");
+    AddRangeRow(pos, 1, new QLabel("Y:"), eYmin, eYmax, "0", "0", "eYmin", "eYmax");
+    AddRangeRow(pos, 2, new QLabel("Z:"), eZmin, eZmax, "0", "0", "eZmin", "eZmax");
 
     GBVect = new QGroupBox;
     GBVect->setObjectName("GBVect");
     auto* vect = new QGridLayout(GBVect);
-    AddRangeRow(vect, 0, "THETA:", eTmin, eTmax, "0", "360", "eTmin", "eTmax");
-    AddRangeRow(vect, 1, "PHI:", ePmin, ePmax, "-90", "90", "ePmin", "ePmax");
+    AddRangeRow(vect, 0, new QLabel("THETA:"), eTmin, eTmax, "0", "360", "eTmin", "eTmax");
+    AddRangeRow(vect, 1, new QLabel("PHI:"), ePmin, ePmax, "-90", "90", "ePmin", "ePmax");
 
     LOutput = new QLabel;
     mMsg = new QPlainTextEdit;

@@ -42,6 +42,9 @@ struct TArgReader {
         Pos += static_cast<size_t>(n) + 1;
         return true;
     }
+
+    // What both subcommands accept: --threads N and the data file.
+    bool TakeShared(const std::string& a, std::string& file, int& threads);
 };
 
 int UsageError(const char* command, const std::string& message, const char* usage) {
@@ -70,6 +73,30 @@ bool ParseThreads(const std::string& text, int& threads) {
     auto v = ParseInt(text);
     if (!v || *v < 0 || *v > 256) return false;
     threads = *v;
+    return true;
+}
+
+bool TArgReader::TakeShared(const std::string& a, std::string& file, int& threads) {
+    if (a == "--threads") {
+        std::string t;
+        std::string* out[] = {&t};
+        if (!Take(a, 1, out)) return false;
+        if (!ParseThreads(t, threads)) {
+            Error = "--threads: \"" + t + "\" is not a thread count (0 = all cores)";
+            return false;
+        }
+        return true;
+    }
+    if (a.size() > 1 && a[0] == '-' && !ParseReal(a)) {
+        Error = "unknown option " + a;
+        return false;
+    }
+    if (!file.empty()) {
+        Error = "unexpected argument " + a;
+        return false;
+    }
+    file = a;
+    ++Pos;
     return true;
 }
 
@@ -119,23 +146,8 @@ int CliCheck(const TCliArgs& args) {
         } else if (a == "--phi") {
             std::string* out[] = {&entries.Pmin, &entries.Pmax};
             ok = in.Take(a, 2, out);
-        } else if (a == "--threads") {
-            std::string t;
-            std::string* out[] = {&t};
-            ok = in.Take(a, 1, out);
-            if (ok && !ParseThreads(t, threads)) {
-                in.Error = "--threads: \"" + t + "\" is not a thread count (0 = all cores)";
-                ok = false;
-            }
-        } else if (a.size() > 1 && a[0] == '-' && !ParseReal(a)) {
-            in.Error = "unknown option " + a;
-            ok = false;
-        } else if (file.empty()) {
-            file = a;
-            ++in.Pos;
         } else {
-            in.Error = "unexpected argument " + a;
-            ok = false;
+            ok = in.TakeShared(a, file, threads);
         }
         if (!ok) return UsageError(cmd, in.Error, CliCheckUsage);
     }
@@ -193,23 +205,8 @@ int CliVolume(const TCliArgs& args) {
         } else if (a == "-o" || a == "--output") {
             std::string* out[] = {&output};
             ok = in.Take(a, 1, out);
-        } else if (a == "--threads") {
-            std::string t;
-            std::string* out[] = {&t};
-            ok = in.Take(a, 1, out);
-            if (ok && !ParseThreads(t, threads)) {
-                in.Error = "--threads: \"" + t + "\" is not a thread count (0 = all cores)";
-                ok = false;
-            }
-        } else if (a.size() > 1 && a[0] == '-' && !ParseReal(a)) {
-            in.Error = "unknown option " + a;
-            ok = false;
-        } else if (file.empty()) {
-            file = a;
-            ++in.Pos;
         } else {
-            in.Error = "unexpected argument " + a;
-            ok = false;
+            ok = in.TakeShared(a, file, threads);
         }
         if (!ok) return UsageError(cmd, in.Error, CliVolumeUsage);
     }

@@ -19,17 +19,6 @@ std::string Xyz(const TVector& m) {
     return "x=" + FormatE(m.x, 4, 11) + " y=" + FormatE(m.y, 4, 11) + " z=" + FormatE(m.z, 4, 11);
 }
 
-bool RealEntry(const std::string& text, const char* label, double& out, std::string& error) {
-    std::optional<double> v = ParseReal(text);
-    if (!v) {
-        error = std::string(label) + ": \"" + text +
-                "\" is not a valid number (use \".\" as the decimal separator).";
-        return false;
-    }
-    out = *v;
-    return true;
-}
-
 } // namespace
 
 bool ConvertCheckEntries(const TCheckEntries& e, TCheckSettings& out, std::string& error) {
@@ -40,13 +29,16 @@ bool ConvertCheckEntries(const TCheckEntries& e, TCheckSettings& out, std::strin
         return false;
     }
     s.Rays = *rays;
-    if (!RealEntry(e.Xmin, "X min", s.Xmin, error) || !RealEntry(e.Xmax, "X max", s.Xmax, error) ||
-        !RealEntry(e.Ymin, "Y min", s.Ymin, error) || !RealEntry(e.Ymax, "Y max", s.Ymax, error) ||
-        !RealEntry(e.Zmin, "Z min", s.Zmin, error) || !RealEntry(e.Zmax, "Z max", s.Zmax, error) ||
-        !RealEntry(e.Tmin, "THETA min", s.Tmin, error) ||
-        !RealEntry(e.Tmax, "THETA max", s.Tmax, error) ||
-        !RealEntry(e.Pmin, "PHI min", s.Pmin, error) ||
-        !RealEntry(e.Pmax, "PHI max", s.Pmax, error))
+    if (!ParseRealEntry(e.Xmin, "X min", s.Xmin, error) ||
+        !ParseRealEntry(e.Xmax, "X max", s.Xmax, error) ||
+        !ParseRealEntry(e.Ymin, "Y min", s.Ymin, error) ||
+        !ParseRealEntry(e.Ymax, "Y max", s.Ymax, error) ||
+        !ParseRealEntry(e.Zmin, "Z min", s.Zmin, error) ||
+        !ParseRealEntry(e.Zmax, "Z max", s.Zmax, error) ||
+        !ParseRealEntry(e.Tmin, "THETA min", s.Tmin, error) ||
+        !ParseRealEntry(e.Tmax, "THETA max", s.Tmax, error) ||
+        !ParseRealEntry(e.Pmin, "PHI min", s.Pmin, error) ||
+        !ParseRealEntry(e.Pmax, "PHI max", s.Pmax, error))
         return false;
     out = s;
     return true;

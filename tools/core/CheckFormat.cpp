@@ -71,3 +71,14 @@ std::optional<int32_t> ParseInt(const std::string& text) {
     if (ec != std::errc() || ptr != last) return std::nullopt;
     return v;
 }
+
+bool ParseRealEntry(const std::string& text, const char* label, double& out, std::string& error) {
+    std::optional<double> v = ParseReal(text);
+    if (!v) {
+        error = std::string(label) + ": \"" + text +
+                "\" is not a valid number (use \".\" as the decimal separator).";
+        return false;
+    }
+    out = *v;
+    return true;
+}

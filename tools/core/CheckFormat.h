@@ -17,3 +17,5 @@ std::string PadLeft(const std::string& text, int width);
 // blanks are allowed; anything else that is not part of the number refuses the text.
 std::optional<double> ParseReal(const std::string& text);
 std::optional<int32_t> ParseInt(const std::string& text);
+// A dialog entry as a real; on failure a message naming the field and the text.
+bool ParseRealEntry(const std::string& text, const char* label, double& out, std::string& error);

@@ -5,21 +5,6 @@
 
 #include <cmath>
 
-namespace {
-
-bool RealEntry(const std::string& text, const char* label, double& out, std::string& error) {
-    std::optional<double> v = ParseReal(text);
-    if (!v) {
-        error = std::string(label) + ": \"" + text +
-                "\" is not a valid number (use \".\" as the decimal separator).";
-        return false;
-    }
-    out = *v;
-    return true;
-}
-
-} // namespace
-
 bool ConvertVolumeEntries(const TVolumeEntries& e, TVolumeSettings& out, std::string& error) {
     TVolumeSettings s;
     std::optional<int32_t> level = ParseInt(e.Level);
@@ -33,13 +18,16 @@ bool ConvertVolumeEntries(const TVolumeEntries& e, TVolumeSettings& out, std::st
         return false;
     }
     s.Level = *level;
-    if (!RealEntry(e.Xmin, "X min", s.Xmin, error) || !RealEntry(e.Xmax, "X max", s.Xmax, error) ||
-        !RealEntry(e.Ymin, "Y min", s.Ymin, error) || !RealEntry(e.Ymax, "Y max", s.Ymax, error) ||
-        !RealEntry(e.Zmin, "Z min", s.Zmin, error) || !RealEntry(e.Zmax, "Z max", s.Zmax, error) ||
-        !RealEntry(e.RatioMin, "Three direction min", s.RatioMin, error) ||
-        !RealEntry(e.RatioMax, "Three direction max", s.RatioMax, error) ||
-        !RealEntry(e.AgreeMin, "Division level min", s.AgreeMin, error) ||
-        !RealEntry(e.AgreeMax, "Division level max", s.AgreeMax, error))
+    if (!ParseRealEntry(e.Xmin, "X min", s.Xmin, error) ||
+        !ParseRealEntry(e.Xmax, "X max", s.Xmax, error) ||
+        !ParseRealEntry(e.Ymin, "Y min", s.Ymin, error) ||
+        !ParseRealEntry(e.Ymax, "Y max", s.Ymax, error) ||
+        !ParseRealEntry(e.Zmin, "Z min", s.Zmin, error) ||
+        !ParseRealEntry(e.Zmax, "Z max", s.Zmax, error) ||
+        !ParseRealEntry(e.RatioMin, "Three direction min", s.RatioMin, error) ||
+        !ParseRealEntry(e.RatioMax, "Three direction max", s.RatioMax, error) ||
+        !ParseRealEntry(e.AgreeMin, "Division level min", s.AgreeMin, error) ||
+        !ParseRealEntry(e.AgreeMax, "Division level max", s.AgreeMax, error))
         return false;
     out = s;
     return true;
