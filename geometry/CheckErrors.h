@@ -12,7 +12,7 @@ struct TCheckErrorEntry {
 };
 
 struct TCheckErrorSegments {
-    int32_t Count = 0;                        // entries in use (the check stops at 10)
+    int32_t Count = 0;                         // entries in use (the check stops at 10)
     std::array<TCheckErrorEntry, 100> Entry{}; // Entry[0] is entry number 1
     void Reset() { Count = 0; }
 };

@@ -5,9 +5,13 @@
 #include <cstdio>
 #include <utility>
 
-double Length(const TVector& a) { return std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z); }
+double Length(const TVector& a) {
+    return std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
+}
 
-void SetVector(TVector& v, double x, double y, double z) { v = {x, y, z}; }
+void SetVector(TVector& v, double x, double y, double z) {
+    v = {x, y, z};
+}
 
 void Normalize(TVector& v) {
     double len = Length(v);
@@ -29,8 +33,12 @@ void CrossUnit(const TVector& a, const TVector& b, TVector& result) {
     Normalize(result);
 }
 
-void SwapInt(int32_t& a, int32_t& b) { std::swap(a, b); }
-void SwapVector(TVector& a, TVector& b) { std::swap(a, b); }
+void SwapInt(int32_t& a, int32_t& b) {
+    std::swap(a, b);
+}
+void SwapVector(TVector& a, TVector& b) {
+    std::swap(a, b);
+}
 
 int64_t PowerOfTwo(int n) {
     if (n <= 0) return 1;
@@ -72,7 +80,9 @@ void Identity4(TMatrix4& m) {
         for (int j = 0; j < 4; ++j) m[i][j] = (i == j) ? 1.0 : 0.0;
 }
 
-void Copy4(const TMatrix4& src, TMatrix4& dst) { dst = src; }
+void Copy4(const TMatrix4& src, TMatrix4& dst) {
+    dst = src;
+}
 
 void Multiply4(const TMatrix4& a, const TMatrix4& b, TMatrix4& r) {
     TMatrix4 t{};
@@ -98,7 +108,9 @@ static TMessageHook& MessageHook() {
     return hook;
 }
 
-void SetMessageHook(TMessageHook hook) { MessageHook() = std::move(hook); }
+void SetMessageHook(TMessageHook hook) {
+    MessageHook() = std::move(hook);
+}
 
 void ShowEngineMessage(const std::string& text) {
     if (MessageHook())

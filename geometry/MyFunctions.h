@@ -23,11 +23,21 @@ using TMatrixAc = std::vector<char>;
 // M[row][column]; points are row vectors multiplied on the left, translation in row 3.
 using TMatrix4 = std::array<std::array<double, 4>, 4>;
 
-inline TVector operator+(const TVector& a, const TVector& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline TVector operator-(const TVector& a, const TVector& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline TVector operator*(const TVector& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-inline TVector operator*(double s, const TVector& a) { return {a.x * s, a.y * s, a.z * s}; }
-inline double Dot(const TVector& a, const TVector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline TVector operator+(const TVector& a, const TVector& b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline TVector operator-(const TVector& a, const TVector& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline TVector operator*(const TVector& a, double s) {
+    return {a.x * s, a.y * s, a.z * s};
+}
+inline TVector operator*(double s, const TVector& a) {
+    return {a.x * s, a.y * s, a.z * s};
+}
+inline double Dot(const TVector& a, const TVector& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 inline TVector Cross(const TVector& a, const TVector& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }

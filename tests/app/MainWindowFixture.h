@@ -37,33 +37,33 @@ void Pump(int ms) {
 }
 
 constexpr const char* TimeData = "CSTA-FREE-TIME\n"
-                       "RPP 1 -10.0 10.0 -10.0 10.0 -5.0 5.0\n"
-                       "SPH 2 0.0 0.0 15.0 6.0\n"
-                       "END\n"
-                       "Z1 1\n"
-                       "Z2 2 -1\n"
-                       "END\n"
-                       "CEND\n"
-                       "MSTA\n"
-                       "2\n"
-                       "1 2\n"
-                       "MEND\n"
-                       "0 1\n"
-                       "4 0.0 0.0 -30.0 10.0 1 1.0 0.0\n"
-                       "4 0.0 0.0 -20.0 9.0 1 1.0 100.0\n"
-                       "-1\n"
-                       "9 1\n";
+                                 "RPP 1 -10.0 10.0 -10.0 10.0 -5.0 5.0\n"
+                                 "SPH 2 0.0 0.0 15.0 6.0\n"
+                                 "END\n"
+                                 "Z1 1\n"
+                                 "Z2 2 -1\n"
+                                 "END\n"
+                                 "CEND\n"
+                                 "MSTA\n"
+                                 "2\n"
+                                 "1 2\n"
+                                 "MEND\n"
+                                 "0 1\n"
+                                 "4 0.0 0.0 -30.0 10.0 1 1.0 0.0\n"
+                                 "4 0.0 0.0 -20.0 9.0 1 1.0 100.0\n"
+                                 "-1\n"
+                                 "9 1\n";
 
 constexpr const char* PlainData = "CSTA-FREE\n"
-                        "SPH 1 0.0 0.0 0.0 6.0\n"
-                        "END\n"
-                        "Z1 1\n"
-                        "END\n"
-                        "CEND\n"
-                        "MSTA\n"
-                        "1\n"
-                        "1\n"
-                        "MEND\n";
+                                  "SPH 1 0.0 0.0 0.0 6.0\n"
+                                  "END\n"
+                                  "Z1 1\n"
+                                  "END\n"
+                                  "CEND\n"
+                                  "MSTA\n"
+                                  "1\n"
+                                  "1\n"
+                                  "MEND\n";
 
 class MainWindowTest : public ::testing::Test {
   protected:

@@ -1,6 +1,5 @@
 #include "MainWindowFixture.h"
 
-
 TEST_F(MainWindowTest, StartUpShowsTitleScreenOverTurningSample) {
     Start();
     EXPECT_EQ(Main->windowTitle().toStdString(),

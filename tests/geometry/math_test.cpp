@@ -51,7 +51,7 @@ TEST(Matrices, ProductTransformAndInverse) {
     t[3][0] = 5; // translation sits in row 3
     Identity4(r);
     r[0][0] = 0, r[0][1] = 1, r[1][0] = -1, r[1][1] = 0; // 90 degrees about z
-    Multiply4(r, t, p); // rotate, then translate
+    Multiply4(r, t, p);                                  // rotate, then translate
     TVector out;
     TransformPoint({1, 0, 0}, p, out);
     EXPECT_NEAR(out.x, 5, 1e-15);
@@ -103,9 +103,9 @@ TEST(Quadratic, RootLayout) {
 TEST(Cubic, RootLayout) {
     double x1, x2, x3;
     EXPECT_EQ(SolveCubic(1, -6, 11, -6, x1, x2, x3), 3);
-    EXPECT_NEAR(x1, 3, 1e-7); // largest magnitude
-    EXPECT_NEAR(x2, 1, 1e-7); // smallest, from the reversed cubic
-    EXPECT_NEAR(x3, 2, 1e-7); // from the product of the roots
+    EXPECT_NEAR(x1, 3, 1e-7);                            // largest magnitude
+    EXPECT_NEAR(x2, 1, 1e-7);                            // smallest, from the reversed cubic
+    EXPECT_NEAR(x3, 2, 1e-7);                            // from the product of the roots
     EXPECT_EQ(SolveCubic(1, -6, 12, -8, x1, x2, x3), 3); // (x - 2)^3
     EXPECT_NEAR(x1, 2, 1e-9);
     EXPECT_NEAR(x2, 2, 1e-9);
@@ -170,8 +170,10 @@ TEST(Quartic, SeparatedRandomRootsAreFound) {
             for (int k = j + 1; k < 4; ++k) close = close || std::fabs(r[j] - r[k]) < 1;
         if (close) continue;
         double b = -(r[0] + r[1] + r[2] + r[3]);
-        double c = r[0] * r[1] + r[0] * r[2] + r[0] * r[3] + r[1] * r[2] + r[1] * r[3] + r[2] * r[3];
-        double d = -(r[0] * r[1] * r[2] + r[0] * r[1] * r[3] + r[0] * r[2] * r[3] + r[1] * r[2] * r[3]);
+        double c =
+            r[0] * r[1] + r[0] * r[2] + r[0] * r[3] + r[1] * r[2] + r[1] * r[3] + r[2] * r[3];
+        double d =
+            -(r[0] * r[1] * r[2] + r[0] * r[1] * r[3] + r[0] * r[2] * r[3] + r[1] * r[2] * r[3]);
         double e = r[0] * r[1] * r[2] * r[3];
         double p = c - 3 * b * b / 8, q = -b * p / 2 - b * b * b / 16 + d;
         double rr = -b * q / 8 + b * b * b * b / 256 - b * d / 8 + e;

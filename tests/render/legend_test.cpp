@@ -29,8 +29,10 @@ TEST(LegendPanel, SampleLinesFollowColourAndPattern) {
     int lit = 0, back = 0;
     for (int x = 0; x < 70; ++x) {
         QColor c = dot.pixelColor(x, 5);
-        if (c == QColor(255, 255, 0)) ++lit;
-        else if (c == QColor(255, 255, 255)) ++back;
+        if (c == QColor(255, 255, 0))
+            ++lit;
+        else if (c == QColor(255, 255, 255))
+            ++back;
     }
     EXPECT_GT(lit, 20);
     EXPECT_GT(back, 20);
