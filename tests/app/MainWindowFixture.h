@@ -1,6 +1,7 @@
 // Shared fixture of the main window tests: a private settings file, answered message boxes.
 #pragma once
 
+#include "tests/TestApp.h"
 #include "app/main.h"
 #include "app/resource.h"
 
@@ -23,11 +24,7 @@ namespace fs = std::filesystem;
 namespace {
 
 QApplication* App() {
-    static int argc = 1;
-    static char name[] = "app_main_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return app;
+    return TestApp();
 }
 
 void Pump(int ms) {

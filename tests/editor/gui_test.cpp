@@ -1,4 +1,5 @@
 // The editor's grid and dialog under a display.
+#include "tests/TestApp.h"
 #include "app/main.h"
 #include "input/Reader.h"
 #include "tools/cggrid.h"
@@ -20,11 +21,7 @@
 namespace {
 
 QApplication& App() {
-    static int argc = 1;
-    static char name[] = "editor_gui_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
+    return *TestApp();
 }
 
 struct TTempDir {

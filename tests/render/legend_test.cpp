@@ -1,4 +1,5 @@
 // Legend panel: sample line images, range label, width rule and button visibility.
+#include "tests/TestApp.h"
 #include "app/LegendPanel.h"
 
 #include <gtest/gtest.h>
@@ -9,11 +10,7 @@
 
 namespace {
 QApplication& App() {
-    static int argc = 1;
-    static char name[] = "legend_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    return *TestApp();
 }
 } // namespace
 

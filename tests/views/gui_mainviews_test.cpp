@@ -1,5 +1,6 @@
 // The main window's view commands: view-point slots and files, the animation, and the
 // display settings command. Needs a display (Xvfb).
+#include "tests/TestApp.h"
 #include "app/main.h"
 #include "app/resource.h"
 #include "app/viewdlg.h"
@@ -26,11 +27,7 @@ namespace fs = std::filesystem;
 namespace {
 
 QApplication* App() {
-    static int argc = 1;
-    static char name[] = "views_gui_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return app;
+    return TestApp();
 }
 
 void Pump(int ms) {

@@ -1,3 +1,4 @@
+#include "tests/TestApp.h"
 #include "app/ColorNames.h"
 #include "app/viewdlg.h"
 #include "input/Reader.h"
@@ -19,11 +20,7 @@
 namespace {
 
 QApplication* App() {
-    static int argc = 1;
-    static char name[] = "views_gui_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return app;
+    return TestApp();
 }
 
 std::string S(const QString& s) {

@@ -1,4 +1,5 @@
 // The check and volume dialogs under a display: captions, enabled states, start and stop.
+#include "tests/TestApp.h"
 #include "tests/tools/ToolGeometry.h"
 #include "tools/calvolume.h"
 #include "tools/checkdlg.h"
@@ -22,11 +23,7 @@
 namespace {
 
 QApplication& App() {
-    static int argc = 1;
-    static char name[] = "tools_dialog_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    return *TestApp();
 }
 
 // Sphere 1 (material 1) inside a void shell; `gap` leaves r 5..6 in no zone.

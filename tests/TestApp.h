@@ -1,0 +1,13 @@
+// The one QApplication of a widget test executable. It is never destroyed: at exit its
+// destructor would run after Qt's thread-local storage is gone and crash the process.
+#pragma once
+
+#include <QApplication>
+
+inline QApplication* TestApp() {
+    static int argc = 1;
+    static char name[] = "trazon_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return app;
+}
