@@ -4,6 +4,10 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QString>
+
+#include <string>
+#include <vector>
 
 // One "label lo - hi" row of a range grid; the edits get their object names for the tests.
 inline void AddRangeRow(QGridLayout* grid, int row, QLabel* label, QLineEdit*& lo, QLineEdit*& hi,
@@ -17,4 +21,14 @@ inline void AddRangeRow(QGridLayout* grid, int row, QLabel* label, QLineEdit*& l
     grid->addWidget(lo, row, 1);
     grid->addWidget(new QLabel("-"), row, 2);
     grid->addWidget(hi, row, 3);
+}
+
+// A tool's output lines as the text of its output list.
+inline QString JoinLines(const std::vector<std::string>& lines) {
+    QString text;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) text += '\n';
+        text += QString::fromStdString(lines[i]);
+    }
+    return text;
 }

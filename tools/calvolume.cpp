@@ -205,12 +205,7 @@ void TFmCalVolume::StopVolume() {
 void TFmCalVolume::ShowLines() {
     if (Run.Revision() == ShownRevision) return;
     ShownRevision = Run.Revision();
-    QString text;
-    for (size_t i = 0; i < Run.Lines().size(); ++i) {
-        if (i > 0) text += '\n';
-        text += QString::fromStdString(Run.Lines()[i]);
-    }
-    mMsg->setPlainText(text);
+    mMsg->setPlainText(JoinLines(Run.Lines()));
 }
 
 void TFmCalVolume::ShowResults() {

@@ -188,12 +188,7 @@ void TFmCheckDlg::StopCheck() {
 void TFmCheckDlg::ShowLines() {
     if (Run.Revision() == ShownRevision) return;
     ShownRevision = Run.Revision();
-    QString text;
-    for (size_t i = 0; i < Run.Lines().size(); ++i) {
-        if (i > 0) text += '\n';
-        text += QString::fromStdString(Run.Lines()[i]);
-    }
-    mMsg->setPlainText(text);
+    mMsg->setPlainText(JoinLines(Run.Lines()));
     mMsg->verticalScrollBar()->setValue(mMsg->verticalScrollBar()->maximum());
 }
 
