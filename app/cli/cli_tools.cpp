@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 const char* const CliCheckUsage =
@@ -32,8 +33,9 @@ struct TArgReader {
     size_t Pos = 0;
     std::string Error;
 
-    // Takes the n words after an option into out.
-    bool Take(const std::string& option, int n, std::string* const out[]) {
+    // Takes the words after an option into out.
+    bool Take(const std::string& option, const std::vector<std::string*>& out) {
+        const int n = static_cast<int>(out.size());
         if (Args.size() - Pos - 1 < static_cast<size_t>(n)) {
             Error = option + " needs " + std::to_string(n) + (n == 1 ? " value" : " values");
             return false;
@@ -79,8 +81,7 @@ bool ParseThreads(const std::string& text, int& threads) {
 bool TArgReader::TakeShared(const std::string& a, std::string& file, int& threads) {
     if (a == "--threads") {
         std::string t;
-        std::string* out[] = {&t};
-        if (!Take(a, 1, out)) return false;
+        if (!Take(a, {&t})) return false;
         if (!ParseThreads(t, threads)) {
             Error = "--threads: \"" + t + "\" is not a thread count (0 = all cores)";
             return false;
@@ -98,6 +99,34 @@ bool TArgReader::TakeShared(const std::string& a, std::string& file, int& thread
     file = a;
     ++Pos;
     return true;
+}
+
+// A subcommand's own option: its names and the entries its values go to.
+struct TOption {
+    std::vector<std::string> Names;
+    std::vector<std::string*> Values;
+};
+
+// Reads a subcommand's words: its options, --threads, --help and the data file. Returns -1
+// when the words were read, otherwise the exit code to return at once.
+int ReadArgs(const TCliArgs& args, const char* cmd, const char* usage,
+             const std::vector<TOption>& options, std::string& file, int& threads) {
+    TArgReader in{args, 0, {}};
+    while (in.Pos < args.size()) {
+        const std::string& a = args[in.Pos];
+        if (IsHelp(a)) {
+            std::printf("Usage:\n%s\n", usage);
+            return 0;
+        }
+        const TOption* option = nullptr;
+        for (const TOption& o : options)
+            for (const std::string& name : o.Names)
+                if (a == name) option = &o;
+        bool ok = option ? in.Take(a, option->Values) : in.TakeShared(a, file, threads);
+        if (!ok) return UsageError(cmd, in.Error, usage);
+    }
+    if (file.empty()) return UsageError(cmd, "no data file given", usage);
+    return -1;
 }
 
 void PrintLines(const std::vector<std::string>& lines) {
@@ -126,32 +155,14 @@ int CliCheck(const TCliArgs& args) {
     std::string file;
     TCheckEntries entries;
     int threads = 0;
-    TArgReader in{args, 0, {}};
-    while (in.Pos < args.size()) {
-        const std::string& a = args[in.Pos];
-        bool ok = true;
-        if (IsHelp(a)) {
-            std::printf("Usage:\n%s\n", CliCheckUsage);
-            return 0;
-        } else if (a == "--rays") {
-            std::string* out[] = {&entries.Rays};
-            ok = in.Take(a, 1, out);
-        } else if (a == "--start") {
-            std::string* out[] = {&entries.Xmin, &entries.Xmax, &entries.Ymin,
-                                  &entries.Ymax, &entries.Zmin, &entries.Zmax};
-            ok = in.Take(a, 6, out);
-        } else if (a == "--theta") {
-            std::string* out[] = {&entries.Tmin, &entries.Tmax};
-            ok = in.Take(a, 2, out);
-        } else if (a == "--phi") {
-            std::string* out[] = {&entries.Pmin, &entries.Pmax};
-            ok = in.Take(a, 2, out);
-        } else {
-            ok = in.TakeShared(a, file, threads);
-        }
-        if (!ok) return UsageError(cmd, in.Error, CliCheckUsage);
-    }
-    if (file.empty()) return UsageError(cmd, "no data file given", CliCheckUsage);
+    const std::vector<TOption> options = {{{"--rays"}, {&entries.Rays}},
+                                          {{"--start"},
+                                           {&entries.Xmin, &entries.Xmax, &entries.Ymin,
+                                            &entries.Ymax, &entries.Zmin, &entries.Zmax}},
+                                          {{"--theta"}, {&entries.Tmin, &entries.Tmax}},
+                                          {{"--phi"}, {&entries.Pmin, &entries.Pmax}}};
+    if (int code = ReadArgs(args, cmd, CliCheckUsage, options, file, threads); code >= 0)
+        return code;
     TCheckSettings settings;
     std::string error;
     if (!ConvertCheckEntries(entries, settings, error))
@@ -179,38 +190,16 @@ int CliVolume(const TCliArgs& args) {
     std::string file, zones = "all", output;
     TVolumeEntries entries;
     int threads = 0;
-    TArgReader in{args, 0, {}};
-    while (in.Pos < args.size()) {
-        const std::string& a = args[in.Pos];
-        bool ok = true;
-        if (IsHelp(a)) {
-            std::printf("Usage:\n%s\n", CliVolumeUsage);
-            return 0;
-        } else if (a == "--level") {
-            std::string* out[] = {&entries.Level};
-            ok = in.Take(a, 1, out);
-        } else if (a == "--box") {
-            std::string* out[] = {&entries.Xmin, &entries.Xmax, &entries.Ymin,
-                                  &entries.Ymax, &entries.Zmin, &entries.Zmax};
-            ok = in.Take(a, 6, out);
-        } else if (a == "--ratio") {
-            std::string* out[] = {&entries.RatioMin, &entries.RatioMax};
-            ok = in.Take(a, 2, out);
-        } else if (a == "--agree") {
-            std::string* out[] = {&entries.AgreeMin, &entries.AgreeMax};
-            ok = in.Take(a, 2, out);
-        } else if (a == "--zones") {
-            std::string* out[] = {&zones};
-            ok = in.Take(a, 1, out);
-        } else if (a == "-o" || a == "--output") {
-            std::string* out[] = {&output};
-            ok = in.Take(a, 1, out);
-        } else {
-            ok = in.TakeShared(a, file, threads);
-        }
-        if (!ok) return UsageError(cmd, in.Error, CliVolumeUsage);
-    }
-    if (file.empty()) return UsageError(cmd, "no data file given", CliVolumeUsage);
+    const std::vector<TOption> options = {{{"--level"}, {&entries.Level}},
+                                          {{"--box"},
+                                           {&entries.Xmin, &entries.Xmax, &entries.Ymin,
+                                            &entries.Ymax, &entries.Zmin, &entries.Zmax}},
+                                          {{"--ratio"}, {&entries.RatioMin, &entries.RatioMax}},
+                                          {{"--agree"}, {&entries.AgreeMin, &entries.AgreeMax}},
+                                          {{"--zones"}, {&zones}},
+                                          {{"-o", "--output"}, {&output}}};
+    if (int code = ReadArgs(args, cmd, CliVolumeUsage, options, file, threads); code >= 0)
+        return code;
     TVolumeSettings settings;
     std::string error;
     if (!ConvertVolumeEntries(entries, settings, error))

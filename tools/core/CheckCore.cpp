@@ -29,13 +29,7 @@ bool ConvertCheckEntries(const TCheckEntries& e, TCheckSettings& out, std::strin
         return false;
     }
     s.Rays = *rays;
-    if (!ParseRealEntry(e.Xmin, "X min", s.Xmin, error) ||
-        !ParseRealEntry(e.Xmax, "X max", s.Xmax, error) ||
-        !ParseRealEntry(e.Ymin, "Y min", s.Ymin, error) ||
-        !ParseRealEntry(e.Ymax, "Y max", s.Ymax, error) ||
-        !ParseRealEntry(e.Zmin, "Z min", s.Zmin, error) ||
-        !ParseRealEntry(e.Zmax, "Z max", s.Zmax, error) ||
-        !ParseRealEntry(e.Tmin, "THETA min", s.Tmin, error) ||
+    if (!ParseBoxEntries(e, s, error) || !ParseRealEntry(e.Tmin, "THETA min", s.Tmin, error) ||
         !ParseRealEntry(e.Tmax, "THETA max", s.Tmax, error) ||
         !ParseRealEntry(e.Pmin, "PHI min", s.Pmin, error) ||
         !ParseRealEntry(e.Pmax, "PHI max", s.Pmax, error))

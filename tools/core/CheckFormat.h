@@ -19,3 +19,13 @@ std::optional<double> ParseReal(const std::string& text);
 std::optional<int32_t> ParseInt(const std::string& text);
 // A dialog entry as a real; on failure a message naming the field and the text.
 bool ParseRealEntry(const std::string& text, const char* label, double& out, std::string& error);
+// The six box entries Xmin .. Zmax that both tools' dialogs have, as reals.
+template <class Entries, class Settings>
+bool ParseBoxEntries(const Entries& e, Settings& s, std::string& error) {
+    return ParseRealEntry(e.Xmin, "X min", s.Xmin, error) &&
+           ParseRealEntry(e.Xmax, "X max", s.Xmax, error) &&
+           ParseRealEntry(e.Ymin, "Y min", s.Ymin, error) &&
+           ParseRealEntry(e.Ymax, "Y max", s.Ymax, error) &&
+           ParseRealEntry(e.Zmin, "Z min", s.Zmin, error) &&
+           ParseRealEntry(e.Zmax, "Z max", s.Zmax, error);
+}

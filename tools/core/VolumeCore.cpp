@@ -18,12 +18,7 @@ bool ConvertVolumeEntries(const TVolumeEntries& e, TVolumeSettings& out, std::st
         return false;
     }
     s.Level = *level;
-    if (!ParseRealEntry(e.Xmin, "X min", s.Xmin, error) ||
-        !ParseRealEntry(e.Xmax, "X max", s.Xmax, error) ||
-        !ParseRealEntry(e.Ymin, "Y min", s.Ymin, error) ||
-        !ParseRealEntry(e.Ymax, "Y max", s.Ymax, error) ||
-        !ParseRealEntry(e.Zmin, "Z min", s.Zmin, error) ||
-        !ParseRealEntry(e.Zmax, "Z max", s.Zmax, error) ||
+    if (!ParseBoxEntries(e, s, error) ||
         !ParseRealEntry(e.RatioMin, "Three direction min", s.RatioMin, error) ||
         !ParseRealEntry(e.RatioMax, "Three direction max", s.RatioMax, error) ||
         !ParseRealEntry(e.AgreeMin, "Division level min", s.AgreeMin, error) ||
