@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QElapsedTimer>
 
 inline QApplication* TestApp() {
     static int argc = 1;
@@ -10,4 +11,11 @@ inline QApplication* TestApp() {
     static char* argv[] = {name, nullptr};
     static QApplication* app = new QApplication(argc, argv);
     return app;
+}
+
+// Lets the event loop run for the given time.
+inline void Pump(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
 }

@@ -27,12 +27,6 @@ QApplication* App() {
     return TestApp();
 }
 
-void Pump(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
 constexpr const char* TimeData = "CSTA-FREE-TIME\n"
                                  "RPP 1 -10.0 10.0 -10.0 10.0 -5.0 5.0\n"
                                  "SPH 2 0.0 0.0 15.0 6.0\n"

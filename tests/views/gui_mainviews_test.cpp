@@ -30,12 +30,6 @@ QApplication* App() {
     return TestApp();
 }
 
-void Pump(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
 // Times 0 to 100 on one track, so the dialog proposes an end of 1.1E+02 and a step of 1.1E+01.
 const char* TimeData = "CSTA-FREE-TIME\n"
                        "RPP 1 -10.0 10.0 -10.0 10.0 -5.0 5.0\n"
