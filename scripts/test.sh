@@ -2,7 +2,8 @@
 # Installs what is missing, builds everything and runs every test:
 #  1. the full build (strict warnings) with all unit, widget and pixel tests under Xvfb;
 #  2. the engine tests once more under AddressSanitizer and UndefinedBehaviorSanitizer;
-#  3. the data-file fuzz target for 60 seconds with a fixed seed.
+#  3. the data-file fuzz target and the whole-load fuzz target (post-load steps, check rays,
+#     one volume level), each for 60 seconds with a fixed seed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -40,8 +41,9 @@ if [ -f tests/fuzz/CMakeLists.txt ]; then
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAZON_FUZZ=ON -DTRAZON_GUI=OFF -DTRAZON_TESTS=ON \
         -DTRAZON_STRICT=OFF \
         -DTRAZON_BENCH=OFF >/dev/null
-  cmake --build build-fuzz -j"$JOBS" --target fuzz_reader
+  cmake --build build-fuzz -j"$JOBS" --target fuzz_reader fuzz_load
   bash tests/fuzz/run.sh build-fuzz || status=1
+  bash tests/fuzz/run.sh build-fuzz 60 fuzz_load || status=1
 fi
 
 if [ "$status" -eq 0 ]; then echo "ALL TESTS PASSED"; else echo "SOME TESTS FAILED"; fi
