@@ -65,16 +65,36 @@ TScene AllTypes() {
         int num = i + 1;
         TGeoData& b = s.Geo.Bodies[static_cast<size_t>(i)];
         switch (i % BodyTypeCount) {
-        case 0: b = MakeBody("RPP", num, {x - 3, x + 3, y - 2.5, y + 3.5, z - 3.5, z + 2}); break;
-        case 1: b = MakeBody("RCC", num, {x - 1, y - 2, z - 2.5, 2, 3, 5, 2.5}); break;
-        case 2: b = MakeBody("SPH", num, {x, y, z, 3.5}); break;
-        case 3: b = MakeBody("TRC", num, {x, y, z - 2.5, 0.5, 0.3, 5, 2.5, 1}); break;
-        case 4: b = MakeBody("TOR", num, {x, y, z, 2.5, 0.8, 30, 300, 1.0 + i % 3}); break;
-        case 5: b = MakeBody("BOX", num, {x - 2, y - 2, z - 2, 3, 1, 0, -1, 3, 0, 0, 0, 4}); break;
-        case 6: b = MakeBody("REC", num, {x, y, z - 2.5, 0, 0, 5, 2.5, 0, 0, 0, 1.5, 0}); break;
-        case 7: b = MakeBody("TEC", num, {x, y, z - 2.5, 0, 1, 5, 2.5, 0, 0, 0, 1.5, 0, 0.5}); break;
-        case 8: b = MakeBody("ELL", num, {x - 1.5, y, z, x + 1.5, y, z, 6}); break;
-        case 9: b = MakeBody("WED", num, {x - 2, y - 2, z - 2, 4, 0, 0, 0, 4, 0, 0, 0, 4}); break;
+        case 0:
+            b = MakeBody("RPP", num, {x - 3, x + 3, y - 2.5, y + 3.5, z - 3.5, z + 2});
+            break;
+        case 1:
+            b = MakeBody("RCC", num, {x - 1, y - 2, z - 2.5, 2, 3, 5, 2.5});
+            break;
+        case 2:
+            b = MakeBody("SPH", num, {x, y, z, 3.5});
+            break;
+        case 3:
+            b = MakeBody("TRC", num, {x, y, z - 2.5, 0.5, 0.3, 5, 2.5, 1});
+            break;
+        case 4:
+            b = MakeBody("TOR", num, {x, y, z, 2.5, 0.8, 30, 300, 1.0 + i % 3});
+            break;
+        case 5:
+            b = MakeBody("BOX", num, {x - 2, y - 2, z - 2, 3, 1, 0, -1, 3, 0, 0, 0, 4});
+            break;
+        case 6:
+            b = MakeBody("REC", num, {x, y, z - 2.5, 0, 0, 5, 2.5, 0, 0, 0, 1.5, 0});
+            break;
+        case 7:
+            b = MakeBody("TEC", num, {x, y, z - 2.5, 0, 1, 5, 2.5, 0, 0, 0, 1.5, 0, 0.5});
+            break;
+        case 8:
+            b = MakeBody("ELL", num, {x - 1.5, y, z, x + 1.5, y, z, 6});
+            break;
+        case 9:
+            b = MakeBody("WED", num, {x - 2, y - 2, z - 2, 4, 0, 0, 0, 4, 0, 0, 0, 4});
+            break;
         case 10: {
             b = MakeBody("ARB", num, {});
             for (int k = 0; k < 8; ++k) {
@@ -86,9 +106,15 @@ TScene AllTypes() {
             for (int k = 0; k < 6; ++k) b.Params[static_cast<size_t>(24 + k)] = faces[k];
             break;
         }
-        case 11: b = MakeBody("HAF", num, {0, 0, -1, 1e3}); break;
-        case 12: b = MakeBody("HEX", num, {x, y, z - 2.5, 0, 0, 5, 4, 1, 0.5, 0}); break;
-        default: b = MakeBody("GEL", num, {x, y, z, 3, 0, 0, 0, 2, 1, 0, -1, 2.5}); break;
+        case 11:
+            b = MakeBody("HAF", num, {0, 0, -1, 1e3});
+            break;
+        case 12:
+            b = MakeBody("HEX", num, {x, y, z - 2.5, 0, 0, 5, 4, 1, 0.5, 0});
+            break;
+        default:
+            b = MakeBody("GEL", num, {x, y, z, 3, 0, 0, 0, 2, 1, 0, -1, 2.5});
+            break;
         }
     }
     return s;

@@ -339,8 +339,7 @@ TEST_F(ReaderFixture, TrailingOrLeavesAnEmptyGroupThatHoldsNoPoint) {
 
 // All histories negative: HistMax is the largest of them, not -1.
 TEST_F(ReaderFixture, NegativeHistoryNumbers) {
-    ASSERT_TRUE(
-        Load("CSTA-FREE\n" + Geo2 + "0 -5\n4 1 2 3 1 1 1\n-1\n0 -3\n4 1 2 3 1 1 1\n-1\n"));
+    ASSERT_TRUE(Load("CSTA-FREE\n" + Geo2 + "0 -5\n4 1 2 3 1 1 1\n-1\n0 -3\n4 1 2 3 1 1 1\n-1\n"));
     EXPECT_EQ(HistMax(Tracks), -3);
     EXPECT_EQ(Settings.HistFrom, 0);
     EXPECT_EQ(Settings.HistTo, 0);
