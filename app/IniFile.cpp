@@ -178,7 +178,8 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
     // its last entry and before any trailing blank lines: no indexed line moves.
     size_t sec = Sections.size();
     for (size_t s = 0; s < Sections.size(); ++s)
-        if (!Sections[s].Name.empty() && !Sections[s].Deleted && SameText(Sections[s].Name, section))
+        if (!Sections[s].Name.empty() && !Sections[s].Deleted &&
+            SameText(Sections[s].Name, section))
             sec = s;
     if (sec == Sections.size()) {
         if (Sections.empty()) Sections.push_back(TSection{});

@@ -10,9 +10,12 @@
 #include "tools/calvolume.h"
 #include "tools/checkdlg.h"
 #include "tools/makedlg.h"
+#include "tools/slicedlg.h"
+#include "tools/trackzonedlg.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QComboBox>
 #include <QApplication>
 #include <QBuffer>
 #include <QCloseEvent>
@@ -113,10 +116,38 @@ bool RunCommand(const std::string& program, const std::string& argument) {
     return QProcess::startDetached(prog, words);
 }
 
+std::function<bool(const std::string& url)> OpenUrlHook;
+
+void OpenHelpPage(const std::string& page, const std::string& browser, const std::string& exeDir) {
+    const std::string path = HelpPagePath(exeDir, page);
+    if (!FileExists(path)) {
+        ShowMessage("The help page " + path + " was not found.");
+        return;
+    }
+    const std::string url = HelpPageUrl(exeDir, page);
+    if (RunCommand(browser, url)) return;
+    bool opened = OpenUrlHook ? OpenUrlHook(url)
+                              : QDesktopServices::openUrl(QUrl(Q(url)));
+    if (!opened)
+        ShowMessage("No browser could be started to show the help page " + path +
+                    ".\nSet the browser in Environment > Environment for display, or open the page by hand.");
+}
+
+void SetFileFilters(QFileDialog& dlg, const QStringList& filters) {
+    // The dialog takes the patterns from the last parentheses, so "All(*.*) (*)" matches
+    // everything; its combo box entry is then shown under the plain caption again.
+    const QString all = "All(*.*)", allEverything = "All(*.*) (*)";
+    QStringList list = filters;
+    for (QString& f : list)
+        if (f == all) f = allEverything;
+    dlg.setNameFilters(list);
+    if (auto* combo = dlg.findChild<QComboBox*>("fileTypeCombo"))
+        for (int i = 0; i < combo->count(); ++i)
+            if (combo->itemText(i) == allEverything) combo->setItemText(i, all);
+}
+
 void OpenHelpPage(const std::string& page) {
-    std::string exeDir = FmMain ? FmMain->ExeDir : ExecutableDir();
-    std::string url = HelpPageUrl(exeDir, page);
-    if (!RunCommand(DisplaySettings.BrowserName, url)) QDesktopServices::openUrl(QUrl(Q(url)));
+    OpenHelpPage(page, DisplaySettings.BrowserName, FmMain ? FmMain->ExeDir : ExecutableDir());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -300,6 +331,10 @@ void TFmMain::BuildMenus() {
         connect(MEyeLoad[i], &QAction::triggered, this, [this, i] { MEyeLoadClick(i + 1); });
     }
 
+    MenuTool->addSeparator();
+    MenuSlice = item(MenuTool, &TFmMain::MenuSliceClick);
+    MenuTrackZones = item(MenuTool, &TFmMain::MenuTrackZonesClick);
+
     MenuAnimation = bar->addAction(QString());
     connect(MenuAnimation, &QAction::triggered, this, [this] { MenuAnimationClick(); });
     MenuAnimation->setEnabled(false);
@@ -345,6 +380,8 @@ void TFmMain::SetEnglishTexts() {
     MenuTool->setTitle("Tool");
     MenuEyeSave->setTitle("Save ViewPoint");
     MenuEyeLoad->setTitle("Load ViewPoint");
+    MenuSlice->setText("Slice");
+    MenuTrackZones->setText("Check track zones");
     MenuAnimation->setText("Animation");
     MenuHelp->setTitle("Help");
     MenuUsage->setText("Usage");
@@ -497,6 +534,9 @@ bool TFmMain::LoadDataFile(const std::string& path) {
     reader.Hooks.RebuildBodies = [this] { RebuildMeshes(); };
     reader.Hooks.RefreshLabels = [this] { UpdateRangeLabel(); };
     bool ok = reader.Load(path);
+    PointMarked = false;
+    if (FmSlice) FmSlice->ModelChanged();
+    if (FmTrackZones) FmTrackZones->ModelChanged();
     // A failed read leaves an empty model; the window still shows its loaded state.
     if (!ok) UpdateRangeLabel();
     if (GL && !(GL->Size > 0)) GL->Size = 1000.0;
@@ -562,9 +602,57 @@ void TFmMain::FormPaint() {
         TSceneOptions options;
         options.AxesOn = AxisOn();
         options.AxisLayout = AxisLayoutForViewMode(MenuState().DirectionType);
+        AddDebugMarks(options.Marks);
         PaintScene(*GL, Geometry, Tracks, DisplaySettings, CheckErrorSegments, options);
     }
     InPaint = false;
+}
+
+void TFmMain::AddDebugMarks(std::vector<TSceneMark>& marks) const {
+    constexpr TColor Magenta = 0xFF00FF;
+    if (FmSlice && FmSlice->OutlineShown()) {
+        std::array<TVector, 4> c = FmSlice->OutlineCorners();
+        for (size_t k = 0; k < 4; ++k) marks.push_back({c[k], c[(k + 1) % 4], Magenta});
+    }
+    if (PointMarked && GL) {
+        // a cross of three axis-parallel lines, a few per cent of the view across
+        double r = 0.03 * GL->Size;
+        const TVector& p = PointMark;
+        marks.push_back({{p.x - r, p.y, p.z}, {p.x + r, p.y, p.z}, Magenta});
+        marks.push_back({{p.x, p.y - r, p.z}, {p.x, p.y + r, p.z}, Magenta});
+        marks.push_back({{p.x, p.y, p.z - r}, {p.x, p.y, p.z + r}, Magenta});
+    }
+}
+
+void TFmMain::CentreOn(const TVector& point) {
+    if (!GL) return;
+    const TGLMatrix& r = GL->Rotation;
+    const TGLMatrix& t = GL->Translation;
+    // where the point lands in eye coordinates: Translation x Rotation x point
+    double x = r[0] * point.x + r[4] * point.y + r[8] * point.z + r[12] + t[12];
+    double y = r[1] * point.x + r[5] * point.y + r[9] * point.z + r[13] + t[13];
+    GL->Translate(-x, -y, 0);
+    PointMarked = true;
+    PointMark = point;
+    FormPaint();
+}
+
+void TFmMain::ClearPointMark() {
+    PointMarked = false;
+}
+
+void TFmMain::MenuSliceClick() {
+    if (!FmSlice) FmSlice = new TFmSlice(this);
+    FmSlice->show();
+    FmSlice->raise();
+    FmSlice->activateWindow();
+}
+
+void TFmMain::MenuTrackZonesClick() {
+    if (!FmTrackZones) FmTrackZones = new TFmTrackZones(this);
+    FmTrackZones->show();
+    FmTrackZones->raise();
+    FmTrackZones->activateWindow();
 }
 
 void TFmMain::MenuRendarClick() {
@@ -624,7 +712,7 @@ void TFmMain::MenuPclOpenClick() {
         path = ChooseOpenFile();
     } else {
         QFileDialog dlg(this, "File Open", Q(Dirs.OpenDir));
-        dlg.setNameFilters({"CG Data File(*.pic)", "All(*.*)"});
+        SetFileFilters(dlg, {"CG Data File(*.pic)", "All(*.*)"});
         dlg.setFileMode(QFileDialog::ExistingFile);
         if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
             path = dlg.selectedFiles().first().toStdString();

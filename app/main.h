@@ -6,9 +6,11 @@
 #include "app/Settings.h"
 #include "app/ViewPoints.h"
 #include "render/MyGLUnit.h"
+#include "render/Scene.h"
 
 #include <QLabel>
 #include <QMainWindow>
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
@@ -22,11 +24,14 @@ class QMenu;
 class QTimer;
 class QPushButton;
 class QFrame;
+class QFileDialog;
 class TFmMain;
 class TFmViewDlg;
 class TFmMakeDlg;
 class TFmCheckDlg;
 class TFmCalVolume;
+class TFmSlice;
+class TFmTrackZones;
 
 // The client area. The GL picture is copied straight into its native X window, so Qt never
 // paints it; the status texts and the legend are native child windows, which the copy
@@ -78,9 +83,17 @@ bool AskOkCancel(const std::string& text);
 // into program and arguments (quotes respected) and the argument is passed as one word.
 // Returns false when it could not be started.
 bool RunCommand(const std::string& program, const std::string& argument);
-// Opens a help page ("index.html", "setdlg.html", ...) with the configured browser, or with
-// the desktop's default handler when the browser cannot be started.
+// Opens a help page ("index.html", "setdlg.html", ...) of the program in exeDir with the
+// given browser, or with the desktop's default handler when the browser cannot be started.
+// When neither opens it, or the page is missing, a message names the page's path.
+void OpenHelpPage(const std::string& page, const std::string& browser, const std::string& exeDir);
+// The same with the configured browser and the running program's directory.
 void OpenHelpPage(const std::string& page);
+// Replaces the desktop's default URL handler (tests); returns whether the URL was opened.
+extern std::function<bool(const std::string& url)> OpenUrlHook;
+// Sets a file dialog's name filters; an "All(*.*)" entry keeps that caption but matches
+// every file, names without a dot included.
+void SetFileFilters(QFileDialog& dlg, const QStringList& filters);
 
 class TFmMain : public QMainWindow {
     Q_OBJECT
@@ -110,6 +123,7 @@ class TFmMain : public QMainWindow {
     QAction *MOrtho = nullptr, *MPerspective = nullptr;
     QAction *MPolygon = nullptr, *MLine = nullptr;
     std::array<QAction*, 10> MEyeSave{}, MEyeLoad{};
+    QAction *MenuSlice = nullptr, *MenuTrackZones = nullptr;
     QAction* MenuAnimation = nullptr;
     QAction* MenuUsage = nullptr;
 
@@ -131,6 +145,9 @@ class TFmMain : public QMainWindow {
     TFmMakeDlg* FmMakeDlg = nullptr;
     TFmCheckDlg* FmCheckDlg = nullptr;
     TFmCalVolume* FmCalVolume = nullptr;
+    // The geometry debugging windows stay open beside the view; made on first use.
+    TFmSlice* FmSlice = nullptr;
+    TFmTrackZones* FmTrackZones = nullptr;
     void CreateDialogs();
 
     // File choosers, replaceable by tests. Return the chosen path, empty when cancelled.
@@ -170,6 +187,8 @@ class TFmMain : public QMainWindow {
     void MLineClick();
     void MenuRendarClick();
     void MenuUsageClick();
+    void MenuSliceClick();
+    void MenuTrackZonesClick();
 
     // display settings, view points and animation (main_views.cpp)
     void MenuViewSetClick();
@@ -224,6 +243,11 @@ class TFmMain : public QMainWindow {
     // Range label, legend, title-screen texts, data menus and colours after a read or after
     // the settings dialog.
     void UpdateRangeLabel();
+    // Moves the view so that the point is in the middle and marks it (the track-zone check).
+    void CentreOn(const TVector& point);
+    // Removes the mark.
+    void ClearPointMark();
+    bool HasPointMark() const { return PointMarked; }
     // Rebuilds the cut box mesh, the grown bodies and every body mesh.
     void RebuildMeshes();
     // Idle rotation of the sample; removed for good by open and the editor.
@@ -248,10 +272,14 @@ class TFmMain : public QMainWindow {
     void SetEnglishTexts();
     void SpinWhileIdle();
     void ApplyLabelColours();
+    // The slice plane's outline and the marked point, as lines over the frame.
+    void AddDebugMarks(std::vector<TSceneMark>& marks) const;
     QTimer* IdleTimer = nullptr;
     int32_t RectX = 0, RectY = 0; // moving corner of the zoom rectangle
     bool Destroyed = false;
     bool InPaint = false;
+    bool PointMarked = false;
+    TVector PointMark;
 };
 
 // The one main window of the program (null before it is created).

@@ -5,6 +5,7 @@
 #include "app/ViewPoints.h"
 #include "app/resource.h"
 #include "app/viewdlg.h"
+#include "tools/slicedlg.h"
 #include "input/Reader.h"
 
 #include <QApplication>
@@ -49,7 +50,7 @@ void ShowUserText(QLabel* label, bool on, std::string text) {
 
 std::string ChooseViewFile(QWidget* parent, bool save, const std::string& dir) {
     QFileDialog dlg(parent);
-    dlg.setNameFilters({"View Data File(*.viw)", "All(*.*)"});
+    SetFileFilters(dlg, {"View Data File(*.viw)", "All(*.*)"});
     dlg.setDefaultSuffix("viw");
     dlg.setDirectory(Q(dir));
     if (save) {
@@ -102,6 +103,7 @@ void TFmMain::MenuViewSetClick() {
                         std::max(0, std::min(home.y(), Canvas->height() - w->height())));
         RebuildMeshes();
         UpdateRangeLabel();
+        if (FmSlice) FmSlice->ColoursChanged();
     }
     if (!DisplaySettings.TimeOn) DisplaySettings.AnimActive = false;
     // Redraw so that the new settings show at once, whichever way the dialog closed.

@@ -229,8 +229,8 @@ void TDataReader::EmptyModel() {
 bool TDataReader::ReportReadError(const std::string& message) {
     EmptyModel();
     // a token may be megabytes long or hold terminal control sequences
-    ShowText("error : " + message + "\nReadStr : " + ShownText(ReadStr) + "\nLine : " +
-             ShownText(ReadLine) + "\n");
+    ShowText("error : " + message + "\nReadStr : " + ShownText(ReadStr) +
+             "\nLine : " + ShownText(ReadLine) + "\n");
     return true;
 }
 
@@ -265,10 +265,11 @@ bool TDataReader::ReadDataFile(const std::string& divPath) {
     Div.reset();
     Line.reset();
     if (ok && Tracks.capacity() - Tracks.size() > Tracks.size() / 4 + 4096) Tracks.shrink_to_fit();
-    if (ok) ok = Guarded([this] {
-        PostLoad();
-        return true;
-    });
+    if (ok)
+        ok = Guarded([this] {
+            PostLoad();
+            return true;
+        });
     return ok;
 }
 
@@ -444,8 +445,8 @@ bool TDataReader::ReadGenerated(int& materialSkip) {
             !readReals(nz, gen.Coord[2]))
             return false;
         gen.Layout = TGenerated::Slab;
-        gen.Count = static_cast<size_t>(nx - 1) * static_cast<size_t>(ny - 1) *
-                    static_cast<size_t>(nz - 1);
+        gen.Count =
+            static_cast<size_t>(nx - 1) * static_cast<size_t>(ny - 1) * static_cast<size_t>(nz - 1);
         materialSkip = 1;
     } else if (TrimView(layout) == "SPHR") {
         int32_t n = 0;

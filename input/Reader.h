@@ -164,8 +164,8 @@ class TDataReader {
     // A generated layout as read, made into bodies and zones once its materials are read.
     struct TGenerated {
         enum { None, Cyls, Slab, Sphr } Layout = None;
-        size_t Count = 0;                   // bodies (= zones)
-        std::vector<double> Coord[3];       // CYLS: radii, -, planes; SLAB: x, y, z; SPHR: radii
+        size_t Count = 0;             // bodies (= zones)
+        std::vector<double> Coord[3]; // CYLS: radii, -, planes; SLAB: x, y, z; SPHR: radii
     };
     std::unique_ptr<TGenerated> Generated;
     std::unique_ptr<TWorkReader> Div;

@@ -85,8 +85,7 @@ std::string PidNamespace() {
 }
 
 std::string OwnerRecord(pid_t pid) {
-    return std::to_string(pid) + " " + std::to_string(StartTime(pid)) + " " + PidNamespace() +
-           "\n";
+    return std::to_string(pid) + " " + std::to_string(StartTime(pid)) + " " + PidNamespace() + "\n";
 }
 
 // True only when the directory's record names a process of this namespace that is gone.

@@ -8,12 +8,13 @@
 const char* const CliRenderUsage =
     "  render [FILE] -o PICTURE [--size WxH] [--view zy|yz|xz|xy]\n"
     "         [--projection ortho|perspective] [--type body|zone|material] [--lines]\n"
-    "         [--axes on|off] [--all-histories] [--turn AX,AY]\n"
+    "         [--axes on|off] [--all-histories] [--turn AX,AY] [--read-max N]\n"
     "      Draw one frame of FILE (default: the built-in sample data) as the viewer would\n"
     "      and write it as PNG, JPEG or BMP, chosen by the extension of PICTURE. Defaults:\n"
     "      1024x768, view xy, ortho, body, filled polygons, axes on, the last history only.\n"
     "      --turn AX,AY turns the scene by AX degrees about the screen's x axis, then AY\n"
-    "      degrees about its y axis, after the view is set.\n"
+    "      degrees about its y axis, after the view is set. --read-max N stops reading at\n"
+    "      the first history number above N (default 1000), as for info.\n"
     "      Needs an X display with GLX (Xvfb serves); without one the exit code is 2.";
 
 #ifndef TRAZON_HAVE_RENDER
@@ -46,18 +47,6 @@ int RenderUsageError(const std::string& what) {
     return 2;
 }
 
-bool ParseSize(const std::string& text, int& w, int& h) {
-    size_t x = text.find_first_of("xX");
-    if (x == std::string::npos) return false;
-    std::string a = text.substr(0, x), b = text.substr(x + 1);
-    int32_t wi = 0, hi = 0;
-    if (!TryStrToInt32(a, wi) || !TryStrToInt32(b, hi)) return false;
-    // one frame is read back whole; keep it to a sane size
-    if (wi < 1 || hi < 1 || wi > 8192 || hi > 8192) return false;
-    w = wi, h = hi;
-    return true;
-}
-
 } // namespace
 
 int CliRender(const TCliArgs& args) {
@@ -66,6 +55,7 @@ int CliRender(const TCliArgs& args) {
     int width = 1024, height = 768, viewMode = 0, projection = 0, viewType = 0;
     bool lines = false, axes = true, allHistories = false;
     double turnX = 0, turnY = 0;
+    int32_t readMax = TDisplaySettings().ReadMax;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -124,6 +114,9 @@ int CliRender(const TCliArgs& args) {
             if (comma == std::string::npos || !TryStrToFloatDot(v.substr(0, comma), turnX) ||
                 !TryStrToFloatDot(v.substr(comma + 1), turnY))
                 return RenderUsageError("--turn needs two angles in degrees, e.g. 30,-20");
+        } else if (a == "--read-max") {
+            std::string error;
+            if (!ParseReadMaxOption(args, i, readMax, error)) return RenderUsageError(error);
         } else if (a == "--all-histories") {
             allHistories = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -138,12 +131,14 @@ int CliRender(const TCliArgs& args) {
     if (picture.empty()) return RenderUsageError("the picture file (-o PICTURE) is missing");
     if (ImageFormatOf(picture) == TImageFormat::Unknown)
         return RenderUsageError("PICTURE must end in .png, .jpg, .jpeg or .bmp");
-    if (std::string error; !CheckWriteTarget(picture, error)) return RenderUsageError("-o: " + error);
+    if (std::string error; !CheckWriteTarget(picture, error))
+        return RenderUsageError("-o: " + error);
 
     TGeometry geometry;
     TTracks tracks;
     TDisplaySettings settings;
     settings.ViewInfoType = viewType;
+    settings.ReadMax = readMax;
     if (allHistories) {
         settings.LastHistOn = false;
         settings.HistRangeOn = false;

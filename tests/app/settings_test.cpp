@@ -295,8 +295,7 @@ TEST(IniFile, KeyLookupKeepsItsMeaningWithManyKeys) {
     text += "[Dup]\nKey=first\nkey=second\n[dup]\nKEY=third\nOther=1\n\n";
     TIniFile ini;
     ini.SetText(text);
-    for (int i = 0; i < 100000; ++i)
-        ASSERT_TRUE(ini.ValueExists("gcolor", std::to_string(i))) << i;
+    for (int i = 0; i < 100000; ++i) ASSERT_TRUE(ini.ValueExists("gcolor", std::to_string(i))) << i;
     EXPECT_FALSE(ini.ValueExists("GColor", "100000"));
     EXPECT_EQ(ini.ReadString("DUP", "key", ""), "first"); // the first of duplicates
     ini.WriteString("Dup", "KEY", "changed");
@@ -359,5 +358,19 @@ TEST(Settings, FileLocation) {
     ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(HelpPageUrl("/opt/trazon/", "index.html"), "file:///opt/trazon/help/index.html");
     fs::remove_all(dir);
+    fs::remove_all(conf);
+}
+
+TEST(Settings, InstalledProgramKeepsSettingsPerUser) {
+    // bin/ beside share/trazon: writable (as for root), yet the settings go per user
+    fs::path prefix = TempDir("prefix");
+    fs::create_directories(prefix / "bin");
+    fs::create_directories(prefix / "share/trazon/help");
+    fs::path conf = TempDir("conf2");
+    ::setenv("XDG_CONFIG_HOME", conf.c_str(), 1);
+    EXPECT_EQ(SettingsFilePath((prefix / "bin").string() + "/"),
+              conf.string() + "/trazon/trazon.ini");
+    ::unsetenv("XDG_CONFIG_HOME");
+    fs::remove_all(prefix);
     fs::remove_all(conf);
 }

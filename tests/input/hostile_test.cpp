@@ -81,7 +81,9 @@ TEST(ShownText, ShortensAndEscapes) {
     EXPECT_EQ(ShownText("\x7f"), "\\x7F");
     // UTF-8 text passes; C1 controls, stray and overlong bytes are shown as numbers
     EXPECT_EQ(ShownText("Zone\xc3\xa9\xe6\xbc\xa2"), "Zone\xc3\xa9\xe6\xbc\xa2");
-    EXPECT_EQ(ShownText("\xc2\x9b" "2J"), "\\xC2\\x9B2J");
+    EXPECT_EQ(ShownText("\xc2\x9b"
+                        "2J"),
+              "\\xC2\\x9B2J");
     EXPECT_EQ(ShownText("\xff\xc0\xaf"), "\\xFF\\xC0\\xAF");
     // the cut does not split a character
     std::string wide = std::string(63, 'a') + "\xc3\xa9";
@@ -151,10 +153,8 @@ TEST_F(ReaderFixture, GeneratedLayoutIsMadeOnlyFromWhatWasRead) {
         TDataReader reader(g, t, s, size);
         reader.Hooks.ShowError = [](const std::string&) {};
         bool ok = reader.Load(path);
-        _exit(!ok && reader.LastError() ==
-                         Composed("Read Material Number Error", "MEND", "6")
-                  ? 0
-                  : 1);
+        _exit(!ok && reader.LastError() == Composed("Read Material Number Error", "MEND", "6") ? 0
+                                                                                               : 1);
     });
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }

@@ -83,7 +83,8 @@ bool ParseRealEntry(const std::string& text, const char* label, double& out, std
     }
     if (std::fabs(*v) > MaxDataReal) {
         // the ray arithmetic would overflow into infinities and NaNs
-        error = std::string(label) + ": \"" + text + "\" is out of range (" + MaxDataRealText + ").";
+        error =
+            std::string(label) + ": \"" + text + "\" is out of range (" + MaxDataRealText + ").";
         return false;
     }
     out = *v;

@@ -2,7 +2,6 @@
 
 #include "input/FileWrite.h"
 
-
 namespace {
 
 // Right-aligns s in `width` characters; a longer text is never cut.

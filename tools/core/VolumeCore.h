@@ -96,10 +96,10 @@ class TVolumeRun {
     TZoneIndex Index;
     TVolumeSettings Set;
     bool Active = false;
-    int K = 0;     // level
-    int64_t N = 1; // rays per side at level K
-    int64_t I = 0; // row
-    int64_t J = 0; // next position (column) of row I
+    int K = 0;         // level
+    int64_t N = 1;     // rays per side at level K
+    int64_t I = 0;     // row
+    int64_t J = 0;     // next position (column) of row I
     int64_t Batch = 1; // positions per call of StepFor's loop
     int64_t Counter = 0, Total = 0;
     int64_t LastPercent = 0;
