@@ -1,5 +1,4 @@
-// trazon-cli: headless front end over the engine (info, check, volume, render, slice, where,
-// tracks).
+// trazon-cli: headless front end over the engine (info, check, volume, render, slice, where, tracks).
 #include "Cli.h"
 
 #include "input/AppPaths.h"
@@ -15,8 +14,7 @@ static void PrintHelp(FILE* f) {
                  "Exit codes: 0 success, 1 read error in the data file, 2 wrong usage.\n"
                  "Help pages: %s\n",
                  CliInfoUsage, CliCheckUsage, CliVolumeUsage, CliRenderUsage, CliSliceUsage,
-                 CliWhereUsage, CliTracksUsage,
-                 HelpPagePath(ExecutableDir(), "index.html").c_str());
+                 CliWhereUsage, CliTracksUsage, HelpPagePath(ExecutableDir(), "index.html").c_str());
 }
 
 int main(int argc, char** argv) {

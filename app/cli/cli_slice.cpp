@@ -49,8 +49,7 @@ int CliSlice(const TCliArgs& args) {
         {{"--color", "--colour"}, {&color}}};
     if (int code = ReadArgs(args, cmd, CliSliceUsage, options, file, threads); code >= 0)
         return code;
-    if (picture.empty())
-        return UsageError(cmd, "no picture file given (-o PICTURE)", CliSliceUsage);
+    if (picture.empty()) return UsageError(cmd, "no picture file given (-o PICTURE)", CliSliceUsage);
     if (ImageFormatOf(picture) == TImageFormat::Unknown)
         return UsageError(cmd, "unknown picture type of '" + picture + "' (use .png, .jpg or .bmp)",
                           CliSliceUsage);
@@ -69,7 +68,8 @@ int CliSlice(const TCliArgs& args) {
     else if (color == "material")
         by = TSliceColorBy::Material;
     else
-        return UsageError(cmd, "--color: \"" + color + "\" is not zone or material", CliSliceUsage);
+        return UsageError(cmd, "--color: \"" + color + "\" is not zone or material",
+                          CliSliceUsage);
     if (haveWindow) {
         double w[4];
         static const char* const names[4] = {"UMIN", "UMAX", "VMIN", "VMAX"};
@@ -106,8 +106,8 @@ int CliSlice(const TCliArgs& args) {
     progress.Done();
 
     std::vector<uint8_t> rgb;
-    PaintSlice(render.Classes(), width, height, SliceZoneColors(geometry, by, settings.BackColor),
-               settings.BackColor, rgb);
+    PaintSlice(render.Classes(), width, height,
+               SliceZoneColors(geometry, by, settings.BackColor), settings.BackColor, rgb);
     std::string error;
     if (!SaveImage(picture, width, height, rgb, error)) {
         std::fprintf(stderr, "trazon-cli slice: %s\n", error.c_str());
@@ -174,9 +174,8 @@ int CliTracks(const TCliArgs& args) {
     TDisplaySettings settings;
     if (haveReadMax) {
         std::optional<int32_t> n = ParseInt(readMax);
-        if (!n)
-            return UsageError(cmd, "--read-max: \"" + readMax + "\" is not an integer",
-                              CliTracksUsage);
+        if (!n) return UsageError(cmd, "--read-max: \"" + readMax + "\" is not an integer",
+                                  CliTracksUsage);
         settings.ReadMax = *n;
     }
     TGeometry geometry;

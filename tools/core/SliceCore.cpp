@@ -103,8 +103,9 @@ inline bool OddColumnsOnly(int level, int top, int j, int s) {
 }
 } // namespace
 
-void TSliceRender::Start(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
-                         const TSlicePlane& plane, int width, int height) {
+void TSliceRender::Start(const TAGeoData& bodies, const TAZoneData& zones,
+                         const TZoneIndex& index, const TSlicePlane& plane, int width,
+                         int height) {
     Bodies = &bodies;
     Zones = &zones;
     Index = &index;
@@ -216,7 +217,8 @@ TColor SlicePixelColor(int32_t cls, const std::vector<TColor>& zoneColors, int i
 }
 
 void PaintSlice(const std::vector<int32_t>& classes, int width, int height,
-                const std::vector<TColor>& zoneColors, TColor pending, std::vector<uint8_t>& rgb) {
+                const std::vector<TColor>& zoneColors, TColor pending,
+                std::vector<uint8_t>& rgb) {
     rgb.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     uint8_t* out = rgb.data();
     for (int j = 0; j < height; ++j)
@@ -239,8 +241,8 @@ std::vector<TSliceLegendEntry> SliceLegend(const TGeometry& g, TSliceColorBy by,
         for (size_t z = 0; z < nz; ++z) {
             if (counts.PerZone[z] == 0) continue;
             int32_t m = g.Zones[z].Material;
-            std::string text = g.Zones[z].Name +
-                               (m > 0 ? "  material " + std::to_string(m) : std::string("  void"));
+            std::string text = g.Zones[z].Name + (m > 0 ? "  material " + std::to_string(m)
+                                                         : std::string("  void"));
             out.push_back({text, static_cast<int32_t>(z), zoneColors[z], counts.PerZone[z]});
         }
     } else {
@@ -267,18 +269,18 @@ std::vector<TSliceLegendEntry> SliceLegend(const TGeometry& g, TSliceColorBy by,
         }
     }
     if (counts.Undefined > 0)
-        out.push_back(
-            {"undefined (no zone)", SliceUndefined, SliceUndefinedColors[0], counts.Undefined});
+        out.push_back({"undefined (no zone)", SliceUndefined, SliceUndefinedColors[0],
+                       counts.Undefined});
     if (counts.Overlap > 0)
-        out.push_back(
-            {"overlap (several zones)", SliceOverlap, SliceOverlapColors[0], counts.Overlap});
+        out.push_back({"overlap (several zones)", SliceOverlap, SliceOverlapColors[0],
+                       counts.Overlap});
     return out;
 }
 
 // ---- point inspector ----
 
-TPointInfo InspectPoint(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
-                        double x, double y, double z) {
+TPointInfo InspectPoint(const TAGeoData& bodies, const TAZoneData& zones,
+                        const TZoneIndex& index, double x, double y, double z) {
     TPointInfo info;
     TMatrixAi hits;
     FindZone(bodies, zones, index, hits, x, y, z);

@@ -87,9 +87,9 @@ class TSliceRender {
     const TZoneIndex* Index = nullptr;
     TSlicePlane Set;
     int W = 0, H = 0;
-    int Level = -1; // level in progress: spacing 2^Level; -1 done
-    int Top = 0;    // coarsest level
-    int Row = 0;    // next sample row of the level
+    int Level = -1;   // level in progress: spacing 2^Level; -1 done
+    int Top = 0;      // coarsest level
+    int Row = 0;      // next sample row of the level
     int64_t Computed = 0;
     std::vector<int32_t> Cls;
     uint64_t Rev = 0;
@@ -106,7 +106,8 @@ enum class TSliceColorBy { Zone, Material };
 
 // Colour of each zone position: its own colour or its material's, from the display settings.
 // Zones without a material (0 or less) take `voidColor` when coloured by material.
-std::vector<TColor> SliceZoneColors(const TGeometry& geometry, TSliceColorBy by, TColor voidColor);
+std::vector<TColor> SliceZoneColors(const TGeometry& geometry, TSliceColorBy by,
+                                    TColor voidColor);
 
 // The two pattern colours of the pixels in no zone (a checkerboard) and in several zones
 // (diagonal stripes); colours are 0xBBGGRR.
@@ -139,8 +140,8 @@ struct TPointInfo {
     std::vector<int32_t> Materials;
     std::vector<int32_t> Bodies;
 };
-TPointInfo InspectPoint(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
-                        double x, double y, double z);
+TPointInfo InspectPoint(const TAGeoData& bodies, const TAZoneData& zones,
+                        const TZoneIndex& index, double x, double y, double z);
 
 // Blank-separated zone names of positions, or "none".
 std::string ZoneNamesText(const TAZoneData& zones, const std::vector<int32_t>& positions);

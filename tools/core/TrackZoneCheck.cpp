@@ -70,7 +70,8 @@ bool NearZone(const TAGeoData& bodies, const TZoneData& zone, const TVector& p, 
     auto probe = [&](const TVector& d) {
         if (d.x == 0 && d.y == 0 && d.z == 0) return false;
         for (double k : f)
-            if (ZoneContains(bodies, zone, p.x + k * t * d.x, p.y + k * t * d.y, p.z + k * t * d.z))
+            if (ZoneContains(bodies, zone, p.x + k * t * d.x, p.y + k * t * d.y,
+                             p.z + k * t * d.z))
                 return true;
         return false;
     };
@@ -161,9 +162,10 @@ TTrackZoneResult CheckTrackZones(const TAGeoData& bodies, const TAZoneData& zone
 }
 
 std::string TrackZoneMismatchLine(const TTrackZoneMismatch& m, const TAZoneData& zones) {
-    std::string recorded = m.Recorded >= 1 && static_cast<size_t>(m.Recorded) <= zones.size()
-                               ? zones[static_cast<size_t>(m.Recorded - 1)].Name
-                               : "#" + std::to_string(m.Recorded) + "(no such zone)";
+    std::string recorded =
+        m.Recorded >= 1 && static_cast<size_t>(m.Recorded) <= zones.size()
+            ? zones[static_cast<size_t>(m.Recorded - 1)].Name
+            : "#" + std::to_string(m.Recorded) + "(no such zone)";
     return "history " + std::to_string(m.History) + " track " + std::to_string(m.Track) +
            " point " + std::to_string(m.Index) + ": " + ShortNumber(m.At.x) + " " +
            ShortNumber(m.At.y) + " " + ShortNumber(m.At.z) + " recorded " + recorded + " found " +

@@ -14,20 +14,20 @@
 #include <vector>
 
 struct TTrackZoneMismatch {
-    size_t Point = 0;    // position in the track list
-    int32_t History = 0; // history number
-    int32_t Track = 0;   // 1-based track of the history
-    int32_t Index = 0;   // 1-based point of the track
+    size_t Point = 0;       // position in the track list
+    int32_t History = 0;    // history number
+    int32_t Track = 0;      // 1-based track of the history
+    int32_t Index = 0;      // 1-based point of the track
     TVector At;
-    int32_t Recorded = 0;       // zone number as recorded
+    int32_t Recorded = 0;   // zone number as recorded
     std::vector<int32_t> Found; // zone positions containing the point
 };
 
 struct TTrackZoneResult {
-    int64_t Points = 0;                   // points checked
-    int64_t Mismatches = 0;               // all of them, also beyond the kept ones
+    int64_t Points = 0;     // points checked
+    int64_t Mismatches = 0; // all of them, also beyond the kept ones
     std::vector<TTrackZoneMismatch> Kept; // the first MaxKept, in file order
-    int Digits = 0;                       // significant digits the coordinates were found to carry
+    int Digits = 0;         // significant digits the coordinates were found to carry
 };
 
 struct TTrackZoneOptions {
