@@ -303,11 +303,12 @@ bool TDataReader::LoadSample() {
     return ok;
 }
 
-bool TDataReader::ReadReal(double& value, const char* message) {
+bool TDataReader::ReadReal(double& value, const char* message, double limit,
+                           const char* limitText) {
     if (!TryStrToFloatDot(ReadStr, value)) return !ReportReadError(message);
     // beyond this the scene size, its squares and the drawing overflow
-    if (std::fabs(value) > MaxDataReal)
-        return !ReportReadError(std::string(message) + " (out of range: " + MaxDataRealText + ")");
+    if (std::fabs(value) > limit)
+        return !ReportReadError(std::string(message) + " (out of range: " + limitText + ")");
     return true;
 }
 
@@ -354,7 +355,8 @@ bool TDataReader::ReadCgCards() {
             body.Number = number;
             for (int k = 0; k < count; ++k) {
                 NextToken();
-                if (!ReadReal(body.Params[static_cast<size_t>(k)], "Read Body Parameter Error"))
+                if (!ReadReal(body.Params[static_cast<size_t>(k)], "Read Body Parameter Error",
+                              MaxBodyReal, MaxBodyRealText))
                     return false;
             }
             g.Bodies.push_back(std::move(body));
@@ -418,7 +420,7 @@ bool TDataReader::ReadGenerated(int& materialSkip) {
         for (int32_t k = 0; k < count; ++k) {
             NextToken();
             double v = 0;
-            if (!ReadReal(v, countError)) return false;
+            if (!ReadReal(v, countError, MaxBodyReal, MaxBodyRealText)) return false;
             out.push_back(v);
         }
         return true;

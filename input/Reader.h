@@ -60,6 +60,9 @@ std::string ShownText(std::string_view s, size_t maxBytes = 64);
 // the drawing stay finite.
 inline constexpr double MaxDataReal = 1e30;
 inline constexpr const char* MaxDataRealText = "|value| > 1E+30";
+// Body sizes may go further, as long as their squares stay finite (about 1.34E+154).
+inline constexpr double MaxBodyReal = 1.3e154;
+inline constexpr const char* MaxBodyRealText = "|value| > 1.3E+154";
 
 // Decimal integer with optional sign that fits 32 bits.
 bool TryStrToInt32(std::string_view s, int32_t& value);
@@ -148,8 +151,9 @@ class TDataReader {
     bool ReadCgCards();
     bool ReadGenerated(int& materialSkip);
     void BuildGenerated();
-    // The current token as a real within MaxDataReal; otherwise reports `message`.
-    bool ReadReal(double& value, const char* message);
+    // The current token as a real within the limit; otherwise reports `message`.
+    bool ReadReal(double& value, const char* message, double limit = MaxDataReal,
+                  const char* limitText = MaxDataRealText);
     bool ReadMaterials(int extraSkip);
     bool ReadHistories();
     void PostLoad();

@@ -196,7 +196,7 @@ TEST_F(ReaderFixture, RealsBeyondTheRangeAreRefusedWithAClearMessage) {
     EXPECT_NE(LastError.find("Read Particle Z coordinate Error (out of range"), std::string::npos);
     ASSERT_FALSE(Load("CSTA-FREE\nSPH 1 0 0 0 1e300\nEND\nZ1 1\nEND\nCEND\n" + Materials1));
     EXPECT_NE(LastError.find("Read Body Parameter Error (out of range"), std::string::npos);
-    ASSERT_FALSE(Load("GSTA-FREE\nSPHR 2 1 -1e31\n" + Materials1));
+    ASSERT_FALSE(Load("GSTA-FREE\nSPHR 2 1 -1e200\n" + Materials1));
     EXPECT_NE(LastError.find("Read Body Parameter Error (out of range"), std::string::npos);
     // not a number at all keeps the plain message
     ASSERT_FALSE(Load(geo + "0 1\n4 x 0 0 1 1 1\n"));
