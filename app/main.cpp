@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -560,7 +561,13 @@ void TFmMain::FormPaint() {
         TSceneOptions options;
         options.AxesOn = AxisOn();
         options.AxisLayout = AxisLayoutForViewMode(MenuState().DirectionType);
+        // A slow scene follows a drag with quick frames; releasing the mouse draws it whole.
+        bool dragging = GL->Rotating || GL->Translating || GL->Scaling;
+        options.Quick = dragging && LastFullFrameMs > 100;
+        QElapsedTimer clock;
+        clock.start();
         PaintScene(*GL, Geometry, Tracks, DisplaySettings, CheckErrorSegments, options);
+        if (!options.Quick) LastFullFrameMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     }
     InPaint = false;
 }

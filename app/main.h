@@ -252,6 +252,7 @@ class TFmMain : public QMainWindow {
     int32_t RectX = 0, RectY = 0; // moving corner of the zoom rectangle
     bool Destroyed = false;
     bool InPaint = false;
+    double LastFullFrameMs = 0; // drawing time of the last complete frame
 };
 
 // The one main window of the program (null before it is created).

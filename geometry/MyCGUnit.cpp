@@ -20,6 +20,41 @@ TColor PaletteColor(int64_t n) {
     return BasicPalette[static_cast<size_t>(m + 2)];
 }
 
+size_t TBodyMesh::First(size_t k) const {
+    const std::vector<uint8_t>& c = Source().Count;
+    size_t first = 0;
+    for (size_t i = 0; i < k && i < c.size(); ++i) first += c[i];
+    return first;
+}
+
+TMatrixA3d TBodyMesh::Polygon(size_t k) const {
+    const TBodyMesh& s = Source();
+    TMatrixA3d out;
+    if (k >= s.Count.size()) return out;
+    size_t first = First(k);
+    for (size_t j = 0; j < s.Count[k]; ++j) out.push_back(Place(s.Points[s.Index[first + j]]));
+    return out;
+}
+
+TMatrixAA3d TBodyMesh::Polygons() const {
+    const TBodyMesh& s = Source();
+    TMatrixAA3d out;
+    out.reserve(s.Count.size());
+    size_t first = 0;
+    for (uint8_t c : s.Count) {
+        TMatrixA3d poly;
+        for (size_t j = 0; j < c; ++j) poly.push_back(Place(s.Points[s.Index[first + j]]));
+        first += c;
+        out.push_back(std::move(poly));
+    }
+    return out;
+}
+
+size_t TBodyMesh::Bytes() const {
+    return Points.capacity() * sizeof(TVector) + Index.capacity() * sizeof(uint32_t) +
+           Count.capacity();
+}
+
 void TGeometry::Clear() {
     Bodies.clear();
     GrownBodies.clear();
