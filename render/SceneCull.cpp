@@ -257,13 +257,17 @@ bool DrawCSGCulled(const TSceneGeometry& s, const TTermList& terms) {
             pass(i, A, group);
         }
     }
-    if (group) {
+    // The colour passes write where the stencil holds ref, with the normal plain would leave.
+    auto colourPass = [&](GLint ref) {
         glDepthMask(GL_TRUE);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         glDisable(GL_DEPTH_TEST);
-        stencil(GL_EQUAL, 0, GL_KEEP, GL_KEEP, GL_KEEP);
-        glDisable(GL_CULL_FACE);
+        stencil(GL_EQUAL, ref, GL_KEEP, GL_KEEP, GL_KEEP);
         c.SyncNormal();
+    };
+    if (group) {
+        colourPass(0);
+        glDisable(GL_CULL_FACE);
     }
     pass(0, A, group);
     if (group) glEnable(GL_CULL_FACE);
@@ -314,12 +318,8 @@ bool DrawCSGCulled(const TSceneGeometry& s, const TTermList& terms) {
             }
         }
         if (on) {
-            glDepthMask(GL_TRUE);
-            glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-            glDisable(GL_DEPTH_TEST);
-            stencil(GL_EQUAL, k, GL_KEEP, GL_KEEP, GL_KEEP);
+            colourPass(k);
             glCullFace(GL_BACK);
-            c.SyncNormal();
         }
         pass(j, R, on);
     }
