@@ -117,6 +117,21 @@ TEST_F(CliTools, VolumePrintsFinalAndResultLinesAndWritesTheFile) {
     EXPECT_NE(file.find("\n      Z1, "), std::string::npos);
 }
 
+// Without --zones only the zones of a material above 0 are ticked: the void zone Z2 reaches
+// out of the box and would run the calculation to its last level.
+TEST_F(CliTools, VolumeDefaultTicksTheMaterialZones) {
+    const std::string common =
+        "volume " + Data.string() + " --level 4 --box -10 10 -10 10 -10 10 --ratio 0.9 1.1 "
+        "--agree 0.5 2";
+    TResult byDefault = Cli(common);
+    TResult named = Cli(common + " --zones Z1");
+    TResult all = Cli(common + " --zones all");
+    EXPECT_EQ(byDefault.Exit, 0) << byDefault.Err;
+    EXPECT_EQ(byDefault.Out, named.Out);
+    EXPECT_NE(all.Out, named.Out);
+    EXPECT_NE(all.Out.find("Z2"), std::string::npos);
+}
+
 TEST_F(CliTools, ReadErrorsAndWrongUsage) {
     fs::path bad = Dir / "bad.dat";
     std::ofstream(bad) << "HELLO\n";
