@@ -24,8 +24,9 @@ const char* const CliVolumeUsage =
     "      Region volume calculation. Defaults: level 12 (0 to 14), box -100 100 on every\n"
     "      axis, level-to-level ratio (--ratio) and direction agreement (--agree) 0.999 1.001,\n"
     "      the zones whose material is above 0 ticked (--zones all ticks the void zones too,\n"
-    "      whose volume outside the geometry never converges). Prints the final output lines and the result lines; -o writes\n"
-    "      the result file (\".dat\" is appended to a name without extension).";
+    "      whose volume outside the geometry never converges). Prints the final output lines\n"
+    "      and the result lines; -o writes the result file (\".dat\" is appended to a name\n"
+    "      without extension).";
 
 namespace {
 
@@ -222,7 +223,8 @@ int CliVolume(const TCliArgs& args) {
 
     std::vector<bool> ticks(geometry.Zones.size(), zones == "all");
     if (zones.empty()) {
-        for (size_t z = 0; z < geometry.Zones.size(); ++z) ticks[z] = geometry.Zones[z].Material > 0;
+        for (size_t z = 0; z < geometry.Zones.size(); ++z)
+            ticks[z] = geometry.Zones[z].Material > 0;
     } else if (zones != "all") {
         size_t from = 0;
         while (from <= zones.size()) {

@@ -185,7 +185,8 @@ TEST(Settings, RoundTripOfChangedValues) {
     ds.GColor = {0x0000FF, 0x00FF00};
     ds.MColor = {0xABCDEF};
     ds.WaitTime = 250;
-    TDialogDirs dirs{"/data/in/", "/data/out", true, true};
+    ds.ColorByEnergy = true;
+    TDialogDirs dirs{"/data/in/", "/data/out", true, true, {"/data/in/run2.pic", "/data/in/run1.pic"}};
     TMenuSettings menus{0, 0, 3, 1};
     TViewSlots slots;
     double t[16], r[16];
@@ -223,11 +224,14 @@ TEST(Settings, RoundTripOfChangedValues) {
     EXPECT_TRUE(rd.ZColor.empty());
     EXPECT_EQ(rd.MColor, ds.MColor);
     EXPECT_EQ(rd.WaitTime, 250);
+    EXPECT_TRUE(rd.ColorByEnergy);
     EXPECT_EQ(rmenus.AxisData, 0);
     EXPECT_EQ(rmenus.DrawType, 0);
     EXPECT_EQ(rmenus.DirectionType, 3);
     EXPECT_EQ(rmenus.ViewMode, 1);
     EXPECT_EQ(rdirs.SaveDir, "/data/out");
+    EXPECT_EQ(rdirs.RecentFiles, dirs.RecentFiles);
+    EXPECT_EQ(back.ReadString("RecentFiles", "File1", ""), "/data/in/run2.pic");
     EXPECT_FALSE(rslots[4 - 1].Empty());
     EXPECT_EQ(rslots[4 - 1].EyePos, 123.25);
     for (int i = 0; i < 16; ++i) {

@@ -14,6 +14,8 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QTabWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
