@@ -25,7 +25,7 @@ struct TrackPoint {
 // All track points in file order.
 using TTracks = std::vector<TrackPoint>;
 
-// Largest HistoryNo, -1 when there are no points.
+// Largest HistoryNo (negative numbers included), -1 when there are no points.
 int32_t HistMax(const TTracks& tracks);
 
 // Smallest and largest positive energy of the points; 0 and 0 when there is none.

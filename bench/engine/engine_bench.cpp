@@ -54,7 +54,7 @@ bool PlainZoneContains(const TAGeoData& bodies, const TZoneData& zone, double x,
                        double z) {
     bool value = false;
     for (size_t g = 0; g < zone.BodyIndex.size(); ++g) {
-        bool in = true;
+        bool in = !zone.BodyIndex[g].empty(); // a group without terms holds no point
         for (size_t t = 0; t < zone.BodyIndex[g].size(); ++t) {
             int b = zone.BodyIndex[g][t];
             bool inside = b >= 0 && PointInBody(bodies[static_cast<size_t>(b)], x, y, z);
