@@ -87,6 +87,12 @@ struct TDialog {
         Fill(Dlg.SGZon, 2, {"2", "1", "-2"});
         Fill(Dlg.SGZon, 3, {"0", "-1"});
     }
+    // Shown and active, so that the keyboard reaches it.
+    bool ShowActive() {
+        Dlg.show();
+        Dlg.activateWindow();
+        return QTest::qWaitForWindowActive(&Dlg);
+    }
     ~TDialog() {
         Dlg.OpenDirChosen.clear(); // keep the test runs out of the settings file
         Dlg.SaveDirChosen.clear();
@@ -131,9 +137,7 @@ TEST(EditorGrid, LabelsAndRowOperations) {
 
 TEST(EditorGrid, KeysAndLeavingTheGrid) {
     TDialog d;
-    d.Dlg.show();
-    d.Dlg.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&d.Dlg));
+    ASSERT_TRUE(d.ShowActive());
     TCGGrid* g = d.Dlg.SGGeo;
     g->setFocus();
     g->SetCurrent(1, 2);
@@ -361,9 +365,7 @@ TEST(EditorGrid, TypingRightAfterASecondClickStaysInTheCell) {
     TCGGrid* z = d.Dlg.SGZon;
     Fill(z, 1, {"1", "6", "OR", "7"});
     Fill(z, 2, {"2", "5", "OR", "6"});
-    d.Dlg.show();
-    d.Dlg.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&d.Dlg));
+    ASSERT_TRUE(d.ShowActive());
     const QPoint term = z->visualRect(z->model()->index(0, 1)).center();
     QTest::mouseClick(z->viewport(), Qt::LeftButton, {}, term);
     Pump(QApplication::doubleClickInterval() + 100); // two clicks, not a double-click
@@ -383,9 +385,7 @@ TEST(EditorGrid, TypingRightAfterASecondClickStaysInTheCell) {
 // shows again when the focus comes back. Long numbers are not elided.
 TEST(EditorGrid, OnlyTheFocusedGridShowsItsCurrentCell) {
     TDialog d;
-    d.Dlg.show();
-    d.Dlg.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&d.Dlg));
+    ASSERT_TRUE(d.ShowActive());
     TCGGrid* g = d.Dlg.SGGeo;
     TCGGrid* z = d.Dlg.SGZon;
     g->setFocus();
