@@ -424,8 +424,8 @@ void TFmMain::SetEnglishTexts() {
     MenuTool->setTitle("T&ool");
     MenuEyeSave->setTitle("&Save ViewPoint");
     MenuEyeLoad->setTitle("&Load ViewPoint");
-    MenuSlice->setText("Sl&ice");
-    MenuTrackZones->setText("Check &track zones");
+    MenuSlice->setText("Slice");
+    MenuTrackZones->setText("Check track zones");
     MenuAnimation->setText("A&nimation");
     MenuHelp->setTitle("&Help");
     MenuUsage->setText("&Usage");
