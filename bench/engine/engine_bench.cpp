@@ -1,11 +1,12 @@
 // Rays per second for the work the geometry check does per ray: every body's crossings, the sort
 // by distance and a zone search at the midpoint of every piece.
 //
-//   bench_engine [seconds per figure, default 1] [only this geometry: 10, 50, 200 or sample]
+//   bench_engine [seconds per figure, default 1] [only this geometry: a name of NamedScene]
 //                [only this mode: plain, prepared or indexed]
 //
 // Geometries: 10, 50 and 200 disjoint spheres, boxes and cylinders inside an outer zone that
-// subtracts them all (with a void shell around it), and the built-in sample. Modes:
+// subtracts them all (with a void shell around it), the built-in sample, a 1000-voxel phantom
+// and the shielding-style geometry. Modes:
 //   plain     bodies not prepared (ARB and HEX planes and every constant derived per call),
 //             every term of every zone evaluated, every zone tried: the unoptimised algorithm;
 //   prepared  PrepareBodies (cached constants, box culling) and the early-exit zone test;
@@ -15,9 +16,7 @@
 // modes show that the results are bit-identical.
 #include "geometry/MyCGUnit.h"
 #include "geometry/ZoneIndex.h"
-#include "input/DisplaySettings.h"
-#include "input/Reader.h"
-#include "input/Tracks.h"
+#include "BenchScenes.h"
 
 #include <algorithm>
 #include <ctime>
@@ -29,95 +28,7 @@
 #include <string>
 
 namespace {
-struct TScene {
-    std::string Name;
-    TGeometry Geo;
-    double Box[6]; // ray start range
-};
-
-TGeoData MakeBody(const char* sym, int number, std::initializer_list<double> p) {
-    TGeoData b;
-    b.Symbol = sym;
-    b.Number = number;
-    size_t i = 0;
-    for (double v : p) b.Params[i++] = v;
-    return b;
-}
-
-TScene Generated(int n) {
-    TScene s;
-    s.Name = std::to_string(n) + " bodies";
-    int side = static_cast<int>(std::ceil(std::cbrt(static_cast<double>(n))));
-    const double cell = 10;
-    for (int i = 0; i < n; ++i) {
-        double cx = (i % side + 0.5) * cell, cy = (i / side % side + 0.5) * cell;
-        double cz = (i / (side * side) + 0.5) * cell;
-        int num = i + 1;
-        switch (i % 3) {
-        case 0:
-            s.Geo.Bodies.push_back(MakeBody("SPH", num, {cx, cy, cz, 3.5}));
-            break;
-        case 1:
-            s.Geo.Bodies.push_back(
-                MakeBody("RPP", num, {cx - 3, cx + 3, cy - 2.5, cy + 3.5, cz - 3.5, cz + 2}));
-            break;
-        default:
-            s.Geo.Bodies.push_back(MakeBody("RCC", num, {cx - 1, cy - 2, cz - 2.5, 2, 3, 5, 2.5}));
-        }
-    }
-    double hi = side * cell;
-    int layers = (n + side * side - 1) / (side * side);
-    double top = layers * cell;
-    s.Geo.Bodies.push_back(MakeBody("RPP", n + 1, {-2, hi + 2, -2, hi + 2, -2, top + 2}));
-    double c[3] = {hi / 2, hi / 2, top / 2};
-    double r = std::sqrt(2 * (hi / 2 + 2) * (hi / 2 + 2) + (top / 2 + 2) * (top / 2 + 2)) + 5;
-    s.Geo.Bodies.push_back(MakeBody("SPH", n + 2, {c[0], c[1], c[2], r}));
-    for (int i = 0; i < n; ++i) {
-        TZoneData z;
-        z.Name = "Z" + std::to_string(i + 1);
-        z.Material = 1 + i % 3;
-        z.BodyIndex = {{i}};
-        z.Sign = {{1}};
-        z.GroupOp = {'O'};
-        s.Geo.Zones.push_back(z);
-    }
-    TZoneData outer;
-    outer.Name = "ZOUT";
-    outer.Material = 4;
-    outer.BodyIndex = {{n}};
-    outer.Sign = {{1}};
-    for (int i = 0; i < n; ++i) outer.BodyIndex[0].push_back(i), outer.Sign[0].push_back(-1);
-    outer.GroupOp = {'O'};
-    s.Geo.Zones.push_back(outer);
-    TZoneData shell;
-    shell.Name = "ZVOID";
-    shell.BodyIndex = {{n + 1, n}};
-    shell.Sign = {{1, -1}};
-    shell.GroupOp = {'O'};
-    s.Geo.Zones.push_back(shell);
-    double box[6] = {-2, hi + 2, -2, hi + 2, -2, top + 2};
-    std::memcpy(s.Box, box, sizeof box);
-    return s;
-}
-
-bool Sample(TScene& s) {
-    s.Name = "built-in sample";
-    TTracks tracks;
-    TDisplaySettings settings;
-    double size = 1000;
-    TDataReader reader(s.Geo, tracks, settings, size);
-    if (!reader.LoadSample()) return false;
-    double e[6] = {1e300, -1e300, 1e300, -1e300, 1e300, -1e300};
-    for (const TGeoData& b : s.Geo.Bodies) {
-        double x[8];
-        BodyExtent(b, x[0], x[1], x[2], x[3], x[4], x[5], x[6], x[7]);
-        for (int i = 0; i < 3; ++i)
-            e[2 * i] = std::min(e[2 * i], x[2 * i]),
-                  e[2 * i + 1] = std::max(e[2 * i + 1], x[2 * i + 1]);
-    }
-    std::memcpy(s.Box, e, sizeof e);
-    return true;
-}
+using TScene = TBenchScene;
 
 // The zone test exactly as first written down: every term evaluated, every group consulted.
 bool PlainZoneContains(const TAGeoData& bodies, const TZoneData& zone, double x, double y,
@@ -271,34 +182,48 @@ uint64_t Checksum(const TScene& s, TMode mode, int rays) {
 int main(int argc, char** argv) {
     double seconds = argc > 1 ? std::atof(argv[1]) : 1.0;
     std::string only = argc > 2 ? argv[2] : "", onlyMode = argc > 3 ? argv[3] : "";
-    if (!onlyMode.empty()) { // profiling aid: one scene, one mode, no table
-        int m = onlyMode == "plain" ? 0 : onlyMode == "prepared" ? 1 : 2;
+    std::vector<TScene> scenes;
+    std::string error;
+    for (const char* name : {"10", "50", "200", "sample", "phantom", "shielding"}) {
+        if (!only.empty() && only != name) continue;
         TScene s;
-        if (only == "sample")
-            Sample(s);
+        if (NamedScene(name, s, error))
+            scenes.push_back(std::move(s));
         else
-            s = Generated(std::atoi(only.c_str()));
-        double pieces = 0;
-        std::printf("%.0f rays/s\n", RaysPerSecond(s, static_cast<TMode>(m), seconds, pieces));
+            std::fprintf(stderr, "%s did not load: %s\n", name, error.c_str());
+    }
+    if (scenes.empty() && !only.empty()) {
+        TScene s;
+        if (!NamedScene(only, s, error)) {
+            std::fprintf(stderr, "%s did not load: %s\n", only.c_str(), error.c_str());
+            return 1;
+        }
+        scenes.push_back(std::move(s));
+    }
+    if (!onlyMode.empty()) { // profiling aid: one mode, no table
+        int m = onlyMode == "plain" ? 0 : onlyMode == "prepared" ? 1 : 2;
+        for (const TScene& s : scenes) {
+            double pieces = 0;
+            std::printf("%s: %.0f rays/s\n", s.Name.c_str(),
+                        RaysPerSecond(s, static_cast<TMode>(m), seconds, pieces));
+        }
         return 0;
     }
-    std::vector<TScene> scenes;
-    for (int n : {10, 50, 200}) scenes.push_back(Generated(n));
-    TScene sample;
-    if (Sample(sample))
-        scenes.push_back(std::move(sample));
-    else
-        std::fprintf(stderr, "the built-in sample did not load\n");
-    std::printf("%-16s %7s %12s %12s %12s %8s  %s\n", "geometry", "bodies", "plain", "prepared",
-                "indexed", "pieces", "checksums equal");
+    std::printf("%-16s %7s %7s %12s %12s %12s %8s %10s  %s\n", "geometry", "bodies", "zones",
+                "plain", "prepared", "indexed", "pieces", "index KiB", "checksums equal");
     for (const TScene& s : scenes) {
         double r[3], pieces = 0;
         for (int m = 0; m < 3; ++m) r[m] = RaysPerSecond(s, static_cast<TMode>(m), seconds, pieces);
         bool same = true;
         uint64_t c0 = Checksum(s, TMode::Plain, 20000);
         for (int m = 1; m < 3; ++m) same = same && Checksum(s, static_cast<TMode>(m), 20000) == c0;
-        std::printf("%-16s %7zu %12.0f %12.0f %12.0f %8.2f  %s\n", s.Name.c_str(),
-                    s.Geo.Bodies.size(), r[0], r[1], r[2], pieces, same ? "yes" : "NO");
+        TAGeoData bodies = s.Geo.Bodies;
+        PrepareBodies(bodies);
+        TZoneIndex index;
+        BuildZoneIndex(bodies, s.Geo.Zones, index);
+        std::printf("%-16s %7zu %7zu %12.0f %12.0f %12.0f %8.2f %10.0f  %s\n", s.Name.c_str(),
+                    s.Geo.Bodies.size(), s.Geo.Zones.size(), r[0], r[1], r[2], pieces,
+                    static_cast<double>(ZoneIndexBytes(index)) / 1024, same ? "yes" : "NO");
     }
     std::printf(
         "(rays per second of thread CPU time on one core; pieces = zone searches per ray)\n");
