@@ -13,15 +13,6 @@
 
 namespace {
 
-TGeoData MakeBody(const char* sym, int number, std::initializer_list<double> p) {
-    TGeoData b;
-    b.Symbol = sym;
-    b.Number = number;
-    size_t i = 0;
-    for (double v : p) b.Params[i++] = v;
-    return b;
-}
-
 TZoneData MakeZone(const std::string& name, int material, TMatrixAAi index, TMatrixAAi sign) {
     TZoneData z;
     z.Name = name;
@@ -62,40 +53,7 @@ bool Load(const std::string& path, TBenchScene& s, std::string& error) {
 } // namespace
 
 TBenchScene DetectorScene(int n) {
-    TBenchScene s;
-    s.Name = std::to_string(n) + " bodies";
-    int side = static_cast<int>(std::ceil(std::cbrt(static_cast<double>(n))));
-    const double cell = 10;
-    for (int i = 0; i < n; ++i) {
-        double cx = (i % side + 0.5) * cell, cy = (i / side % side + 0.5) * cell;
-        double cz = (i / (side * side) + 0.5) * cell;
-        int num = i + 1;
-        switch (i % 3) {
-        case 0:
-            s.Geo.Bodies.push_back(MakeBody("SPH", num, {cx, cy, cz, 3.5}));
-            break;
-        case 1:
-            s.Geo.Bodies.push_back(
-                MakeBody("RPP", num, {cx - 3, cx + 3, cy - 2.5, cy + 3.5, cz - 3.5, cz + 2}));
-            break;
-        default:
-            s.Geo.Bodies.push_back(MakeBody("RCC", num, {cx - 1, cy - 2, cz - 2.5, 2, 3, 5, 2.5}));
-        }
-    }
-    double hi = side * cell;
-    int layers = (n + side * side - 1) / (side * side);
-    double top = layers * cell;
-    s.Geo.Bodies.push_back(MakeBody("RPP", n + 1, {-2, hi + 2, -2, hi + 2, -2, top + 2}));
-    double c[3] = {hi / 2, hi / 2, top / 2};
-    double r = std::sqrt(2 * (hi / 2 + 2) * (hi / 2 + 2) + (top / 2 + 2) * (top / 2 + 2)) + 5;
-    s.Geo.Bodies.push_back(MakeBody("SPH", n + 2, {c[0], c[1], c[2], r}));
-    for (int i = 0; i < n; ++i)
-        s.Geo.Zones.push_back(MakeZone("Z" + std::to_string(i + 1), 1 + i % 3, {{i}}, {{1}}));
-    TZoneData outer = MakeZone("ZOUT", 4, {{n}}, {{1}});
-    for (int i = 0; i < n; ++i) outer.BodyIndex[0].push_back(i), outer.Sign[0].push_back(-1);
-    s.Geo.Zones.push_back(outer);
-    s.Geo.Zones.push_back(MakeZone("ZVOID", 0, {{n + 1, n}}, {{1, -1}}));
-    SetBox(s, {-2, hi + 2, -2, hi + 2, -2, top + 2});
+    TBenchScene s = Generated(n);
     PrepareBodies(s.Geo.Bodies); // as the reader does after a load
     return s;
 }

@@ -2,19 +2,15 @@
 // them, for ray starts and volume grids.
 #pragma once
 
+#include "DetectorGeometry.h"
 #include "geometry/MyCGUnit.h"
 
 #include <string>
 #include <vector>
 
-struct TBenchScene {
-    std::string Name;
-    TGeometry Geo;
-    double Box[6] = {0, 0, 0, 0, 0, 0}; // xmin, xmax, ymin, ymax, zmin, zmax
-};
+using TBenchScene = TScene; // Box: xmin, xmax, ymin, ymax, zmin, zmax
 
-// n disjoint spheres, boxes and cylinders on a lattice inside an outer zone that subtracts them
-// all, with a void shell around it ("detector" at n = 200).
+// Generated(n), prepared ("detector" at n = 200).
 TBenchScene DetectorScene(int n);
 // A side x side x side lattice of touching voxels (RPP), one zone each, in a void sphere.
 TBenchScene PhantomScene(int side = 10);

@@ -1,4 +1,6 @@
 #include "MainWindowFixture.h"
+#include "tools/slicedlg.h"
+#include "tools/trackzonedlg.h"
 
 TEST_F(MainWindowTest, StartUpShowsTitleScreenOverTurningSample) {
     Start();
@@ -356,4 +358,41 @@ TEST(RunCommandTest, NoShellAndMissingProgram) {
     EXPECT_FALSE(RunCommand("/no/such/browser", "file:///x"));
     EXPECT_FALSE(RunCommand("   ", ""));
     fs::remove_all(dir);
+}
+
+TEST_F(MainWindowTest, SliceAndTrackZoneWindowsFollowLoadsAndMarkTheView) {
+    Start();
+    Open(Write("plain.pic", PlainData));
+    EXPECT_TRUE(Main->MenuTool->actions().contains(Main->MenuSlice));
+    EXPECT_EQ(Main->MenuSlice->text(), "Slice");
+    EXPECT_EQ(Main->MenuTrackZones->text(), "Check track zones");
+    Main->MenuSliceClick();
+    ASSERT_NE(Main->FmSlice, nullptr);
+    EXPECT_TRUE(Main->FmSlice->isVisible());
+    EXPECT_TRUE(Main->FmSlice->OutlineShown());
+    // a new load gives the slice a new plane range: sphere 1 of radius 6 becomes one of 9
+    double before = Main->FmSlice->Plane().Umax - Main->FmSlice->Plane().Umin;
+    std::string larger = PlainData;
+    larger.replace(larger.find("6.0"), 3, "9.0");
+    Open(Write("larger.pic", larger.c_str()));
+    EXPECT_NEAR(Main->FmSlice->Plane().Umax - Main->FmSlice->Plane().Umin, before * 1.5,
+                before * 0.01);
+
+    // centring: the point lands in the middle of the eye coordinates and is marked
+    Main->GL->RotateX(0.4);
+    Main->GL->RotateY(-0.3);
+    Main->GL->Translate(3, -2, 0);
+    TVector p{4, -1, 2};
+    Main->CentreOn(p);
+    const TGLMatrix& r = Main->GL->Rotation;
+    const TGLMatrix& t = Main->GL->Translation;
+    EXPECT_NEAR(r[0] * p.x + r[4] * p.y + r[8] * p.z + t[12], 0, 1e-12);
+    EXPECT_NEAR(r[1] * p.x + r[5] * p.y + r[9] * p.z + t[13], 0, 1e-12);
+    EXPECT_TRUE(Main->HasPointMark());
+    Main->MenuTrackZonesClick();
+    ASSERT_NE(Main->FmTrackZones, nullptr);
+    Main->FmTrackZones->close(); // the mark goes with the dialog
+    EXPECT_FALSE(Main->HasPointMark());
+    Main->FmSlice->close();
+    EXPECT_FALSE(Main->FmSlice->OutlineShown());
 }

@@ -222,6 +222,10 @@ TEST_F(ReaderFixture, ErrorMessagesNameTokenAndLine) {
         {"CSTA\nRPP 1.5 0 1 0 1 0 1\n", "Read Body Number Error", "1.5", "2"},
         {"CSTA\nRPP 1 0 1\n0 a 0 1\n", "Read Body Parameter Error", "A", "3"},
         {"CSTA\nRPP 1 0 1 0 1\n", "Read Body Parameter Error", "", ""},
+        // sizes whose squares overflow
+        {"CSTA\nSPH 1 0 0 0 1e308\n", "Read Body Parameter Error", "1E308", "2"},
+        {"CSTA\nRPP 1 0 1 0 1 -2e154 1\n", "Read Body Parameter Error", "-2E154", "2"},
+        {"GSTA\nSPHR 2 1.0 1e200\n", "Read Body Parameter Error", "1E200", "2"},
         {"CSTA\nRPP 1 0 1 0 1 0 1\nEND\nZ1 1 X\n", "Read Zone Parameter Error", "X", "4"},
         {"CSTA\nRPP 1 0 1 0 1 0 1\nEND\n1\n", "Read Zone Parameter Error", "1", "4"},
         {"CSTA\nRPP 1 0 1 0 1 0 1\nEND\nZ1 1\nEND\nCEND\n", "Not found keyword MSTA", "", ""},
@@ -308,6 +312,40 @@ TEST_F(ReaderFixture, HistorySection) {
     EXPECT_EQ(Settings.HistTo, 5);
     EXPECT_GE(Size, 20.0);
     EXPECT_LT(Size, 50.0);
+}
+
+// Body sizes whose squares overflow are rejected (see the error table); large ones below that
+// are kept, and the scene size covers them although the squares of their bounds overflow.
+TEST_F(ReaderFixture, LargeBodySizesKeepTheSceneSizeFinite) {
+    ASSERT_TRUE(
+        Load("CSTA\nSPH 1 1e154 1e154 1e154 1e154\nEND\nZ1 1\nEND\nCEND\nMSTA\n1\n1\nMEND\n"))
+        << LastError;
+    EXPECT_TRUE(std::isfinite(Size));
+    EXPECT_NEAR(Size, 2e154 * std::sqrt(3.0), 1e140);
+}
+
+// "Z1 1 OR" keeps its trailing empty group, which holds no point.
+TEST_F(ReaderFixture, TrailingOrLeavesAnEmptyGroupThatHoldsNoPoint) {
+    ASSERT_TRUE(Load("CSTA\nSPH 1 0 0 0 1\nEND\nZ1 1 OR\nZ2 -1\nEND\nCEND\nMSTA\n2\n1 0\nMEND\n"))
+        << LastError;
+    ASSERT_EQ(Geometry.Zones[0].BodyIndex.size(), 2u);
+    EXPECT_TRUE(Geometry.Zones[0].BodyIndex[1].empty());
+    TMatrixAi found;
+    EXPECT_EQ(FindZone(Geometry.Bodies, Geometry.Zones, found, 5, 0, 0), 1);
+    EXPECT_EQ(found, TMatrixAi{1});
+    EXPECT_EQ(FindZone(Geometry.Bodies, Geometry.Zones, found, 0, 0, 0), 1);
+    EXPECT_EQ(found, TMatrixAi{0});
+}
+
+// All histories negative: HistMax is the largest of them, not -1.
+TEST_F(ReaderFixture, NegativeHistoryNumbers) {
+    ASSERT_TRUE(Load("CSTA-FREE\n" + Geo2 + "0 -5\n4 1 2 3 1 1 1\n-1\n0 -3\n4 1 2 3 1 1 1\n-1\n"));
+    EXPECT_EQ(HistMax(Tracks), -3);
+    EXPECT_EQ(Settings.HistFrom, 0);
+    EXPECT_EQ(Settings.HistTo, 0);
+    // the last history (-3) is drawn: its one point
+    ASSERT_EQ(SelectTracks(Tracks, Settings).size(), 1u);
+    EXPECT_EQ(SelectTracks(Tracks, Settings)[0].Index, 1u);
 }
 
 TEST_F(ReaderFixture, PostLoadSettingsAndHooks) {
