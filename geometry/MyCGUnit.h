@@ -121,14 +121,6 @@ void HexPlanes(const TGeoData& body, THexPlanes& out);
 void PrepareBody(TGeoData& body);      // fills body.Prep
 void PrepareBodies(TAGeoData& bodies); // PrepareBody for every body
 
-// Where a box lies with respect to a body: every point inside, every point outside, or
-// not certain.
-enum class TBoxSide { Unknown, Inside, Outside };
-// Conservative: Inside or Outside only when PointInBody gives that answer at every point of
-// the box lo..hi (bounds included), decided with a margin far above the rounding of the inside
-// test and relative to the sizes of box and body. Unprepared bodies give Unknown.
-TBoxSide BodyBoxSide(const TGeoData& body, const double lo[3], const double hi[3]);
-
 // Point location (closed tests).
 bool PointInBody(const TGeoData& body, double x, double y, double z);
 bool ZoneContains(const TAGeoData& bodies, const TZoneData& zone, double x, double y, double z);

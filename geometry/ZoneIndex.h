@@ -18,6 +18,7 @@
 // read-only during searches, so one index may serve several threads.
 #pragma once
 
+#include "BoxSide.h"
 #include "MyCGUnit.h"
 
 #include <cstdint>

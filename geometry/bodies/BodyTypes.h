@@ -2,6 +2,7 @@
 // Each type lives in its own file in this folder (rpp.cpp, rcc.cpp, ...).
 #pragma once
 
+#include "../BoxSide.h"
 #include "../MyCGUnit.h"
 
 #include <cmath>
