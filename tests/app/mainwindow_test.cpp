@@ -360,6 +360,55 @@ TEST(RunCommandTest, NoShellAndMissingProgram) {
     fs::remove_all(dir);
 }
 
+TEST(HelpPageTest, NoBrowserAtAllNamesThePage) {
+    App();
+    fs::path dir = fs::temp_directory_path() / ("trazon help #1 " + std::to_string(::getpid()));
+    fs::create_directories(dir / "help");
+    std::ofstream(dir / "help/index.html") << "<html></html>\n";
+    std::vector<std::string> messages, urls;
+    MessageBoxHook = [&](const std::string& text) { messages.push_back(text); };
+    OpenUrlHook = [&](const std::string& url) {
+        urls.push_back(url);
+        return false; // the desktop has no handler either
+    };
+    const std::string exeDir = dir.string() + "/";
+    OpenHelpPage("index.html", "/no/such/browser", exeDir);
+    ASSERT_EQ(urls.size(), 1u);
+    // '#' and blanks of the program's path are encoded, so the browser gets the right file
+    EXPECT_EQ(urls[0], FileUrl(exeDir + "help/index.html"));
+    EXPECT_EQ(urls[0].find('#'), std::string::npos);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(exeDir + "help/index.html"), std::string::npos) << messages[0];
+
+    // a page that is not there is named too, and nothing is started
+    messages.clear();
+    urls.clear();
+    OpenHelpPage("missing.html", "/no/such/browser", exeDir);
+    EXPECT_TRUE(urls.empty());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(exeDir + "help/missing.html"), std::string::npos);
+    MessageBoxHook = nullptr;
+    OpenUrlHook = nullptr;
+    fs::remove_all(dir);
+}
+
+TEST(FileFilterTest, AllKeepsItsCaptionAndShowsNamesWithoutADot) {
+    App();
+    QFileDialog dlg;
+    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    SetFileFilters(dlg, {"CG Data File(*.pic)", "All(*.*)"});
+    auto* combo = dlg.findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(combo, nullptr);
+    ASSERT_EQ(combo->count(), 2);
+    EXPECT_EQ(combo->itemText(1).toStdString(), "All(*.*)");
+    combo->setCurrentIndex(1); // as the user picks it
+    emit combo->activated(1);
+    auto* model = dlg.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    // "*" matches a data file named run42; "*.*" would not
+    EXPECT_EQ(model->nameFilters(), QStringList{"*"});
+}
+
 TEST_F(MainWindowTest, SliceAndTrackZoneWindowsFollowLoadsAndMarkTheView) {
     Start();
     Open(Write("plain.pic", PlainData));

@@ -24,7 +24,12 @@ std::string BodyHead(const std::string& symbol, const std::string& number) {
 }
 
 std::string TermField(const std::string& op, const std::string& term) {
-    return " " + RightAlign(op, 2) + " " + RightAlign(term, 6);
+    // Appended piece by piece: g++ 12 -O3 warns falsely on "literal" + temporary string.
+    std::string field = " ";
+    field += RightAlign(op, 2);
+    field += ' ';
+    field += RightAlign(term, 6);
+    return field;
 }
 
 } // namespace
