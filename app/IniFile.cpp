@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -245,6 +246,14 @@ bool TIniFile::UpdateFile() const {
 
 bool TIniFile::SaveAs(const std::string& path) const {
     if (path.empty()) return false;
+    const std::string text = Text();
     std::string error;
-    return WriteFileReplacing(path, Text(), error);
+    if (WriteFileReplacing(path, text, error)) return true;
+    // No file can be made beside it (a program directory that is not writable, holding a
+    // writable file): the file is rewritten in place rather than the settings being lost.
+    if (access(path.c_str(), W_OK) != 0) return false;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.flush();
+    return static_cast<bool>(out);
 }

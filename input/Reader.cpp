@@ -634,6 +634,7 @@ void TDataReader::PostLoad() {
         if (std::isfinite(d1)) Size = std::max(Size, d1);
     }
     ResetHistRange(Settings, HistMax(Tracks));
+    TrackEnergyRange(Tracks, Settings.EnergyLow, Settings.EnergyHigh);
 
     Settings.SceneSize = Size;
     // An empty or all-negative scene has size 0: a unit of 1 keeps the axis marks finite.

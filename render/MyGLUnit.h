@@ -8,12 +8,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 // Opaque X/GLX handles, so that this header does not drag Xlib macros into Qt code.
 struct _XDisplay;
 struct __GLXcontextRec;
+class TMeshLists;
 
 using TRGBA = std::array<float, 4>;
 using TGLMatrix = std::array<double, 16>; // OpenGL column-major order
@@ -94,6 +96,12 @@ class TGLUnit {
     void RotateZ(double angle);
     // Half-height of the view at the origin's depth: Size*1.5 parallel, Size*4*0.364 perspective.
     double ViewUnit() const;
+    // Centres the view on a box (xmin, xmax, ymin, ymax, zmin, zmax) and sets Size to the
+    // box's half-extent on the screen, keeping the rotation (render/ViewFit.cpp).
+    void FrameBox(const std::array<double, 6>& box);
+    // Size times factor, keeping the scene point under client pixel (x, y) in place (at the
+    // depth of the origin in perspective).
+    void ZoomAt(double factor, int x, int y);
 
     // --- mouse (camera drags) ---
     void MouseDown(TMouseButton button, int x, int y);
@@ -128,6 +136,8 @@ class TGLUnit {
                   TPolyStyle style);
     // All polygons of the body's mesh (polygonIndex < 0) or just one; DrawMode picks the style.
     void DrawMesh(const TGeoData& body, int polygonIndex);
+    // The meshes uploaded into this context (render/GLDraw.h).
+    TMeshLists& Lists();
 
     // Matrix helpers (column-major 4x4), exposed for the camera tests.
     static TGLMatrix IdentityMatrix();
@@ -160,4 +170,5 @@ class TGLUnit {
   private:
     bool Reported = false; // the failure message was shown once
     std::vector<uint8_t> Buffer;
+    std::unique_ptr<TMeshLists> MeshLists;
 };

@@ -12,6 +12,7 @@
 #include "geometry/MyCGUnit.h"
 #include "input/DisplaySettings.h"
 #include "input/Tracks.h"
+#include "input/ViewBox.h"
 #include "render/MyGLUnit.h"
 #include "render/mesh/BodyMesh.h"
 
@@ -38,6 +39,12 @@ struct TSceneOptions {
     TAxisLayout AxisLayout = TAxisLayout::None; // the selected axis-pair menu item
     bool ZoomDragging = false;                  // a zoom rectangle is being dragged
     std::vector<TSceneMark> Marks;              // drawn last
+    // Every stencil pass over the whole frame and nothing culled: the reference picture that
+    // the culled drawing must match pixel for pixel.
+    bool Plain = false;
+    // A drag is under way and full frames are slow: the visible entries as bodies without the
+    // stencil passes, and an even share of a big track selection.
+    bool Quick = false;
 };
 
 // Draws one complete frame and presents it (TGLUnit::Present). Geometry, axes, tracks and
@@ -46,6 +53,10 @@ struct TSceneOptions {
 void PaintScene(TGLUnit& gl, const TGeometry& geometry, const TTracks& tracks,
                 const TDisplaySettings& settings, const TCheckErrorSegments& checkErrors,
                 const TSceneOptions& options);
+
+// Frames what the display type draws (DrawnBox) in the current orientation; false, leaving
+// the camera alone, when nothing drawn has a finite box. The default view after a load.
+bool FitView(TGLUnit& gl, const TGeometry& geometry, const TDisplaySettings& settings);
 
 // ---- the passes of a frame, for tests and special callers ----
 
@@ -59,21 +70,32 @@ struct TTerm {
 };
 using TTermList = std::vector<TTerm>;
 
-// What the geometry passes draw from.
+struct TCullFrame;
+
+// What the geometry passes draw from. With Cull the stencil passes skip what cannot change a
+// pixel and keep to the screen rectangle they can touch; without, they run as they are.
 struct TSceneGeometry {
     TGLUnit& GL;
     const TGeometry& Geo;
     const TDisplaySettings& Settings;
+    TCullFrame* Cull = nullptr;
 };
 
 void DrawBodies(const TSceneGeometry& s);
 void DrawZone(const TSceneGeometry& s, int zoneIndex, TColor colour);
 void DrawBody(const TSceneGeometry& s, int bodyIndex, int sign);
 void DrawCSG(const TSceneGeometry& s, const TTermList& terms);
-void DrawGeometry(const TSceneGeometry& s); // by ViewInfoType, blending on
+// By ViewInfoType, blending on; culled unless plain.
+void DrawGeometry(const TSceneGeometry& s, bool plain = false);
+// The quick stand-in while dragging: in "Body" display the bodies without the cut, in "Zone"
+// and "Material" display the first term of every drawn group of the visible entries, in the
+// entry's colour; no stencil passes.
+void DrawQuickGeometry(const TSceneGeometry& s);
 
-// Tracks selected by the display filters, in file order.
-void DrawTracks(TGLUnit& gl, const TTracks& tracks, const TDisplaySettings& settings);
+// Tracks selected by the display filters, in file order; quick: an even share of the segments
+// of a selection of more than 200,000.
+void DrawTracks(TGLUnit& gl, const TTracks& tracks, const TDisplaySettings& settings,
+                bool quick = false);
 // The same for an already selected list of pieces.
 void DrawTrackPieces(TGLUnit& gl, const std::vector<TTrackPiece>& pieces);
 

@@ -64,12 +64,22 @@ TGeoData BuildGrownBody(const TGeoData& source, double f, double v) {
 
 void RebuildSceneMeshes(TGeometry& geo, TGeoData& cutBox, double sceneSize, double reviseRate,
                         double reviseValue, const TMeshCounts& counts) {
+    // Only a subtracted term is drawn with the enlarged copy: the other bodies get none.
+    std::vector<bool> subtracted(geo.Bodies.size(), false);
+    for (const TZoneData& z : geo.Zones)
+        for (size_t g = 0; g < z.BodyIndex.size() && g < z.Sign.size(); ++g)
+            for (size_t t = 0; t < z.BodyIndex[g].size() && t < z.Sign[g].size(); ++t) {
+                int b = z.BodyIndex[g][t];
+                if (b >= 0 && static_cast<size_t>(b) < subtracted.size() && z.Sign[g][t] < 0)
+                    subtracted[static_cast<size_t>(b)] = true;
+            }
     geo.GrownBodies.clear();
-    geo.GrownBodies.reserve(geo.Bodies.size());
-    for (TGeoData& b : geo.Bodies) {
-        geo.GrownBodies.push_back(BuildGrownBody(b, reviseRate, reviseValue));
-        BuildMesh(b, false, sceneSize, counts);
-        BuildMesh(geo.GrownBodies.back(), true, sceneSize, counts);
+    geo.GrownBodies.resize(geo.Bodies.size());
+    for (size_t i = 0; i < geo.Bodies.size(); ++i) {
+        BuildMesh(geo.Bodies[i], false, sceneSize, counts);
+        if (!subtracted[i]) continue;
+        geo.GrownBodies[i] = BuildGrownBody(geo.Bodies[i], reviseRate, reviseValue);
+        BuildMesh(geo.GrownBodies[i], true, sceneSize, counts);
     }
     BuildMesh(cutBox, true, 0, counts);
 }

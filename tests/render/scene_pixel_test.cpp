@@ -199,7 +199,6 @@ TEST_F(Scene, ZoneIsIntersectionMinusSubtractedBodies) {
     AddBody(Body("RPP", 1, {-10, 10, -10, 10, -1, 1}), 0x0000FF);
     AddBody(Body("RCC", 2, {0, 0, -5, 0, 0, 10, 4}), 0x0000FF);
     AddBody(Body("RPP", 3, {-10, 0, -10, 10, -5, 5}), 0x0000FF);
-    Build();
     TZoneData z; // (1 - 2) OR (3 alone, never drawn: blank letter)
     z.Name = "Z1";
     z.Material = 1;
@@ -208,6 +207,7 @@ TEST_F(Scene, ZoneIsIntersectionMinusSubtractedBodies) {
     z.GroupOp = {'O', ' '};
     Geo.Zones.push_back(z);
     Geo.ZoneLooks.push_back({0xFF0000, true});
+    Build(); // after the zones: they decide which bodies get an enlarged copy
     Settings.ViewInfoType = 1;
     Paint();
     // the hole of the cylinder is empty, the plate around it is drawn
@@ -280,6 +280,60 @@ TEST_F(Scene, TrackColoursWidthsAndPatterns) {
     }
     EXPECT_EQ(lit, 10);
     EXPECT_EQ(dark, 10);
+}
+
+// Coloured by energy: each segment takes the colour of its start point's energy on the
+// logarithmic map between the range's bounds; the kind keeps its pattern and width.
+TEST_F(Scene, TracksColouredByTheirStartEnergy) {
+    EXPECT_EQ(EnergyColor(0.01, 0.01, 100), 0xFF0000u);  // blue, lowest
+    EXPECT_EQ(EnergyColor(1, 0.01, 100), 0x00FF00u);     // green, the middle decade
+    EXPECT_EQ(EnergyColor(100, 0.01, 100), 0x0000FFu);   // red, highest
+    EXPECT_EQ(EnergyColor(1e6, 0.01, 100), 0x0000FFu);   // clamped
+    EXPECT_EQ(EnergyColor(0, 0.01, 100), 0xFF0000u);     // no energy: the lowest
+    EXPECT_EQ(EnergyColor(0.1, 0.01, 100), 0xFFFF00u);   // cyan at a quarter
+    EXPECT_EQ(EnergyColor(5, 5, 5), 0x00FF00u);          // no range: the middle
+
+    // one electron track of three segments at 0.01, 1 and 100, ending at a point of 100
+    TTracks t;
+    const double energies[4] = {0.01, 1, 100, 100};
+    for (int i = 0; i < 4; ++i) {
+        TrackPoint p;
+        p.Kind = 5;
+        p.X = -9 + 6 * i;
+        p.Energy = energies[i];
+        p.TrackEnd = i == 3 ? -1 : 0;
+        t.push_back(p);
+    }
+    Tracks = t;
+    TrackEnergyRange(Tracks, Settings.EnergyLow, Settings.EnergyHigh);
+    EXPECT_EQ(Settings.EnergyLow, 0.01);
+    EXPECT_EQ(Settings.EnergyHigh, 100);
+    Settings.ColorByEnergy = true;
+    Settings.StyleOf(5).LineWidth = 3;
+    GL->BeginFrame(0);
+    DrawTracks(*GL, Tracks, Settings);
+    GL->Present();
+    Frame = GL->FrameRGB();
+    Dump(Frame, "energy_tracks");
+    const int y = Row(0);
+    auto column = [&](double x, TRGB want) {
+        int n = 0;
+        for (int r = y - 3; r <= y + 3; ++r) {
+            TRGB p = At(Column(x), r);
+            n += p.R == want.R && p.G == want.G && p.B == want.B;
+        }
+        return n;
+    };
+    EXPECT_EQ(column(-6, {0, 0, 255}), 3); // 0.01: blue, 3 pixels wide
+    EXPECT_EQ(column(0, {0, 255, 0}), 3);  // 1: green
+    EXPECT_EQ(column(6, {255, 0, 0}), 3);  // 100: red
+    // by kind again: the electron's red everywhere
+    Settings.ColorByEnergy = false;
+    GL->BeginFrame(0);
+    DrawTracks(*GL, Tracks, Settings);
+    GL->Present();
+    Frame = GL->FrameRGB();
+    EXPECT_EQ(column(-6, {255, 0, 0}), 3);
 }
 
 TEST_F(Scene, CheckErrorsAreWhiteLinesAndZeroDrawsNothing) {
