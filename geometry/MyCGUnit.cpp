@@ -267,18 +267,49 @@ void RayBodyIntersections(const TVector& o, const TVector& d, const TGeoData& bo
     BodyTypeOf(p.Kind).Crossings(o, d, body, p, points, codes);
 }
 
-void RayBodiesIntersections(const TVector& o, const TVector& d, const TAGeoData& bodies,
-                            TMatrixA3d& points, TMatrixAi& codes) {
-    // First the bodies the ray may cross, collected without a branch per body (the culling
-    // outcome is random from ray to ray); then their crossings in list order.
-    thread_local std::vector<uint32_t> keep;
-    if (keep.size() < bodies.size()) keep.resize(bodies.size());
-    size_t n = 0;
+void BuildRayCull(const TAGeoData& bodies, TRayCull& cull) {
+    cull = TRayCull{};
+    cull.BodyCount = bodies.size();
     for (size_t i = 0; i < bodies.size(); ++i) {
         const TBodyPrep& p = bodies[i].Prep;
-        keep[n] = static_cast<uint32_t>(i);
-        bool skip = p.Ready && (p.Kind < 0 || (p.RayCull && BallMissed(p, o, d)));
-        n += !skip;
+        if (p.Ready && p.Kind < 0) continue; // crosses nothing
+        bool ball = p.Ready && p.RayCull;
+        cull.Body.push_back(static_cast<uint32_t>(i));
+        cull.X.push_back(ball ? p.Ball[0] : 0);
+        cull.Y.push_back(ball ? p.Ball[1] : 0);
+        cull.Z.push_back(ball ? p.Ball[2] : 0);
+        cull.Near.push_back(ball ? p.Ball[3] : HUGE_VAL);
+        cull.Behind.push_back(ball ? p.Ball[4] : HUGE_VAL);
+    }
+}
+
+void RayBodiesIntersections(const TVector& o, const TVector& d, const TAGeoData& bodies,
+                            const TRayCull& cull, TMatrixA3d& points, TMatrixAi& codes) {
+    if (cull.BodyCount != bodies.size()) {
+        for (const TGeoData& body : bodies) RayBodyIntersections(o, d, body, points, codes);
+        return;
+    }
+    // BallMissed over the arrays, without a branch per body (the outcome is random from ray to
+    // ray); then the crossings of the bodies kept, in list order.
+    const size_t m = cull.Body.size();
+    thread_local std::vector<uint8_t> missed;
+    if (missed.size() < m) missed.resize(m);
+    const double *cx = cull.X.data(), *cy = cull.Y.data(), *cz = cull.Z.data();
+    const double *near = cull.Near.data(), *behind = cull.Behind.data();
+    uint8_t* out = missed.data();
+    for (size_t k = 0; k < m; ++k) {
+        double wx = cx[k] - o.x, wy = cy[k] - o.y, wz = cz[k] - o.z;
+        double b = wx * d.x + wy * d.y + wz * d.z, c = wx * wx + wy * wy + wz * wz;
+        double slack = 1.01e-9 * c;
+        out[k] = static_cast<uint8_t>((c - b * b > near[k] + slack) |
+                                      ((b < 0) & (b * b > behind[k] + slack)));
+    }
+    thread_local std::vector<uint32_t> keep;
+    if (keep.size() < m) keep.resize(m);
+    size_t n = 0;
+    for (size_t k = 0; k < m; ++k) {
+        keep[n] = cull.Body[k];
+        n += !out[k];
     }
     for (size_t k = 0; k < n; ++k) {
         const TGeoData& body = bodies[keep[k]];

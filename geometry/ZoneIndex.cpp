@@ -338,6 +338,7 @@ void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex
     ix = TZoneIndex{};
     ix.BodyCount = bodies.size();
     ix.ZoneCount = zones.size();
+    BuildRayCull(bodies, ix.Rays);
     TProgram root;
     RootProgram(bodies, zones, root);
     TBuilder b(bodies, ix, budget);
@@ -355,7 +356,8 @@ void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex
 size_t ZoneIndexBytes(const TZoneIndex& ix) {
     return sizeof ix + ix.Node.capacity() * sizeof(int32_t) +
            ix.LeafStart.capacity() * sizeof(uint32_t) + ix.Code.capacity() * sizeof(int32_t) +
-           ix.BodyStart.capacity() * sizeof(uint32_t) + ix.LeafBodies.capacity() * sizeof(int32_t);
+           ix.BodyStart.capacity() * sizeof(uint32_t) + ix.LeafBodies.capacity() * sizeof(int32_t) +
+           ix.Rays.Body.capacity() * sizeof(uint32_t) + ix.Rays.X.capacity() * 5 * sizeof(double);
 }
 
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& ix,

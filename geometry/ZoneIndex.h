@@ -43,6 +43,7 @@ struct TZoneIndex {
     std::vector<int32_t> LeafBodies;
     int Depth = 0;        // deepest level reached
     bool Budgeted = false; // the memory budget stopped the refinement somewhere
+    TRayCull Rays;         // for RayBodiesIntersections on the same bodies
 };
 
 // Upper bound on the memory of one index (nodes and leaf programs), in bytes.

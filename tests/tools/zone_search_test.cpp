@@ -41,7 +41,7 @@ int CompareAlongRays(const TBenchScene& s, int rays, uint64_t seed) {
                   s.Box[4] + (s.Box[5] - s.Box[4]) * u(rng)};
         TVector d = RandomDirection(rng);
         if (r % 4 == 0) d = TVector{0, 0, 0}, (r % 12 == 0 ? d.x : r % 12 == 4 ? d.y : d.z) = 1;
-        walk.Walk(o, d, bodies);
+        walk.Walk(o, d, bodies, index.Rays);
         const TMatrixA3d& p = walk.Points;
         for (size_t i = 0; i + 1 < p.size(); ++i) {
             TVector m{(p[i].x + p[i + 1].x) / 2, (p[i].y + p[i + 1].y) / 2,

@@ -41,7 +41,7 @@ bool ConvertCheckEntries(const TCheckEntries& e, TCheckSettings& out, std::strin
 void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
                  const TVector& start, const TVector& dir, std::vector<TCheckFinding>& findings) {
     thread_local TRayCrossings walk;
-    walk.Walk(start, dir, bodies);
+    walk.Walk(start, dir, bodies, index.Rays);
     const TMatrixA3d& p = walk.Points;
     TMatrixAi& hits = walk.Hits;
     const size_t n = p.size();
