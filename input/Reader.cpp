@@ -559,9 +559,11 @@ void TDataReader::PostLoad() {
     }
     ResetHistRange(Settings, HistMax(Tracks));
 
+    // A scene of no extent (a lone half-space through the origin, bodies of size 0) still needs
+    // a positive size to be framed, zoomed and given axes; it gets the program's start-up size.
+    if (!(Size > 0.0)) Size = 1000.0;
     Settings.SceneSize = Size;
-    // An empty or all-negative scene has size 0: a unit of 1 keeps the axis marks finite.
-    double u = Size > 0.0 ? std::pow(10.0, std::ceil(std::log10(Size))) : 1.0;
+    double u = std::pow(10.0, std::ceil(std::log10(Size)));
     if (!std::isfinite(u)) u = std::numeric_limits<double>::max();
     double axis = 1.2 * Size;
     Settings.AxisLength = std::isfinite(axis) ? axis : std::numeric_limits<double>::max();

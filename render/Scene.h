@@ -14,6 +14,7 @@
 #include "input/Tracks.h"
 #include "render/MyGLUnit.h"
 #include "render/mesh/BodyMesh.h"
+#include "render/mesh/Outline.h"
 
 #include <array>
 #include <string>
@@ -45,12 +46,6 @@ void PaintScene(TGLUnit& gl, const TGeometry& geometry, const TTracks& tracks,
 // Fixed alpha of every body, zone and material colour.
 inline constexpr double GeometryAlpha = 0.3;
 
-// One CSG term: a position in Bodies (-1 for the cut box) and +1 intersected / -1 subtracted.
-struct TTerm {
-    int Body;
-    int Sign;
-};
-using TTermList = std::vector<TTerm>;
 
 // What the geometry passes draw from.
 struct TSceneGeometry {
@@ -59,9 +54,21 @@ struct TSceneGeometry {
     const TDisplaySettings& Settings;
 };
 
+// The CSG terms of one group of a zone, base term first. The base is the group's first
+// intersected term (intersection order does not matter); a group without one keeps its order.
+// A term naming no body is, like in the engine, a body that contains no point: intersected it
+// empties the group (no terms), subtracted it is left out.
+TTermList GroupTerms(const TGeometry& geo, const TZoneData& zone, size_t group);
+
+// Distance from the origin that the parallel projection's depth range must hold for a frame.
+double SceneDepthReach(const TGLUnit& gl, const TGeometry& geometry,
+                       const TDisplaySettings& settings);
+
 void DrawBodies(const TSceneGeometry& s);
 void DrawZone(const TSceneGeometry& s, int zoneIndex, TColor colour);
 void DrawBody(const TSceneGeometry& s, int bodyIndex, int sign);
+// Filled (DrawMode 1): the stencil passes. Outlines (DrawMode 0): the product's outline
+// (ProductOutline), computed on first use and kept until the meshes are rebuilt.
 void DrawCSG(const TSceneGeometry& s, const TTermList& terms);
 void DrawGeometry(const TSceneGeometry& s); // by ViewInfoType, blending on
 

@@ -47,8 +47,13 @@ double RoundTo4Digits(double v);
 // The enlarged drawing copy of a body (relative growth reviseRate, absolute reviseValue).
 TGeoData BuildGrownBody(const TGeoData& source, double reviseRate, double reviseValue);
 
+// Half-size of the boxes that stand for HAF half-spaces: twice the radius about the origin of
+// every body's extent box (and at least twice sceneSize), so that only a box's plane face can
+// meet the rest of the scene; its other faces stay clear of it.
+double HafStandInExtent(const TAGeoData& bodies, double sceneSize);
+
 // After a load or after applying the display settings: rebuilds geo.GrownBodies from the
-// bodies, every body mesh (plain), every grown mesh (inverted) and the cut box mesh (inverted).
-// sceneSize is the scene size recorded right after loading (the HAF extent).
+// bodies, every body mesh (plain), every grown mesh (inverted) and the cut box mesh (inverted),
+// and geo.MeshReach. sceneSize is the scene size recorded right after loading.
 void RebuildSceneMeshes(TGeometry& geo, TGeoData& cutBox, double sceneSize, double reviseRate,
                         double reviseValue, const TMeshCounts& counts = TMeshCounts{});

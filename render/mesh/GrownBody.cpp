@@ -2,6 +2,9 @@
 #include "BodyMesh.h"
 #include "MeshTypes.h"
 
+#include <algorithm>
+#include <atomic>
+
 using namespace meshutil;
 
 namespace {
@@ -62,14 +65,42 @@ TGeoData BuildGrownBody(const TGeoData& source, double f, double v) {
     return g;
 }
 
+double HafStandInExtent(const TAGeoData& bodies, double sceneSize) {
+    double r = sceneSize > 0 && std::isfinite(sceneSize) ? sceneSize : 0;
+    for (const TGeoData& b : bodies) {
+        double x0 = 0, x1 = 0, y0 = 0, y1 = 0, z0 = 0, z1 = 0, d0 = 0, d1 = 0;
+        BodyExtent(b, x0, x1, y0, y1, z0, z1, d0, d1);
+        auto far = [](double lo, double hi) { return std::max(lo * lo, hi * hi); };
+        double c = std::sqrt(far(x0, x1) + far(y0, y1) + far(z0, z1));
+        if (std::isfinite(c)) r = std::max(r, c);
+    }
+    return 2 * r;
+}
+
+namespace {
+double MeshReachOf(const TGeoData& b) {
+    double r2 = 0;
+    for (const TMatrixA3d& poly : b.MeshGrid)
+        for (const TVector& p : poly) r2 = std::max(r2, Dot(p, p));
+    return std::sqrt(r2);
+}
+} // namespace
+
 void RebuildSceneMeshes(TGeometry& geo, TGeoData& cutBox, double sceneSize, double reviseRate,
                         double reviseValue, const TMeshCounts& counts) {
+    const double hafExtent = HafStandInExtent(geo.Bodies, sceneSize);
     geo.GrownBodies.clear();
     geo.GrownBodies.reserve(geo.Bodies.size());
+    geo.MeshReach = 0;
     for (TGeoData& b : geo.Bodies) {
         geo.GrownBodies.push_back(BuildGrownBody(b, reviseRate, reviseValue));
-        BuildMesh(b, false, sceneSize, counts);
-        BuildMesh(geo.GrownBodies.back(), true, sceneSize, counts);
+        BuildMesh(b, false, hafExtent, counts);
+        BuildMesh(geo.GrownBodies.back(), true, hafExtent, counts);
+        geo.MeshReach =
+            std::max({geo.MeshReach, MeshReachOf(b), MeshReachOf(geo.GrownBodies.back())});
     }
+    if (!std::isfinite(geo.MeshReach)) geo.MeshReach = 0;
+    static std::atomic<uint64_t> generations{0};
+    geo.MeshGeneration = ++generations;
     BuildMesh(cutBox, true, 0, counts);
 }
