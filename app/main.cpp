@@ -9,6 +9,8 @@
 #include "tools/calvolume.h"
 #include "tools/checkdlg.h"
 #include "tools/makedlg.h"
+#include "tools/slicedlg.h"
+#include "tools/trackzonedlg.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -298,6 +300,10 @@ void TFmMain::BuildMenus() {
         connect(MEyeLoad[i], &QAction::triggered, this, [this, i] { MEyeLoadClick(i + 1); });
     }
 
+    MenuTool->addSeparator();
+    MenuSlice = item(MenuTool, &TFmMain::MenuSliceClick);
+    MenuTrackZones = item(MenuTool, &TFmMain::MenuTrackZonesClick);
+
     MenuAnimation = bar->addAction(QString());
     connect(MenuAnimation, &QAction::triggered, this, [this] { MenuAnimationClick(); });
     MenuAnimation->setEnabled(false);
@@ -343,6 +349,8 @@ void TFmMain::SetEnglishTexts() {
     MenuTool->setTitle("Tool");
     MenuEyeSave->setTitle("Save ViewPoint");
     MenuEyeLoad->setTitle("Load ViewPoint");
+    MenuSlice->setText("Slice");
+    MenuTrackZones->setText("Check track zones");
     MenuAnimation->setText("Animation");
     MenuHelp->setTitle("Help");
     MenuUsage->setText("Usage");
@@ -495,6 +503,9 @@ bool TFmMain::LoadDataFile(const std::string& path) {
     reader.Hooks.RebuildBodies = [this] { RebuildMeshes(); };
     reader.Hooks.RefreshLabels = [this] { UpdateRangeLabel(); };
     bool ok = reader.Load(path);
+    PointMarked = false;
+    if (FmSlice) FmSlice->ModelChanged();
+    if (FmTrackZones) FmTrackZones->ModelChanged();
     // A failed read leaves an empty model; the window still shows its loaded state.
     if (!ok) UpdateRangeLabel();
     if (GL && !(GL->Size > 0)) GL->Size = 1000.0;
@@ -557,9 +568,57 @@ void TFmMain::FormPaint() {
         TSceneOptions options;
         options.AxesOn = AxisOn();
         options.AxisLayout = AxisLayoutForViewMode(MenuState().DirectionType);
+        AddDebugMarks(options.Marks);
         PaintScene(*GL, Geometry, Tracks, DisplaySettings, CheckErrorSegments, options);
     }
     InPaint = false;
+}
+
+void TFmMain::AddDebugMarks(std::vector<TSceneMark>& marks) const {
+    constexpr TColor Magenta = 0xFF00FF;
+    if (FmSlice && FmSlice->OutlineShown()) {
+        std::array<TVector, 4> c = FmSlice->OutlineCorners();
+        for (size_t k = 0; k < 4; ++k) marks.push_back({c[k], c[(k + 1) % 4], Magenta});
+    }
+    if (PointMarked && GL) {
+        // a cross of three axis-parallel lines, a few per cent of the view across
+        double r = 0.03 * GL->Size;
+        const TVector& p = PointMark;
+        marks.push_back({{p.x - r, p.y, p.z}, {p.x + r, p.y, p.z}, Magenta});
+        marks.push_back({{p.x, p.y - r, p.z}, {p.x, p.y + r, p.z}, Magenta});
+        marks.push_back({{p.x, p.y, p.z - r}, {p.x, p.y, p.z + r}, Magenta});
+    }
+}
+
+void TFmMain::CentreOn(const TVector& point) {
+    if (!GL) return;
+    const TGLMatrix& r = GL->Rotation;
+    const TGLMatrix& t = GL->Translation;
+    // where the point lands in eye coordinates: Translation x Rotation x point
+    double x = r[0] * point.x + r[4] * point.y + r[8] * point.z + r[12] + t[12];
+    double y = r[1] * point.x + r[5] * point.y + r[9] * point.z + r[13] + t[13];
+    GL->Translate(-x, -y, 0);
+    PointMarked = true;
+    PointMark = point;
+    FormPaint();
+}
+
+void TFmMain::ClearPointMark() {
+    PointMarked = false;
+}
+
+void TFmMain::MenuSliceClick() {
+    if (!FmSlice) FmSlice = new TFmSlice(this);
+    FmSlice->show();
+    FmSlice->raise();
+    FmSlice->activateWindow();
+}
+
+void TFmMain::MenuTrackZonesClick() {
+    if (!FmTrackZones) FmTrackZones = new TFmTrackZones(this);
+    FmTrackZones->show();
+    FmTrackZones->raise();
+    FmTrackZones->activateWindow();
 }
 
 void TFmMain::MenuRendarClick() {

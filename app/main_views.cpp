@@ -5,6 +5,7 @@
 #include "app/ViewPoints.h"
 #include "app/resource.h"
 #include "app/viewdlg.h"
+#include "tools/slicedlg.h"
 #include "input/Reader.h"
 
 #include <QApplication>
@@ -102,6 +103,7 @@ void TFmMain::MenuViewSetClick() {
                         std::max(0, std::min(home.y(), Canvas->height() - w->height())));
         RebuildMeshes();
         UpdateRangeLabel();
+        if (FmSlice) FmSlice->ColoursChanged();
     }
     if (!DisplaySettings.TimeOn) DisplaySettings.AnimActive = false;
     // Redraw so that the new settings show at once, whichever way the dialog closed.

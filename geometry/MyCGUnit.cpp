@@ -68,6 +68,9 @@ void BodyExtent(const TGeoData& body, double& xmin, double& xmax, double& ymin, 
     xmin = e[0], xmax = e[1], ymin = e[2], ymax = e[3], zmin = e[4], zmax = e[5];
     dmin = std::sqrt(xmin * xmin + ymin * ymin + zmin * zmin);
     dmax = std::sqrt(xmax * xmax + ymax * ymax + zmax * zmax);
+    // squares of very large bounds overflow; the scaled length does not
+    if (!std::isfinite(dmin)) dmin = std::hypot(xmin, ymin, zmin);
+    if (!std::isfinite(dmax)) dmax = std::hypot(xmax, ymax, zmax);
 }
 
 namespace {
@@ -212,6 +215,7 @@ static bool GroupContains(const TAGeoData& bodies, const TMatrixAi& index, const
 }
 
 bool ZoneGroupCounts(const TZoneData& zone, size_t g) {
+    if (g >= zone.BodyIndex.size() || zone.BodyIndex[g].empty()) return false;
     return g == 0 || (g < zone.GroupOp.size() && zone.GroupOp[g] == 'O');
 }
 

@@ -131,7 +131,7 @@ bool ZoneContains(const TAGeoData& bodies, const TZoneData& zone, double x, doub
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, TMatrixAi& result, double x,
              double y, double z);
 // Whether group g takes part in the zone's union: the first group always, a later one when
-// its GroupOp is 'O'.
+// its GroupOp is 'O'; a group without terms never (it holds no point).
 bool ZoneGroupCounts(const TZoneData& zone, size_t g);
 
 // Ray crossings at or after O along the unit direction D; appends points and codes

@@ -194,20 +194,42 @@ double CubeRoot(double w) {
 
 constexpr double HalfSqrt3 = 0.866025404;
 
+// Binary exponent E such that 2^E is about the size of the roots of the monic polynomial
+// x^n + c[0] x^(n-1) + ... + c[n-1] (the largest |c[k-1]|^(1/k)). With x = 2^E y the
+// coefficients of y are of order one, exactly (a power of two), so the solvers' fixed
+// tolerances become relative to the polynomial.
+int RootExponent(const double* c, int n) {
+    int e = 0;
+    bool any = false;
+    for (int k = 1; k <= n; ++k) {
+        double a = std::fabs(c[k - 1]);
+        if (!(a > 0) || !std::isfinite(a)) continue;
+        int ek = std::ilogb(a);
+        int q = ek >= 0 ? ek / k : -((-ek + k - 1) / k); // floor(ek / k)
+        e = any ? std::max(e, q) : q;
+        any = true;
+    }
+    return e;
+}
+
 // One pass of the cubic solver on a*x^3 + b*x^2 + c*x + d.
 struct TCubicPass {
     enum { Triple, Double, ThreeReal, OneReal } Case;
-    double R1 = 0, R2 = 0, R3 = 0; // Triple/Double: the three roots; ThreeReal: R1 largest
+    double R1 = 0, R2 = 0, R3 = 0; // the three roots; ThreeReal: R1 the largest in magnitude
     double Rr = 0, Re = 0, Im = 0; // OneReal: real root and complex pair
 };
 
 TCubicPass CubicPass(double a, double b, double c, double d) {
     TCubicPass out{};
-    double a2 = b / a, a1 = c / a, a0 = d / a;
+    double coef[3] = {b / a, c / a, d / a};
+    int ex = RootExponent(coef, 3);
+    double a2 = std::ldexp(coef[0], -ex), a1 = std::ldexp(coef[1], -2 * ex);
+    double a0 = std::ldexp(coef[2], -3 * ex);
+    auto up = [ex](double x) { return std::ldexp(x, ex); };
     double s = a2 / 3, p = a1 / 3 - s * s, q = 2 * s * s * s - a2 * a1 / 3 + a0;
     if (std::fabs(q) <= 1e-12 && std::fabs(p) <= 1e-12) {
         out.Case = TCubicPass::Triple;
-        out.R1 = out.R2 = out.R3 = -s;
+        out.R1 = out.R2 = out.R3 = up(-s);
         return out;
     }
     double p3 = 4 * p * p * p;
@@ -220,8 +242,8 @@ TCubicPass CubicPass(double a, double b, double c, double d) {
         double r2 = -u - s;
         if (std::fabs(r2) < (std::fabs(u) + std::fabs(s)) * 1e-8) r2 = 0;
         out.Case = TCubicPass::Double;
-        out.R1 = r1;
-        out.R2 = out.R3 = r2;
+        out.R1 = up(r1);
+        out.R2 = out.R3 = up(r2);
         return out;
     }
     if (disc < 0) {
@@ -229,19 +251,22 @@ TCubicPass CubicPass(double a, double b, double c, double d) {
         double ra = r * std::cos(th) - s;
         double rb = -r * std::cos(th) / 2 - HalfSqrt3 * r * std::sin(th) - s;
         double rc = -r * std::cos(th) / 2 + HalfSqrt3 * r * std::sin(th) - s;
-        double best = ra;
-        if (std::fabs(ra) < std::max(std::fabs(rb), std::fabs(rc)))
-            best = (std::fabs(rc) <= std::fabs(rb)) ? rb : rc;
         out.Case = TCubicPass::ThreeReal;
-        out.R1 = best;
+        out.R1 = up(ra), out.R2 = up(rb), out.R3 = up(rc);
+        if (std::fabs(ra) < std::max(std::fabs(rb), std::fabs(rc))) {
+            if (std::fabs(rc) <= std::fabs(rb))
+                std::swap(out.R1, out.R2);
+            else
+                std::swap(out.R1, out.R3);
+        }
         return out;
     }
     double w = (q <= 0) ? (-q + std::sqrt(disc)) / 2 : (-q - std::sqrt(disc)) / 2;
     double u = CubeRoot(w), v = CubeRoot(-p * p * p / w);
     out.Case = TCubicPass::OneReal;
-    out.Rr = u + v - s;
-    out.Re = -(u + v) / 2 - s;
-    out.Im = HalfSqrt3 * (u - v);
+    out.Rr = up(u + v - s);
+    out.Re = up(-(u + v) / 2 - s);
+    out.Im = up(HalfSqrt3 * (u - v));
     return out;
 }
 
@@ -254,29 +279,29 @@ int SolveCubic(double a, double b, double c, double d, double& x1, double& x2, d
         return 3;
     }
     // The reversed cubic has the reciprocal roots: each root is taken from the pass in
-    // which it is the large one.
+    // which it is the large one. When the reversed cubic looks degenerate while the cubic
+    // itself did not, its roots are not to be trusted: the first pass's result stands.
     TCubicPass second = CubicPass(d, c, b, a);
-    if (second.Case == TCubicPass::Triple || second.Case == TCubicPass::Double) {
-        x1 = 1 / second.R1, x2 = 1 / second.R2, x3 = 1 / second.R3;
-        return 3;
-    }
+    bool degenerate = second.Case == TCubicPass::Triple || second.Case == TCubicPass::Double;
     if (first.Case == TCubicPass::ThreeReal) {
         x1 = first.R1;
-        x2 = 1 / (second.Case == TCubicPass::ThreeReal ? second.R1 : second.Rr);
-        x3 = -(d / a) / (x1 * x2);
+        if (degenerate || second.Case != TCubicPass::ThreeReal) {
+            x2 = first.R2, x3 = first.R3;
+        } else {
+            x2 = 1 / second.R1;
+            x3 = -(d / a) / (x1 * x2);
+        }
         return 3;
     }
-    if (first.Rr * first.Rr < first.Re * first.Re + first.Im * first.Im) {
+    if (degenerate || second.Case != TCubicPass::OneReal) {
+        x1 = first.Rr, x2 = first.Re, x3 = first.Im;
+    } else if (first.Rr * first.Rr < first.Re * first.Re + first.Im * first.Im) {
         x2 = first.Re, x3 = first.Im;
-        x1 = 1 / (second.Case == TCubicPass::OneReal ? second.Rr : second.R1);
+        x1 = 1 / second.Rr;
     } else {
         x1 = first.Rr;
-        if (second.Case == TCubicPass::OneReal) {
-            double n = second.Re * second.Re + second.Im * second.Im;
-            x2 = second.Re / n, x3 = second.Im / n;
-        } else {
-            x2 = first.Re, x3 = first.Im;
-        }
+        double n = second.Re * second.Re + second.Im * second.Im;
+        x2 = second.Re / n, x3 = second.Im / n;
     }
     return 1;
 }
@@ -291,6 +316,7 @@ TPair QuadPair(double a, double b, double c) {
     p.Real = SolveQuadratic(a, b, c, p.A, p.B) == 2;
     return p;
 }
+
 } // namespace
 
 int SolveQuartic(double a, double b, double c, double d, double e, double& x1, double& x2,
@@ -300,14 +326,23 @@ int SolveQuartic(double a, double b, double c, double d, double e, double& x1, d
     double p = c / a - 3 * bb * bb / 8;
     double q = -bb * p / 2 - bb * bb * bb / 16 + d / a;
     double r = -bb * q / 8 + bb * bb * bb * bb / 256 - bb * (d / a) / 8 + e / a;
+    // The depressed quartic y^4 + p.y^2 + q.y + r is solved with y in units of the spread of its
+    // roots about their mean (a power of two, so the scaling is exact): the fixed tolerances
+    // below then hold at every size of polynomial.
+    const double depressed[4] = {0, p, q, r};
+    const int ex = RootExponent(depressed, 4);
+    p = std::ldexp(p, -2 * ex), q = std::ldexp(q, -3 * ex), r = std::ldexp(r, -4 * ex);
+    auto root = [ex, s](double y) { return std::ldexp(y, ex) - s; };
+    auto imag = [ex](double v) { return std::ldexp(v, ex); };
     TPair first{}, second{};
     if (std::fabs(q) <= eps || q * q / (std::fabs(4 * r * p) + q * q) <= eps) {
-        bool rZero = std::fabs(r) <= eps || r * r / (p * p + std::fabs(4 * r)) <= eps;
-        if (rZero && std::fabs(p) <= eps) {
+        // r and p are tested for exact zeros: a tolerance would merge a small pair of real roots
+        // into a double root at the mean.
+        if (r == 0 && p == 0) {
             x1 = x2 = x3 = x4 = -s;
             return 4;
         }
-        if (rZero) {
+        if (r == 0) {
             first = {true, 0, 0};
             second = QuadPair(1, 0, p);
         } else {
@@ -315,15 +350,22 @@ int SolveQuartic(double a, double b, double c, double d, double e, double& x1, d
             if (disc < 0) {
                 double phi = std::atan2(std::sqrt(-disc), -p) / 2, m = std::pow(r, 0.25);
                 double re = m * std::cos(phi), im = m * std::sin(phi);
-                x1 = re - s, x2 = im, x3 = -re - s, x4 = im;
+                x1 = root(re), x2 = imag(im), x3 = root(-re), x4 = imag(im);
                 return 0;
             }
-            first = QuadPair(1, 0, (p + std::sqrt(disc)) / 2);
-            second = QuadPair(1, 0, (p - std::sqrt(disc)) / 2);
+            // y^2 = -(p + sqrt(disc))/2 and -(p - sqrt(disc))/2; the smaller in magnitude from
+            // the product r, without cancellation
+            double sd = std::sqrt(disc), u1, u2;
+            if (p >= 0)
+                u1 = -(p + sd) / 2, u2 = r / u1;
+            else
+                u2 = -(p - sd) / 2, u1 = r / u2;
+            first = QuadPair(1, 0, -u1);
+            second = QuadPair(1, 0, -u2);
         }
     } else {
         double dr = 4 * r * p - q * q, z = 0;
-        if (std::fabs(dr) <= eps) {
+        if (dr == 0) {
             double z1, z2;
             if (SolveQuadratic(1, -p, -4 * r, z1, z2) == 2) z = std::max({0.0, z1, z2});
         } else {
@@ -347,17 +389,17 @@ int SolveQuartic(double a, double b, double c, double d, double e, double& x1, d
         }
     }
     if (first.Real && second.Real) {
-        x1 = first.A - s, x2 = first.B - s, x3 = second.A - s, x4 = second.B - s;
+        x1 = root(first.A), x2 = root(first.B), x3 = root(second.A), x4 = root(second.B);
         return 4;
     }
     if (first.Real) {
-        x1 = first.A - s, x2 = first.B - s, x3 = second.A - s, x4 = second.B;
+        x1 = root(first.A), x2 = root(first.B), x3 = root(second.A), x4 = imag(second.B);
         return 2;
     }
     if (second.Real) {
-        x1 = second.A - s, x2 = second.B - s, x3 = first.A - s, x4 = first.B;
+        x1 = root(second.A), x2 = root(second.B), x3 = root(first.A), x4 = imag(first.B);
         return 2;
     }
-    x1 = first.A - s, x2 = first.B, x3 = second.A - s, x4 = second.B;
+    x1 = root(first.A), x2 = imag(first.B), x3 = root(second.A), x4 = imag(second.B);
     return 0;
 }

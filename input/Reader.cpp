@@ -39,6 +39,16 @@ void AdviseHugePages(void* data, size_t bytes) {
     if (e > b) madvise(reinterpret_cast<void*>(b), e - b, MADV_HUGEPAGE);
 }
 
+// A body size: a real whose square stays finite, so that extents, lengths and volumes derived
+// from it do not turn into infinities and NaNs.
+bool TryBodyReal(std::string_view token, double& value) {
+    static const double largest = std::sqrt(std::numeric_limits<double>::max());
+    double v = 0;
+    if (!TryStrToFloatDot(token, v) || !(std::fabs(v) <= largest)) return false;
+    value = v;
+    return true;
+}
+
 } // namespace
 
 struct TDataReader::TWorkReader {
@@ -305,7 +315,7 @@ bool TDataReader::ReadCgCards() {
             body.Number = number;
             for (int k = 0; k < count; ++k) {
                 NextToken();
-                if (!TryStrToFloatDot(ReadStr, body.Params[static_cast<size_t>(k)]))
+                if (!TryBodyReal(ReadStr, body.Params[static_cast<size_t>(k)]))
                     return !ReportReadError("Read Body Parameter Error");
             }
             g.Bodies.push_back(std::move(body));
@@ -366,7 +376,7 @@ bool TDataReader::ReadGenerated(int& materialSkip) {
         for (int32_t k = 0; k < count; ++k) {
             NextToken();
             double v = 0;
-            if (!TryStrToFloatDot(ReadStr, v)) return false;
+            if (!TryBodyReal(ReadStr, v)) return false;
             out.push_back(v);
         }
         return true;

@@ -4,7 +4,8 @@
 #include <limits>
 
 int32_t HistMax(const TTracks& tracks) {
-    int32_t m = -1;
+    if (tracks.empty()) return -1;
+    int32_t m = tracks.front().HistoryNo;
     for (const TrackPoint& p : tracks) m = std::max(m, p.HistoryNo);
     return m;
 }
@@ -88,8 +89,8 @@ std::vector<TTrackPiece> SelectTracks(const TTracks& tracks, const TDisplaySetti
 }
 
 std::string RangeLabelText(const TTracks& tracks, const TDisplaySettings& s) {
+    if (tracks.empty()) return RangeText(0, 0);
     const int64_t m = HistMax(tracks);
-    if (m == -1) return RangeText(0, 0);
     if (s.LastHistOn) return RangeText(m - static_cast<int64_t>(s.LastHistCount) + 1, m);
     if (s.HistRangeOn) return RangeText(s.HistFrom, s.HistTo);
     return " Histroy Range :1-" + std::to_string(m);

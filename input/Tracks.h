@@ -25,7 +25,7 @@ struct TrackPoint {
 // All track points in file order.
 using TTracks = std::vector<TrackPoint>;
 
-// Largest HistoryNo, -1 when there are no points.
+// Largest HistoryNo (negative numbers included), -1 when there are no points.
 int32_t HistMax(const TTracks& tracks);
 
 // One thing to draw: a single point (track end) or a segment from A to B.

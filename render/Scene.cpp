@@ -90,8 +90,19 @@ void PaintScene(TGLUnit& gl, const TGeometry& geometry, const TTracks& tracks,
         if (options.AxesOn) DrawAxes(gl, settings, options.AxisLayout);
         DrawTracks(gl, tracks, settings);
         DrawCheckErrors(gl, checkErrors);
+        DrawMarks(gl, options.Marks);
     }
     gl.Present();
+}
+
+void DrawMarks(TGLUnit& gl, const std::vector<TSceneMark>& marks) {
+    if (marks.empty()) return;
+    gl.SetLineStyle(1, 0, 2.0f);
+    for (const TSceneMark& m : marks) {
+        gl.SetColor(TGLUnit::ColorToRGBA(m.Color, 1.0));
+        gl.DrawLine(m.A, m.B);
+    }
+    gl.ResetLineStyle();
 }
 
 void DrawCheckErrors(TGLUnit& gl, const TCheckErrorSegments& errors) {

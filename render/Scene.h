@@ -28,10 +28,17 @@ enum class TAxisLayout { None, XZ, XY, YZ, ZY };
 // 5 "Z-Y"; the modes without a menu item give None).
 TAxisLayout AxisLayoutForViewMode(int viewMode);
 
+// An opaque line drawn over the frame: the slice plane's outline, a marked point.
+struct TSceneMark {
+    TVector A, B;
+    TColor Color = 0;
+};
+
 struct TSceneOptions {
     bool AxesOn = false;                        // the axes menu item "ON" is selected
     TAxisLayout AxisLayout = TAxisLayout::None; // the selected axis-pair menu item
     bool ZoomDragging = false;                  // a zoom rectangle is being dragged
+    std::vector<TSceneMark> Marks;              // drawn last
 };
 
 // Draws one complete frame and presents it (TGLUnit::Present). Geometry, axes, tracks and
@@ -79,6 +86,9 @@ void DrawTrackPieces(TGLUnit& gl, const std::vector<TTrackPiece>& pieces);
 
 // Opaque white lines of the check's error pieces.
 void DrawCheckErrors(TGLUnit& gl, const TCheckErrorSegments& errors);
+
+// Opaque lines of the marks, 2 pixels wide.
+void DrawMarks(TGLUnit& gl, const std::vector<TSceneMark>& marks);
 
 // Axes with marks, labels, arrowheads and names (the latter only inside a layout).
 void DrawAxes(TGLUnit& gl, const TDisplaySettings& settings, TAxisLayout layout);

@@ -1,4 +1,4 @@
-// trazon-cli: headless front end over the engine (info, check, volume, render).
+// trazon-cli: headless front end over the engine (info, check, volume, render, slice, where, tracks).
 #include "Cli.h"
 
 #include <cstdio>
@@ -8,9 +8,10 @@ static void PrintHelp(FILE* f) {
     std::fprintf(f,
                  "trazon-cli - headless front end of the TRAZON viewer\n\n"
                  "Usage: trazon-cli SUBCOMMAND [ARGS]\n\n"
-                 "%s\n%s\n%s\n%s\n"
+                 "%s\n%s\n%s\n%s\n%s\n%s\n%s\n"
                  "Exit codes: 0 success, 1 read error in the data file, 2 wrong usage.\n",
-                 CliInfoUsage, CliCheckUsage, CliVolumeUsage, CliRenderUsage);
+                 CliInfoUsage, CliCheckUsage, CliVolumeUsage, CliRenderUsage, CliSliceUsage,
+                 CliWhereUsage, CliTracksUsage);
 }
 
 int main(int argc, char** argv) {
@@ -28,6 +29,9 @@ int main(int argc, char** argv) {
     if (cmd == "check") return CliCheck(args);
     if (cmd == "volume") return CliVolume(args);
     if (cmd == "render") return CliRender(args);
+    if (cmd == "slice") return CliSlice(args);
+    if (cmd == "where") return CliWhere(args);
+    if (cmd == "tracks") return CliTracks(args);
     std::fprintf(stderr, "trazon-cli: unknown subcommand '%s'\n\n", cmd.c_str());
     PrintHelp(stderr);
     return 2;

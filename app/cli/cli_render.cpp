@@ -45,18 +45,6 @@ int RenderUsageError(const std::string& what) {
     return 2;
 }
 
-bool ParseSize(const std::string& text, int& w, int& h) {
-    size_t x = text.find_first_of("xX");
-    if (x == std::string::npos) return false;
-    std::string a = text.substr(0, x), b = text.substr(x + 1);
-    int32_t wi = 0, hi = 0;
-    if (!TryStrToInt32(a, wi) || !TryStrToInt32(b, hi)) return false;
-    // one frame is read back whole; keep it to a sane size
-    if (wi < 1 || hi < 1 || wi > 8192 || hi > 8192) return false;
-    w = wi, h = hi;
-    return true;
-}
-
 } // namespace
 
 int CliRender(const TCliArgs& args) {

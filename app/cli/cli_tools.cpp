@@ -45,38 +45,9 @@ struct TArgReader {
         return true;
     }
 
-    // What both subcommands accept: --threads N and the data file.
+    // What every subcommand accepts: --threads N and the data file.
     bool TakeShared(const std::string& a, std::string& file, int& threads);
 };
-
-int UsageError(const char* command, const std::string& message, const char* usage) {
-    std::fprintf(stderr, "trazon-cli %s: %s\n\nUsage:\n%s\n", command, message.c_str(), usage);
-    return 2;
-}
-
-bool IsHelp(const std::string& a) {
-    return a == "--help" || a == "-h";
-}
-
-// Loads the data file; on a read error prints the composed text and returns false.
-bool LoadGeometry(const std::string& path, TGeometry& geometry) {
-    TTracks tracks;
-    TDisplaySettings settings;
-    double size = 0;
-    TDataReader reader(geometry, tracks, settings, size);
-    reader.Hooks.ShowError = [](const std::string& text) {
-        std::fputs(text.c_str(), stderr);
-        if (!text.empty() && text.back() != '\n') std::fputc('\n', stderr);
-    };
-    return reader.Load(path);
-}
-
-bool ParseThreads(const std::string& text, int& threads) {
-    auto v = ParseInt(text);
-    if (!v || *v < 0 || *v > 256) return false;
-    threads = *v;
-    return true;
-}
 
 bool TArgReader::TakeShared(const std::string& a, std::string& file, int& threads) {
     if (a == "--threads") {
@@ -101,14 +72,8 @@ bool TArgReader::TakeShared(const std::string& a, std::string& file, int& thread
     return true;
 }
 
-// A subcommand's own option: its names and the entries its values go to.
-struct TOption {
-    std::vector<std::string> Names;
-    std::vector<std::string*> Values;
-};
+} // namespace
 
-// Reads a subcommand's words: its options, --threads, --help and the data file. Returns -1
-// when the words were read, otherwise the exit code to return at once.
 int ReadArgs(const TCliArgs& args, const char* cmd, const char* usage,
              const std::vector<TOption>& options, std::string& file, int& threads) {
     TArgReader in{args, 0, {}};
@@ -124,31 +89,77 @@ int ReadArgs(const TCliArgs& args, const char* cmd, const char* usage,
                 if (a == name) option = &o;
         bool ok = option ? in.Take(a, option->Values) : in.TakeShared(a, file, threads);
         if (!ok) return UsageError(cmd, in.Error, usage);
+        if (option && option->Given) *option->Given = true;
     }
     if (file.empty()) return UsageError(cmd, "no data file given", usage);
     return -1;
 }
 
+namespace {
+
 void PrintLines(const std::vector<std::string>& lines) {
     for (const std::string& l : lines) std::printf("%s\n", l.c_str());
 }
 
-// Progress on standard error, rewritten in place, only for a terminal.
-struct TProgress {
-    bool On = isatty(STDERR_FILENO) != 0;
-    std::string Shown;
-    void Show(const std::string& line) {
-        if (!On || line == Shown) return;
-        Shown = line;
-        std::fprintf(stderr, "\r%s\033[K", line.c_str());
-        std::fflush(stderr);
-    }
-    void Done() {
-        if (On && !Shown.empty()) std::fputs("\r\033[K", stderr);
-    }
-};
-
 } // namespace
+
+int UsageError(const char* command, const std::string& message, const char* usage) {
+    std::fprintf(stderr, "trazon-cli %s: %s\n\nUsage:\n%s\n", command, message.c_str(), usage);
+    return 2;
+}
+
+bool IsHelp(const std::string& a) {
+    return a == "--help" || a == "-h";
+}
+
+bool LoadData(const std::string& path, TGeometry& geometry, TTracks& tracks,
+              TDisplaySettings& settings) {
+    double size = 0;
+    TDataReader reader(geometry, tracks, settings, size);
+    reader.Hooks.ShowError = [](const std::string& text) {
+        std::fputs(text.c_str(), stderr);
+        if (!text.empty() && text.back() != '\n') std::fputc('\n', stderr);
+    };
+    return reader.Load(path);
+}
+
+bool LoadGeometry(const std::string& path, TGeometry& geometry) {
+    TTracks tracks;
+    TDisplaySettings settings;
+    return LoadData(path, geometry, tracks, settings);
+}
+
+bool ParseThreads(const std::string& text, int& threads) {
+    auto v = ParseInt(text);
+    if (!v || *v < 0 || *v > 256) return false;
+    threads = *v;
+    return true;
+}
+
+bool ParseSize(const std::string& text, int& w, int& h) {
+    size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) return false;
+    std::string a = text.substr(0, x), b = text.substr(x + 1);
+    int32_t wi = 0, hi = 0;
+    if (!TryStrToInt32(a, wi) || !TryStrToInt32(b, hi)) return false;
+    // a picture is held whole in memory; keep it to a sane size
+    if (wi < 1 || hi < 1 || wi > 8192 || hi > 8192) return false;
+    w = wi, h = hi;
+    return true;
+}
+
+TProgress::TProgress() : On(isatty(STDERR_FILENO) != 0) {}
+
+void TProgress::Show(const std::string& line) {
+    if (!On || line == Shown) return;
+    Shown = line;
+    std::fprintf(stderr, "\r%s\033[K", line.c_str());
+    std::fflush(stderr);
+}
+
+void TProgress::Done() {
+    if (On && !Shown.empty()) std::fputs("\r\033[K", stderr);
+}
 
 int CliCheck(const TCliArgs& args) {
     const char* cmd = "check";

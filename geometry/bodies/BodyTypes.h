@@ -89,6 +89,10 @@ bool EllipticBox(const TVector& v, const TVector r[3], double k, double box[6]);
 // Box of {V + C.s : |s| <= 1}, C the inverse of the matrix with rows r[0..2] (GEL).
 bool BallBox(const TVector& v, const TVector r[3], double box[6]);
 
+// Real roots of a.t^2 - 2b.t + c (a != 0) without cancellation: 0 (none), 1 (a double root,
+// lo = hi) or 2 (lo < hi).
+int QuadraticRoots(double a, double b, double c, double& lo, double& hi);
+
 // The slab method of BOX and HEX over n slabs 0 <= (P - q[k]).nrm[k] <= width[k]: reports the
 // largest entry (k = 1) and the smallest exit (k = 2) without comparing them with each other.
 void SlabCrossings(const TVector& o, const TVector& d, const TGeoData& b, int n, const TVector* q,
@@ -101,7 +105,8 @@ void ParallelepipedPrepare(const TGeoData& b, TBodyPrep& p);
 bool ParallelepipedBound(const TGeoData& b, const TBodyPrep& p, double box[6]);
 
 // Shared by REC and TEC (rec.cpp): extent with the radial margin times factor; K[0] = |H|^2,
-// K[1] = |R1|^4, K[2] = |R2|^4, K[3] = K[1]*K[2]; the enclosing box for the top scale factor.
+// K[1] = |R1|^4, K[2] = |R2|^4, K[3] = K[1]*K[2], K[6] = 1/|R1|^2, K[7] = 1/|R2|^2; the enclosing
+// box for the top scale factor.
 void EllipticExtent(const TGeoData& b, double factor, double e[6]);
 void EllipticPrepare(const TGeoData& b, TBodyPrep& p);
 bool EllipticBound(const TGeoData& b, double factor, double box[6]);

@@ -164,16 +164,18 @@ bool Inside(const TGeoData&, const TBodyPrep& p, double x, double y, double z) {
     return true;
 }
 
+// A convex solid meets a line in one segment: its ends are the smallest and the largest valid
+// face crossing. Faces through the same edge or vertex give the same point, which is reported
+// once; a line that only touches the solid has one crossing.
 void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBodyPrep& p,
                TMatrixA3d& pts, TMatrixAi& codes) {
     const TArbPlanes& a = p.Arb;
     if (!a.Valid) return;
     int n = Faces(a);
     double tau = 1e-6 * a.MinDist;
-    double first = -NoBound;
     int found = 0;
-    double low = 0, high = 0;
-    for (int i = 0; i < n && found < 2; ++i) {
+    double low = NoBound, high = -NoBound;
+    for (int i = 0; i < n; ++i) {
         TVector ni = Normal(a, i);
         double s = Dot(ni, o) + Offset(a, i);
         double dn = -Dot(ni, d);
@@ -187,16 +189,12 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
             outside = v < 0 && std::fabs(v) >= tau;
         }
         if (outside) continue;
-        if (found == 0) {
-            first = t;
-        } else {
-            low = std::min(first, t), high = std::max(first, t);
-        }
+        low = std::min(low, t), high = std::max(high, t);
         ++found;
     }
-    if (found == 1) {
-        if (first >= 0) AddHit(o, d, b, first, 2, pts, codes);
-    } else if (found == 2) {
+    if (found == 1 || (found > 1 && !(high - low > tau))) {
+        if (high >= 0) AddHit(o, d, b, high, 2, pts, codes);
+    } else if (found > 1) {
         if (0 <= low && low < NoBound) AddHit(o, d, b, low, 1, pts, codes);
         if (0 <= high && high < NoBound) AddHit(o, d, b, high, 2, pts, codes);
     }

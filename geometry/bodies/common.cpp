@@ -1,4 +1,4 @@
-// Enclosing-box helpers shared by the body types. The boxes only serve culling, so they may be
+// Helpers shared by the body types. The enclosing boxes only serve culling, so they may be
 // generous; they must never cut off a point that the inside test accepts.
 #include "BodyTypes.h"
 
@@ -105,4 +105,18 @@ void SlabCrossings(const TVector& o, const TVector& d, const TGeoData& b, int n,
     }
     if (0 <= tEnter && tEnter < NoBound) AddHit(o, d, b, tEnter, 1, pts, codes);
     if (0 <= tExit && tExit < NoBound) AddHit(o, d, b, tExit, 2, pts, codes);
+}
+
+int QuadraticRoots(double a, double b, double c, double& lo, double& hi) {
+    double disc = b * b - a * c;
+    if (!(disc >= 0)) return 0;
+    if (disc == 0) {
+        lo = hi = b / a;
+        return 1;
+    }
+    // the root of larger magnitude from the sum, the other from the product: no cancellation
+    double q = b + std::copysign(std::sqrt(disc), b);
+    double r1 = q / a, r2 = c / q;
+    lo = std::min(r1, r2), hi = std::max(r1, r2);
+    return 2;
 }

@@ -4,7 +4,8 @@
 #include <algorithm>
 
 namespace {
-// K[0..2] = |Ak|^2
+// K[0..2] = |Ak|^2, K[3] = how far behind the start a root may lie and still count as a
+// crossing at the start: a millionth of the smallest semi-axis
 void Extent(const TGeoData& b, double e[6]) {
     TVector v = ParamVec(b, 1), a1 = ParamVec(b, 4), a2 = ParamVec(b, 7), a3 = ParamVec(b, 10);
     double mx = std::max({std::fabs(a1.x), std::fabs(a2.x), std::fabs(a3.x)});
@@ -19,6 +20,7 @@ void Prepare(const TGeoData& b, TBodyPrep& p) {
         TVector a = ParamVec(b, 4 + 3 * k);
         p.K[static_cast<size_t>(k)] = Dot(a, a);
     }
+    p.K[3] = 1e-6 * std::sqrt(std::min({p.K[0], p.K[1], p.K[2]}));
 }
 
 bool Bound(const TGeoData& b, const TBodyPrep& p, double box[6]) {
@@ -63,7 +65,7 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
         double t = roots[i];
         if (t >= 0)
             AddHit(o, d, b, t, 1, pts, codes);
-        else if (t >= -1e-6)
+        else if (t >= -p.K[3])
             AddHit(o, d, b, 0.0, 1, pts, codes);
     }
 }

@@ -12,12 +12,15 @@ void EllipticExtent(const TGeoData& b, double factor, double e[6]) {
     e[4] = std::min(v.z, t.z) - rm, e[5] = std::max(v.z, t.z) + rm;
 }
 
-// Shared with TEC: K[0] = |H|^2, K[1] = |R1|^4, K[2] = |R2|^4, K[3] = K[1]*K[2].
+// Shared with TEC: K[0] = |H|^2, K[1] = |R1|^4, K[2] = |R2|^4, K[3] = K[1]*K[2],
+// K[6] = 1/|R1|^2, K[7] = 1/|R2|^2.
 void EllipticPrepare(const TGeoData& b, TBodyPrep& p) {
     TVector h = ParamVec(b, 4), r1 = ParamVec(b, 7), r2 = ParamVec(b, 10);
     double l1 = Dot(r1, r1), l2 = Dot(r2, r2);
     p.K[0] = Dot(h, h), p.K[1] = l1 * l1, p.K[2] = l2 * l2, p.K[3] = p.K[1] * p.K[2];
+    p.K[6] = 1 / l1, p.K[7] = 1 / l2;
 }
+
 
 // Shared with TEC: the box of the elliptic cylinder (factor 1) or cone (factor k).
 bool EllipticBound(const TGeoData& b, double factor, double box[6]) {
@@ -46,20 +49,17 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
                TMatrixA3d& pts, TMatrixAi& codes) {
     TVector w = ParamVec(b, 1) - o;
     TVector hv = ParamVec(b, 4), r1 = ParamVec(b, 7), r2 = ParamVec(b, 10);
-    double h2 = p.K[0], q1 = p.K[1], q2 = p.K[2];
-    double a = Dot(w, r1), bb = Dot(w, r2), c = Dot(w, hv);
-    double dA = Dot(d, r1), dB = Dot(d, r2), dH = Dot(d, hv);
-    // side: A.t^2 - 2B.t + C <= 0 inside
-    double A = dB * dB * q1 + dA * dA * q2;
-    double B = dB * bb * q1 + dA * a * q2;
-    double C = a * a * q2 + bb * bb * q1 - q1 * q2;
+    double h2 = p.K[0];
+    double c = Dot(w, hv), dH = Dot(d, hv);
+    // side, in the coordinates of the semi-axes (the ellipse is the unit circle there):
+    // A.t^2 - 2B.t + C <= 0 inside. A is 0 only for rays parallel to the axis.
+    double a = Dot(w, r1) * p.K[6], bb = Dot(w, r2) * p.K[7];
+    double dA = Dot(d, r1) * p.K[6], dB = Dot(d, r2) * p.K[7];
+    double A = dA * dA + dB * dB;
+    double B = dA * a + dB * bb;
+    double C = a * a + bb * bb - 1;
     double tLo = -NoBound, tHi = NoBound;
-    if (std::fabs(A) > 1e-6) {
-        double m = B / A, disc = m * m - C / A;
-        if (disc <= 0) return;
-        double s = std::sqrt(disc);
-        tLo = m - s, tHi = m + s;
-    }
+    if (A != 0 && QuadraticRoots(A, B, C, tLo, tHi) < 2) return;
     // caps
     double capNear = -NoBound, capFar = NoBound;
     int nearId = 1, farId = 2;

@@ -2,7 +2,7 @@
 #include "BodyTypes.h"
 
 namespace {
-// K[0..3] as REC, K[4] = 1 - k, K[5] = |H|^4
+// K[0..3], K[6], K[7] as REC, K[4] = 1 - k
 void Extent(const TGeoData& b, double e[6]) {
     double k = Param(b, 13);
     EllipticExtent(b, k > 1 ? k : 1.0, e);
@@ -11,7 +11,6 @@ void Extent(const TGeoData& b, double e[6]) {
 void Prepare(const TGeoData& b, TBodyPrep& p) {
     EllipticPrepare(b, p);
     p.K[4] = 1 - Param(b, 13);
-    p.K[5] = p.K[0] * p.K[0];
 }
 
 bool Bound(const TGeoData& b, const TBodyPrep&, double box[6]) {
@@ -30,27 +29,24 @@ bool Inside(const TGeoData& b, const TBodyPrep& p, double x, double y, double z)
 void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBodyPrep& p,
                TMatrixA3d& pts, TMatrixAi& codes) {
     TVector v = ParamVec(b, 1), hv = ParamVec(b, 4), r1 = ParamVec(b, 7), r2 = ParamVec(b, 10);
-    double h2 = p.K[0], q1 = p.K[1], q2 = p.K[2], lam = p.K[4], h4 = p.K[5], ratio = Param(b, 13);
+    double h2 = p.K[0], lam = p.K[4], ratio = Param(b, 13);
     TVector w = o - v;
-    double a0 = Dot(w, r1), b0 = Dot(w, r2), c0 = Dot(w, hv);
-    double dA = Dot(d, r1), dB = Dot(d, r2), dH = Dot(d, hv);
-    double top = h2 - lam * c0;
-    double A = h4 * (q2 * dA * dA + q1 * dB * dB) - q1 * q2 * lam * lam * dH * dH;
-    double B = h4 * (q2 * a0 * dA + q1 * b0 * dB) + q1 * q2 * lam * dH * top;
-    double C = h4 * (q2 * a0 * a0 + q1 * b0 * b0) - q1 * q2 * top * top;
+    double c0 = Dot(w, hv), dH = Dot(d, hv);
+    // The side function in the coordinates of the semi-axes and the axial fraction g, where the
+    // cross-section is the circle of radius 1 - lam.g: G(t) = A.t^2 + 2B.t + C <= 0 inside.
+    // A is 0 for rays parallel to a generator of the cone.
+    double a0 = Dot(w, r1) * p.K[6], b0 = Dot(w, r2) * p.K[7];
+    double dA = Dot(d, r1) * p.K[6], dB = Dot(d, r2) * p.K[7];
+    double s0 = 1 - lam * c0 / h2, ds = -lam * dH / h2;
+    double A = dA * dA + dB * dB - ds * ds;
+    double B = a0 * dA + b0 * dB - s0 * ds;
+    double C = a0 * a0 + b0 * b0 - s0 * s0;
     bool side = true;
     double t1 = -NoBound, t2 = NoBound;
-    if (std::fabs(A) > 1e-6) {
-        double m = B / A, disc = m * m - C / A;
-        if (disc < 0)
-            side = false;
-        else if (disc == 0)
-            t1 = t2 = -m;
-        else
-            t1 = -m - std::sqrt(disc), t2 = -m + std::sqrt(disc);
-    } else if (std::fabs(B) > 1e-6) {
+    if (A != 0)
+        side = QuadraticRoots(A, -B, C, t1, t2) > 0;
+    else if (B != 0)
         t1 = t2 = -C / (2 * B);
-    }
     if (side) {
         auto axial = [&](double t) {
             double ax = Dot(RayPoint(o, d, t) - v, hv);
@@ -76,9 +72,8 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
         double t = ts[i];
         if (!(0 <= t && t < NoBound)) continue;
         TVector q = RayPoint(o, d, t) - v;
-        double a = Dot(q, r1), bb = Dot(q, r2);
-        if (q1 * bb * bb + q2 * a * a - q1 * q2 * sig[i] * sig[i] <= 0)
-            AddHit(o, d, b, t, 3 + i, pts, codes);
+        double a = Dot(q, r1) * p.K[6], bb = Dot(q, r2) * p.K[7];
+        if (a * a + bb * bb <= sig[i] * sig[i]) AddHit(o, d, b, t, 3 + i, pts, codes);
     }
 }
 } // namespace

@@ -159,3 +159,91 @@ inline std::vector<TCase> SampleBodies() {
     for (TCase& x : c) PrepareBody(x.Body);
     return c;
 }
+
+// The body grown by the factor s about the origin: lengths scale; TOR angles and axis code, the
+// TEC ratio and the ARB face codes do not.
+inline TGeoData Scaled(TGeoData b, double s) {
+    int n = ParameterCount(b.Symbol);
+    for (int i = 0; i < n; ++i) {
+        bool length = !((b.Symbol == "TOR" && i >= 5) || (b.Symbol == "TEC" && i == 12) ||
+                        (b.Symbol == "ARB" && i >= 24));
+        if (length) b.Params[static_cast<size_t>(i)] *= s;
+    }
+    PrepareBody(b);
+    return b;
+}
+
+// What one ray's crossings tell about a body: crossings where the inside test does not change
+// (off the surface), and pieces between neighbouring crossings that are not uniformly inside or
+// outside (a transition without a crossing). Distances are relative to size.
+struct TRayAudit {
+    int Hits = 0, OffSurface = 0, MixedPieces = 0, RaysWithMiss = 0;
+};
+
+// The slab-type bodies report a pair with entry beyond exit for rays that miss them.
+inline bool MissPair(const TGeoData& b, const TMatrixA3d& pts, const TVector& o) {
+    if ((b.Symbol == "BOX" || b.Symbol == "HEX" || b.Symbol == "WED") && pts.size() == 2)
+        return Length(pts[0] - o) > Length(pts[1] - o);
+    return false;
+}
+
+inline void AuditRay(const TGeoData& b, const TVector& o, const TVector& d, double size,
+                     TRayAudit& audit) {
+    TMatrixA3d pts;
+    TMatrixAi codes;
+    RayBodyIntersections(o, d, b, pts, codes);
+    bool miss = MissPair(b, pts, o);
+    std::vector<double> ts;
+    for (const TVector& p : pts) {
+        double t = Dot(p - o, d);
+        ts.push_back(t);
+        if (miss) continue;
+        ++audit.Hits;
+        double h = 1e-7 * size;
+        if (Inside(b, p - d * h) == Inside(b, p + d * h)) ++audit.OffSurface;
+    }
+    std::sort(ts.begin(), ts.end());
+    ts.insert(ts.begin(), 0.0);
+    ts.push_back(ts.back() + size);
+    int mixed = 0;
+    for (size_t i = 0; i + 1 < ts.size(); ++i) {
+        double len = ts[i + 1] - ts[i];
+        if (len < 1e-6 * size) continue;
+        bool mid = Inside(b, o + d * (ts[i] + len / 2));
+        for (double f : {0.02, 0.25, 0.75, 0.98})
+            if (Inside(b, o + d * (ts[i] + len * f)) != mid) {
+                ++mixed;
+                break;
+            }
+    }
+    audit.MixedPieces += mixed;
+    audit.RaysWithMiss += mixed > 0;
+}
+
+// Chord sums over an n x n grid of parallel rays along d started outside the body's box: the
+// body's volume up to the cells its silhouette cuts.
+inline double ChordSumVolume(const TGeoData& b, TVector d, int n) {
+    d = Unit(d);
+    TVector u = Unit(std::fabs(d.x) < 0.9 ? Cross(d, {1, 0, 0}) : Cross(d, {0, 1, 0}));
+    TVector w = Cross(d, u);
+    double lo[3] = {1e300, 1e300, 1e300}, hi[3] = {-1e300, -1e300, -1e300};
+    for (int k = 0; k < 8; ++k) {
+        TVector p{b.Prep.Box[(k & 1) ? 1 : 0], b.Prep.Box[(k & 2) ? 3 : 2],
+                  b.Prep.Box[(k & 4) ? 5 : 4]};
+        double q[3] = {Dot(p, u), Dot(p, w), Dot(p, d)};
+        for (int i = 0; i < 3; ++i) lo[i] = std::min(lo[i], q[i]), hi[i] = std::max(hi[i], q[i]);
+    }
+    double du = (hi[0] - lo[0]) / n, dw = (hi[1] - lo[1]) / n, sum = 0;
+    double back = hi[2] - lo[2];
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            TVector o = u * (lo[0] + (i + 0.5) * du) + w * (lo[1] + (j + 0.5) * dw) +
+                        d * (lo[2] - back / 3);
+            std::vector<TCrossing> cs = SortedCrossings(b, o, d);
+            for (size_t k = 0; k + 1 < cs.size(); ++k) {
+                double len = cs[k + 1].t - cs[k].t;
+                if (len > 0 && Inside(b, o + d * (cs[k].t + len / 2))) sum += len;
+            }
+        }
+    return sum * du * dw;
+}

@@ -190,3 +190,52 @@ TEST(Quartic, SeparatedRandomRootsAreFound) {
 }
 
 } // namespace
+
+// A polynomial and the same one with its variable scaled by 10^k (k from -8 to 8) have the same
+// roots scaled by 10^k: the solvers' tolerances are relative to the size of the coefficients.
+namespace {
+void ExpectRootsNear(std::vector<double> got, std::vector<double> want, double tol) {
+    ASSERT_EQ(got.size(), want.size());
+    std::sort(got.begin(), got.end());
+    std::sort(want.begin(), want.end());
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], want[i], tol);
+}
+} // namespace
+
+TEST(Solvers, RootsScaleWithThePolynomial) {
+    for (int k = -8; k <= 8; ++k) {
+        double s = std::pow(10.0, k);
+        SCOPED_TRACE(s);
+        double x1, x2, x3, x4;
+        // (x - s)(x - 2s)(x - 3s)
+        ASSERT_EQ(SolveCubic(1, -6 * s, 11 * s * s, -6 * s * s * s, x1, x2, x3), 3);
+        ExpectRootsNear({x1, x2, x3}, {s, 2 * s, 3 * s}, 1e-7 * s);
+        EXPECT_NEAR(x1, 3 * s, 1e-7 * s); // the largest magnitude first
+        // (x - s)(x^2 + 4 s^2)
+        ASSERT_EQ(SolveCubic(1, -s, 4 * s * s, -4 * s * s * s, x1, x2, x3), 1);
+        EXPECT_NEAR(x1, s, 1e-7 * s);
+        EXPECT_NEAR(std::fabs(x3), 2 * s, 1e-7 * s);
+        // (x - 2s)^3 is a triple root at every scale
+        ASSERT_EQ(SolveCubic(1, -6 * s, 12 * s * s, -8 * s * s * s, x1, x2, x3), 3);
+        ExpectRootsNear({x1, x2, x3}, {2 * s, 2 * s, 2 * s}, 1e-7 * s);
+        // (x^2 - s^2)(x^2 - 4 s^2)
+        ASSERT_EQ(SolveQuartic(1, 0, -5 * s * s, 0, 4 * std::pow(s, 4), x1, x2, x3, x4), 4);
+        ExpectRootsNear({x1, x2, x3, x4}, {-2 * s, -s, s, 2 * s}, 1e-9 * s);
+        // (x - s)(x - 2s)(x - 4s)(x + 3s): a general quartic through the resolvent cubic
+        double r[4] = {s, 2 * s, 4 * s, -3 * s};
+        double b = -(r[0] + r[1] + r[2] + r[3]);
+        double c = r[0] * r[1] + r[0] * r[2] + r[0] * r[3] + r[1] * r[2] + r[1] * r[3] +
+                   r[2] * r[3];
+        double d = -(r[0] * r[1] * r[2] + r[0] * r[1] * r[3] + r[0] * r[2] * r[3] +
+                     r[1] * r[2] * r[3]);
+        double e = r[0] * r[1] * r[2] * r[3];
+        ASSERT_EQ(SolveQuartic(1, b, c, d, e, x1, x2, x3, x4), 4);
+        ExpectRootsNear({x1, x2, x3, x4}, {r[3], r[0], r[1], r[2]}, 1e-7 * s);
+        // (x - s)(x - 2s)(x^2 + s^2): the real pair first
+        ASSERT_EQ(SolveQuartic(1, -3 * s, 3 * s * s, -3 * s * s * s, 2 * std::pow(s, 4), x1, x2,
+                               x3, x4),
+                  2);
+        ExpectRootsNear({x1, x2}, {s, 2 * s}, 1e-7 * s);
+        EXPECT_NEAR(std::fabs(x4), s, 1e-7 * s);
+    }
+}

@@ -65,3 +65,24 @@ TEST(ZoneModel, GroupsJoinOnlyByOAndStaleTermsAreSafe) {
     EXPECT_EQ(FindZone(bodies, TAZoneData{z, stale}, hits, 9, 9, 9), 0);
     EXPECT_TRUE(hits.empty());
 }
+
+// "Z1 1 OR" leaves a trailing empty group; it must not make the zone all of space.
+TEST(ZoneModel, AnEmptyGroupContainsNoPoint) {
+    TAGeoData bodies(1);
+    bodies[0].Symbol = "SPH", bodies[0].Params = {0, 0, 0, 1};
+    TZoneData z;
+    z.BodyIndex = {{0}, {}};
+    z.Sign = {{1}, {}};
+    z.GroupOp = {'O', 'O'};
+    EXPECT_TRUE(ZoneContains(bodies, z, 0.5, 0, 0));
+    EXPECT_FALSE(ZoneContains(bodies, z, 5, 0, 0));
+    z.BodyIndex = {{}, {0}}; // an empty first group as well
+    z.Sign = {{}, {1}};
+    EXPECT_TRUE(ZoneContains(bodies, z, 0.5, 0, 0));
+    EXPECT_FALSE(ZoneContains(bodies, z, 5, 0, 0));
+    z.BodyIndex = {{}};
+    z.Sign = {{}};
+    z.GroupOp = {'O'};
+    TMatrixAi hits;
+    EXPECT_EQ(FindZone(bodies, TAZoneData{z}, hits, 0, 0, 0), 0);
+}

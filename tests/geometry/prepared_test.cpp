@@ -96,8 +96,8 @@ TEST(PreparedBodies, GiveBitIdenticalCrossingsAndInsideTests) {
 
 namespace {
 // A random scene of overlapping bodies of every type and zones of every shape the search meets:
-// several groups, only negative terms, terms of missing or unknown bodies, signs of 0, groups
-// that are not joined by "O".
+// several groups, empty groups, only negative terms, terms of missing or unknown bodies, signs of
+// 0, groups that are not joined by "O".
 void RandomScene(std::mt19937_64& rng, TAGeoData& bodies, TAZoneData& zones) {
     std::uniform_real_distribution<double> u(-5, 5);
     std::vector<TGeoData> kinds = StressBodies();
@@ -128,7 +128,7 @@ void RandomScene(std::mt19937_64& rng, TAGeoData& bodies, TAZoneData& zones) {
         int groups = 1 + static_cast<int>(rng() % 3);
         for (int g = 0; g < groups; ++g) {
             TMatrixAi idx, sgn;
-            int terms = 1 + static_cast<int>(rng() % 4);
+            int terms = static_cast<int>(rng() % 5); // 0: an empty group
             bool onlyNegative = rng() % 5 == 0;
             for (int t = 0; t < terms; ++t) {
                 int b = static_cast<int>(rng() % static_cast<uint64_t>(nb + 1)) - 1; // -1: missing

@@ -310,6 +310,49 @@ TEST_F(ReaderFixture, HistorySection) {
     EXPECT_LT(Size, 50.0);
 }
 
+// Reals whose squares overflow are rejected like any other bad number: the body extents and
+// everything derived from them stay finite.
+TEST_F(ReaderFixture, BodySizesThatOverflowAreRejected) {
+    EXPECT_FALSE(Load("CSTA\nSPH 1 0 0 0 1e308\nEND\nZ1 1\nEND\nCEND\nMSTA\n1\n1\nMEND\n"));
+    EXPECT_EQ(LastError, Composed("Read Body Parameter Error", "1E308", "2"));
+    EXPECT_FALSE(Load("CSTA\nRPP 1 0 1 0 1 -2e154 1\n"));
+    EXPECT_EQ(LastError, Composed("Read Body Parameter Error", "-2E154", "2"));
+    EXPECT_FALSE(Load("GSTA\nSPHR 2 1.0 1e200\n"));
+    EXPECT_EQ(LastError, Composed("Read Body Parameter Error", "1E200", "2"));
+    // large but representable: kept, and the scene size covers it although the squares of its
+    // bounds overflow
+    ASSERT_TRUE(
+        Load("CSTA\nSPH 1 1e154 1e154 1e154 1e154\nEND\nZ1 1\nEND\nCEND\nMSTA\n1\n1\nMEND\n"))
+        << LastError;
+    EXPECT_TRUE(std::isfinite(Size));
+    EXPECT_NEAR(Size, 2e154 * std::sqrt(3.0), 1e140);
+}
+
+// "Z1 1 OR" keeps its trailing empty group, which holds no point.
+TEST_F(ReaderFixture, TrailingOrLeavesAnEmptyGroupThatHoldsNoPoint) {
+    ASSERT_TRUE(Load("CSTA\nSPH 1 0 0 0 1\nEND\nZ1 1 OR\nZ2 -1\nEND\nCEND\nMSTA\n2\n1 0\nMEND\n"))
+        << LastError;
+    ASSERT_EQ(Geometry.Zones[0].BodyIndex.size(), 2u);
+    EXPECT_TRUE(Geometry.Zones[0].BodyIndex[1].empty());
+    TMatrixAi found;
+    EXPECT_EQ(FindZone(Geometry.Bodies, Geometry.Zones, found, 5, 0, 0), 1);
+    EXPECT_EQ(found, TMatrixAi{1});
+    EXPECT_EQ(FindZone(Geometry.Bodies, Geometry.Zones, found, 0, 0, 0), 1);
+    EXPECT_EQ(found, TMatrixAi{0});
+}
+
+// All histories negative: HistMax is the largest of them, not -1.
+TEST_F(ReaderFixture, NegativeHistoryNumbers) {
+    ASSERT_TRUE(
+        Load("CSTA-FREE\n" + Geo2 + "0 -5\n4 1 2 3 1 1 1\n-1\n0 -3\n4 1 2 3 1 1 1\n-1\n"));
+    EXPECT_EQ(HistMax(Tracks), -3);
+    EXPECT_EQ(Settings.HistFrom, 0);
+    EXPECT_EQ(Settings.HistTo, 0);
+    // the last history (-3) is drawn: its one point
+    ASSERT_EQ(SelectTracks(Tracks, Settings).size(), 1u);
+    EXPECT_EQ(SelectTracks(Tracks, Settings)[0].Index, 1u);
+}
+
 TEST_F(ReaderFixture, PostLoadSettingsAndHooks) {
     Settings.GColor = {0x123456};
     Settings.ZColor = {0x111111, 0x222222, 0x333333};

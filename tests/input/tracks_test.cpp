@@ -145,3 +145,22 @@ TEST(TrackFilters, TimeWindowClipsSegments) {
     EXPECT_DOUBLE_EQ(w[1].B.x, 20.0);
     EXPECT_DOUBLE_EQ(w[2].B.x, 20.0 + 10.0 * (2.0 / 30.0));
 }
+
+// HistMax is the largest history number read, also when every number is negative; only an
+// empty list has none.
+TEST(TrackFilters, NegativeHistoryNumbersAreDrawn) {
+    TTracks t = {Pt(-3, 4, 1), Pt(-3, 4, 2, 1.0, 0.0, -1), Pt(-2, 5, 1), Pt(-2, 5, 2, 1.0, 0.0, -1)};
+    EXPECT_EQ(HistMax(t), -2);
+    TDisplaySettings s;
+    ResetHistRange(s, HistMax(t));
+    EXPECT_EQ(DrawnHistories(t, s), (std::vector<int32_t>{-2}));
+    EXPECT_EQ(RangeLabelText(t, s), " Histroy Range :-2--2");
+    s.LastHistCount = 2;
+    EXPECT_EQ(DrawnHistories(t, s), (std::vector<int32_t>{-3, -2}));
+    // all points in history -1: that history, not an empty list
+    TTracks minusOne = {Pt(-1, 4, 1), Pt(-1, 4, 2, 1.0, 0.0, -1)};
+    s.LastHistCount = 1;
+    EXPECT_EQ(DrawnHistories(minusOne, s), (std::vector<int32_t>{-1}));
+    EXPECT_EQ(RangeLabelText(minusOne, s), " Histroy Range :-1--1");
+    EXPECT_EQ(RangeLabelText(TTracks{}, s), " Histroy Range :0-0");
+}

@@ -211,6 +211,20 @@ TEST_F(Scene, CheckErrorsAreWhiteLinesAndZeroDrawsNothing) {
     EXPECT_TRUE(white(At(W / 2, Row(5))));
 }
 
+TEST_F(Scene, MarksAreOpaqueLinesOverTheFrame) { // the slice plane's outline, a marked point
+    AddBody(Body("SPH", 1, {0, 0, 0, 8}), 0x00FF00);
+    Build();
+    auto magenta = [](const TRGB& c) { return c.R == 255 && c.G == 0 && c.B == 255; };
+    Paint();
+    EXPECT_EQ(Count(magenta), 0);
+    Options.Marks = {{{-6, 3, 0}, {6, 3, 0}, 0xFF00FF}, {{0, -6, 0}, {0, -3, 0}, 0xFF00FF}};
+    Paint();
+    // over the translucent sphere, unblended, 2 pixels wide
+    EXPECT_TRUE(magenta(At(W / 2 + 20, Row(3))));
+    EXPECT_TRUE(magenta(At(Column(0), Row(-4.5))));
+    EXPECT_GE(Count(magenta), 2 * (80 + 20) - 8); // 12 and 3 units of 30 across 200 pixels
+}
+
 TEST_F(Scene, TextAnchorFiveCentresTheBox) {
     GL->BeginFrame(0);
     GL->SetColor(TGLUnit::ColorToRGBA(0xFFFFFF, 1.0));

@@ -120,6 +120,24 @@ TEST(Volume, EndsAtTheFirstLevelWhereTheTickedZonesConverge) {
     EXPECT_EQ(run.Lines(), (std::vector<std::string>{"100%", "Calculation Finished"}));
 }
 
+// A zone whose volume overflows a double: the volume reads INF, the ratio never reads nan.
+TEST(Volume, OverflowingVolumesGiveNoNanRatio) {
+    TGeometry g;
+    g.Bodies = {Sph(1, 1e150)};
+    AddZone(g, "HUGE", 1, {{1}});
+    Prepare(g);
+    TCheckErrorSegments errors;
+    TVolumeRun run(errors);
+    TVolumeSettings s = ToLevel(2);
+    s.Xmin = s.Ymin = s.Zmin = -1e150;
+    s.Xmax = s.Ymax = s.Zmax = 1e150;
+    RunAll(run, g, s, {true});
+    ASSERT_EQ(run.ResultLines().size(), 1u);
+    const std::string& line = run.ResultLines()[0];
+    EXPECT_EQ(line.find("nan"), std::string::npos) << line;
+    EXPECT_EQ(line.find("NAN"), std::string::npos) << line;
+}
+
 TEST(Volume, ProgressLineAndLevelZero) {
     TGeometry g = Mixed();
     TCheckErrorSegments errors;

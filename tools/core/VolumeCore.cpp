@@ -187,9 +187,12 @@ void TVolumeRun::CompleteLevel() {
     auto inside = [](double v, double lo, double hi) { return v >= lo && v <= hi; };
     for (size_t z = 0; z < Volumes.size(); ++z) {
         TZoneVolume& v = Volumes[z];
-        double rx = v.X != 0 ? std::fabs(v.XLast) / std::fabs(v.X) : 0;
-        double ry = v.Y != 0 ? std::fabs(v.YLast) / std::fabs(v.Y) : 0;
-        double rz = v.Z != 0 ? std::fabs(v.ZLast) / std::fabs(v.Z) : 0;
+        // 0 where the ratio is undefined: no volume yet, or volumes beyond the range of a double
+        auto ratio = [](double last, double now) {
+            double r = now != 0 ? std::fabs(last) / std::fabs(now) : 0;
+            return std::isfinite(r) ? r : 0.0;
+        };
+        double rx = ratio(v.XLast, v.X), ry = ratio(v.YLast, v.Y), rz = ratio(v.ZLast, v.Z);
         if (v.Selected) {
             any = true;
             if (!inside(rx, Set.RatioMin, Set.RatioMax) ||

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -137,4 +138,74 @@ TEST_F(CliTools, ReadErrorsAndWrongUsage) {
     // Negative numbers are values, not options.
     EXPECT_EQ(Cli("check " + Data.string() + " --rays 0 --theta -10 10").Out,
               "100%\nerror count = 0\nCheck End\n");
+}
+
+// ---- slice, where, tracks ----
+
+TEST_F(CliTools, SlicePrintsItsCountsAndWritesThePicture) {
+    fs::path png = Dir / "cut.png";
+    TResult r = Cli("slice " + Data.string() + " -o " + png.string() + " --plane z=0");
+    ASSERT_EQ(r.Exit, 0) << r.Err;
+    // The box of sphere 3 (r 20) in 800 x 800 pixels; the gap from r 5 to 6 and the corners
+    // outside sphere 3 are in no zone.
+    long long pixels = -1, undefined = -1, overlap = -1;
+    ASSERT_EQ(std::sscanf(r.Out.c_str(), "pixels: %lld\nundefined: %lld\noverlap: %lld\n", &pixels,
+                          &undefined, &overlap),
+              3)
+        << r.Out;
+    EXPECT_EQ(pixels, 640000);
+    double pixelArea = (40.0 / 800) * (40.0 / 800);
+    const double pi = 3.14159265358979;
+    EXPECT_NEAR(undefined * pixelArea, 40 * 40 - pi * 400 + pi * 11, 0.005 * pi * 11);
+    EXPECT_EQ(overlap, 0);
+    EXPECT_EQ(std::count(r.Out.begin(), r.Out.end(), '\n'), 3);
+    EXPECT_EQ(Slurp(png).substr(1, 3), "PNG");
+
+    // A window and a size of its own: the gap misses a window inside sphere 1.
+    r = Cli("slice " + Data.string() + " -o " + (Dir / "in.bmp").string() +
+            " --plane x=1 --window -2 2 -3 3 --size 40x60 --color material");
+    EXPECT_EQ(r.Out, "pixels: 2400\nundefined: 0\noverlap: 0\n");
+    EXPECT_EQ(Slurp(Dir / "in.bmp").substr(0, 2), "BM");
+
+    for (const char* bad : {" --plane w=1", " --plane z=0 --size 0x5", " --plane z=0 --color red",
+                            " --plane z=0 --window 1 0 0 1", " --plane z", ""}) {
+        TResult u = Cli("slice " + Data.string() + " -o " + png.string() + bad);
+        EXPECT_EQ(u.Exit, 2) << bad;
+        EXPECT_NE(u.Err.find("Usage:"), std::string::npos) << bad;
+    }
+    EXPECT_EQ(Cli("slice " + Data.string() + " --plane z=0").Exit, 2); // no picture
+    EXPECT_EQ(Cli("slice " + Data.string() + " -o x.gif --plane z=0").Exit, 2);
+}
+
+TEST_F(CliTools, WherePrintsZonesMaterialsAndBodies) {
+    EXPECT_EQ(Cli("where " + Data.string() + " 1 0 0").Out,
+              "zones: Z1\nmaterials: 1\nbodies: 1 2 3\n");
+    EXPECT_EQ(Cli("where " + Data.string() + " 0 -5.5 0").Out,
+              "zones: none\nmaterials: none\nbodies: 2 3\n");
+    EXPECT_EQ(Cli("where " + Data.string() + " 0 0 6").Out, // on sphere 2: still the gap
+              "zones: none\nmaterials: none\nbodies: 2 3\n");
+    EXPECT_EQ(Cli("where " + Data.string() + " 0 0 -7").Out,
+              "zones: Z2\nmaterials: 0\nbodies: 3\n");
+    EXPECT_EQ(Cli("where " + Data.string() + " 0 0 21").Out,
+              "zones: none\nmaterials: none\nbodies: none\n");
+    EXPECT_EQ(Cli("where " + Data.string() + " 1 2").Exit, 2);
+    EXPECT_EQ(Cli("where " + Data.string() + " 1 2 z").Exit, 2);
+}
+
+TEST_F(CliTools, TracksCheckZonesPrintsCountsAndMismatches) {
+    fs::path f = Dir / "tracks.dat";
+    std::ofstream(f) << Slurp(Data) << "0 1\n"
+                     << "4 1.234E+00 0.000E+00 0.000E+00 1.0 1 1.0\n"
+                     << "4 5.000E+00 0.000E+00 0.000E+00 1.0 1 1.0\n"
+                     << "4 6.000E+00 0.000E+00 0.000E+00 1.0 2 1.0\n" // on Z2's boundary
+                     << "4 5.500E+00 0.000E+00 0.000E+00 1.0 2 1.0\n" // in the gap
+                     << "-1\n9 1\n";
+    TResult r = Cli("tracks " + f.string() + " --check-zones");
+    EXPECT_EQ(r.Exit, 0) << r.Err;
+    EXPECT_EQ(r.Out, "points: 4\nmismatches: 1\n"
+                     "history 1 track 1 point 4: 5.5 0 0 recorded Z2 found none\n");
+    EXPECT_EQ(Cli("tracks " + f.string() + " --check-zones --tolerance 1").Out,
+              "points: 4\nmismatches: 0\n");
+    EXPECT_EQ(Cli("tracks " + f.string()).Exit, 2);
+    EXPECT_EQ(Cli("tracks " + f.string() + " --check-zones --tolerance -1").Exit, 2);
 }
