@@ -88,7 +88,8 @@ int LabelEvery(const TAxisPlace& place, int axis, double majorStep, double strSi
     const double along = std::fabs(axis == 0   ? Baseline(place.LabelTurn).x
                                    : axis == 1 ? Baseline(place.LabelTurn).y
                                                : Baseline(place.LabelTurn).z);
-    const double need = (along > 0.5 ? static_cast<double>(longest) + 0.5 : 1.5) * std::fabs(strSize);
+    const double need =
+        (along > 0.5 ? static_cast<double>(longest) + 0.5 : 1.5) * std::fabs(strSize);
     for (int m = 1; m < MaxMarks; m *= 10)
         for (int k : {1, 2, 5})
             if (k * m * majorStep >= need) return k * m;
@@ -106,8 +107,8 @@ std::array<TVector, 4> NameBox(int anchor, size_t chars) {
 
 // The largest text scale, at most strSize, at which a name drawn at tip stays inside the
 // frame of the current camera. A tip outside the frame (zoomed in) keeps strSize.
-double NameScaleInside(const TGLUnit& gl, const TVector& tip, const TAxisPlace& place,
-                       size_t chars, double strSize) {
+double NameScaleInside(const TGLUnit& gl, const TVector& tip, const TAxisPlace& place, size_t chars,
+                       double strSize) {
     const double rad = 3.14159265358979323846 / 180;
     auto turn = [&](TVector p) { // the turns of DrawText: x, then y, then z
         const auto& t = place.NameTurn;
@@ -237,10 +238,10 @@ void DrawAxes(TGLUnit& gl, const TDisplaySettings& ds, TAxisLayout layout) {
             std::array<int, 3> every{};
             for (int a = 0; a < 3; ++a)
                 every[static_cast<size_t>(a)] =
-                    ds.StrSpace > 0 ? ds.StrSpace * LabelEvery(table[static_cast<size_t>(a)], a,
-                                                               ds.StrSpace * space, ds.StrSize,
-                                                               longest)
-                                    : 0;
+                    ds.StrSpace > 0
+                        ? ds.StrSpace * LabelEvery(table[static_cast<size_t>(a)], a,
+                                                   ds.StrSpace * space, ds.StrSize, longest)
+                        : 0;
             for (int i = 1; i <= MaxMarks; ++i) {
                 double v = i * space;
                 if (!(v <= len)) break;

@@ -349,8 +349,8 @@ std::vector<uint8_t> TGLUnit::PackedRGB(const std::vector<uint8_t>& frame) const
     size_t row = (size_t)ViewWidth * 3;
     out.resize(row * ViewHeight);
     for (int y = 0; y < ViewHeight; ++y)
-        std::memcpy(out.data() + row * y,
-                    frame.data() + (size_t)RowStride() * (ViewHeight - 1 - y), row);
+        std::memcpy(out.data() + row * y, frame.data() + (size_t)RowStride() * (ViewHeight - 1 - y),
+                    row);
     return out;
 }
 
@@ -586,8 +586,10 @@ void TGLUnit::PresentWithRect(int x0, int y0, int x1, int y1, TColor colour) {
     };
     if (x0 > x1) std::swap(x0, x1);
     if (y0 > y1) std::swap(y0, y1);
-    for (int x = std::max(x0, 0); x <= std::min(x1, (int)ViewWidth - 1); ++x) put(x, y0), put(x, y1);
-    for (int y = std::max(y0, 0); y <= std::min(y1, (int)ViewHeight - 1); ++y) put(x0, y), put(x1, y);
+    for (int x = std::max(x0, 0); x <= std::min(x1, (int)ViewWidth - 1); ++x)
+        put(x, y0), put(x, y1);
+    for (int y = std::max(y0, 0); y <= std::min(y1, (int)ViewHeight - 1); ++y)
+        put(x0, y), put(x1, y);
     ShowOnWindow(Shown);
 }
 

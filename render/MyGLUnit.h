@@ -153,8 +153,8 @@ class TGLUnit {
     // glOrtho bounds (left, right, bottom, top, near, far) of the parallel projection; the
     // depth range holds everything within depthReach of the origin, shifted by the camera's
     // depth offset eyeZ.
-    static std::array<double, 6> OrthoBounds(double size, int width, int height,
-                                             double depthReach, double eyeZ = 0);
+    static std::array<double, 6> OrthoBounds(double size, int width, int height, double depthReach,
+                                             double eyeZ = 0);
     // Size when it can frame a picture, else a positive stand-in.
     double FramedSize() const;
     // True when the context clamps depth instead of clipping at the near and far planes.

@@ -153,7 +153,8 @@ TTermList GroupTerms(const TGeometry& geo, const TZoneData& zone, size_t group) 
     const int bodyCount = static_cast<int>(geo.Bodies.size());
     const TMatrixAi& idx = zone.BodyIndex[group];
     for (size_t t = 0; t < idx.size(); ++t) {
-        int sign = group < zone.Sign.size() && t < zone.Sign[group].size() ? zone.Sign[group][t] : 1;
+        int sign =
+            group < zone.Sign.size() && t < zone.Sign[group].size() ? zone.Sign[group][t] : 1;
         if (idx[t] < 0 || idx[t] >= bodyCount) {
             // A missing body contains no point: inside it nothing is, outside it everything.
             if (sign >= 0) return {};
@@ -162,7 +163,8 @@ TTermList GroupTerms(const TGeometry& geo, const TZoneData& zone, size_t group) 
         terms.push_back({idx[t], sign});
     }
     // The stencil passes draw the base term's surface: an intersected term, when there is one.
-    auto base = std::find_if(terms.begin(), terms.end(), [](const TTerm& t) { return t.Sign >= 0; });
+    auto base =
+        std::find_if(terms.begin(), terms.end(), [](const TTerm& t) { return t.Sign >= 0; });
     if (base != terms.end()) std::rotate(terms.begin(), base, base + 1);
     return terms;
 }

@@ -53,7 +53,6 @@ void PaintScene(TGLUnit& gl, const TGeometry& geometry, const TTracks& tracks,
 // Fixed alpha of every body, zone and material colour.
 inline constexpr double GeometryAlpha = 0.3;
 
-
 // What the geometry passes draw from.
 struct TSceneGeometry {
     TGLUnit& GL;

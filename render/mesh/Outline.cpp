@@ -173,7 +173,8 @@ class TOutliner {
     static void Near(std::vector<TTri>& a, const std::vector<TTri>& b) {
         double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
         for (const TTri& t : b)
-            for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], t.Lo[k]), hi[k] = std::max(hi[k], t.Hi[k]);
+            for (int k = 0; k < 3; ++k)
+                lo[k] = std::min(lo[k], t.Lo[k]), hi[k] = std::max(hi[k], t.Hi[k]);
         std::erase_if(a, [&](const TTri& t) { return !Overlap(t.Lo, t.Hi, lo, hi); });
     }
 

@@ -338,8 +338,10 @@ std::array<double, 2> Project(const TVector& p, int w, int h) {
     glGetDoublev(GL_MODELVIEW_MATRIX, mv);
     glGetDoublev(GL_PROJECTION_MATRIX, pr);
     double e[4], c[4], v[4] = {p.x, p.y, p.z, 1};
-    for (int r = 0; r < 4; ++r) e[r] = mv[r] * v[0] + mv[4 + r] * v[1] + mv[8 + r] * v[2] + mv[12 + r];
-    for (int r = 0; r < 4; ++r) c[r] = pr[r] * e[0] + pr[4 + r] * e[1] + pr[8 + r] * e[2] + pr[12 + r] * e[3];
+    for (int r = 0; r < 4; ++r)
+        e[r] = mv[r] * v[0] + mv[4 + r] * v[1] + mv[8 + r] * v[2] + mv[12 + r];
+    for (int r = 0; r < 4; ++r)
+        c[r] = pr[r] * e[0] + pr[4 + r] * e[1] + pr[8 + r] * e[2] + pr[12 + r] * e[3];
     return {(c[0] / c[3] + 1) * w / 2, (1 - c[1] / c[3]) * h / 2};
 }
 } // namespace

@@ -315,8 +315,8 @@ TEST_F(MainWindowTest, CanvasEqualsTheCommandLinePicture) {
         Main->Repaint(); // a second frame: nothing may depend on the one before
         std::vector<uint8_t> canvas = Main->GL->FrameRGB();
         std::string png = (Dir / "cli.png").string();
-        std::string cmd = std::string(TRAZON_CLI) + " render " + data + " -o " + png +
-                          " --size " + std::to_string(w) + "x" + std::to_string(h) +
+        std::string cmd = std::string(TRAZON_CLI) + " render " + data + " -o " + png + " --size " +
+                          std::to_string(w) + "x" + std::to_string(h) +
                           " --view zy --type zone --turn 23,17" +
                           (perspective ? " --projection perspective" : "") + " > /dev/null";
         ASSERT_EQ(std::system(cmd.c_str()), 0);

@@ -4,6 +4,7 @@
 
 #include "render/ImageFile.h"
 #include "render/Scene.h"
+#include "tests/geometry/GeoTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -15,15 +16,9 @@
 namespace scenetest {
 
 constexpr int W = 200, H = 200;
-constexpr double Pi = 3.14159265358979323846;
 
 inline TGeoData Body(const std::string& sym, int number, std::initializer_list<double> params) {
-    TGeoData b;
-    b.Symbol = sym;
-    b.Number = number;
-    size_t k = 0;
-    for (double v : params) b.Params[k++] = v;
-    return b;
+    return MakeBody(sym, number, params);
 }
 
 struct TRGB {
@@ -85,7 +80,8 @@ class Scene : public ::testing::Test {
                 if (!At(x, y).Dark()) continue;
                 int lit = 0;
                 for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx) lit += (dx || dy) && !At(x + dx, y + dy).Dark();
+                    for (int dx = -1; dx <= 1; ++dx)
+                        lit += (dx || dy) && !At(x + dx, y + dy).Dark();
                 n += lit >= 6;
             }
         return n;
