@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QComboBox>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -113,10 +114,38 @@ bool RunCommand(const std::string& program, const std::string& argument) {
     return QProcess::startDetached(prog, words);
 }
 
+std::function<bool(const std::string& url)> OpenUrlHook;
+
+void OpenHelpPage(const std::string& page, const std::string& browser, const std::string& exeDir) {
+    const std::string path = HelpPagePath(exeDir, page);
+    if (!FileExists(path)) {
+        ShowMessage("The help page " + path + " was not found.");
+        return;
+    }
+    const std::string url = HelpPageUrl(exeDir, page);
+    if (RunCommand(browser, url)) return;
+    bool opened = OpenUrlHook ? OpenUrlHook(url)
+                              : QDesktopServices::openUrl(QUrl(Q(url)));
+    if (!opened)
+        ShowMessage("No browser could be started to show the help page " + path +
+                    ".\nSet the browser in Environment > Environment for display, or open the page by hand.");
+}
+
+void SetFileFilters(QFileDialog& dlg, const QStringList& filters) {
+    // The dialog takes the patterns from the last parentheses, so "All(*.*) (*)" matches
+    // everything; its combo box entry is then shown under the plain caption again.
+    const QString all = "All(*.*)", allEverything = "All(*.*) (*)";
+    QStringList list = filters;
+    for (QString& f : list)
+        if (f == all) f = allEverything;
+    dlg.setNameFilters(list);
+    if (auto* combo = dlg.findChild<QComboBox*>("fileTypeCombo"))
+        for (int i = 0; i < combo->count(); ++i)
+            if (combo->itemText(i) == allEverything) combo->setItemText(i, all);
+}
+
 void OpenHelpPage(const std::string& page) {
-    std::string exeDir = FmMain ? FmMain->ExeDir : ExecutableDir();
-    std::string url = HelpPageUrl(exeDir, page);
-    if (!RunCommand(DisplaySettings.BrowserName, url)) QDesktopServices::openUrl(QUrl(Q(url)));
+    OpenHelpPage(page, DisplaySettings.BrowserName, FmMain ? FmMain->ExeDir : ExecutableDir());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -671,7 +700,7 @@ void TFmMain::MenuPclOpenClick() {
         path = ChooseOpenFile();
     } else {
         QFileDialog dlg(this, "File Open", Q(Dirs.OpenDir));
-        dlg.setNameFilters({"CG Data File(*.pic)", "All(*.*)"});
+        SetFileFilters(dlg, {"CG Data File(*.pic)", "All(*.*)"});
         dlg.setFileMode(QFileDialog::ExistingFile);
         if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
             path = dlg.selectedFiles().first().toStdString();

@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QMainWindow>
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
@@ -23,6 +24,7 @@ class QMenu;
 class QTimer;
 class QPushButton;
 class QFrame;
+class QFileDialog;
 class TFmMain;
 class TFmViewDlg;
 class TFmMakeDlg;
@@ -81,9 +83,17 @@ bool AskOkCancel(const std::string& text);
 // into program and arguments (quotes respected) and the argument is passed as one word.
 // Returns false when it could not be started.
 bool RunCommand(const std::string& program, const std::string& argument);
-// Opens a help page ("index.html", "setdlg.html", ...) with the configured browser, or with
-// the desktop's default handler when the browser cannot be started.
+// Opens a help page ("index.html", "setdlg.html", ...) of the program in exeDir with the
+// given browser, or with the desktop's default handler when the browser cannot be started.
+// When neither opens it, or the page is missing, a message names the page's path.
+void OpenHelpPage(const std::string& page, const std::string& browser, const std::string& exeDir);
+// The same with the configured browser and the running program's directory.
 void OpenHelpPage(const std::string& page);
+// Replaces the desktop's default URL handler (tests); returns whether the URL was opened.
+extern std::function<bool(const std::string& url)> OpenUrlHook;
+// Sets a file dialog's name filters; an "All(*.*)" entry keeps that caption but matches
+// every file, names without a dot included.
+void SetFileFilters(QFileDialog& dlg, const QStringList& filters);
 
 class TFmMain : public QMainWindow {
     Q_OBJECT

@@ -50,7 +50,7 @@ void ShowUserText(QLabel* label, bool on, std::string text) {
 
 std::string ChooseViewFile(QWidget* parent, bool save, const std::string& dir) {
     QFileDialog dlg(parent);
-    dlg.setNameFilters({"View Data File(*.viw)", "All(*.*)"});
+    SetFileFilters(dlg, {"View Data File(*.viw)", "All(*.*)"});
     dlg.setDefaultSuffix("viw");
     dlg.setDirectory(Q(dir));
     if (save) {

@@ -1,7 +1,6 @@
 #include "resource.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,19 +13,6 @@ TCheckErrorSegments CheckErrorSegments;
 const std::array<const char*, 3> DisplayTypeNames = {"Body", "Zone", "Material"};
 const std::array<const char*, 4> LineKindNames = {"Solid", "Dot", "DashDot", "DashDotDot"};
 const std::array<const char*, 3> ParticleNames = {"Photon", "Electron", "Positron"};
-
-std::string ExecutableDir() {
-    char buf[PATH_MAX + 1];
-    ssize_t n = readlink("/proc/self/exe", buf, PATH_MAX);
-    std::string path = n > 0 ? std::string(buf, (size_t)n) : std::string();
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        char cwd[PATH_MAX + 1];
-        if (getcwd(cwd, sizeof cwd)) return std::string(cwd) + "/";
-        return "./";
-    }
-    return path.substr(0, slash + 1);
-}
 
 namespace {
 bool MakeDirs(const std::string& dir) {
@@ -44,10 +30,12 @@ std::string SettingsFilePath(const std::string& exeDir) {
     std::string dir = exeDir;
     if (!dir.empty() && dir.back() != '/') dir += '/';
     std::string beside = dir + SettingsFileName;
-    // A settings file that exists and is writable, or a writable program directory.
-    if (access(beside.c_str(), F_OK) == 0 ? access(beside.c_str(), W_OK) == 0
-                                          : access(dir.c_str(), W_OK) == 0)
-        return beside;
+    // A settings file that exists and is writable, or a writable program directory; an
+    // installed program (bin/ beside share/trazon) keeps its settings per user even when
+    // it runs as root, so that one user's settings never land in the system's bin folder.
+    bool writable = access(beside.c_str(), F_OK) == 0 ? access(beside.c_str(), W_OK) == 0
+                                                      : access(dir.c_str(), W_OK) == 0;
+    if (writable && !IsInstalledLayout(dir)) return beside;
     std::string conf;
     if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/')
         conf = x;
@@ -58,8 +46,4 @@ std::string SettingsFilePath(const std::string& exeDir) {
     conf += "/trazon/";
     MakeDirs(conf);
     return conf + SettingsFileName;
-}
-
-std::string HelpPageUrl(const std::string& exeDir, const std::string& page) {
-    return "file://" + exeDir + "help/" + page;
 }

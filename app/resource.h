@@ -5,6 +5,7 @@
 
 #include "geometry/CheckErrors.h"
 #include "geometry/MyCGUnit.h"
+#include "input/AppPaths.h"
 #include "input/DisplaySettings.h"
 #include "input/Reader.h" // work file names: DivFileName, LineFileName, DummyFileName
 #include "input/Tracks.h"
@@ -26,10 +27,7 @@ extern const std::array<const char*, 3> ParticleNames; // "Photon", "Electron", 
 
 inline constexpr const char* SettingsFileName = "trazon.ini";
 
-// Directory of the running executable, with a trailing '/'.
-std::string ExecutableDir();
-// Where trazon.ini lives: beside the executable when that directory is writable, otherwise
-// in the per-user configuration directory ($XDG_CONFIG_HOME or ~/.config, then "trazon/").
+// Where trazon.ini lives: beside the executable when that directory is writable and not an
+// installed bin/ folder, otherwise in the per-user configuration directory ($XDG_CONFIG_HOME
+// or ~/.config, then "trazon/").
 std::string SettingsFilePath(const std::string& exeDir);
-// "file://" URL of a help page below exeDir ("help/" + page).
-std::string HelpPageUrl(const std::string& exeDir, const std::string& page);

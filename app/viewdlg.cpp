@@ -10,7 +10,6 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -24,7 +23,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -635,12 +633,11 @@ void TFmViewDlg::CBCutClick() {
 
 void TFmViewDlg::BtnHelpClick() {
     const std::string program = Settings ? Settings->BrowserName : TrimStr(Str(EBrowser->text()));
-    const std::string url =
-        "file://" + (ExeDir.empty() ? ExecutableDir() : ExeDir) + "help/setdlg.html";
+    const std::string exeDir = ExeDir.empty() ? ExecutableDir() : ExeDir;
     if (RunHelp)
-        RunHelp(program, url);
-    else if (!RunCommand(program, url))
-        QDesktopServices::openUrl(QUrl(QStr(url))); // the desktop's browser as a fallback
+        RunHelp(program, HelpPageUrl(exeDir, "setdlg.html"));
+    else
+        OpenHelpPage("setdlg.html", program, exeDir);
 }
 
 // Enabled states that follow the check boxes, after the controls were set from code.

@@ -1,11 +1,20 @@
 #!/usr/bin/env bash
-# Installs the Debian packages TRAZON needs to build, run and test, when any is missing.
+# Installs the Debian packages TRAZON needs, when any is missing.
+#   deps.sh run   what building and running the viewer needs (the default)
+#   deps.sh test  that, plus what the tests, the sanitizer and fuzz builds and the package need
 set -euo pipefail
+mode="${1:-run}"
 PKGS=(build-essential cmake ccache pkg-config
       qt6-base-dev qt6-base-dev-tools libgl-dev libgl1-mesa-dev libglx-dev libx11-dev
-      libgl1-mesa-dri libglx-mesa0 libgtest-dev
-      clang-14 libclang-rt-14-dev
-      xvfb xauth x11-utils imagemagick xdg-utils)
+      libgl1-mesa-dri libglx-mesa0 xdg-utils
+      fonts-ipafont-gothic)
+if [ "$mode" = test ]; then
+  PKGS+=(libgtest-dev clang-14 libclang-rt-14-dev dpkg-dev
+         xvfb xauth x11-utils imagemagick)
+elif [ "$mode" != run ]; then
+  echo "usage: deps.sh [run|test]" >&2
+  exit 2
+fi
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,12 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds TRAZON and starts the viewer.
+# Installs what is missing, builds the viewer and starts it (arguments go to the viewer,
+# e.g. a data file to open).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)"
-if [ -x build/app/trazon ]; then
-  exec build/app/trazon "$@"
-else
-  exec build/app/trazon-cli info "$@"
-fi
+bash scripts/deps.sh run
+bash scripts/build.sh
+exec build/app/trazon "$@"

@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
-#  1. the full build (strict warnings) with all unit, widget and pixel tests under Xvfb;
+#  0. the viewer build of the run command (scripts/build.sh), exactly as a user gets it;
+#  1. the full build (strict warnings) with all unit, widget, pixel and package tests under Xvfb;
 #  2. the engine tests once more under AddressSanitizer and UndefinedBehaviorSanitizer;
 #  3. the data-file fuzz target for 60 seconds with a fixed seed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+# Compiler cache keyed on paths relative to the checkout, so that another clone of the same
+# sources reuses the objects.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+bash scripts/deps.sh test
 JOBS=$(nproc)
 
-cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAZON_STRICT=ON >/dev/null
+bash scripts/build.sh
+
+# Release like the run command, so that warnings only the optimiser raises fail here too.
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Release -DTRAZON_STRICT=ON >/dev/null
 cmake --build build-test -j"$JOBS"
 
 XVFB_PID=""

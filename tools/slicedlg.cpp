@@ -397,12 +397,12 @@ void TFmSlice::CanvasResized() {
 }
 
 void TFmSlice::CanvasHover(int x, int y) {
-    HoverX = x, HoverY = y;
+    HoverX = x;
     STStatus->setText(QString::fromStdString(HoverText(x, y)));
 }
 
 void TFmSlice::CanvasLeft() {
-    HoverX = HoverY = -1;
+    HoverX = -1;
     STStatus->setText(QString::fromStdString(HoverText(-1, -1)));
 }
 

@@ -112,5 +112,5 @@ class TFmSlice : public QDialog {
     uint64_t ShownRevision = ~0ull;
     bool Fitted = false;  // the window shows the whole scene box (kept so on resizes)
     bool Syncing = false; // slider and spin box follow each other without feedback
-    int HoverX = -1, HoverY = -1;
+    int HoverX = -1; // canvas column under the pointer, -1 when it is elsewhere
 };

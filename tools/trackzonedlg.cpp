@@ -139,3 +139,11 @@ void TFmTrackZones::RowChosen(int row) {
     else if (FmMain)
         FmMain->CentreOn(m.At);
 }
+
+void TFmTrackZones::hideEvent(QHideEvent* e) {
+    QDialog::hideEvent(e);
+    if (!PointChosen && FmMain && FmMain->HasPointMark()) {
+        FmMain->ClearPointMark();
+        FmMain->Repaint();
+    }
+}

@@ -41,6 +41,7 @@ class TFmTrackZones : public QDialog {
 
   protected:
     void showEvent(QShowEvent* e) override; // the first showing after a load runs the check
+    void hideEvent(QHideEvent* e) override; // the view's mark goes with the dialog
 
   private:
     void Build();

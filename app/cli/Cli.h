@@ -2,6 +2,7 @@
 // (0 success, 1 read error, 2 wrong usage or missing display).
 #pragma once
 
+#include <cstdint>
 #include "geometry/MyCGUnit.h"
 #include "input/DisplaySettings.h"
 #include "input/Tracks.h"
@@ -24,6 +25,10 @@ extern const char* const CliInfoUsage;
 extern const char* const CliCheckUsage;
 extern const char* const CliVolumeUsage;
 extern const char* const CliRenderUsage;
+
+// "--read-max N" of info and render: reads the number after args[i] and advances i.
+// Returns false with a usage message in `error` when it is missing or not an integer.
+bool ParseReadMaxOption(const TCliArgs& args, size_t& i, int32_t& readMax, std::string& error);
 extern const char* const CliSliceUsage;
 extern const char* const CliWhereUsage;
 extern const char* const CliTracksUsage;

@@ -17,6 +17,18 @@ const char* const CliInfoUsage =
     "      reading at the first history number above N (default 1000). On a read\n"
     "      error the reader's message goes to standard error and the exit code is 1.";
 
+bool ParseReadMaxOption(const TCliArgs& args, size_t& i, int32_t& readMax, std::string& error) {
+    if (i + 1 >= args.size()) {
+        error = "--read-max needs a number";
+        return false;
+    }
+    if (!TryStrToInt32(args[++i], readMax)) {
+        error = "--read-max needs an integer, not '" + args[i] + "'";
+        return false;
+    }
+    return true;
+}
+
 static int InfoUsageError(const std::string& what) {
     std::fprintf(stderr, "trazon-cli info: %s\nUsage:\n%s\n", what.c_str(), CliInfoUsage);
     return 2;
@@ -33,11 +45,8 @@ int CliInfo(const TCliArgs& args) {
             return 0;
         }
         if (a == "--read-max") {
-            if (i + 1 >= args.size()) return InfoUsageError("--read-max needs a number");
-            int32_t n = 0;
-            if (!TryStrToInt32(args[++i], n))
-                return InfoUsageError("--read-max needs an integer, not '" + args[i] + "'");
-            settings.ReadMax = n;
+            std::string error;
+            if (!ParseReadMaxOption(args, i, settings.ReadMax, error)) return InfoUsageError(error);
         } else if (a.size() > 1 && a[0] == '-') {
             return InfoUsageError("unknown option '" + a + "'");
         } else if (haveFile) {

@@ -1,17 +1,20 @@
 // trazon-cli: headless front end over the engine (info, check, volume, render, slice, where, tracks).
 #include "Cli.h"
 
+#include "input/AppPaths.h"
+
 #include <cstdio>
 #include <cstring>
 
 static void PrintHelp(FILE* f) {
     std::fprintf(f,
                  "trazon-cli - headless front end of the TRAZON viewer\n\n"
-                 "Usage: trazon-cli SUBCOMMAND [ARGS]\n\n"
+                 "Usage: trazon-cli SUBCOMMAND [ARGS]\n       trazon-cli --version\n\n"
                  "%s\n%s\n%s\n%s\n%s\n%s\n%s\n"
-                 "Exit codes: 0 success, 1 read error in the data file, 2 wrong usage.\n",
+                 "Exit codes: 0 success, 1 read error in the data file, 2 wrong usage.\n"
+                 "Help pages: %s\n",
                  CliInfoUsage, CliCheckUsage, CliVolumeUsage, CliRenderUsage, CliSliceUsage,
-                 CliWhereUsage, CliTracksUsage);
+                 CliWhereUsage, CliTracksUsage, HelpPagePath(ExecutableDir(), "index.html").c_str());
 }
 
 int main(int argc, char** argv) {
@@ -20,6 +23,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string cmd = argv[1];
+    if (cmd == "--version" || cmd == "-V") {
+        std::printf("trazon-cli %s\n", TRAZON_VERSION);
+        return 0;
+    }
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
         PrintHelp(stdout);
         return 0;

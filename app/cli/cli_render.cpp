@@ -8,12 +8,13 @@
 const char* const CliRenderUsage =
     "  render [FILE] -o PICTURE [--size WxH] [--view zy|yz|xz|xy]\n"
     "         [--projection ortho|perspective] [--type body|zone|material] [--lines]\n"
-    "         [--axes on|off] [--all-histories] [--turn AX,AY]\n"
+    "         [--axes on|off] [--all-histories] [--turn AX,AY] [--read-max N]\n"
     "      Draw one frame of FILE (default: the built-in sample data) as the viewer would\n"
     "      and write it as PNG, JPEG or BMP, chosen by the extension of PICTURE. Defaults:\n"
     "      1024x768, view xy, ortho, body, filled polygons, axes on, the last history only.\n"
     "      --turn AX,AY turns the scene by AX degrees about the screen's x axis, then AY\n"
-    "      degrees about its y axis, after the view is set.\n"
+    "      degrees about its y axis, after the view is set. --read-max N stops reading at\n"
+    "      the first history number above N (default 1000), as for info.\n"
     "      Needs an X display with GLX (Xvfb serves); without one the exit code is 2.";
 
 #ifndef TRAZON_HAVE_RENDER
@@ -53,6 +54,7 @@ int CliRender(const TCliArgs& args) {
     int width = 1024, height = 768, viewMode = 0, projection = 0, viewType = 0;
     bool lines = false, axes = true, allHistories = false;
     double turnX = 0, turnY = 0;
+    int32_t readMax = TDisplaySettings().ReadMax;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -111,6 +113,9 @@ int CliRender(const TCliArgs& args) {
             if (comma == std::string::npos || !TryStrToFloatDot(v.substr(0, comma), turnX) ||
                 !TryStrToFloatDot(v.substr(comma + 1), turnY))
                 return RenderUsageError("--turn needs two angles in degrees, e.g. 30,-20");
+        } else if (a == "--read-max") {
+            std::string error;
+            if (!ParseReadMaxOption(args, i, readMax, error)) return RenderUsageError(error);
         } else if (a == "--all-histories") {
             allHistories = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -130,6 +135,7 @@ int CliRender(const TCliArgs& args) {
     TTracks tracks;
     TDisplaySettings settings;
     settings.ViewInfoType = viewType;
+    settings.ReadMax = readMax;
     if (allHistories) {
         settings.LastHistOn = false;
         settings.HistRangeOn = false;

@@ -1,11 +1,13 @@
 // Rays per second for the work the geometry check does per ray: every body's crossings, the sort
 // by distance and a zone search at the midpoint of every piece.
 //
-//   bench_engine [seconds per figure, default 1] [only this geometry: 10, 50, 200 or sample]
+//   bench_engine [seconds per figure, default 1]
+//                [only this geometry: 10, 50, 200, types or sample]
 //                [only this mode: plain, prepared or indexed]
 //
 // Geometries: 10, 50 and 200 disjoint spheres, boxes and cylinders inside an outer zone that
-// subtracts them all (with a void shell around it), and the built-in sample. Modes:
+// subtracts them all (with a void shell around it), the same lattice with bodies of all 14
+// types, and the built-in sample. Modes:
 //   plain     bodies not prepared (ARB and HEX planes and every constant derived per call),
 //             every term of every zone evaluated, every zone tried: the unoptimised algorithm;
 //   prepared  PrepareBodies (cached constants, box culling) and the early-exit zone test;
@@ -47,6 +49,75 @@ bool Sample(TScene& s) {
     }
     std::memcpy(s.Box, e, sizeof e);
     return true;
+}
+
+// The lattice of Generated(56) with bodies of all 14 types in turn (four of each), all about the
+// same size: tori with sectors, elliptic cylinders and cones, ARB cubes, ... The half-space lies
+// far below the lattice and takes part in the crossings only.
+TScene AllTypes() {
+    const int n = 56, side = 4;
+    const double cell = 10;
+    TScene s = Generated(n);
+    s.Name = "14 types";
+    for (int i = 0; i < n; ++i) {
+        double x = (i % side + 0.5) * cell, y = (i / side % side + 0.5) * cell;
+        double z = (i / (side * side) + 0.5) * cell;
+        int num = i + 1;
+        TGeoData& b = s.Geo.Bodies[static_cast<size_t>(i)];
+        switch (i % BodyTypeCount) {
+        case 0:
+            b = MakeBody("RPP", num, {x - 3, x + 3, y - 2.5, y + 3.5, z - 3.5, z + 2});
+            break;
+        case 1:
+            b = MakeBody("RCC", num, {x - 1, y - 2, z - 2.5, 2, 3, 5, 2.5});
+            break;
+        case 2:
+            b = MakeBody("SPH", num, {x, y, z, 3.5});
+            break;
+        case 3:
+            b = MakeBody("TRC", num, {x, y, z - 2.5, 0.5, 0.3, 5, 2.5, 1});
+            break;
+        case 4:
+            b = MakeBody("TOR", num, {x, y, z, 2.5, 0.8, 30, 300, 1.0 + i % 3});
+            break;
+        case 5:
+            b = MakeBody("BOX", num, {x - 2, y - 2, z - 2, 3, 1, 0, -1, 3, 0, 0, 0, 4});
+            break;
+        case 6:
+            b = MakeBody("REC", num, {x, y, z - 2.5, 0, 0, 5, 2.5, 0, 0, 0, 1.5, 0});
+            break;
+        case 7:
+            b = MakeBody("TEC", num, {x, y, z - 2.5, 0, 1, 5, 2.5, 0, 0, 0, 1.5, 0, 0.5});
+            break;
+        case 8:
+            b = MakeBody("ELL", num, {x - 1.5, y, z, x + 1.5, y, z, 6});
+            break;
+        case 9:
+            b = MakeBody("WED", num, {x - 2, y - 2, z - 2, 4, 0, 0, 0, 4, 0, 0, 0, 4});
+            break;
+        case 10: {
+            b = MakeBody("ARB", num, {});
+            for (int k = 0; k < 8; ++k) {
+                b.Params[static_cast<size_t>(3 * k)] = x + ((k & 1) ? 2 : -2);
+                b.Params[static_cast<size_t>(3 * k + 1)] = y + ((k & 2) ? 2 : -2);
+                b.Params[static_cast<size_t>(3 * k + 2)] = z + ((k & 4) ? 2 : -2);
+            }
+            const double faces[6] = {1375, 8642, 2156, 3487, 4321, 5687};
+            for (int k = 0; k < 6; ++k) b.Params[static_cast<size_t>(24 + k)] = faces[k];
+            break;
+        }
+        case 11:
+            b = MakeBody("HAF", num, {0, 0, -1, 1e3});
+            break;
+        case 12:
+            b = MakeBody("HEX", num, {x, y, z - 2.5, 0, 0, 5, 4, 1, 0.5, 0});
+            break;
+        default:
+            b = MakeBody("GEL", num, {x, y, z, 3, 0, 0, 0, 2, 1, 0, -1, 2.5});
+            break;
+        }
+    }
+    return s;
 }
 
 // The zone test exactly as first written down: every term evaluated, every group consulted.
@@ -206,6 +277,8 @@ int main(int argc, char** argv) {
         TScene s;
         if (only == "sample")
             Sample(s);
+        else if (only == "types")
+            s = AllTypes();
         else
             s = Generated(std::atoi(only.c_str()));
         double pieces = 0;
@@ -214,6 +287,7 @@ int main(int argc, char** argv) {
     }
     std::vector<TScene> scenes;
     for (int n : {10, 50, 200}) scenes.push_back(Generated(n));
+    scenes.push_back(AllTypes());
     TScene sample;
     if (Sample(sample))
         scenes.push_back(std::move(sample));

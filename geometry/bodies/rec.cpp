@@ -21,7 +21,6 @@ void EllipticPrepare(const TGeoData& b, TBodyPrep& p) {
     p.K[6] = 1 / l1, p.K[7] = 1 / l2;
 }
 
-
 // Shared with TEC: the box of the elliptic cylinder (factor 1) or cone (factor k).
 bool EllipticBound(const TGeoData& b, double factor, double box[6]) {
     TVector r[3] = {ParamVec(b, 7), ParamVec(b, 10), ParamVec(b, 4)};

@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>

@@ -1,4 +1,6 @@
 #include "MainWindowFixture.h"
+#include "tools/slicedlg.h"
+#include "tools/trackzonedlg.h"
 
 TEST_F(MainWindowTest, StartUpShowsTitleScreenOverTurningSample) {
     Start();
@@ -421,4 +423,90 @@ TEST(RunCommandTest, NoShellAndMissingProgram) {
     EXPECT_FALSE(RunCommand("/no/such/browser", "file:///x"));
     EXPECT_FALSE(RunCommand("   ", ""));
     fs::remove_all(dir);
+}
+
+TEST(HelpPageTest, NoBrowserAtAllNamesThePage) {
+    App();
+    fs::path dir = fs::temp_directory_path() / ("trazon help #1 " + std::to_string(::getpid()));
+    fs::create_directories(dir / "help");
+    std::ofstream(dir / "help/index.html") << "<html></html>\n";
+    std::vector<std::string> messages, urls;
+    MessageBoxHook = [&](const std::string& text) { messages.push_back(text); };
+    OpenUrlHook = [&](const std::string& url) {
+        urls.push_back(url);
+        return false; // the desktop has no handler either
+    };
+    const std::string exeDir = dir.string() + "/";
+    OpenHelpPage("index.html", "/no/such/browser", exeDir);
+    ASSERT_EQ(urls.size(), 1u);
+    // '#' and blanks of the program's path are encoded, so the browser gets the right file
+    EXPECT_EQ(urls[0], FileUrl(exeDir + "help/index.html"));
+    EXPECT_EQ(urls[0].find('#'), std::string::npos);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(exeDir + "help/index.html"), std::string::npos) << messages[0];
+
+    // a page that is not there is named too, and nothing is started
+    messages.clear();
+    urls.clear();
+    OpenHelpPage("missing.html", "/no/such/browser", exeDir);
+    EXPECT_TRUE(urls.empty());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(exeDir + "help/missing.html"), std::string::npos);
+    MessageBoxHook = nullptr;
+    OpenUrlHook = nullptr;
+    fs::remove_all(dir);
+}
+
+TEST(FileFilterTest, AllKeepsItsCaptionAndShowsNamesWithoutADot) {
+    App();
+    QFileDialog dlg;
+    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    SetFileFilters(dlg, {"CG Data File(*.pic)", "All(*.*)"});
+    auto* combo = dlg.findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(combo, nullptr);
+    ASSERT_EQ(combo->count(), 2);
+    EXPECT_EQ(combo->itemText(1).toStdString(), "All(*.*)");
+    combo->setCurrentIndex(1); // as the user picks it
+    emit combo->activated(1);
+    auto* model = dlg.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    // "*" matches a data file named run42; "*.*" would not
+    EXPECT_EQ(model->nameFilters(), QStringList{"*"});
+}
+
+TEST_F(MainWindowTest, SliceAndTrackZoneWindowsFollowLoadsAndMarkTheView) {
+    Start();
+    Open(Write("plain.pic", PlainData));
+    EXPECT_TRUE(Main->MenuTool->actions().contains(Main->MenuSlice));
+    EXPECT_EQ(Main->MenuSlice->text(), "Slice");
+    EXPECT_EQ(Main->MenuTrackZones->text(), "Check track zones");
+    Main->MenuSliceClick();
+    ASSERT_NE(Main->FmSlice, nullptr);
+    EXPECT_TRUE(Main->FmSlice->isVisible());
+    EXPECT_TRUE(Main->FmSlice->OutlineShown());
+    // a new load gives the slice a new plane range: sphere 1 of radius 6 becomes one of 9
+    double before = Main->FmSlice->Plane().Umax - Main->FmSlice->Plane().Umin;
+    std::string larger = PlainData;
+    larger.replace(larger.find("6.0"), 3, "9.0");
+    Open(Write("larger.pic", larger.c_str()));
+    EXPECT_NEAR(Main->FmSlice->Plane().Umax - Main->FmSlice->Plane().Umin, before * 1.5,
+                before * 0.01);
+
+    // centring: the point lands in the middle of the eye coordinates and is marked
+    Main->GL->RotateX(0.4);
+    Main->GL->RotateY(-0.3);
+    Main->GL->Translate(3, -2, 0);
+    TVector p{4, -1, 2};
+    Main->CentreOn(p);
+    const TGLMatrix& r = Main->GL->Rotation;
+    const TGLMatrix& t = Main->GL->Translation;
+    EXPECT_NEAR(r[0] * p.x + r[4] * p.y + r[8] * p.z + t[12], 0, 1e-12);
+    EXPECT_NEAR(r[1] * p.x + r[5] * p.y + r[9] * p.z + t[13], 0, 1e-12);
+    EXPECT_TRUE(Main->HasPointMark());
+    Main->MenuTrackZonesClick();
+    ASSERT_NE(Main->FmTrackZones, nullptr);
+    Main->FmTrackZones->close(); // the mark goes with the dialog
+    EXPECT_FALSE(Main->HasPointMark());
+    Main->FmSlice->close();
+    EXPECT_FALSE(Main->FmSlice->OutlineShown());
 }

@@ -296,3 +296,17 @@ TEST(Settings, FileLocation) {
     fs::remove_all(dir);
     fs::remove_all(conf);
 }
+
+TEST(Settings, InstalledProgramKeepsSettingsPerUser) {
+    // bin/ beside share/trazon: writable (as for root), yet the settings go per user
+    fs::path prefix = TempDir("prefix");
+    fs::create_directories(prefix / "bin");
+    fs::create_directories(prefix / "share/trazon/help");
+    fs::path conf = TempDir("conf2");
+    ::setenv("XDG_CONFIG_HOME", conf.c_str(), 1);
+    EXPECT_EQ(SettingsFilePath((prefix / "bin").string() + "/"),
+              conf.string() + "/trazon/trazon.ini");
+    ::unsetenv("XDG_CONFIG_HOME");
+    fs::remove_all(prefix);
+    fs::remove_all(conf);
+}

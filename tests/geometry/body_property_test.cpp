@@ -81,8 +81,7 @@ TEST_P(BodyProperty, ChordSumsGiveTheClosedFormVolume) {
     for (TVector d :
          {Unit({0.3, 0.5, 0.81}), TVector{1, 0, 0}, TVector{0, 1, 0}, TVector{0, 0, 1}}) {
         double vol = ChordSumVolume(c.Body, d, 200);
-        EXPECT_NEAR(vol / c.Volume, 1.0, 2.5e-3)
-            << "direction " << d.x << " " << d.y << " " << d.z;
+        EXPECT_NEAR(vol / c.Volume, 1.0, 2.5e-3) << "direction " << d.x << " " << d.y << " " << d.z;
     }
 }
 
@@ -94,9 +93,9 @@ std::string CaseName(const ::testing::TestParamInfo<std::tuple<int, int>>& info)
     return s + "_at_1e" + (power < 0 ? "m" : "") + std::to_string(std::abs(power));
 }
 
-INSTANTIATE_TEST_SUITE_P(AllTypesAndScales, BodyProperty,
-                         ::testing::Combine(::testing::Range(0, static_cast<int>(
-                                                                    SampleBodies().size())),
-                                            ::testing::Values(-4, -2, 0, 2, 4)),
-                         CaseName);
+INSTANTIATE_TEST_SUITE_P(
+    AllTypesAndScales, BodyProperty,
+    ::testing::Combine(::testing::Range(0, static_cast<int>(SampleBodies().size())),
+                       ::testing::Values(-4, -2, 0, 2, 4)),
+    CaseName);
 } // namespace

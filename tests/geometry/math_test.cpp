@@ -224,17 +224,17 @@ TEST(Solvers, RootsScaleWithThePolynomial) {
         // (x - s)(x - 2s)(x - 4s)(x + 3s): a general quartic through the resolvent cubic
         double r[4] = {s, 2 * s, 4 * s, -3 * s};
         double b = -(r[0] + r[1] + r[2] + r[3]);
-        double c = r[0] * r[1] + r[0] * r[2] + r[0] * r[3] + r[1] * r[2] + r[1] * r[3] +
-                   r[2] * r[3];
-        double d = -(r[0] * r[1] * r[2] + r[0] * r[1] * r[3] + r[0] * r[2] * r[3] +
-                     r[1] * r[2] * r[3]);
+        double c =
+            r[0] * r[1] + r[0] * r[2] + r[0] * r[3] + r[1] * r[2] + r[1] * r[3] + r[2] * r[3];
+        double d =
+            -(r[0] * r[1] * r[2] + r[0] * r[1] * r[3] + r[0] * r[2] * r[3] + r[1] * r[2] * r[3]);
         double e = r[0] * r[1] * r[2] * r[3];
         ASSERT_EQ(SolveQuartic(1, b, c, d, e, x1, x2, x3, x4), 4);
         ExpectRootsNear({x1, x2, x3, x4}, {r[3], r[0], r[1], r[2]}, 1e-7 * s);
         // (x - s)(x - 2s)(x^2 + s^2): the real pair first
-        ASSERT_EQ(SolveQuartic(1, -3 * s, 3 * s * s, -3 * s * s * s, 2 * std::pow(s, 4), x1, x2,
-                               x3, x4),
-                  2);
+        ASSERT_EQ(
+            SolveQuartic(1, -3 * s, 3 * s * s, -3 * s * s * s, 2 * std::pow(s, 4), x1, x2, x3, x4),
+            2);
         ExpectRootsNear({x1, x2}, {s, 2 * s}, 1e-7 * s);
         EXPECT_NEAR(std::fabs(x4), s, 1e-7 * s);
     }

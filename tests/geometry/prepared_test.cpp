@@ -124,7 +124,8 @@ void RandomScene(std::mt19937_64& rng, TAGeoData& bodies, TAZoneData& zones) {
     int nb = static_cast<int>(bodies.size());
     for (int z = 0; z < 30; ++z) {
         TZoneData zd;
-        zd.Name = "Z" + std::to_string(z);
+        zd.Name = "Z";
+        zd.Name += std::to_string(z);
         int groups = 1 + static_cast<int>(rng() % 3);
         for (int g = 0; g < groups; ++g) {
             TMatrixAi idx, sgn;

@@ -46,10 +46,10 @@ TEST(ThinBodies, FibresHaveTheirSideSurface) {
         Prepared(Body("REC", Cat({{0.1, 0.2, 0.3}, f.e3 * 10, f.e1 * 0.05, f.e2 * 0.02})));
     EXPECT_EQ(RandomRays(slanted, 3000, 1).RaysWithMiss, 0);
     // a TEC fibre (the same fault, its side function grows like h^4 |R|^6)
-    TGeoData tec =
-        Prepared(MakeBody("TEC", 2, {0, 0, 0, 0, 0, 5, 0.05, 0, 0, 0, 0.03, 0, 0.5}));
+    TGeoData tec = Prepared(MakeBody("TEC", 2, {0, 0, 0, 0, 0, 5, 0.05, 0, 0, 0, 0.03, 0, 0.5}));
     ExpectVolumeAlongAxesAndSlanted(tec, Pi * 0.05 * 0.03 * 5 * (1 + 0.5 + 0.25) / 3, 5e-3);
-    TGeoData cone = Prepared(Body("TEC", Cat({{0, 0, 0}, f.e2 * 3, f.e3 * 0.1, f.e1 * 0.04}, {0.2})));
+    TGeoData cone =
+        Prepared(Body("TEC", Cat({{0, 0, 0}, f.e2 * 3, f.e3 * 0.1, f.e1 * 0.04}, {0.2})));
     EXPECT_EQ(RandomRays(cone, 3000, 2).RaysWithMiss, 0);
 }
 
@@ -87,8 +87,8 @@ TEST(ThinBodies, LargeToriKeepEveryCrossing) {
 TEST(TorusSectors, AnglesBeyondOneTurnDescribeOneSector) {
     struct Case {
         double a1, a2, degrees;
-    } cases[] = {{-400, 100, 140}, {700, 30, 50}, {-90, 450, 180}, {180, -180, 360},
-                 {0, 360, 360},    {-720, -630, 90}};
+    } cases[] = {{-400, 100, 140}, {700, 30, 50}, {-90, 450, 180},
+                 {180, -180, 360}, {0, 360, 360}, {-720, -630, 90}};
     const double ring = 2 * Pi * Pi * 2 * 0.6 * 0.6;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.a1) + " " + std::to_string(c.a2));
@@ -96,7 +96,8 @@ TEST(TorusSectors, AnglesBeyondOneTurnDescribeOneSector) {
         EXPECT_EQ(RandomRays(t, 2000, 5).RaysWithMiss, 0);
         ExpectVolumeAlongAxesAndSlanted(t, ring * c.degrees / 360, 5e-3);
     }
-    // the point at angle 45 lies in 700..30 (340..30)? no; in -400..100 (320..100)? yes
+    // angle 45 lies outside 700..30 (the arc 340..30) and inside -400..100 (the arc 320..100),
+    // as does angle -26.6 (333.4)
     EXPECT_FALSE(Inside(Torus(2, 0.6, 700, 30), {std::sqrt(2.0), std::sqrt(2.0), 0}));
     EXPECT_TRUE(Inside(Torus(2, 0.6, -400, 100), {std::sqrt(2.0), std::sqrt(2.0), 0}));
     EXPECT_TRUE(Inside(Torus(2, 0.6, -400, 100), {std::sqrt(2.0), -std::sqrt(2.0) / 2, 0}));

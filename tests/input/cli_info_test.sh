@@ -49,4 +49,13 @@ cmp -s "$tmp/expected" "$tmp/err" || { echo "FAIL error text"; cat "$tmp/err"; f
 "$cli" info --read-max > /dev/null 2>&1; check "usage rc" 2 "$?"
 "$cli" info a b > /dev/null 2>&1; check "two files rc" 2 "$?"
 "$cli" --help | grep -q 'info \[--read-max N\] \[FILE\]' || { echo "FAIL help"; fail=1; }
+"$cli" --version | grep -qE '^trazon-cli [0-9]+\.[0-9]+\.[0-9]+$' || { echo "FAIL version"; fail=1; }
+
+# render reads with the same history limit as info
+"$cli" render --read-max x -o "$tmp/x.png" > /dev/null 2>&1; check "render read-max usage rc" 2 "$?"
+if [ -n "${DISPLAY:-}" ] && "$cli" render -o "$tmp/all.png" --size 200x150 > /dev/null 2>&1; then
+  # the sample's last history is 2; with --read-max 1 only history 1 is read and drawn
+  "$cli" render -o "$tmp/one.png" --size 200x150 --read-max 1 > /dev/null; check "render read-max rc" 0 "$?"
+  cmp -s "$tmp/all.png" "$tmp/one.png" && { echo "FAIL render --read-max drew the same tracks"; fail=1; }
+fi
 exit $fail

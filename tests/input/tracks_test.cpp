@@ -149,7 +149,8 @@ TEST(TrackFilters, TimeWindowClipsSegments) {
 // HistMax is the largest history number read, also when every number is negative; only an
 // empty list has none.
 TEST(TrackFilters, NegativeHistoryNumbersAreDrawn) {
-    TTracks t = {Pt(-3, 4, 1), Pt(-3, 4, 2, 1.0, 0.0, -1), Pt(-2, 5, 1), Pt(-2, 5, 2, 1.0, 0.0, -1)};
+    TTracks t = {Pt(-3, 4, 1), Pt(-3, 4, 2, 1.0, 0.0, -1), Pt(-2, 5, 1),
+                 Pt(-2, 5, 2, 1.0, 0.0, -1)};
     EXPECT_EQ(HistMax(t), -2);
     TDisplaySettings s;
     ResetHistRange(s, HistMax(t));

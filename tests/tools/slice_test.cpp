@@ -344,3 +344,21 @@ TEST(TrackZones, PrintedDigits) {
     EXPECT_NEAR(RoundingError({1.23, 0, 0}, 3), 0.005, 1e-15);
     EXPECT_NEAR(RoundingError({123, 0, 0}, 3), 0.5, 1e-12);
 }
+
+TEST(TrackZones, APointPrintedExactlyOnABoundaryThroughTheOriginDoesNotCount) {
+    TGeometry g;
+    g.Bodies = {MakeBody("RPP", 1, {-1, 0, -1, 1, -1, 1}), MakeBody("RPP", 2, {-1, 1, -1, 1, -1, 1})};
+    AddZone(g, "ZL", 1, {{1}});
+    AddZone(g, "ZR", 2, {{2, -1}});
+    Prepare(g);
+    TZoneIndex index;
+    BuildZoneIndex(g.Bodies, g.Zones, index);
+    TTracks tracks(3);
+    tracks[0] = {1, 5, 0.5, 0.25, 0.125, 1.0, 2, 1.0, 0, 0, 0};
+    tracks[1] = {1, 5, 0, 0, 0, 1.0, 2, 1.0, 0, 0, 0}; // on x = 0, which belongs to ZL
+    tracks[2] = {1, 5, -0.5, 0, 0, 1.0, 1, 1.0, 0, 0, -1};
+    TTrackZoneResult r = CheckTrackZones(g.Bodies, g.Zones, index, tracks, {});
+    EXPECT_EQ(r.Mismatches, 0);
+    tracks[1].Zone = 9;
+    EXPECT_EQ(CheckTrackZones(g.Bodies, g.Zones, index, tracks, {}).Mismatches, 1);
+}

@@ -108,7 +108,10 @@ std::string CheckFindingLine(const TCheckFinding& f, const TAZoneData& zones, co
 
 std::string CheckBodiesLine(const TCheckFinding& f) {
     std::string s = "Body Number of including the point:";
-    for (int32_t number : f.BodiesAt) s += " " + std::to_string(number);
+    for (int32_t number : f.BodiesAt) {
+        s += ' ';
+        s += std::to_string(number);
+    }
     return s;
 }
 

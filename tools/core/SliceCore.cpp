@@ -128,8 +128,8 @@ double TSliceRender::Progress() const {
 bool TSliceRender::Advance(double seconds) {
     using Clock = std::chrono::steady_clock;
     const auto t0 = Clock::now();
-    constexpr int SamplesPerBatch = 16384;
     while (Level >= 0) {
+        const auto b0 = Clock::now();
         const int s = 1 << Level;
         const int rows = (H + s - 1) / s;
         if (Row >= rows) {
@@ -138,7 +138,7 @@ bool TSliceRender::Advance(double seconds) {
             continue;
         }
         const int perRow = (W + s - 1) / s;
-        const int batch = std::min(rows - Row, std::max(1, SamplesPerBatch / std::max(perRow, 1)));
+        const int batch = std::min(rows - Row, std::max(1, Batch / std::max(perRow, 1)));
         const int first = Row, level = Level, top = Top;
         std::vector<int64_t> done(static_cast<size_t>(batch), 0);
         ParallelSlices(batch, Threads, 1, [&](int begin, int end, int) {
@@ -164,6 +164,12 @@ bool TSliceRender::Advance(double seconds) {
         for (int64_t n : done) Computed += n;
         Row += batch;
         ++Rev;
+        // Slow geometries get smaller batches, so that a caller's time slice holds.
+        const double took = std::chrono::duration<double>(Clock::now() - b0).count();
+        if (took < 0.005)
+            Batch = std::min(Batch * 2, 1 << 16);
+        else if (took > 0.02)
+            Batch = std::max(Batch / 2, 64);
         if (std::chrono::duration<double>(Clock::now() - t0).count() >= seconds) break;
     }
     return Level < 0;

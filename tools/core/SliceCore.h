@@ -91,6 +91,7 @@ class TSliceRender {
     int Top = 0;      // coarsest level
     int Row = 0;      // next sample row of the level
     int64_t Computed = 0;
+    int Batch = 4096; // samples per batch, adapted so that a batch stays short
     std::vector<int32_t> Cls;
     uint64_t Rev = 0;
 };

@@ -110,6 +110,11 @@ TTrackZoneResult CheckTrackZones(const TAGeoData& bodies, const TAZoneData& zone
         if (!newTrack) hasNext[i - 1] = 1;
     }
 
+    // A coordinate printed as exactly 0 carries no rounding error, yet the point may lie on a
+    // boundary through the origin: the probes always reach a little way, relative to the scene.
+    const std::array<double, 6> box = SceneBox(bodies, 1);
+    const double floor = 1e-9 * std::max({box[1] - box[0], box[3] - box[2], box[5] - box[4]});
+
     std::vector<uint8_t> bad(n, 0);
     ParallelSlices(static_cast<int>(std::min<size_t>(n, INT32_MAX)), options.Threads, 256,
                    [&](int begin, int end, int) {
@@ -133,9 +138,10 @@ TTrackZoneResult CheckTrackZones(const TAGeoData& bodies, const TAZoneData& zone
                                const TrackPoint& q = tracks[i + 1];
                                out = Unit({q.X - p.X, q.Y - p.Y, q.Z - p.Z});
                            }
-                           double t = options.Tolerance > 0 ? options.Tolerance
-                                                            : 2 * RoundingError(at, digits);
-                           if (!(t > 0) ||
+                           double t = options.Tolerance > 0
+                                          ? options.Tolerance
+                                          : std::max(2 * RoundingError(at, digits), floor);
+                           if (!(t > 0) || !std::isfinite(t) ||
                                !NearZone(bodies, zones[static_cast<size_t>(want)], at, t, in, out))
                                bad[i] = 1;
                        }

@@ -27,7 +27,7 @@ struct TTrackZoneResult {
     int64_t Points = 0;     // points checked
     int64_t Mismatches = 0; // all of them, also beyond the kept ones
     std::vector<TTrackZoneMismatch> Kept; // the first MaxKept, in file order
-    double Digits = 0;      // significant digits the coordinates were found to carry
+    int Digits = 0;         // significant digits the coordinates were found to carry
 };
 
 struct TTrackZoneOptions {

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the .deb, checks its control fields and files, unpacks it with dpkg -x and runs the
+# unpacked trazon-cli (info, --help's help-page line, and render when a display is there).
+set -euo pipefail
+cpack="$1"
+build="$2"
+work=$(mktemp -d "${TMPDIR:-/tmp}/trazon-pkg.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+fail() { echo "package: $*" >&2; exit 1; }
+
+(cd "$build" && "$cpack" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) ||
+  { cat "$work/cpack.log" >&2; fail "cpack failed"; }
+deb=$(ls "$work"/out/*.deb 2>/dev/null | head -1)
+[ -n "$deb" ] || fail "no .deb was written"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for lib in libc6 libstdc++6 libqt6widgets6 libx11-6; do
+  grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib"
+done
+grep -qE 'libgl1|libopengl0|libglx0' <<<"$depends" || fail "Depends lacks the GL library"
+grep -q fonts-ipafont-gothic <<<"$(dpkg-deb -f "$deb" Recommends)" ||
+  fail "Recommends lacks a Japanese font"
+
+root="$work/root"
+dpkg -x "$deb" "$root"
+for f in usr/bin/trazon usr/bin/trazon-cli usr/share/trazon/help/index.html \
+         usr/share/applications/trazon.desktop usr/share/icons/hicolor/scalable/apps/trazon.svg; do
+  [ -e "$root/$f" ] || fail "$f is missing from the package"
+done
+
+cli="$root/usr/bin/trazon-cli"
+"$cli" --version | grep -qE '^trazon-cli [0-9]+\.[0-9]+' || fail "--version"
+"$cli" info >"$work/info.txt" || fail "info failed"
+grep -q '^bodies: ' "$work/info.txt" || fail "info printed no bodies line"
+# the unpacked program finds the unpacked help pages, not those of a build tree
+"$cli" --help | grep -qF "Help pages: $(realpath "$root")/usr/share/trazon/help/index.html" ||
+  fail "the help pages of the unpacked tree were not found: $("$cli" --help | tail -1)"
+if [ -n "${DISPLAY:-}" ]; then
+  "$cli" render -o "$work/frame.png" --size 320x240 >/dev/null || fail "render failed"
+  head -c 8 "$work/frame.png" | od -An -c | grep -q 'P   N   G' || fail "render wrote no PNG"
+else
+  echo "package: no DISPLAY, render not run"
+fi
+echo "package: $(basename "$deb") builds, unpacks and runs"
