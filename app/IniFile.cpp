@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -217,21 +218,25 @@ bool TIniFile::UpdateFile() const {
 
 bool TIniFile::SaveAs(const std::string& path) const {
     if (path.empty()) return false;
-    std::string tmp = path + ".new";
+    const std::string text = Text();
+    const std::string tmp = path + ".new";
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out << Text();
-        out.flush();
-        if (!out) {
+        if (out) {
+            out << text;
+            out.flush();
+            const bool written = static_cast<bool>(out);
             out.close();
+            if (written && std::rename(tmp.c_str(), path.c_str()) == 0) return true;
             std::remove(tmp.c_str());
             return false;
         }
     }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
+    // No file can be made beside it (a program directory that is not writable, holding a
+    // writable file): the file is rewritten in place rather than the settings being lost.
+    if (access(path.c_str(), W_OK) != 0) return false;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.flush();
+    return static_cast<bool>(out);
 }

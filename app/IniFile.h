@@ -34,8 +34,9 @@ class TIniFile {
     void EraseSection(const std::string& section);
     void DeleteKey(const std::string& section, const std::string& key);
 
-    // Writes the whole file (through a temporary file beside it, so a failed write leaves the
-    // old file intact). False when it cannot be written.
+    // Writes the whole file through a temporary file beside it, so a failed write leaves the
+    // old file intact; where no file can be created beside it, an existing writable file is
+    // rewritten in place. False when it cannot be written.
     bool UpdateFile() const;
     bool SaveAs(const std::string& path) const;
     // The file's text as UpdateFile would write it.

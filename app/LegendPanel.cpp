@@ -6,10 +6,16 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 constexpr int PanelHeight = 76;
 constexpr int RowTop = 20, RowStep = 18;
 constexpr int ImageLeft = 62, ImageWidth = 71, ImageHeight = 11;
+// The energy bar below the samples, its labels under it.
+constexpr int BarTop = PanelHeight - 4, BarHeight = 10, BarLabelHeight = 14;
+constexpr int EnergyPanelHeight = BarTop + BarHeight + BarLabelHeight + 4;
 } // namespace
 
 TLegendPanel::TLegendPanel(QWidget* parent) : QFrame(parent) {
@@ -43,6 +49,31 @@ TLegendPanel::TLegendPanel(QWidget* parent) : QFrame(parent) {
     BtnDown->setGeometry(ImageLeft + ImageWidth + 6, RowTop + 2 + RowStep, 22, 16);
     BtnUp->hide();
     BtnDown->hide();
+    ImgEnergy = new QLabel(this);
+    ImgEnergy->setObjectName("ImgEnergy");
+    ImgEnergy->hide();
+    const Qt::Alignment align[3] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
+    for (int k = 0; k < 3; ++k) {
+        LEnergy[static_cast<size_t>(k)] = new QLabel(this);
+        LEnergy[static_cast<size_t>(k)]->setAlignment(align[k] | Qt::AlignTop);
+        LEnergy[static_cast<size_t>(k)]->hide();
+    }
+}
+
+QImage TLegendPanel::EnergyBar(int width, int height, double low, double high) {
+    QImage img(std::max(1, width), std::max(1, height), QImage::Format_RGB32);
+    QPainter p(&img);
+    for (int x = 0; x < img.width(); ++x) {
+        const double t = img.width() > 1 ? double(x) / (img.width() - 1) : 0.5;
+        const double e = low > 0 && high > low ? low * std::pow(high / low, t) : low;
+        p.setPen(ToQColor(EnergyColor(e, low, high)));
+        p.drawLine(x, 0, x, img.height() - 1);
+    }
+    return img;
+}
+
+QString TLegendPanel::EnergyText(double energy) {
+    return QString::number(energy, 'g', 3);
 }
 
 QColor TLegendPanel::ToQColor(TColor c) {
@@ -72,7 +103,21 @@ void TLegendPanel::Refresh(const TTracks& tracks, const TDisplaySettings& settin
     std::string label = RangeLabelText(tracks, settings);
     SetRangeText(label);
     int w = LegendPanelWidth(label);
-    resize(w, PanelHeight);
+    const bool byEnergy = settings.ColorByEnergy;
+    resize(w, byEnergy ? EnergyPanelHeight : PanelHeight);
+    ImgEnergy->setVisible(byEnergy);
+    for (QLabel* l : LEnergy) l->setVisible(byEnergy);
+    if (byEnergy) {
+        const double lo = settings.EnergyLow, hi = settings.EnergyHigh;
+        ImgEnergy->setGeometry(6, BarTop, w - 12, BarHeight);
+        ImgEnergy->setPixmap(QPixmap::fromImage(EnergyBar(w - 12, BarHeight, lo, hi)));
+        const double values[3] = {lo, std::sqrt(lo * hi), hi};
+        for (int k = 0; k < 3; ++k) {
+            QLabel* l = LEnergy[static_cast<size_t>(k)];
+            l->setText(EnergyText(values[k]));
+            l->setGeometry(4 + k * (w - 8) / 3, BarTop + BarHeight, (w - 8) / 3, BarLabelHeight);
+        }
+    }
     Label1->resize(w - 8, Label1->height());
     bool buttons = RangeButtonsVisible(settings);
     BtnUp->setVisible(buttons);
@@ -80,8 +125,9 @@ void TLegendPanel::Refresh(const TTracks& tracks, const TDisplaySettings& settin
     QLabel* images[3] = {ImgPho, ImgEle, ImgPos};
     for (int k = 0; k < 3; ++k) {
         const TParticleStyle& s = settings.ParticleStyles[static_cast<size_t>(k)];
-        images[k]->setPixmap(
-            QPixmap::fromImage(SampleLine(s.Color, s.LineKind, settings.BackColor)));
+        // coloured by energy, the samples show only the kinds' patterns
+        images[k]->setPixmap(QPixmap::fromImage(SampleLine(
+            byEnergy ? settings.ForeColor : s.Color, s.LineKind, settings.BackColor)));
     }
     ApplyColours(settings.BackColor, settings.ForeColor);
 }
@@ -93,7 +139,7 @@ void TLegendPanel::ApplyColours(TColor back, TColor fore) {
     for (QPalette::ColorRole r : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         pal.setColor(r, ToQColor(fore));
     setPalette(pal);
-    for (QLabel* l : {Label1, LPho, LEle, LPos}) {
+    for (QLabel* l : {Label1, LPho, LEle, LPos, LEnergy[0], LEnergy[1], LEnergy[2]}) {
         l->setPalette(pal);
         l->setAutoFillBackground(true);
     }

@@ -9,6 +9,8 @@
 #include <QFrame>
 #include <QImage>
 
+#include <array>
+
 class QLabel;
 class QPushButton;
 
@@ -27,6 +29,11 @@ class TLegendPanel : public QFrame {
     // and pen style (0 Solid, 1 Dot, 2 DashDot, 3 DashDotDot), pen width 1.
     static QImage SampleLine(TColor colour, int lineKind, TColor backColor);
     static QColor ToQColor(TColor colour); // red in the lowest byte
+    // The colour bar of tracks coloured by energy: low energies left, high right, on the
+    // logarithmic map of EnergyColor.
+    static QImage EnergyBar(int width, int height, double low, double high);
+    // Label text of an energy under the bar ("0.01", "1.5e+03").
+    static QString EnergyText(double energy);
 
     QLabel* Label1;
     QPushButton* BtnUp;
@@ -37,6 +44,9 @@ class TLegendPanel : public QFrame {
     QLabel* ImgPho;
     QLabel* ImgEle;
     QLabel* ImgPos;
+    // Shown while tracks are coloured by energy: the bar and its low, middle and high labels.
+    QLabel* ImgEnergy;
+    std::array<QLabel*, 3> LEnergy;
 
   private:
     void ApplyColours(TColor back, TColor fore);

@@ -6,6 +6,8 @@
 
 namespace {
 
+const char* const RecentSection = "RecentFiles";
+
 std::string DirWithoutSlash(std::string d) {
     while (d.size() > 1 && d.back() == '/') d.pop_back();
     return d;
@@ -38,6 +40,13 @@ void ReadSettings(const TIniFile& ini, const std::string& exeDir, TDisplaySettin
     dirs.OpenDir = ini.ReadString("Dir", "OpenDir", exeDir);
     dirs.SaveDir = ini.ReadString("Dir", "SaveDir", exeDir);
     dirs.OpenChosen = dirs.SaveChosen = false;
+    dirs.RecentFiles.clear();
+    for (size_t i = 1; i <= MaxRecentFiles; ++i) {
+        const std::string path = ini.ReadString(RecentSection, "File" + std::to_string(i), "");
+        auto& list = dirs.RecentFiles;
+        if (!path.empty() && std::find(list.begin(), list.end(), path) == list.end())
+            list.push_back(path);
+    }
     ds.ReadMax = ini.ReadInteger("Particle", "ReadMax", 1000);
     for (int kind = KindPhoton; kind <= KindPositron; ++kind) {
         std::string sec = "ParticleView" + std::to_string(kind);
@@ -52,6 +61,7 @@ void ReadSettings(const TIniFile& ini, const std::string& exeDir, TDisplaySettin
         s.EgyRangeS = ini.ReadFloat(sec, "EgyRangeS", 0);
         s.EgyRangeE = ini.ReadFloat(sec, "EgyRangeE", 1e15);
     }
+    ds.ColorByEnergy = ini.ReadBool("Particle", "ColorByEnergy", false);
     ds.BackColor = ReadColor(ini, "GroundColor", "Back", 0x000000);
     ds.ForeColor = ReadColor(ini, "GroundColor", "Fore", 0xFFFFFF);
     menus.AxisData = ini.ReadInteger("AxisData", "OnOff", 1);
@@ -107,6 +117,7 @@ void WriteSettings(TIniFile& ini, const TDisplaySettings& ds, const TDialogDirs&
         ini.WriteFloat(sec, "EgyRangeS", s.EgyRangeS);
         ini.WriteFloat(sec, "EgyRangeE", s.EgyRangeE);
     }
+    ini.WriteBool("Particle", "ColorByEnergy", ds.ColorByEnergy);
     ini.WriteString("GroundColor", "Back", ColorToString(ds.BackColor));
     ini.WriteString("GroundColor", "Fore", ColorToString(ds.ForeColor));
     ini.WriteInteger("AxisData", "OnOff", menus.AxisData);
@@ -125,7 +136,21 @@ void WriteSettings(TIniFile& ini, const TDisplaySettings& ds, const TDialogDirs&
     WriteColorList(ini, "ZColor", ds.ZColor);
     WriteColorList(ini, "MColor", ds.MColor);
     ini.WriteInteger("Animation", "Waittime", ds.WaitTime);
+    ini.EraseSection(RecentSection);
+    for (size_t i = 0; i < dirs.RecentFiles.size() && i < MaxRecentFiles; ++i)
+        ini.WriteString(RecentSection, "File" + std::to_string(i + 1), dirs.RecentFiles[i]);
+    EraseViewSlotSections(ini);
     WriteViewSlots(slots, [&](const std::string& sec, const std::string& key, double v) {
         ini.WriteFloat(sec, key, v);
     });
+}
+
+void AddRecentFile(std::vector<std::string>& list, const std::string& path) {
+    RemoveRecentFile(list, path);
+    list.insert(list.begin(), path);
+    if (list.size() > MaxRecentFiles) list.resize(MaxRecentFiles);
+}
+
+void RemoveRecentFile(std::vector<std::string>& list, const std::string& path) {
+    list.erase(std::remove(list.begin(), list.end(), path), list.end());
 }

@@ -8,6 +8,7 @@
 #include "input/DisplaySettings.h"
 
 #include <string>
+#include <vector>
 
 // The four menu choices kept in the file, as stored.
 struct TMenuSettings {
@@ -17,11 +18,18 @@ struct TMenuSettings {
     int32_t ViewMode = 0;      // 0 parallel, 1 perspective
 };
 
-// Where the dialogs start and whether the user picked a file in them this run.
+// Where the dialogs start and whether the user picked a file in them this run, and the data
+// files opened last (section "RecentFiles", keys "File1".., newest first).
 struct TDialogDirs {
     std::string OpenDir, SaveDir;
     bool OpenChosen = false, SaveChosen = false;
+    std::vector<std::string> RecentFiles;
 };
+
+inline constexpr size_t MaxRecentFiles = 8;
+// Puts a path at the front of the list (once), keeping at most MaxRecentFiles.
+void AddRecentFile(std::vector<std::string>& list, const std::string& path);
+void RemoveRecentFile(std::vector<std::string>& list, const std::string& path);
 
 // Reads every key (a missing key gives its default). Menu values are returned as stored;
 // values outside their sets are left for the caller to ignore.
@@ -30,7 +38,7 @@ void ReadSettings(const TIniFile& ini, const std::string& exeDir, TDisplaySettin
 // The values that are not stored, set at every start.
 void ResetUnstoredSettings(TDisplaySettings& ds);
 // Writes every key in the order of the file; the directories only when chosen this run,
-// the slots only when not empty.
+// the slots only when not empty (the keys of empty slots are removed).
 void WriteSettings(TIniFile& ini, const TDisplaySettings& ds, const TDialogDirs& dirs,
                    const TMenuSettings& menus, const TViewSlots& slots);
 

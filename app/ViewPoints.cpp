@@ -58,11 +58,17 @@ void ReadViewSlots(TViewSlots& slots, const TViewKeyReader& read) {
 }
 
 bool SaveViewPointFile(const std::string& path, const TViewSlots& slots) {
-    TIniFile ini(path);
+    // A fresh file: whatever the chosen file held (another view-point file, or a picture
+    // picked under "All") is replaced whole, never merged into.
+    TIniFile ini;
     WriteViewSlots(slots, [&](const std::string& section, const std::string& key, double v) {
         ini.WriteFloat(section, key, v);
     });
-    return ini.UpdateFile();
+    return ini.SaveAs(path);
+}
+
+void EraseViewSlotSections(TIniFile& ini) {
+    for (const char* section : {"EyePos", "TMatrix", "RMatrix"}) ini.EraseSection(section);
 }
 
 bool LoadViewPointFile(const std::string& path, TViewSlots& slots) {

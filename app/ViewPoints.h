@@ -43,8 +43,14 @@ void WriteViewSlots(const TViewSlots& slots, const TViewKeyWriter& write);
 // Replaces every slot; a missing key reads as -1, so a slot missing from the file becomes empty.
 void ReadViewSlots(TViewSlots& slots, const TViewKeyReader& read);
 
-// The view-point file ("*.viw"): a key/value file with the three sections. Saving updates an
-// existing file, keeping its other keys; false when the file cannot be written.
+class TIniFile;
+// Removes the three slot sections, so that a following WriteViewSlots leaves no key of a
+// slot that has been emptied since the file was written.
+void EraseViewSlotSections(TIniFile& ini);
+
+// The view-point file ("*.viw"): a key/value file with just the three sections, written
+// whole through a temporary file (an existing file is replaced, not merged into); false when
+// the file cannot be written.
 bool SaveViewPointFile(const std::string& path, const TViewSlots& slots);
 // Replaces every slot from the file; false, leaving the slots alone, when it cannot be read.
 bool LoadViewPointFile(const std::string& path, TViewSlots& slots);

@@ -17,6 +17,10 @@
 #include <QComboBox>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QWheelEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -98,6 +102,14 @@ void ShowMessage(const std::string& text) {
     QMessageBox::information(QApplication::activeWindow(), "TRAZON", Q(text));
 }
 
+void ShowError(const std::string& text) {
+    if (MessageBoxHook) {
+        MessageBoxHook(text);
+        return;
+    }
+    QMessageBox::critical(QApplication::activeWindow(), "TRAZON", Q(text));
+}
+
 bool AskOkCancel(const std::string& text) {
     if (QuestionHook) return QuestionHook(text);
     return QMessageBox::question(QApplication::activeWindow(), "TRAZON", Q(text),
@@ -158,6 +170,7 @@ TGLCanvas::TGLCanvas(TFmMain* owner) : QWidget(owner), Owner(owner) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
 }
 
 unsigned long TGLCanvas::NativeWindow() const {
@@ -183,6 +196,17 @@ void TGLCanvas::mouseReleaseEvent(QMouseEvent* e) {
     QPoint p = e->position().toPoint();
     Owner->FormMouseUp(e->button(), e->modifiers(), p.x(), p.y());
 }
+void TGLCanvas::wheelEvent(QWheelEvent* e) {
+    QPoint p = e->position().toPoint();
+    Owner->FormMouseWheel(e->angleDelta().y(), p.x(), p.y());
+    e->accept();
+}
+void TGLCanvas::dragEnterEvent(QDragEnterEvent* e) {
+    QApplication::sendEvent(Owner, e);
+}
+void TGLCanvas::dropEvent(QDropEvent* e) {
+    QApplication::sendEvent(Owner, e);
+}
 
 // Mouse moves over the legend and the title and memo texts: the canvas takes them, so a drag
 // that starts there goes to the form's handlers.
@@ -197,6 +221,7 @@ bool TGLCanvas::eventFilter(QObject* watched, QEvent* event) {
 TFmMain::TFmMain(QWidget* parent) : QMainWindow(parent) {
     FmMain = this;
     setAttribute(Qt::WA_DeleteOnClose, false);
+    setAcceptDrops(true);
     Canvas = new TGLCanvas(this);
     setCentralWidget(Canvas);
     resize(749, 699);
@@ -273,6 +298,8 @@ void TFmMain::BuildMenus() {
     MenuPclOpen = item(MenuFile, &TFmMain::MenuPclOpenClick);
     MenuReLoad = item(MenuFile, &TFmMain::MenuReLoadClick);
     MenuSave = item(MenuFile, &TFmMain::MenuSaveClick);
+    MenuRecent = new QMenu(MenuFile);
+    MenuFile->insertMenu(MenuReLoad, MenuRecent);
     MenuFile->addSeparator();
     MEyeLoadFile = item(MenuFile, &TFmMain::MEyeLoadFileClick);
     MEyeSaveFile = item(MenuFile, &TFmMain::MEyeSaveFileClick);
@@ -306,6 +333,8 @@ void TFmMain::BuildMenus() {
     MXZ = radio(MenuAxis, gAxis, "X-Z", &TFmMain::MXZClick);
     MXY = radio(MenuAxis, gAxis, "X-Y", &TFmMain::MXYClick);
     MZY->setChecked(true);
+    MenuAxis->addSeparator();
+    MFitView = item(MenuAxis, &TFmMain::MFitViewClick);
 
     MenuProjection = bar->addMenu(QString());
     auto* gProj = new QActionGroup(this);
@@ -325,6 +354,8 @@ void TFmMain::BuildMenus() {
     for (int i = 0; i < 10; ++i) {
         MEyeSave[i] = MenuEyeSave->addAction(QString("Slot%1").arg(i + 1));
         MEyeLoad[i] = MenuEyeLoad->addAction(QString("Slot%1").arg(i + 1));
+        MEyeSave[i]->setCheckable(true);
+        MEyeLoad[i]->setCheckable(true);
         connect(MEyeSave[i], &QAction::triggered, this, [this, i] { MEyeSaveClick(i + 1); });
         connect(MEyeLoad[i], &QAction::triggered, this, [this, i] { MEyeLoadClick(i + 1); });
     }
@@ -340,6 +371,18 @@ void TFmMain::BuildMenus() {
     MenuHelp = bar->addMenu(QString());
     MenuUsage = item(MenuHelp, &TFmMain::MenuUsageClick);
 
+    for (QMenu* m : {MenuEyeSave, MenuEyeLoad})
+        connect(m, &QMenu::aboutToShow, this, [this] { UpdateSlotMenus(); });
+
+    MenuPclOpen->setShortcut(QKeySequence::Open);
+    MenuReLoad->setShortcut(Qt::Key_F5);
+    MenuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    MenuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    MenuUsage->setShortcut(Qt::Key_F1);
+    MFitView->setShortcut(Qt::Key_Home);
+    // The shortcuts work while their menus are still disabled (before the first load).
+    addActions({MenuPclOpen, MenuReLoad, MenuSave, MenuExit, MenuUsage, MFitView});
+
     for (QMenu* m : {MenuEnv, MenuDispAxis, MenuAxis, MenuProjection, MenuDispType, MenuTool})
         m->menuAction()->setEnabled(false);
 }
@@ -353,36 +396,39 @@ void TFmMain::SetEnglishTexts() {
     STLeft->setText("MouseLeftButton  - Rotate");
     STRight->setText("MouseRightButton - Scale");
     STMid->setText("MouseMiddleButton- Translate");
-    MenuFile->setTitle("File");
-    MenuPclOpen->setText("Read geometry/trajectory data");
-    MenuReLoad->setText("ReLoad");
-    MenuSave->setText("Save as");
-    MEyeLoadFile->setText("Load View Point");
-    MEyeSaveFile->setText("Save View Point");
-    MenuGeoMake->setText("Making geometry data");
-    MenuOpenDos->setText("Open X-Terminal Window");
+    // "&" marks the mnemonic letter (Alt+letter); the texts read as before.
+    MenuFile->setTitle("&File");
+    MenuPclOpen->setText("&Read geometry/trajectory data");
+    MenuRecent->setTitle("Recent &Files");
+    MenuReLoad->setText("Re&Load");
+    MenuSave->setText("&Save as");
+    MEyeLoadFile->setText("Load &View Point");
+    MEyeSaveFile->setText("Save View &Point");
+    MenuGeoMake->setText("&Making geometry data");
+    MenuOpenDos->setText("Open X-&Terminal Window");
     MenuPrint->setText("Print");
-    MenuExit->setText("Exit");
-    MenuEnv->setTitle("Environment");
-    MenuViewSet->setText("Environment for display");
-    MenuChk->setText("Geometry Check");
-    MenuCalVolume->setText("Calculate Volume of Regions");
-    MenuDispAxis->setTitle("DisplayAxis");
-    MenuAxis->setTitle("Axis");
-    MenuProjection->setTitle("Projection");
+    MenuExit->setText("E&xit");
+    MenuEnv->setTitle("&Environment");
+    MenuViewSet->setText("&Environment for display");
+    MenuChk->setText("Geometry &Check");
+    MenuCalVolume->setText("Calculate &Volume of Regions");
+    MenuDispAxis->setTitle("Display&Axis");
+    MenuAxis->setTitle("A&xis");
+    MFitView->setText("&Fit View");
+    MenuProjection->setTitle("&Projection");
     MOrtho->setText("Ortho");
     MPerspective->setText("Perspective");
-    MenuDispType->setTitle("DisplayType");
+    MenuDispType->setTitle("Display&Type");
     MPolygon->setText("Polygon");
     MLine->setText("Line");
-    MenuTool->setTitle("Tool");
-    MenuEyeSave->setTitle("Save ViewPoint");
-    MenuEyeLoad->setTitle("Load ViewPoint");
+    MenuTool->setTitle("T&ool");
+    MenuEyeSave->setTitle("&Save ViewPoint");
+    MenuEyeLoad->setTitle("&Load ViewPoint");
     MenuSlice->setText("Slice");
     MenuTrackZones->setText("Check track zones");
-    MenuAnimation->setText("Animation");
-    MenuHelp->setTitle("Help");
-    MenuUsage->setText("Usage");
+    MenuAnimation->setText("A&nimation");
+    MenuHelp->setTitle("&Help");
+    MenuUsage->setText("&Usage");
     STComment->setText(QString());
 }
 
@@ -399,13 +445,7 @@ void TFmMain::FormCreate() {
     DisplaySettings.AnimActive = false;
     IsSample = true;
     TDataReader reader(Geometry, Tracks, DisplaySettings, GL->Size);
-    reader.Hooks.ShowError = [](const std::string& t) { ShowMessage(t); };
-    reader.Hooks.CutBoxChanged = [] {
-        BuildMesh(DisplaySettings.CutBox, true, DisplaySettings.SceneSize);
-    };
-    reader.Hooks.ResetCamera = [this] { GL->SetView(-1); };
-    reader.Hooks.RebuildBodies = [this] { RebuildMeshes(); };
-    reader.Hooks.RefreshLabels = [this] { UpdateRangeLabel(); };
+    SetReaderHooks(reader);
     reader.LoadSample();
     IdleTimer->start();
     FormResize();
@@ -420,6 +460,10 @@ void TFmMain::CreateDialogs() {
 
 void TFmMain::ReadSettingsFile() {
     SettingsPath = SettingsPathOverride.empty() ? SettingsFilePath(ExeDir) : SettingsPathOverride;
+    const std::string beside = ExeDir + SettingsFileName;
+    // Moving to the per-user file (the program's file cannot be written): its settings go along.
+    if (!FileExists(SettingsPath) && SettingsPathOverride.empty() && FileExists(beside))
+        TIniFile(beside).SaveAs(SettingsPath);
     if (!FileExists(SettingsPath)) std::ofstream(SettingsPath, std::ios::app);
     TIniFile ini(SettingsPath);
     TMenuSettings menus;
@@ -472,6 +516,8 @@ void TFmMain::ReadSettingsFile() {
     }
     ResetUnstoredSettings(DisplaySettings);
     BuildMesh(DisplaySettings.CutBox, true, DisplaySettings.SceneSize);
+    UpdateSlotMenus();
+    UpdateRecentMenu();
 }
 
 TMenuSettings TFmMain::MenuState() const {
@@ -492,7 +538,8 @@ void TFmMain::WriteSettingsFile() {
     TIniFile ini(SettingsPath);
     WriteSettings(ini, DisplaySettings, Dirs, MenuState(), ViewSlots);
     if (!ini.UpdateFile())
-        std::fprintf(stderr, "trazon: cannot write the settings file %s\n", SettingsPath.c_str());
+        ShowError("The settings cannot be saved: " + SettingsPath +
+                  " cannot be written. Changes made in this run are lost.");
 }
 
 void TFmMain::closeEvent(QCloseEvent* e) {
@@ -519,18 +566,26 @@ void TFmMain::RebuildMeshes() {
                        DisplaySettings.ReviseRate, DisplaySettings.ReviseValue);
 }
 
-bool TFmMain::LoadDataFile(const std::string& path) {
-    double size = GL ? GL->Size : 1000.0;
-    TDataReader reader(Geometry, Tracks, DisplaySettings, GL ? GL->Size : size);
-    reader.Hooks.ShowError = [](const std::string& t) { ShowMessage(t); };
+void TFmMain::SetReaderHooks(TDataReader& reader) {
+    reader.Hooks.ShowError = [](const std::string& t) { ShowError(t); };
     reader.Hooks.CutBoxChanged = [] {
         BuildMesh(DisplaySettings.CutBox, true, DisplaySettings.SceneSize);
     };
+    // A new scene is framed on what is drawn: a detector inside a large void world shows
+    // the detector, not a dot in the middle of the world.
     reader.Hooks.ResetCamera = [this] {
-        if (GL) GL->SetView(-1);
+        if (!GL) return;
+        GL->SetView(-1);
+        FitView(*GL, Geometry, DisplaySettings);
     };
     reader.Hooks.RebuildBodies = [this] { RebuildMeshes(); };
     reader.Hooks.RefreshLabels = [this] { UpdateRangeLabel(); };
+}
+
+bool TFmMain::LoadDataFile(const std::string& path) {
+    double size = GL ? GL->Size : 1000.0;
+    TDataReader reader(Geometry, Tracks, DisplaySettings, GL ? GL->Size : size);
+    SetReaderHooks(reader);
     bool ok = reader.Load(path);
     PointMarked = false;
     if (FmSlice) FmSlice->ModelChanged();
@@ -716,6 +771,8 @@ void TFmMain::OpenDataFile(const std::string& path) {
     CheckErrorSegments.Reset();
     IsSample = false;
     setWindowTitle(Q("Now loading " + path));
+    AddRecentFile(Dirs.RecentFiles, path);
+    UpdateRecentMenu();
     LoadDataFile(path);
     ClearTimeOption();
     setWindowTitle(Q("TRAZON  - " + path));
@@ -852,6 +909,58 @@ void TFmMain::MXYClick() {
     GL->SetView(0);
 }
 
+void TFmMain::MFitViewClick() {
+    if (!GL) return;
+    FitView(*GL, Geometry, DisplaySettings);
+    FormPaint();
+}
+
+void TFmMain::UpdateSlotMenus() {
+    for (int i = 0; i < ViewSlotCount; ++i) {
+        const bool filled = !ViewSlots[static_cast<size_t>(i)].Empty();
+        MEyeSave[static_cast<size_t>(i)]->setChecked(filled);
+        MEyeLoad[static_cast<size_t>(i)]->setChecked(filled);
+    }
+}
+
+void TFmMain::UpdateRecentMenu() {
+    MenuRecent->clear();
+    int n = 0;
+    for (const std::string& path : Dirs.RecentFiles) {
+        ++n;
+        // the number is the item's mnemonic; "&" in a path must not become one
+        QString text = QString("&%1 %2").arg(n).arg(Q(path).replace("&", "&&"));
+        QAction* a = MenuRecent->addAction(text);
+        connect(a, &QAction::triggered, this, [this, path] { OpenRecentFile(path); });
+    }
+    MenuRecent->setEnabled(n > 0);
+}
+
+void TFmMain::OpenRecentFile(const std::string& path) {
+    StopSpinning();
+    if (!FileExists(path)) {
+        ShowMessage(path + " is Not Found!");
+        RemoveRecentFile(Dirs.RecentFiles, path);
+        UpdateRecentMenu();
+        return;
+    }
+    OpenDataFile(path);
+}
+
+void TFmMain::dragEnterEvent(QDragEnterEvent* e) {
+    const QList<QUrl> urls = e->mimeData()->urls();
+    if (urls.size() == 1 && urls.front().isLocalFile()) e->acceptProposedAction();
+}
+
+void TFmMain::dropEvent(QDropEvent* e) {
+    const QList<QUrl> urls = e->mimeData()->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile()) return;
+    e->acceptProposedAction();
+    const std::string path = urls.front().toLocalFile().toStdString();
+    // Opened after the drop has finished, so the source application is not kept waiting.
+    QTimer::singleShot(0, this, [this, path] { OpenRecentFile(path); });
+}
+
 // ---------------------------------------------------------------------------------------------
 // Legend range buttons
 
@@ -948,6 +1057,13 @@ void TFmMain::FormMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) 
     FormPaint();
 }
 
+void TFmMain::FormMouseWheel(int delta, int x, int y) {
+    if (!GL || Animating || delta == 0) return;
+    // One notch (120) forward shows the scene 1.25 times larger.
+    GL->ZoomAt(std::pow(0.8, delta / 120.0), x, y);
+    FormPaint();
+}
+
 void TFmMain::FormResize() {
     if (!Canvas) return;
     int W = Canvas->width(), H = Canvas->height();
@@ -958,11 +1074,14 @@ void TFmMain::FormResize() {
     STMid->move(W - STMid->width() - 40, STSelect->y() - STMid->height() - 20);
     STRight->move(STMid->x(), STMid->y() - STRight->height());
     STLeft->move(STMid->x(), STRight->y() - STLeft->height());
+    // Before the window is shown the canvas has a provisional size; pushing the legend and
+    // the memo into it would leave them in the top-left corner.
+    if (!isVisible()) return;
     for (QWidget* w : {(QWidget*)PGuide, (QWidget*)STMemo}) {
         int l = w->x(), t = w->y();
-        if (l > W - w->width()) l = W - w->width();
-        if (t > H - w->height()) t = H - w->height();
+        if (l > W - w->width()) l = std::max(0, W - w->width());
+        if (t > H - w->height()) t = std::max(0, H - w->height());
         w->move(l, t);
     }
-    if (isVisible()) FormPaint();
+    FormPaint();
 }

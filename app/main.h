@@ -30,6 +30,7 @@ class TFmViewDlg;
 class TFmMakeDlg;
 class TFmCheckDlg;
 class TFmCalVolume;
+class TDataReader;
 class TFmSlice;
 class TFmTrackZones;
 
@@ -51,6 +52,10 @@ class TGLCanvas : public QWidget, public TGLControl {
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
+    void wheelEvent(QWheelEvent*) override;
+    // Drops on the picture go to the window (the canvas is a native window of its own).
+    void dragEnterEvent(QDragEnterEvent*) override;
+    void dropEvent(QDropEvent*) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -76,7 +81,8 @@ extern std::function<bool(const std::string& text)> QuestionHook; // true = OK
 // When set, the settings file is read from and written to this path (tests).
 extern std::string SettingsPathOverride;
 
-void ShowMessage(const std::string& text);
+void ShowMessage(const std::string& text); // information box
+void ShowError(const std::string& text);   // error box
 bool AskOkCancel(const std::string& text);
 
 // Starts an external program in the background without a shell: the program text is split
@@ -113,7 +119,8 @@ class TFmMain : public QMainWindow {
     // menus and items
     QMenu *MenuFile = nullptr, *MenuEnv = nullptr, *MenuDispAxis = nullptr, *MenuAxis = nullptr,
           *MenuProjection = nullptr, *MenuDispType = nullptr, *MenuTool = nullptr,
-          *MenuHelp = nullptr, *MenuEyeSave = nullptr, *MenuEyeLoad = nullptr;
+          *MenuHelp = nullptr, *MenuEyeSave = nullptr, *MenuEyeLoad = nullptr,
+          *MenuRecent = nullptr;
     QAction *MenuPclOpen = nullptr, *MenuReLoad = nullptr, *MenuSave = nullptr,
             *MEyeLoadFile = nullptr, *MEyeSaveFile = nullptr, *MenuGeoMake = nullptr,
             *MenuOpenDos = nullptr, *MenuPrint = nullptr, *MenuExit = nullptr;
@@ -121,6 +128,7 @@ class TFmMain : public QMainWindow {
     QAction *MAxisOn = nullptr, *MAxisOff = nullptr;
     QAction *MZY = nullptr, *MYZ = nullptr, *MXZ = nullptr, *MXY = nullptr;
     QAction *MOrtho = nullptr, *MPerspective = nullptr;
+    QAction* MFitView = nullptr;
     QAction *MPolygon = nullptr, *MLine = nullptr;
     std::array<QAction*, 10> MEyeSave{}, MEyeLoad{};
     QAction *MenuSlice = nullptr, *MenuTrackZones = nullptr;
@@ -162,6 +170,8 @@ class TFmMain : public QMainWindow {
     void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void FormMouseMove(Qt::KeyboardModifiers shift, int x, int y);
     void FormMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    // Wheel turned by `delta` eighths of a degree over client pixel (x, y): zoom about it.
+    void FormMouseWheel(int delta, int x, int y);
     void ComMouseMove();
     void BtnUpClick();
     void BtnDownClick();
@@ -181,6 +191,8 @@ class TFmMain : public QMainWindow {
     void MYZClick();
     void MXZClick();
     void MXYClick();
+    // Frames what is drawn (the default view after every load).
+    void MFitViewClick();
     void MOrthoClick();
     void MPerspectiveClick();
     void MPolygonClick();
@@ -260,14 +272,23 @@ class TFmMain : public QMainWindow {
     // Current menu choices as they are stored in the settings file.
     TMenuSettings MenuState() const;
     bool AxisOn() const;
+    // The slot items show a check mark on the slots that hold a view.
+    void UpdateSlotMenus();
+    // File > Recent Files from Dirs.RecentFiles; choosing one opens it again.
+    void UpdateRecentMenu();
+    void OpenRecentFile(const std::string& path);
     // Reads and writes the settings file (start-up and shut-down).
     void ReadSettingsFile();
     void WriteSettingsFile();
 
   protected:
     void closeEvent(QCloseEvent* e) override;
+    // A data file dropped onto the window is opened.
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
   private:
+    void SetReaderHooks(TDataReader& reader);
     void BuildMenus();
     void SetEnglishTexts();
     void SpinWhileIdle();

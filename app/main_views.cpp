@@ -25,15 +25,6 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// Conversion errors get the error box (through the message hook when a test set one).
-void ShowConvertError(QWidget* parent, const std::string& text) {
-    if (MessageBoxHook) {
-        MessageBoxHook(text);
-        return;
-    }
-    QMessageBox::critical(parent, "TRAZON", Q(text));
-}
-
 // Title or memo text: shown or hidden, lines joined with line feeds, 14 pixels a line.
 void ShowUserText(QLabel* label, bool on, std::string text) {
     if (!text.empty() && text.back() == '\n') text.pop_back();
@@ -56,7 +47,7 @@ std::string ChooseViewFile(QWidget* parent, bool save, const std::string& dir) {
     if (save) {
         dlg.setWindowTitle(QString::fromUtf8("保存"));
         dlg.setAcceptMode(QFileDialog::AcceptSave);
-        // The file is updated key by key, so there is nothing to confirm.
+        // The overwrite question is the command's own, as with every other save.
         dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
     } else {
         dlg.setAcceptMode(QFileDialog::AcceptOpen);
@@ -77,30 +68,25 @@ void TFmMain::MenuViewSetClick() {
     dlg.Geometry = &Geometry;
     dlg.CameraSize = GL ? GL->Size : 1000.0;
     dlg.ExeDir = ExeDir;
+    dlg.Tracks = &Tracks;
     dlg.Fill(DisplaySettings, Geometry);
-    // The time fields are reset before showing, so this holds even after Cancel.
-    dlg.SetTimeFields(DisplaySettings);
+    // The time fields keep what the last load or OK left in them; Cancel puts back what the
+    // user typed into the fields that showing the dialog does not refill.
+    dlg.KeepUnfilledTexts();
 
     const bool ok = ViewDlgResult ? ViewDlgResult(dlg) : dlg.exec() == QDialog::Accepted;
+    if (!ok) dlg.RestoreUnfilledTexts();
     if (ok) {
         try {
             dlg.Apply(DisplaySettings, Geometry, Tracks);
         } catch (const EConvertError& e) {
             // What was applied before the bad text stays; the rest of the command is skipped.
-            ShowConvertError(this, e.what());
+            ShowError(e.what());
             return;
         }
         ShowUserText(STTitle, DisplaySettings.TitleOn, DisplaySettings.TitleText);
         ShowUserText(STMemo, DisplaySettings.MemoOn, DisplaySettings.MemoText);
         PGuide->setVisible(DisplaySettings.LegendOn);
-        // A text or panel pushed outside by a resize before the window had its size goes
-        // back to its place of the window's first layout.
-        const std::pair<QWidget*, QPoint> homes[] = {
-            {STTitle, {455, 195}}, {STMemo, {455, 215}}, {PGuide, {455, 235}}};
-        for (const auto& [w, home] : homes)
-            if (w->x() < 0 || w->y() < 0)
-                w->move(std::max(0, std::min(home.x(), Canvas->width() - w->width())),
-                        std::max(0, std::min(home.y(), Canvas->height() - w->height())));
         RebuildMeshes();
         UpdateRangeLabel();
         if (FmSlice) FmSlice->ColoursChanged();
@@ -127,9 +113,11 @@ void TFmMain::ClearTimeOption() {
 void TFmMain::MEyeSaveClick(int slot) {
     if (!GL) return;
     StoreViewSlot(ViewSlots, slot, GL->Size, GL->Translation.data(), GL->Rotation.data());
+    UpdateSlotMenus();
 }
 
 void TFmMain::MEyeLoadClick(int slot) {
+    UpdateSlotMenus(); // choosing an item toggled its mark
     if (!GL) return;
     if (!RestoreViewSlot(ViewSlots, slot, GL->Size, GL->Translation.data(), GL->Rotation.data())) {
         ShowMessage("視点データがまだ保存されていません");
@@ -143,7 +131,11 @@ void TFmMain::MEyeSaveFileClick() {
     const std::string path =
         ChooseViewSaveFile ? ChooseViewSaveFile() : ChooseViewFile(this, true, ViewDialogDir);
     if (path.empty()) return;
-    ViewDialogDir = QFileInfo(Q(path)).absolutePath().toStdString();
+    const QFileInfo info(Q(path));
+    ViewDialogDir = info.absolutePath().toStdString();
+    if (info.exists() &&
+        !AskOkCancel(info.fileName().toStdString() + " is Found! OverWrite OK?"))
+        return;
     if (!SaveViewPointFile(path, ViewSlots))
         ShowMessage("Cannot write the view point file " + path);
 }
@@ -155,6 +147,7 @@ void TFmMain::MEyeLoadFileClick() {
     if (path.empty()) return;
     ViewDialogDir = QFileInfo(Q(path)).absolutePath().toStdString();
     if (!LoadViewPointFile(path, ViewSlots)) ShowMessage("Cannot read the view point file " + path);
+    UpdateSlotMenus();
 }
 
 // ---- Animation ---------------------------------------------------------------------------------
@@ -190,7 +183,7 @@ void TFmMain::MenuAnimationClick() {
         // Nothing plays: no stale time window may hide the tracks, and the menu stays usable.
         ds.AnimActive = false;
         STComment->clear();
-        ShowConvertError(this, e.what());
+        ShowError(e.what());
         MenuAnimation->setEnabled(true);
         return;
     }

@@ -19,6 +19,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -240,6 +242,8 @@ void TFmViewDlg::BuildParticlePage() {
     CLBParticle = new QListWidget(TSParticle);
     CLBParticle->setFixedHeight(62);
     grid->addWidget(CLBParticle, 0, 0);
+    CBEnergyColor = new QCheckBox(TSParticle);
+    grid->addWidget(CBEnergyColor, 0, 1, Qt::AlignLeft | Qt::AlignTop);
     connect(CLBParticle, &QListWidget::itemChanged, this,
             [this](QListWidgetItem* item) { CLBParticleClickCheck(CLBParticle->row(item)); });
 
@@ -453,6 +457,9 @@ void TFmViewDlg::FormCreate() {
         item->setCheckState(Qt::Checked);
     }
     CLBParticle->blockSignals(false);
+    CBEnergyColor->setText("Colour Tracks by Energy");
+    CBEnergyColor->setToolTip("Each segment takes the colour of its start point's energy on a "
+                              "logarithmic scale; the legend shows the colour bar.");
     for (int i = 0; i < 3; ++i) {
         GBParticle[i]->setTitle(ParticleNames[i]);
         CBLineType[i]->clear();
@@ -531,6 +538,24 @@ bool TFmViewDlg::AskColour(TColor& colour) {
     return true;
 }
 
+// The colour swatch beside a geometry list entry, from the colour name in its text; none
+// while the text names no colour.
+static void SetSwatch(QListWidgetItem* item) {
+    std::string field, name;
+    SplitEntryText(Str(item->text()), field, name);
+    TColor c = 0;
+    if (!TryStringToColor(name, c)) {
+        item->setIcon(QIcon());
+        return;
+    }
+    QPixmap swatch(12, 12);
+    swatch.fill(Qt::darkGray);
+    QPainter p(&swatch);
+    p.fillRect(1, 1, 10, 10, QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
+    p.end();
+    item->setIcon(QIcon(swatch));
+}
+
 // Colour named by a text, or black when it names none (the picker's start colour only).
 static TColor StartColour(const QString& text) {
     TColor c = 0;
@@ -547,7 +572,9 @@ void TFmViewDlg::ChangeColorClick() {
     const std::string newName = ColorToString(c);
     for (int i = 0; i < PopupList->count(); ++i) {
         QListWidgetItem* item = PopupList->item(i);
-        if (item->isSelected()) item->setText(QStr(RecolourEntryText(Str(item->text()), newName)));
+        if (!item->isSelected()) continue;
+        item->setText(QStr(RecolourEntryText(Str(item->text()), newName)));
+        SetSwatch(item);
     }
 }
 
@@ -655,6 +682,7 @@ void TFmViewDlg::UpdateEnabledStates() {
 void TFmViewDlg::FillGeometryLists(const TGeometry& g, bool defaults) {
     auto addItem = [](QListWidget* list, const std::string& text, bool checked, bool enabled) {
         auto* item = new QListWidgetItem(QStr(text), list);
+        SetSwatch(item);
         Qt::ItemFlags flags = Qt::ItemIsUserCheckable;
         if (enabled) flags |= Qt::ItemIsEnabled | Qt::ItemIsSelectable;
         item->setFlags(flags);
@@ -706,6 +734,7 @@ void TFmViewDlg::Fill(const TDisplaySettings& s, const TGeometry& geometry) {
         EEgyRangeE[i]->setText(QStr(FormatExp(p.EgyRangeE, 7, 3)));
     }
     CLBParticle->blockSignals(false);
+    CBEnergyColor->setChecked(s.ColorByEnergy);
 
     CBHtyRange->setChecked(s.HistRangeOn);
     CBTime->setChecked(s.TimeOn);
@@ -785,6 +814,7 @@ void TFmViewDlg::BtnDefaultClick() {
         EEgyRangeE[i]->setText("1e15");
     }
     CLBParticle->blockSignals(false);
+    CBEnergyColor->setChecked(false);
 
     const double u = PowerOfTenAbove(CameraSize);
     EDivSpace->setText(NumText(0.01 * u, 5));
@@ -814,23 +844,50 @@ void TFmViewDlg::BtnDefaultClick() {
 
 // Reads one geometry list back: the field before the separator, the colour and the check.
 template <typename F>
-static void TakeList(const QListWidget* list, std::vector<TColor>& saved, F store) {
+static void TakeList(QListWidget* list, std::vector<TColor>& saved, F store) {
     saved.resize(static_cast<size_t>(list->count()));
     for (int i = 0; i < list->count(); ++i) {
         const QListWidgetItem* item = list->item(i);
         std::string field, name;
         SplitEntryText(Str(item->text()), field, name);
-        const TColor c = ColourOf(name);
-        store(static_cast<size_t>(i), field, c, item->checkState() == Qt::Checked);
-        saved[static_cast<size_t>(i)] = c;
+        try {
+            const TColor c = ColourOf(name);
+            store(static_cast<size_t>(i), field, c, item->checkState() == Qt::Checked);
+            saved[static_cast<size_t>(i)] = c;
+        } catch (const EConvertError& e) {
+            throw EFieldError(e, list, i);
+        }
     }
+}
+
+// Conversions of one control's text; a failure names the control.
+template <typename T, typename Convert>
+static T Take(QWidget* field, const QString& text, Convert convert) {
+    try {
+        return convert(Str(text));
+    } catch (const EConvertError& e) {
+        throw EFieldError(e, field);
+    }
+}
+static double Real(QLineEdit* e) {
+    return Take<double>(e, e->text(), DlgStrToFloat);
+}
+static int32_t Int(QLineEdit* e) {
+    return Take<int32_t>(e, e->text(), DlgStrToInt);
+}
+static TColor Colour(QLabel* l) {
+    return Take<TColor>(l, l->text(), ColourOf);
+}
+static bool IsEmptyField(const QLineEdit* e) {
+    return e->text().trimmed().isEmpty();
 }
 
 void TFmViewDlg::Apply(TDisplaySettings& s, TGeometry& g, const TTracks& tracks) const {
     s.ViewInfoType = ViewInfoIndex();
 
     TakeList(CLBBody, s.GColor, [&](size_t i, const std::string& f, TColor c, bool vis) {
-        if (i < g.Bodies.size()) g.Bodies[i].Number = DlgStrToInt(f);
+        const int32_t number = DlgStrToInt(f);
+        if (i < g.Bodies.size()) g.Bodies[i].Number = number;
         if (g.BodyLooks.size() <= i) g.BodyLooks.resize(i + 1);
         g.BodyLooks[i].Color = c;
         g.BodyLooks[i].Visible = vis;
@@ -853,48 +910,45 @@ void TFmViewDlg::Apply(TDisplaySettings& s, TGeometry& g, const TTracks& tracks)
     for (int i = 0; i < 3; ++i) {
         TParticleStyle& p = s.ParticleStyles[i];
         p.OnOff = ItemChecked(CLBParticle, i);
-        p.Color = ColourOf(Str(STPclColor[i]->text()));
+        p.Color = Colour(STPclColor[i]);
         p.LineKind = CBLineType[i]->currentIndex() < 0 ? 0 : CBLineType[i]->currentIndex();
-        p.LineWidth = DlgStrToInt(Str(ELineWidth[i]->text()));
+        p.LineWidth = Int(ELineWidth[i]);
         p.EgyRange = CBEgyRange[i]->isChecked();
-        const std::string lo = Str(EEgyRangeS[i]->text()), hi = Str(EEgyRangeE[i]->text());
-        p.EgyRangeS = TrimView(lo).empty() ? 0.0 : DlgStrToFloat(lo);
-        p.EgyRangeE = TrimView(hi).empty() ? 1e15 : DlgStrToFloat(hi);
+        p.EgyRangeS = IsEmptyField(EEgyRangeS[i]) ? 0.0 : Real(EEgyRangeS[i]);
+        p.EgyRangeE = IsEmptyField(EEgyRangeE[i]) ? 1e15 : Real(EEgyRangeE[i]);
     }
 
+    s.ColorByEnergy = CBEnergyColor->isChecked();
     s.HistRangeOn = CBHtyRange->isChecked();
     s.TimeOn = CBTime->isChecked();
     s.LatchOn = CBLatch->isChecked();
 
     if (!tracks.empty()) {
         s.LastHistOn = CBLastHty->isChecked();
-        const std::string from = Str(EHtyFrom->text()), to = Str(EHtyTo->text());
-        s.HistFrom = TrimView(from).empty() ? 1 : DlgStrToInt(from);
-        s.HistTo = TrimView(to).empty() ? tracks.back().HistoryNo : DlgStrToInt(to);
-        const int32_t count = DlgStrToInt(Str(ELastHty->text()));
+        s.HistFrom = IsEmptyField(EHtyFrom) ? 1 : Int(EHtyFrom);
+        s.HistTo = IsEmptyField(EHtyTo) ? tracks.back().HistoryNo : Int(EHtyTo);
+        const int32_t count = Int(ELastHty);
         s.LastHistCount = count < 1 ? 1 : count;
         s.HistStep = s.HistRangeOn ? s.HistTo - s.HistFrom + 1 : -1;
     }
 
-    s.DivSpace = DlgStrToFloat(Str(EDivSpace->text()));
-    s.DivSize = DlgStrToFloat(Str(EDivSize->text()));
-    s.StrSpace = DlgStrToInt(Str(EStrSpace->text()));
-    s.StrSize = DlgStrToFloat(Str(EStrSize->text()));
-    s.AllowSize = DlgStrToFloat(Str(EAllowSize->text()));
+    s.DivSpace = Real(EDivSpace);
+    s.DivSize = Real(EDivSize);
+    s.StrSpace = Int(EStrSpace);
+    s.StrSize = Real(EStrSize);
+    s.AllowSize = Real(EAllowSize);
     s.Units = Str(CBUnit->currentText());
 
     s.CutOn = CBCut->isChecked();
     const double u = PowerOfTenAbove(s.SceneSize);
-    for (int i = 0; i < 6; ++i) {
-        const std::string t = Str(ECut[i]->text());
-        s.CutBox.Params[i] = TrimView(t).empty() ? (i % 2 == 0 ? -u : u) : DlgStrToFloat(t);
-    }
+    for (int i = 0; i < 6; ++i)
+        s.CutBox.Params[i] = IsEmptyField(ECut[i]) ? (i % 2 == 0 ? -u : u) : Real(ECut[i]);
 
-    s.BackColor = ColourOf(Str(STBackColor->text()));
-    s.ForeColor = ColourOf(Str(STForeColor->text()));
-    s.ReviseRate = DlgStrToFloat(Str(ERevRate->text()));
-    s.ReviseValue = DlgStrToFloat(Str(ERevValue->text()));
-    s.GeoWidth = DlgStrToFloat(Str(EGeoWidth->text()));
+    s.BackColor = Colour(STBackColor);
+    s.ForeColor = Colour(STForeColor);
+    s.ReviseRate = Real(ERevRate);
+    s.ReviseValue = Real(ERevValue);
+    s.GeoWidth = Real(EGeoWidth);
 
     s.TitleOn = CBTitle->isChecked();
     s.TitleText = Str(MTitle->toPlainText());
@@ -902,4 +956,40 @@ void TFmViewDlg::Apply(TDisplaySettings& s, TGeometry& g, const TTracks& tracks)
     s.MemoText = Str(MMemo->toPlainText());
     s.LegendOn = CBLegend->isChecked();
     s.BrowserName = TrimStr(Str(EBrowser->text()));
+}
+
+bool TFmViewDlg::CheckEntries() {
+    TDisplaySettings scratch = Settings ? *Settings : TDisplaySettings();
+    TGeometry noGeometry;
+    const TTracks noTracks;
+    try {
+        Apply(scratch, noGeometry, Tracks ? *Tracks : noTracks);
+    } catch (const EFieldError& e) {
+        ShowError(e.what());
+        for (QWidget* page : {TSGeometry, TSParticle, TSGeneral, TSDelete})
+            if (page->isAncestorOf(e.Field)) PageControl->setCurrentWidget(page);
+        if (auto* list = qobject_cast<QListWidget*>(e.Field); list && e.Row >= 0)
+            list->setCurrentRow(e.Row);
+        e.Field->setFocus(Qt::OtherFocusReason);
+        if (auto* edit = qobject_cast<QLineEdit*>(e.Field)) edit->selectAll();
+        return false;
+    }
+    return true;
+}
+
+void TFmViewDlg::accept() {
+    if (CheckEntries()) QDialog::accept();
+}
+
+void TFmViewDlg::KeepUnfilledTexts() {
+    KeptTexts = {MTitle->toPlainText(), MMemo->toPlainText(), ETimeStart->text(),
+                 ETimeEnd->text(), ETimeStep->text()};
+}
+
+void TFmViewDlg::RestoreUnfilledTexts() {
+    MTitle->setPlainText(KeptTexts[0]);
+    MMemo->setPlainText(KeptTexts[1]);
+    ETimeStart->setText(KeptTexts[2]);
+    ETimeEnd->setText(KeptTexts[3]);
+    ETimeStep->setText(KeptTexts[4]);
 }

@@ -4,6 +4,7 @@
 
 #include "geometry/MyCGUnit.h"
 #include "input/DisplaySettings.h"
+#include "input/Reader.h"
 #include "input/Tracks.h"
 
 #include <QDialog>
@@ -48,6 +49,15 @@ std::string FormatGeneral(double x, int precision = 15);
 double DlgStrToFloat(const std::string& text);
 int32_t DlgStrToInt(const std::string& text);
 
+// A conversion error of one control: the field (and the list row) that holds the bad text.
+class EFieldError : public EConvertError {
+  public:
+    EFieldError(const EConvertError& e, QWidget* field, int row = -1)
+        : EConvertError(e), Field(field), Row(row) {}
+    QWidget* Field;
+    int Row;
+};
+
 // ---- The dialog ---------------------------------------------------------------------------
 
 class TFmViewDlg : public QDialog {
@@ -84,6 +94,7 @@ class TFmViewDlg : public QDialog {
 
     // "Particle display"; per-particle arrays are indexed 0 photon, 1 electron, 2 positron.
     QListWidget* CLBParticle = nullptr;
+    QCheckBox* CBEnergyColor = nullptr; // tracks coloured by energy
     std::array<QGroupBox*, 3> GBParticle{};
     std::array<QLabel*, 3> STPclColor{};
     std::array<QPushButton*, 3> BtnPclColor{};
@@ -151,6 +162,7 @@ class TFmViewDlg : public QDialog {
     // default lists, and the program directory for the help page.
     TDisplaySettings* Settings = nullptr;
     const TGeometry* Geometry = nullptr;
+    const TTracks* Tracks = nullptr;
     double CameraSize = 1000.0;
     std::string ExeDir;
 
@@ -175,10 +187,20 @@ class TFmViewDlg : public QDialog {
     // Controls from the settings and the geometry (everything but the title and memo
     // texts, the time fields and the enabled states of the geometry lists).
     void Fill(const TDisplaySettings& settings, const TGeometry& geometry);
-    // Takes the controls back in their fixed order; throws EConvertError at the first text
+    // Takes the controls back in their fixed order; throws EFieldError at the first text
     // that is not a number, leaving what was applied before it. Title, memo and legend
     // flags and texts go into the settings; the main window shows them.
     void Apply(TDisplaySettings& settings, TGeometry& geometry, const TTracks& tracks) const;
+    // Converts every entry as Apply would, changing nothing; false after showing the first
+    // bad text with the error box and putting the focus on its field.
+    bool CheckEntries();
+    // OK closes the dialog only when every entry converts.
+    void accept() override;
+
+    // The texts that showing the dialog does not refill (title, memo, time fields): kept
+    // before it is shown and put back when it is closed with anything but OK.
+    void KeepUnfilledTexts();
+    void RestoreUnfilledTexts();
 
   private:
     void BuildGeometryPage();
@@ -190,4 +212,5 @@ class TFmViewDlg : public QDialog {
     void UpdateEnabledStates();
     bool AskColour(TColor& colour);
     void FillGeometryLists(const TGeometry& geometry, bool defaults);
+    std::array<QString, 5> KeptTexts;
 };

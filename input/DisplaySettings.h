@@ -83,6 +83,13 @@ struct TDisplaySettings {
     double WinStart = 0.0;
     double WinEnd = 0.0;
 
+    // Tracks coloured by the energy of each piece's start point instead of by kind, on a
+    // logarithmic map from EnergyLow to EnergyHigh (the positive energies of the loaded
+    // points, set by every load); the kinds keep their line patterns and widths.
+    bool ColorByEnergy = false;
+    double EnergyLow = 0.0;
+    double EnergyHigh = 0.0;
+
     // Window colours.
     TColor BackColor = 0x000000; // black
     TColor ForeColor = 0xFFFFFF; // white

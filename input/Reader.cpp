@@ -568,6 +568,7 @@ void TDataReader::PostLoad() {
         if (std::isfinite(d1)) Size = std::max(Size, d1);
     }
     ResetHistRange(Settings, HistMax(Tracks));
+    TrackEnergyRange(Tracks, Settings.EnergyLow, Settings.EnergyHigh);
 
     // A scene of no extent (a lone half-space through the origin, bodies of size 0) still needs
     // a positive size to be framed, zoomed and given axes; it gets the program's start-up size.

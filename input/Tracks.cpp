@@ -1,6 +1,7 @@
 #include "input/Tracks.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 int32_t HistMax(const TTracks& tracks) {
@@ -8,6 +9,34 @@ int32_t HistMax(const TTracks& tracks) {
     int32_t m = tracks.front().HistoryNo;
     for (const TrackPoint& p : tracks) m = std::max(m, p.HistoryNo);
     return m;
+}
+
+void TrackEnergyRange(const TTracks& tracks, double& low, double& high) {
+    low = high = 0;
+    for (const TrackPoint& p : tracks) {
+        if (!(p.Energy > 0) || !std::isfinite(p.Energy)) continue;
+        if (low == 0 || p.Energy < low) low = p.Energy;
+        high = std::max(high, p.Energy);
+    }
+}
+
+TColor EnergyColor(double energy, double low, double high) {
+    double t = 0.5;
+    if (low > 0 && high > low) {
+        const double e = std::clamp(energy > 0 ? energy : low, low, high);
+        t = std::log(e / low) / std::log(high / low);
+    }
+    // blue, cyan, green, yellow, red at t = 0, 1/4, 1/2, 3/4, 1
+    static const double stops[5][3] = {{0, 0, 1}, {0, 1, 1}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}};
+    const double x = std::clamp(t, 0.0, 1.0) * 4;
+    const int i = std::min(3, static_cast<int>(x));
+    const double f = x - i;
+    TColor c = 0;
+    for (int k = 0; k < 3; ++k) {
+        const double v = stops[i][k] + (stops[i + 1][k] - stops[i][k]) * f;
+        c |= static_cast<TColor>(std::lround(v * 255)) << (8 * k);
+    }
+    return c;
 }
 
 namespace {
@@ -47,7 +76,7 @@ void SelectTracks(const TTracks& tracks, const TDisplaySettings& s,
         const TParticleStyle* st = StyleFor(s, p.Kind);
         if (!st || !st->OnOff) continue;
         TTrackPiece piece;
-        piece.Color = st->Color;
+        piece.Color = s.ColorByEnergy ? EnergyColor(p.Energy, s.EnergyLow, s.EnergyHigh) : st->Color;
         piece.Kind = p.Kind;
         piece.Index = i;
         if (p.TrackEnd == -1) {

@@ -28,6 +28,14 @@ using TTracks = std::vector<TrackPoint>;
 // Largest HistoryNo (negative numbers included), -1 when there are no points.
 int32_t HistMax(const TTracks& tracks);
 
+// Smallest and largest positive energy of the points; 0 and 0 when there is none.
+void TrackEnergyRange(const TTracks& tracks, double& low, double& high);
+
+// Colour of an energy on the logarithmic map from low (blue) over cyan, green and yellow to
+// high (red); energies outside the range take the colour of its nearer end, and a range
+// without width gives the middle colour.
+TColor EnergyColor(double energy, double low, double high);
+
 // One thing to draw: a single point (track end) or a segment from A to B.
 struct TTrackPiece {
     bool IsPoint = false;

@@ -101,6 +101,12 @@ class TGLUnit {
     void RotateZ(double angle);
     // Half-height of the view at the origin's depth: Size*1.5 parallel, Size*4*0.364 perspective.
     double ViewUnit() const;
+    // Centres the view on a box (xmin, xmax, ymin, ymax, zmin, zmax) and sets Size to the
+    // box's half-extent on the screen, keeping the rotation (render/ViewFit.cpp).
+    void FrameBox(const std::array<double, 6>& box);
+    // Size times factor, keeping the scene point under client pixel (x, y) in place (at the
+    // depth of the origin in perspective).
+    void ZoomAt(double factor, int x, int y);
 
     // --- mouse (camera drags) ---
     void MouseDown(TMouseButton button, int x, int y);

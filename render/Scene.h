@@ -12,6 +12,7 @@
 #include "geometry/MyCGUnit.h"
 #include "input/DisplaySettings.h"
 #include "input/Tracks.h"
+#include "input/ViewBox.h"
 #include "render/MyGLUnit.h"
 #include "render/mesh/BodyMesh.h"
 #include "render/mesh/Outline.h"
@@ -47,6 +48,10 @@ struct TSceneOptions {
 void PaintScene(TGLUnit& gl, const TGeometry& geometry, const TTracks& tracks,
                 const TDisplaySettings& settings, const TCheckErrorSegments& checkErrors,
                 const TSceneOptions& options);
+
+// Frames what the display type draws (DrawnBox) in the current orientation; false, leaving
+// the camera alone, when nothing drawn has a finite box. The default view after a load.
+bool FitView(TGLUnit& gl, const TGeometry& geometry, const TDisplaySettings& settings);
 
 // ---- the passes of a frame, for tests and special callers ----
 

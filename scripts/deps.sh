@@ -15,9 +15,12 @@ elif [ "$mode" != run ]; then
   echo "usage: deps.sh [run|test]" >&2
   exit 2
 fi
+# one query for all of them keeps a second run quick
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${PKGS[@]}" 2>/dev/null |
+            awk '/install ok installed/ {print $1}')
 missing=()
 for p in "${PKGS[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  grep -qx "$p" <<<"$installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"

@@ -33,6 +33,9 @@ TCGGrid::TCGGrid(QWidget* parent) : QTableWidget(parent) {
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setCornerButtonEnabled(false);
+    // numbers such as 1.2345E+003 are shown whole, not as "1...." in the narrow columns
+    setTextElideMode(Qt::ElideNone);
+    setWordWrap(false);
     if (auto* corner = findChild<QAbstractButton*>()) {
         Corner = corner;
         corner->installEventFilter(this);
@@ -196,8 +199,11 @@ void TCGGrid::SetRowMode(bool on) {
     } else {
         setSelectionBehavior(QAbstractItemView::SelectItems);
         setSelectionMode(QAbstractItemView::ContiguousSelection);
+        // No SelectedClicked: Qt opens that editor only after the double-click interval and
+        // meanwhile hands typed keys to its keyboard search, which moves to another row. A
+        // click on the current cell opens the editor at once instead (mouseReleaseEvent).
         setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                        QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+                        QAbstractItemView::AnyKeyPressed);
     }
 }
 
@@ -252,8 +258,26 @@ void TCGGrid::mousePressEvent(QMouseEvent* event) {
             return;
         }
         if (index.isValid() && FRowMode) SetRowMode(false);
+        ClickedCurrent = event->button() == Qt::LeftButton && index.isValid() && hasFocus() &&
+                                 index == currentIndex() &&
+                                 selectionModel()->isSelected(index)
+                             ? QPersistentModelIndex(index)
+                             : QPersistentModelIndex();
     }
     QTableWidget::mousePressEvent(event);
+}
+
+void TCGGrid::mouseReleaseEvent(QMouseEvent* event) {
+    QTableWidget::mouseReleaseEvent(event);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && !FRowMode && ClickedCurrent.isValid() &&
+        index == ClickedCurrent && state() != QAbstractItemView::EditingState)
+        edit(index);
+    ClickedCurrent = QPersistentModelIndex();
+}
+
+void TCGGrid::keyboardSearch(const QString&) {
+    // typed text belongs to the current cell, never to a search through the column
 }
 
 void TCGGrid::keyPressEvent(QKeyEvent* event) {
@@ -321,4 +345,15 @@ void TCGGrid::FocusChanged(QWidget* old, QWidget* now) {
     if (old != this && !isAncestorOf(old)) return;
     if (now->window() != window()) return;
     RemoveBlankRows();
+    // Only the grid the keyboard acts on shows its current cell; the cell stays current.
+    selectionModel()->clearSelection();
+}
+
+void TCGGrid::focusInEvent(QFocusEvent* event) {
+    QTableWidget::focusInEvent(event);
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || selectionModel()->hasSelection()) return;
+    selectionModel()->select(current, FRowMode ? QItemSelectionModel::Select |
+                                                     QItemSelectionModel::Rows
+                                               : QItemSelectionModel::Select);
 }

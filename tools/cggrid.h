@@ -6,6 +6,7 @@
 
 #include "tools/core/GeoTable.h"
 
+#include <QPersistentModelIndex>
 #include <QString>
 #include <QStringList>
 #include <QTableWidget>
@@ -67,7 +68,10 @@ class TCGGrid : public QTableWidget {
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyboardSearch(const QString& search) override;
+    void focusInEvent(QFocusEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -78,4 +82,5 @@ class TCGGrid : public QTableWidget {
     bool FRowMode = false;
     QString CornerText;
     QWidget* Corner = nullptr;
+    QPersistentModelIndex ClickedCurrent; // a press on the already current cell
 };

@@ -37,14 +37,6 @@ void PlainMessage(QWidget* parent, const QString& text) {
     box.exec();
 }
 
-void ErrorMessage(QWidget* parent, const QString& text) {
-    if (MessageBoxHook) {
-        MessageBoxHook(text.toStdString());
-        return;
-    }
-    QMessageBox::critical(parent, "TRAZON", text);
-}
-
 // Warning box with OK and Cancel; true for OK.
 bool AskWarning(QWidget* parent, const QString& text) {
     if (QuestionHook) return QuestionHook(text.toStdString());
@@ -247,17 +239,17 @@ bool TFmMakeDlg::OpenFile(const QString& path) {
     const std::string tokenFile = WorkFilePath(DivFileName);
     std::string error;
     if (tokenFile.empty()) {
-        ErrorMessage(this, "Cannot create the work directory for the token file.");
+        ShowError("Cannot create the work directory for the token file.");
         return false;
     }
     if (!TokeniseEditorFile(path.toStdString(), tokenFile, error)) {
-        ErrorMessage(this, "Cannot read the file: " + Q(error));
+        ShowError("Cannot read the file: " + error);
         return false;
     }
     TGeoTable bodies, zones;
     TEditorLoad info;
     if (!LoadEditorTokenFile(tokenFile, bodies, zones, info, error)) {
-        ErrorMessage(this, "Cannot read the file: " + Q(error));
+        ShowError("Cannot read the file: " + error);
         return false;
     }
     CheckErrorSegments.Reset();
@@ -312,7 +304,7 @@ bool TFmMakeDlg::SaveFile(const QString& chosen) {
     const bool ok = csv ? WriteCsvFile(path.toStdString(), bodies, zones, error)
                         : WriteBlankSeparatedFile(path.toStdString(), bodies, zones, false, error);
     if (!ok) {
-        ErrorMessage(this, "Cannot write " + path + ": " + Q(error));
+        ShowError("Cannot write " + path.toStdString() + ": " + error);
         return false;
     }
     const QString full = info.absoluteFilePath();
@@ -344,7 +336,7 @@ bool TFmMakeDlg::WriteViewerFile() {
     std::string error = "no work directory";
     if (path.empty() ||
         !WriteBlankSeparatedFile(path, SGGeo->ToTable(), SGZon->ToTable(), true, error)) {
-        ErrorMessage(this, "Cannot write the viewer file " + Q(path) + ": " + Q(error));
+        ShowError("Cannot write the viewer file " + path + ": " + error);
         return false;
     }
     return true;

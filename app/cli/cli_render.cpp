@@ -9,12 +9,17 @@ const char* const CliRenderUsage =
     "  render [FILE] -o PICTURE [--size WxH] [--view zy|yz|xz|xy]\n"
     "         [--projection ortho|perspective] [--type body|zone|material] [--lines]\n"
     "         [--axes on|off] [--all-histories] [--turn AX,AY] [--read-max N]\n"
+    "         [--track-color kind|energy]\n"
     "      Draw one frame of FILE (default: the built-in sample data) as the viewer would\n"
     "      and write it as PNG, JPEG or BMP, chosen by the extension of PICTURE. Defaults:\n"
     "      1024x768, view xy, ortho, body, filled polygons, axes on, the last history only.\n"
     "      --turn AX,AY turns the scene by AX degrees about the screen's x axis, then AY\n"
     "      degrees about its y axis, after the view is set. --read-max N stops reading at\n"
     "      the first history number above N (default 1000), as for info.\n"
+    "      The view frames what is drawn (the bodies or zones of a material above 0), as\n"
+    "      the viewer's Fit View does.\n"
+    "      --track-color energy colours every track segment by the energy of its start\n"
+    "      point (logarithmic, blue lowest to red highest energy of the file).\n"
     "      Needs an X display with GLX (Xvfb serves); without one the exit code is 2.";
 
 #ifndef TRAZON_HAVE_RENDER
@@ -52,7 +57,7 @@ int CliRender(const TCliArgs& args) {
     std::string file, picture;
     bool haveFile = false;
     int width = 1024, height = 768, viewMode = 0, projection = 0, viewType = 0;
-    bool lines = false, axes = true, allHistories = false;
+    bool lines = false, axes = true, allHistories = false, byEnergy = false;
     double turnX = 0, turnY = 0;
     int32_t readMax = TDisplaySettings().ReadMax;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -113,6 +118,10 @@ int CliRender(const TCliArgs& args) {
             if (comma == std::string::npos || !TryStrToFloatDot(v.substr(0, comma), turnX) ||
                 !TryStrToFloatDot(v.substr(comma + 1), turnY))
                 return RenderUsageError("--turn needs two angles in degrees, e.g. 30,-20");
+        } else if (a == "--track-color") {
+            if (!value(v) || (v != "kind" && v != "energy"))
+                return RenderUsageError("--track-color needs kind or energy");
+            byEnergy = v == "energy";
         } else if (a == "--read-max") {
             std::string error;
             if (!ParseReadMaxOption(args, i, readMax, error)) return RenderUsageError(error);
@@ -135,6 +144,7 @@ int CliRender(const TCliArgs& args) {
     TTracks tracks;
     TDisplaySettings settings;
     settings.ViewInfoType = viewType;
+    settings.ColorByEnergy = byEnergy;
     settings.ReadMax = readMax;
     if (allHistories) {
         settings.LastHistOn = false;
@@ -167,6 +177,7 @@ int CliRender(const TCliArgs& args) {
     const double degree = 3.14159265358979323846 / 180;
     if (turnX != 0) gl.RotateX(turnX * degree);
     if (turnY != 0) gl.RotateY(turnY * degree);
+    FitView(gl, geometry, settings);
 
     TCheckErrorSegments noErrors;
     TSceneOptions options;

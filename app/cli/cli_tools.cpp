@@ -23,8 +23,10 @@ const char* const CliVolumeUsage =
     "        [--agree MIN MAX] [--zones all|NAME,NAME,...] [-o RESULT.dat] [--threads N]\n"
     "      Region volume calculation. Defaults: level 12 (0 to 14), box -100 100 on every\n"
     "      axis, level-to-level ratio (--ratio) and direction agreement (--agree) 0.999 1.001,\n"
-    "      every zone ticked. Prints the final output lines and the result lines; -o writes\n"
-    "      the result file (\".dat\" is appended to a name without extension).";
+    "      the zones whose material is above 0 ticked (--zones all ticks the void zones too,\n"
+    "      whose volume outside the geometry never converges). Prints the final output lines\n"
+    "      and the result lines; -o writes the result file (\".dat\" is appended to a name\n"
+    "      without extension).";
 
 namespace {
 
@@ -198,7 +200,7 @@ int CliCheck(const TCliArgs& args) {
 
 int CliVolume(const TCliArgs& args) {
     const char* cmd = "volume";
-    std::string file, zones = "all", output;
+    std::string file, zones, output;
     TVolumeEntries entries;
     int threads = 0;
     const std::vector<TOption> options = {{{"--level"}, {&entries.Level}},
@@ -220,7 +222,10 @@ int CliVolume(const TCliArgs& args) {
     if (!LoadGeometry(file, geometry)) return 1;
 
     std::vector<bool> ticks(geometry.Zones.size(), zones == "all");
-    if (zones != "all") {
+    if (zones.empty()) {
+        for (size_t z = 0; z < geometry.Zones.size(); ++z)
+            ticks[z] = geometry.Zones[z].Material > 0;
+    } else if (zones != "all") {
         size_t from = 0;
         while (from <= zones.size()) {
             size_t comma = zones.find(',', from);

@@ -185,7 +185,8 @@ TEST(Settings, RoundTripOfChangedValues) {
     ds.GColor = {0x0000FF, 0x00FF00};
     ds.MColor = {0xABCDEF};
     ds.WaitTime = 250;
-    TDialogDirs dirs{"/data/in/", "/data/out", true, true};
+    ds.ColorByEnergy = true;
+    TDialogDirs dirs{"/data/in/", "/data/out", true, true, {"/data/in/run2.pic", "/data/in/run1.pic"}};
     TMenuSettings menus{0, 0, 3, 1};
     TViewSlots slots;
     double t[16], r[16];
@@ -223,11 +224,14 @@ TEST(Settings, RoundTripOfChangedValues) {
     EXPECT_TRUE(rd.ZColor.empty());
     EXPECT_EQ(rd.MColor, ds.MColor);
     EXPECT_EQ(rd.WaitTime, 250);
+    EXPECT_TRUE(rd.ColorByEnergy);
     EXPECT_EQ(rmenus.AxisData, 0);
     EXPECT_EQ(rmenus.DrawType, 0);
     EXPECT_EQ(rmenus.DirectionType, 3);
     EXPECT_EQ(rmenus.ViewMode, 1);
     EXPECT_EQ(rdirs.SaveDir, "/data/out");
+    EXPECT_EQ(rdirs.RecentFiles, dirs.RecentFiles);
+    EXPECT_EQ(back.ReadString("RecentFiles", "File1", ""), "/data/in/run2.pic");
     EXPECT_FALSE(rslots[4 - 1].Empty());
     EXPECT_EQ(rslots[4 - 1].EyePos, 123.25);
     for (int i = 0; i < 16; ++i) {
@@ -295,6 +299,51 @@ TEST(Settings, FileLocation) {
     EXPECT_EQ(HelpPageUrl("/opt/trazon/", "index.html"), "file:///opt/trazon/help/index.html");
     fs::remove_all(dir);
     fs::remove_all(conf);
+}
+
+// A program directory that takes no new file but holds a writable trazon.ini (the temporary
+// file is blocked here by a directory of its name, which stops root as well).
+TEST(IniFile, WritesInPlaceWhereNoFileCanBeCreatedBesideIt) {
+    fs::path dir = TempDir("inplace");
+    const std::string path = (dir / "trazon.ini").string();
+    std::ofstream(path) << "[Particle]\nReadMax=7\n";
+    fs::create_directory(path + ".new");
+    TIniFile ini(path);
+    ini.WriteInteger("Particle", "ReadMax", 8);
+    EXPECT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(TIniFile(path).ReadInteger("Particle", "ReadMax", 0), 8);
+    EXPECT_TRUE(fs::is_directory(path + ".new"));
+    // nothing to rewrite: a failure, and no file appears
+    TIniFile missing((dir / "none.ini").string());
+    fs::create_directory(dir / "none.ini.new");
+    EXPECT_FALSE(missing.UpdateFile());
+    EXPECT_FALSE(fs::exists(dir / "none.ini"));
+    fs::remove_all(dir);
+}
+
+// Slots emptied during a run (for example by loading a view-point file) lose their keys.
+TEST(Settings, EmptiedSlotsAreRemovedFromTheFile) {
+    TIniFile ini;
+    ini.SetText("[EyePos]\nData3=5\nData4=6\n[TMatrix]\nData3_1=1\n[RMatrix]\nData3_16=2\n"
+                "[Other]\nKeep=1\n");
+    TDisplaySettings ds;
+    TDialogDirs dirs;
+    TMenuSettings menus;
+    TViewSlots slots;
+    ReadSettings(ini, "/", ds, dirs, menus, slots);
+    ASSERT_FALSE(slots[2].Empty());
+    slots[2] = TViewSlot();
+    WriteSettings(ini, ds, dirs, menus, slots);
+    TIniFile back;
+    back.SetText(ini.Text());
+    EXPECT_FALSE(back.ValueExists("EyePos", "Data3"));
+    EXPECT_FALSE(back.ValueExists("TMatrix", "Data3_1"));
+    EXPECT_FALSE(back.ValueExists("RMatrix", "Data3_16"));
+    EXPECT_EQ(back.ReadFloat("EyePos", "Data4", -1), 6);
+    EXPECT_EQ(back.ReadInteger("Other", "Keep", 0), 1);
+    TViewSlots again;
+    ReadSettings(back, "/", ds, dirs, menus, again);
+    EXPECT_TRUE(again[2].Empty());
 }
 
 TEST(Settings, InstalledProgramKeepsSettingsPerUser) {

@@ -238,6 +238,11 @@ TEST(EditorValidate, ZoneMessages) {
     EXPECT_EQ(zone({"1", "8"}, 3), "zone error : Z0003 ,Geometry Number 8 is None");
     EXPECT_EQ(zone({"1", "-8"}, 12), "zone error : Z0012 ,Geometry Number 8 is None");
     EXPECT_EQ(zone({"1", "-0"}), "zone error : Z0001 ,Geometry Number 0 is None");
+    // the reader takes a material as a 32-bit integer; one that does not fit is no material
+    EXPECT_EQ(zone({"2147483647", "5"}), "");
+    EXPECT_EQ(zone({"-2147483648", "5"}), "");
+    EXPECT_EQ(zone({"3000000000", "5"}), "zone error : No definition material at Z0001");
+    EXPECT_EQ(zone({"-2147483649", "5"}), "zone error : No definition material at Z0001");
 }
 
 TEST(EditorValidate, BodyNumbersMayRepeatAndZoneRowAbove9999KeepsItsNumber) {
@@ -322,6 +327,18 @@ TEST(EditorWriter, SixteenMaterialsTakeTwoLines) {
                                "  14   15 ");
     EXPECT_EQ(l[l.size() - 2], "  16 ");
     EXPECT_EQ(l.back(), "MEND");
+}
+
+// A cell holding only blanks (as CANCEL leaves every empty cell) writes nothing.
+TEST(EditorWriter, BlankZoneCellsWriteNothing) {
+    TGeoTable b = MakeBodyTable(1), z = MakeZoneTable(1);
+    AddBody(b, {"SPH", "1", "0", "0", "0", "1"});
+    AddZone(z, {"1", "1"});
+    for (size_t c = 3; c < z[1].size(); ++c) z[1][c] = " ";
+    std::vector<std::string> l = Lines(FormatBlankSeparated(b, z, false));
+    ASSERT_EQ(l.size(), 5u);
+    EXPECT_EQ(l[2], "Z0001         1");
+    EXPECT_EQ(l[3], "  END");
 }
 
 TEST(EditorWriter, CsvLayout) {

@@ -87,6 +87,12 @@ struct TDialog {
         Fill(Dlg.SGZon, 2, {"2", "1", "-2"});
         Fill(Dlg.SGZon, 3, {"0", "-1"});
     }
+    // Shown and active, so that the keyboard reaches it.
+    bool ShowActive() {
+        Dlg.show();
+        Dlg.activateWindow();
+        return QTest::qWaitForWindowActive(&Dlg);
+    }
     ~TDialog() {
         Dlg.OpenDirChosen.clear(); // keep the test runs out of the settings file
         Dlg.SaveDirChosen.clear();
@@ -131,9 +137,7 @@ TEST(EditorGrid, LabelsAndRowOperations) {
 
 TEST(EditorGrid, KeysAndLeavingTheGrid) {
     TDialog d;
-    d.Dlg.show();
-    d.Dlg.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&d.Dlg));
+    ASSERT_TRUE(d.ShowActive());
     TCGGrid* g = d.Dlg.SGGeo;
     g->setFocus();
     g->SetCurrent(1, 2);
@@ -352,4 +356,52 @@ TEST(EditorDialog, ViewValidatesWritesAndAccepts) {
     EXPECT_EQ(text.substr(0, 10), "CSTA-FREE\n");
     EXPECT_NE(text.find("Z0002         1        -2\n"), std::string::npos);
     EXPECT_NE(text.find("MSTA\n3\n   1    2    0 \nMEND\n"), std::string::npos);
+}
+
+// Clicking the current cell again and typing at once must type into that cell: no keyboard
+// search may jump to another row that starts with the typed character.
+TEST(EditorGrid, TypingRightAfterASecondClickStaysInTheCell) {
+    TDialog d;
+    TCGGrid* z = d.Dlg.SGZon;
+    Fill(z, 1, {"1", "6", "OR", "7"});
+    Fill(z, 2, {"2", "5", "OR", "6"});
+    ASSERT_TRUE(d.ShowActive());
+    const QPoint term = z->visualRect(z->model()->index(0, 1)).center();
+    QTest::mouseClick(z->viewport(), Qt::LeftButton, {}, term);
+    Pump(QApplication::doubleClickInterval() + 100); // two clicks, not a double-click
+    QTest::mouseClick(z->viewport(), Qt::LeftButton, {}, term);
+    for (const char* key : {"5", "3"})
+        QTest::keyClicks(QApplication::focusWidget(), key);
+    Pump(QApplication::doubleClickInterval() + 100);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    Pump(50);
+    EXPECT_EQ(z->Cell(2, 1), "53");
+    EXPECT_EQ(z->Cell(2, 2), "5");
+    EXPECT_EQ(z->Cell(4, 2), "6");
+    d.Dlg.hide();
+}
+
+// Of the two grids only the focused one shows its current cell; the cell stays current and
+// shows again when the focus comes back. Long numbers are not elided.
+TEST(EditorGrid, OnlyTheFocusedGridShowsItsCurrentCell) {
+    TDialog d;
+    ASSERT_TRUE(d.ShowActive());
+    TCGGrid* g = d.Dlg.SGGeo;
+    TCGGrid* z = d.Dlg.SGZon;
+    g->setFocus();
+    g->SetCurrent(3, 1);
+    Pump(20);
+    EXPECT_TRUE(g->selectionModel()->isSelected(g->currentIndex()));
+    z->setFocus();
+    z->SetCurrent(2, 2);
+    Pump(20);
+    EXPECT_FALSE(g->selectionModel()->hasSelection());
+    EXPECT_EQ(g->CurrentCol(), 3);
+    EXPECT_TRUE(z->selectionModel()->isSelected(z->currentIndex()));
+    g->setFocus();
+    Pump(20);
+    EXPECT_FALSE(z->selectionModel()->hasSelection());
+    EXPECT_TRUE(g->selectionModel()->isSelected(g->currentIndex()));
+    EXPECT_EQ(g->textElideMode(), Qt::ElideNone);
+    d.Dlg.hide();
 }

@@ -71,3 +71,29 @@ TEST(LegendPanel, RefreshSetsLabelWidthAndButtons) {
     EXPECT_TRUE(panel.BtnDown->isVisibleTo(&panel));
     EXPECT_EQ(panel.ImgPho->pixmap().toImage().pixelColor(3, 1), QColor(128, 128, 128));
 }
+
+TEST(LegendPanel, EnergyColourBarWithItsLabels) {
+    App();
+    QImage bar = TLegendPanel::EnergyBar(101, 10, 0.01, 100);
+    EXPECT_EQ(bar.pixelColor(0, 5), QColor(0, 0, 255));     // lowest: blue
+    EXPECT_EQ(bar.pixelColor(50, 5), QColor(0, 255, 0));    // 1, half-way on the log scale
+    EXPECT_EQ(bar.pixelColor(100, 5), QColor(255, 0, 0));   // highest: red
+
+    TLegendPanel panel;
+    TTracks tracks(2);
+    TDisplaySettings s;
+    s.EnergyLow = 0.01;
+    s.EnergyHigh = 100;
+    panel.Refresh(tracks, s);
+    EXPECT_FALSE(panel.ImgEnergy->isVisibleTo(&panel));
+    const int plain = panel.height();
+    s.ColorByEnergy = true;
+    panel.Refresh(tracks, s);
+    EXPECT_TRUE(panel.ImgEnergy->isVisibleTo(&panel));
+    EXPECT_GT(panel.height(), plain);
+    EXPECT_LE(panel.ImgEnergy->geometry().bottom(), panel.height());
+    EXPECT_EQ(panel.LEnergy[0]->text(), "0.01");
+    EXPECT_EQ(panel.LEnergy[1]->text(), "1");
+    EXPECT_EQ(panel.LEnergy[2]->text(), "100");
+    for (QLabel* l : panel.LEnergy) EXPECT_LE(l->geometry().bottom(), panel.height());
+}

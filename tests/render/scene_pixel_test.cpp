@@ -196,6 +196,60 @@ TEST_F(Scene, TrackColoursWidthsAndPatterns) {
     EXPECT_EQ(dark, 10);
 }
 
+// Coloured by energy: each segment takes the colour of its start point's energy on the
+// logarithmic map between the range's bounds; the kind keeps its pattern and width.
+TEST_F(Scene, TracksColouredByTheirStartEnergy) {
+    EXPECT_EQ(EnergyColor(0.01, 0.01, 100), 0xFF0000u);  // blue, lowest
+    EXPECT_EQ(EnergyColor(1, 0.01, 100), 0x00FF00u);     // green, the middle decade
+    EXPECT_EQ(EnergyColor(100, 0.01, 100), 0x0000FFu);   // red, highest
+    EXPECT_EQ(EnergyColor(1e6, 0.01, 100), 0x0000FFu);   // clamped
+    EXPECT_EQ(EnergyColor(0, 0.01, 100), 0xFF0000u);     // no energy: the lowest
+    EXPECT_EQ(EnergyColor(0.1, 0.01, 100), 0xFFFF00u);   // cyan at a quarter
+    EXPECT_EQ(EnergyColor(5, 5, 5), 0x00FF00u);          // no range: the middle
+
+    // one electron track of three segments at 0.01, 1 and 100, ending at a point of 100
+    TTracks t;
+    const double energies[4] = {0.01, 1, 100, 100};
+    for (int i = 0; i < 4; ++i) {
+        TrackPoint p;
+        p.Kind = 5;
+        p.X = -9 + 6 * i;
+        p.Energy = energies[i];
+        p.TrackEnd = i == 3 ? -1 : 0;
+        t.push_back(p);
+    }
+    Tracks = t;
+    TrackEnergyRange(Tracks, Settings.EnergyLow, Settings.EnergyHigh);
+    EXPECT_EQ(Settings.EnergyLow, 0.01);
+    EXPECT_EQ(Settings.EnergyHigh, 100);
+    Settings.ColorByEnergy = true;
+    Settings.StyleOf(5).LineWidth = 3;
+    GL->BeginFrame(0);
+    DrawTracks(*GL, Tracks, Settings);
+    GL->Present();
+    Frame = GL->FrameRGB();
+    Dump(Frame, "energy_tracks");
+    const int y = Row(0);
+    auto column = [&](double x, TRGB want) {
+        int n = 0;
+        for (int r = y - 3; r <= y + 3; ++r) {
+            TRGB p = At(Column(x), r);
+            n += p.R == want.R && p.G == want.G && p.B == want.B;
+        }
+        return n;
+    };
+    EXPECT_EQ(column(-6, {0, 0, 255}), 3); // 0.01: blue, 3 pixels wide
+    EXPECT_EQ(column(0, {0, 255, 0}), 3);  // 1: green
+    EXPECT_EQ(column(6, {255, 0, 0}), 3);  // 100: red
+    // by kind again: the electron's red everywhere
+    Settings.ColorByEnergy = false;
+    GL->BeginFrame(0);
+    DrawTracks(*GL, Tracks, Settings);
+    GL->Present();
+    Frame = GL->FrameRGB();
+    EXPECT_EQ(column(-6, {255, 0, 0}), 3);
+}
+
 TEST_F(Scene, CheckErrorsAreWhiteLinesAndZeroDrawsNothing) {
     AddBody(Body("SPH", 1, {0, 0, 0, 1}), 0x0000FF);
     Geo.BodyLooks[0].Visible = false;

@@ -115,11 +115,11 @@ TEST(ViewPointFile, RoundTripIntoFreshSlots) {
     std::remove(path.c_str());
 }
 
-TEST(ViewPointFile, SavingKeepsOtherKeysAndMissingKeysReadAsMinusOne) {
+TEST(ViewPointFile, SavingWritesAWholeFileAndMissingKeysReadAsMinusOne) {
     const std::string path = TempPath("b.viw");
     {
         std::ofstream out(path);
-        out << "[Other]\nKeep=yes\n[EyePos]\nData4=10\n[TMatrix]\nData4_1=0.5\n";
+        out << "[Other]\nKeep=yes\n[EyePos]\nData4=10\nData6=2\n[TMatrix]\nData4_1=0.5\n";
     }
     TViewSlots slots;
     ASSERT_TRUE(LoadViewPointFile(path, slots));
@@ -129,14 +129,27 @@ TEST(ViewPointFile, SavingKeepsOtherKeysAndMissingKeysReadAsMinusOne) {
     EXPECT_EQ(slots[3].TMatrix[1], -1);
     EXPECT_EQ(slots[3].RMatrix[15], -1);
 
+    // slot 6 emptied since the file was read, slot 1 filled
+    slots[5] = TViewSlot();
     auto t = Matrix(0), r = Matrix(0);
     StoreViewSlot(slots, 1, 3, t.data(), r.data());
     ASSERT_TRUE(SaveViewPointFile(path, slots));
     TIniFile ini(path);
-    EXPECT_EQ(ini.ReadString("Other", "Keep", ""), "yes");
+    EXPECT_FALSE(ini.SectionExists("Other")); // nothing of the old file is merged in
     EXPECT_EQ(ini.ReadFloat("EyePos", "Data1", -1), 3);
     EXPECT_EQ(ini.ReadFloat("EyePos", "Data4", -1), 10);
+    EXPECT_FALSE(ini.ValueExists("EyePos", "Data6"));
     std::remove(path.c_str());
+
+    // a picture chosen under "All" is replaced by a clean view-point file
+    const std::string picture = TempPath("picture.bmp");
+    std::ofstream(picture, std::ios::binary) << std::string("BM\x01\x02=\n[x]\n\0\xff", 12);
+    ASSERT_TRUE(SaveViewPointFile(picture, slots));
+    TIniFile again(picture);
+    EXPECT_EQ(again.Text().substr(0, 8), "[EyePos]");
+    EXPECT_EQ(again.ReadFloat("EyePos", "Data1", -1), 3);
+    EXPECT_FALSE(again.SectionExists("x"));
+    std::remove(picture.c_str());
 }
 
 TEST(ViewPointFile, UnreadableFileLeavesSlotsAlone) {

@@ -14,6 +14,8 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QTabWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -309,18 +311,75 @@ TEST_F(MainViews, SettingsConversionErrorKeepsWhatWasApplied) {
     EXPECT_FALSE(Main->STTitle->isVisible());
 }
 
-TEST_F(MainViews, CancelStillTurnsTheTimeOptionOnForTimeData) {
+// Showing the dialog no longer resets the time fields: what the load or the last OK left
+// stays, and Cancel discards what was typed meanwhile.
+TEST_F(MainViews, TheTimeFieldsKeepTheirValuesAndCancelDiscardsEdits) {
     Start();
     OpenTimeData();
-    DisplaySettings.TimeOn = false;
-    Dlg().CBTime->setChecked(false);
+    EXPECT_TRUE(DisplaySettings.TimeOn);
+    Main->ViewDlgResult = [](TFmViewDlg& d) {
+        EXPECT_TRUE(d.CBTime->isChecked());
+        EXPECT_EQ(d.ETimeEnd->text().toStdString(), "1.1E+02");
+        d.CBTime->setChecked(false);
+        d.ETimeEnd->setText("50");
+        d.ETimeStep->setText("5");
+        return true;
+    };
+    Main->MenuViewSetClick();
+    EXPECT_FALSE(DisplaySettings.TimeOn);
     DisplaySettings.ParticleStyles[0].LineWidth = 2;
     Main->ViewDlgResult = [](TFmViewDlg& d) {
+        EXPECT_FALSE(d.CBTime->isChecked());
+        EXPECT_EQ(d.ETimeEnd->text().toStdString(), "50");
+        EXPECT_EQ(d.ETimeStep->text().toStdString(), "5");
+        d.ETimeEnd->setText("77");
+        d.MTitle->setPlainText("typed");
         d.ELineWidth[0]->setText("7");
+        d.CBTime->setChecked(true);
         return false;
     };
     Main->MenuViewSetClick();
-    EXPECT_TRUE(DisplaySettings.TimeOn);
-    EXPECT_TRUE(Dlg().CBTime->isChecked());
+    EXPECT_FALSE(DisplaySettings.TimeOn);
     EXPECT_EQ(DisplaySettings.ParticleStyles[0].LineWidth, 2);
+    EXPECT_EQ(Dlg().ETimeEnd->text().toStdString(), "50");
+    EXPECT_EQ(Dlg().MTitle->toPlainText().toStdString(), "Title");
+}
+
+// OK with a text that is no number keeps the dialog open on that field; nothing is applied
+// until every entry converts.
+TEST_F(MainViews, OkWithABadNumberKeepsTheDialogOnTheField) {
+    Start();
+    OpenTimeData();
+    const TColor before = DisplaySettings.ParticleStyles[0].Color;
+    bool checked = false;
+    Main->ViewDlgResult = [&](TFmViewDlg& d) {
+        d.show();
+        d.STPclColor[0]->setText("clLime");
+        d.EDivSpace->setText("x1");
+        d.BtnOK->click();
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(Messages.size(), 1u);
+        EXPECT_EQ(d.PageControl->currentWidget(), d.TSGeneral);
+        EXPECT_EQ(d.focusWidget(), d.EDivSpace);
+        EXPECT_EQ(d.EDivSpace->selectedText().toStdString(), "x1");
+        EXPECT_EQ(DisplaySettings.ParticleStyles[0].Color, before);
+        // a bad list entry: its list's page, the entry made current
+        d.EDivSpace->setText("2");
+        const QString entry = d.CLBBody->item(0)->text();
+        d.CLBBody->item(0)->setText("   x-clRed");
+        d.BtnOK->click();
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(d.PageControl->currentWidget(), d.TSGeometry);
+        EXPECT_EQ(d.CLBBody->currentRow(), 0);
+        d.CLBBody->item(0)->setText(entry);
+        d.BtnOK->click();
+        EXPECT_FALSE(d.isVisible());
+        checked = true;
+        return d.result() == QDialog::Accepted;
+    };
+    Main->MenuViewSetClick();
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(Messages.size(), 2u);
+    EXPECT_EQ(DisplaySettings.DivSpace, 2);
+    EXPECT_EQ(DisplaySettings.ParticleStyles[0].Color, 0x00FF00u);
 }

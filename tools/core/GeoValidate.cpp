@@ -3,6 +3,7 @@
 #include "geometry/MyCGUnit.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdarg>
 #include <cstdio>
 
@@ -159,7 +160,9 @@ TGeoCheck ValidateGeometry(TGeoTable& bodies, TGeoTable& zones) {
         for (size_t c = 2; c < row.size(); ++c)
             if (!row[c].empty()) tokens.push_back(row[c]);
         int64_t material = 0;
-        if (!ParseIntText(CellOf(row, 1), material))
+        // the reader takes the material as a 32-bit integer
+        if (!ParseIntText(CellOf(row, 1), material) || material < INT32_MIN ||
+            material > INT32_MAX)
             return fail(true, r, Fmt("zone error : No definition material at Z%.4d", r));
         for (size_t t = 0; t < tokens.size(); ++t) {
             const std::string& tok = tokens[t];

@@ -24,7 +24,12 @@ std::string BodyHead(const std::string& symbol, const std::string& number) {
 }
 
 std::string TermField(const std::string& op, const std::string& term) {
-    return " " + RightAlign(op, 2) + " " + RightAlign(term, 6);
+    // Appended piece by piece: g++ 12 -O3 warns falsely on "literal" + temporary string.
+    std::string field = " ";
+    field += RightAlign(op, 2);
+    field += ' ';
+    field += RightAlign(term, 6);
+    return field;
 }
 
 } // namespace
@@ -51,8 +56,9 @@ std::string FormatBlankSeparated(const TGeoTable& bodies, const TGeoTable& zones
     for (size_t r = 1; r < zones.size(); ++r) {
         const TGeoRow& row = zones[r];
         std::vector<std::string> terms;
+        // a cell of blanks (every empty cell after CANCEL) is no term
         for (size_t c = 2; c < row.size(); ++c)
-            if (!row[c].empty()) terms.push_back(row[c]);
+            if (!IsBlankText(row[c])) terms.push_back(row[c]);
         std::string line = RightAlign(TrimText(Cell(row, 0)), 5);
         for (size_t t = 0; t < terms.size(); ++t) {
             if (terms[t] == "OR") {

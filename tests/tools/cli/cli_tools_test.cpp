@@ -118,6 +118,26 @@ TEST_F(CliTools, VolumePrintsFinalAndResultLinesAndWritesTheFile) {
     EXPECT_NE(file.find("\n      Z1, "), std::string::npos);
 }
 
+// Without --zones only the zones of a material above 0 are ticked: the outer void Z3 has no
+// volume inside the box, never converges and runs "--zones all" to the last level.
+TEST_F(CliTools, VolumeDefaultTicksTheMaterialZones) {
+    const fs::path data = Dir / "outer.dat";
+    std::ofstream(data) << "CSTA-FREE\n"
+                           "SPH 1 0 0 0 5\nSPH 2 0 0 0 20\nEND\n"
+                           "Z1 1\nZ2 2 -1\nZ3 -2\nEND\nCEND\nMSTA\n3\n1 1 0\nMEND\n";
+    const std::string common = "volume " + data.string() +
+                               " --level 6 --box -10 10 -10 10 -10 10 --ratio 0.5 2 --agree 0.5 2";
+    TResult byDefault = Cli(common);
+    TResult named = Cli(common + " --zones Z1,Z2");
+    TResult all = Cli(common + " --zones all");
+    EXPECT_EQ(byDefault.Exit, 0) << byDefault.Err;
+    EXPECT_EQ(all.Exit, 0) << all.Err;
+    EXPECT_EQ(byDefault.Out, named.Out);
+    // converged early; with the void zone every level is run
+    EXPECT_NE(byDefault.Out.rfind("100%", 0), 0u) << byDefault.Out;
+    EXPECT_EQ(all.Out.rfind("100%", 0), 0u) << all.Out;
+}
+
 TEST_F(CliTools, ReadErrorsAndWrongUsage) {
     fs::path bad = Dir / "bad.dat";
     std::ofstream(bad) << "HELLO\n";
