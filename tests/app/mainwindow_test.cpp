@@ -313,6 +313,7 @@ TEST_F(MainWindowTest, CanvasEqualsTheCommandLinePicture) {
         const double degree = 3.14159265358979323846 / 180;
         Main->GL->RotateX(23 * degree);
         Main->GL->RotateY(17 * degree);
+        Main->MFitViewClick(); // as the command line frames what is drawn
         Main->Repaint();
         Main->Repaint(); // a second frame: nothing may depend on the one before
         std::vector<uint8_t> canvas = Main->GL->FrameRGB();
