@@ -22,6 +22,7 @@
 #include <QMimeData>
 #include <QWheelEvent>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -653,7 +654,13 @@ void TFmMain::FormPaint() {
         options.AxesOn = AxisOn();
         options.AxisLayout = AxisLayoutForViewMode(MenuState().DirectionType);
         AddDebugMarks(options.Marks);
+        // A slow scene follows a drag with quick frames; releasing the mouse draws it whole.
+        bool dragging = GL->Rotating || GL->Translating || GL->Scaling;
+        options.Quick = dragging && LastFullFrameMs > 100;
+        QElapsedTimer clock;
+        clock.start();
         PaintScene(*GL, Geometry, Tracks, DisplaySettings, CheckErrorSegments, options);
+        if (!options.Quick) LastFullFrameMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     }
     InPaint = false;
 }

@@ -301,6 +301,7 @@ class TFmMain : public QMainWindow {
     bool InPaint = false;
     bool PointMarked = false;
     TVector PointMark;
+    double LastFullFrameMs = 0; // drawing time of the last complete frame
 };
 
 // The one main window of the program (null before it is created).

@@ -20,6 +20,41 @@ TColor PaletteColor(int64_t n) {
     return BasicPalette[static_cast<size_t>(m + 2)];
 }
 
+size_t TBodyMesh::First(size_t k) const {
+    const std::vector<uint8_t>& c = Source().Count;
+    size_t first = 0;
+    for (size_t i = 0; i < k && i < c.size(); ++i) first += c[i];
+    return first;
+}
+
+TMatrixA3d TBodyMesh::Polygon(size_t k) const {
+    const TBodyMesh& s = Source();
+    TMatrixA3d out;
+    if (k >= s.Count.size()) return out;
+    size_t first = First(k);
+    for (size_t j = 0; j < s.Count[k]; ++j) out.push_back(Place(s.Points[s.Index[first + j]]));
+    return out;
+}
+
+TMatrixAA3d TBodyMesh::Polygons() const {
+    const TBodyMesh& s = Source();
+    TMatrixAA3d out;
+    out.reserve(s.Count.size());
+    size_t first = 0;
+    for (uint8_t c : s.Count) {
+        TMatrixA3d poly;
+        for (size_t j = 0; j < c; ++j) poly.push_back(Place(s.Points[s.Index[first + j]]));
+        first += c;
+        out.push_back(std::move(poly));
+    }
+    return out;
+}
+
+size_t TBodyMesh::Bytes() const {
+    return Points.capacity() * sizeof(TVector) + Index.capacity() * sizeof(uint32_t) +
+           Count.capacity();
+}
+
 void TGeometry::Clear() {
     Bodies.clear();
     GrownBodies.clear();
@@ -146,6 +181,62 @@ bool PointInBody(const TGeoData& body, double x, double y, double z) {
     TBodyPrep q;
     if (t.Prepare) t.Prepare(body, q);
     return t.Inside(body, q, x, y, z);
+}
+
+namespace {
+// Whether the set the inside test accepts is convex, so that a box whose corners all pass lies
+// wholly inside.
+bool Convex(const TGeoData& b) {
+    switch (b.Prep.Kind) {
+    case 4:
+        return false; // TOR
+    case 7:
+        return b.Params[12] >= 0; // TEC: a negative ratio makes a double cone
+    case 10:
+        return b.Prep.Arb.Valid; // ARB
+    default:
+        return b.Prep.Kind >= 0;
+    }
+}
+} // namespace
+
+TBoxSide BodyBoxSide(const TGeoData& b, const double lo[3], const double hi[3]) {
+    const TBodyPrep& p = b.Prep;
+    if (!p.Ready) return BodyKind(b.Symbol) < 0 ? TBoxSide::Outside : TBoxSide::Unknown;
+    if (p.Kind < 0) return TBoxSide::Outside;
+    double size = 0, mag = 0;
+    for (int a = 0; a < 3; ++a) {
+        if (!(lo[a] <= hi[a]) || !std::isfinite(lo[a]) || !std::isfinite(hi[a]))
+            return TBoxSide::Unknown;
+        size = std::max(size, hi[a] - lo[a]);
+        mag = std::max({mag, std::fabs(lo[a]), std::fabs(hi[a])});
+    }
+    if (p.Bounded) {
+        const auto& x = p.Box; // padded: holds every point the test accepts
+        for (int a = 0; a < 3; ++a) {
+            size_t i = static_cast<size_t>(2 * a);
+            if (x[i + 1] < lo[a] || x[i] > hi[a]) return TBoxSide::Outside;
+            size = std::max(size, x[i + 1] - x[i]);
+        }
+    }
+    for (double v : b.Params) mag = std::max(mag, std::fabs(v));
+    // Far above the rounding of the inside tests near their surfaces.
+    double m = 1e-6 * size + 1e-9 * mag;
+    if (!std::isfinite(m)) return TBoxSide::Unknown;
+    const TBodyType& t = BodyTypeOf(p.Kind);
+    if (t.BoxSide) {
+        TBoxSide side = t.BoxSide(b, p, lo, hi, m);
+        if (side != TBoxSide::Unknown) return side;
+    }
+    if (!Convex(b)) return TBoxSide::Unknown;
+    // Corners pushed out by the margin: all inside means the grown box is inside.
+    for (int corner = 0; corner < 8; ++corner) {
+        double x = (corner & 1) ? hi[0] + m : lo[0] - m;
+        double y = (corner & 2) ? hi[1] + m : lo[1] - m;
+        double z = (corner & 4) ? hi[2] + m : lo[2] - m;
+        if (!t.Inside(b, p, x, y, z)) return TBoxSide::Unknown;
+    }
+    return TBoxSide::Inside;
 }
 
 namespace {

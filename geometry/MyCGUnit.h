@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -69,11 +70,36 @@ struct TBodyPrep {
     TBodyPrep& operator=(TBodyPrep&&) noexcept = default;
 };
 
+// A body's drawing mesh, stored compactly: every distinct point once, the polygons as runs of
+// point indices. A mesh that many bodies have in common (the unit sphere) is kept once in
+// Shared and placed as Origin + Scale * point.
+struct TBodyMesh {
+    std::vector<TVector> Points;
+    std::vector<uint32_t> Index; // the polygons' point indices, back to back
+    std::vector<uint8_t> Count;  // points of each polygon
+    std::shared_ptr<const TBodyMesh> Shared;
+    TVector Origin;
+    double Scale = 1;
+    std::array<double, 6> Box{1, -1, 1, -1, 1, -1}; // of the placed points; min > max: none
+    uint64_t Stamp = 0; // new with every build, so that drawing caches see the change
+
+    size_t size() const { return Shared ? Shared->Count.size() : Count.size(); }
+    bool empty() const { return size() == 0; }
+    void clear() { *this = TBodyMesh{}; }
+    // Point j of polygon k, placed. First gives where polygon k starts in Index.
+    const TBodyMesh& Source() const { return Shared ? *Shared : *this; }
+    TVector Place(const TVector& p) const { return Shared ? Origin + p * Scale : p; }
+    size_t First(size_t k) const;
+    TMatrixA3d Polygon(size_t k) const;
+    TMatrixAA3d Polygons() const;
+    size_t Bytes() const; // heap memory of this mesh, shared part not counted
+};
+
 struct TGeoData {
     std::string Symbol;
     int32_t Number = 0;
     std::array<double, MaxBodyParams> Params{}; // Params[0] is parameter 1
-    TMatrixAA3d MeshGrid;                       // drawing mesh; empty until built
+    TBodyMesh MeshGrid;                         // drawing mesh; empty until built
     TBodyPrep Prep;
 };
 

@@ -3,313 +3,359 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 constexpr double Inf = std::numeric_limits<double>::infinity();
-// Upper bound on the work (and code size) of one build, in term visits.
-constexpr double BuildBudget = 4e7;
-constexpr int MaxCellsPerAxis = 1024;
+constexpr int MaxDepth = 24;
+// A cell is split while more bodies than this stay undecided in it...
+constexpr size_t LeafBodies = 2;
+// ... and while it is larger than this fraction of the thinnest undecided body (its enclosing
+// box's smallest side): finer cells cannot separate surfaces that meet.
+constexpr double FeatureFraction = 0.25;
 
-enum class TReach { Never, Box, Anywhere };
-
-struct TCellRange {
-    int Lo[3] = {0, 0, 0}, Hi[3] = {0, 0, 0};
-    bool Contains(int i, int j, int k) const {
-        return Lo[0] <= i && i <= Hi[0] && Lo[1] <= j && j <= Hi[1] && Lo[2] <= k && k <= Hi[2];
-    }
-    double Count() const {
-        double c = 1;
-        for (int a = 0; a < 3; ++a) c *= Hi[a] - Lo[a] + 1;
-        return c;
-    }
-};
-
-// Monotone in v, so every point of a box falls into the cells between those of its corners.
-// (Truncation is the floor here: negative values are clamped first.)
-inline int CellCoord(const TZoneIndex& ix, int a, double v) {
-    double c = (v - ix.Lo[a]) * ix.Inv[a];
-    if (!(c >= 0)) return 0;
-    if (c >= ix.N[a]) return ix.N[a] - 1;
-    return static_cast<int>(c);
-}
-
-TCellRange RangeOf(const TZoneIndex& ix, const double box[6]) {
-    TCellRange r;
-    for (int a = 0; a < 3; ++a)
-        r.Lo[a] = CellCoord(ix, a, box[2 * a]), r.Hi[a] = CellCoord(ix, a, box[2 * a + 1]);
-    return r;
-}
-
-TCellRange AllCells(const TZoneIndex& ix) {
-    TCellRange r;
-    for (int a = 0; a < 3; ++a) r.Lo[a] = 0, r.Hi[a] = ix.N[a] - 1;
-    return r;
-}
-
-TReach ReachOf(const TAGeoData& bodies, int32_t b) {
-    if (b < 0 || static_cast<size_t>(b) >= bodies.size()) return TReach::Never;
-    const TGeoData& body = bodies[static_cast<size_t>(b)];
-    if (!body.Prep.Ready) return BodyKind(body.Symbol) < 0 ? TReach::Never : TReach::Anywhere;
-    if (body.Prep.Kind < 0) return TReach::Never;
-    if (!body.Prep.Bounded) return TReach::Anywhere;
-    const auto& x = body.Prep.Box;
-    if (x[0] > x[1] || x[2] > x[3] || x[4] > x[5]) return TReach::Never;
-    return TReach::Box;
-}
+// A program under construction: per zone {zone, group count, per group {term count, terms}},
+// a term being body * 2 + (1 when negative).
+using TProgram = std::vector<int32_t>;
 
 int TermSign(const TZoneData& z, size_t g, size_t t) {
     if (g >= z.Sign.size() || t >= z.Sign[g].size()) return 1;
     return z.Sign[g][t];
 }
 
-// A counted group's candidate region: the intersection of its positive bounded terms' boxes.
-// False when the group can hold no point at all.
-bool GroupBox(const TAGeoData& bodies, const TZoneData& z, size_t g, double box[6], bool& bounded) {
-    for (int a = 0; a < 3; ++a) box[2 * a] = -Inf, box[2 * a + 1] = Inf;
-    bounded = false;
-    const TMatrixAi& idx = z.BodyIndex[g];
-    for (size_t t = 0; t < idx.size(); ++t) {
-        if (TermSign(z, g, t) <= 0) continue;
-        TReach r = ReachOf(bodies, idx[t]);
-        if (r == TReach::Never) return false;
-        if (r != TReach::Box) continue;
-        const auto& x = bodies[static_cast<size_t>(idx[t])].Prep.Box;
-        for (int a = 0; a < 3; ++a) {
-            box[2 * a] = std::max(box[2 * a], x[static_cast<size_t>(2 * a)]);
-            box[2 * a + 1] = std::min(box[2 * a + 1], x[static_cast<size_t>(2 * a + 1)]);
+// Appends the zone's part to `out` given a value per term: -1 undecided, 0 false, 1 true for
+// the term (not the body). Groups with a false term drop out; a group with nothing undecided
+// makes the zone hold without a test; a zone with no group left is not written.
+class TEmitter {
+  public:
+    explicit TEmitter(TProgram& out) : Out(out) {}
+    void BeginZone(int32_t zone) {
+        ZoneAt = Out.size();
+        Out.push_back(zone);
+        Out.push_back(0);
+        Groups = 0;
+        Always = false;
+    }
+    bool Always = false; // the zone holds everywhere in the cell: later groups do not matter
+    void BeginGroup() {
+        GroupAt = Out.size();
+        Out.push_back(0);
+        Terms = 0;
+        Dropped = false;
+    }
+    void Term(int32_t term, int value) {
+        if (Dropped) return;
+        if (value == 0) Dropped = true;
+        if (value < 0) Out.push_back(term), ++Terms;
+    }
+    void EndGroup() {
+        if (Dropped) {
+            Out.resize(GroupAt);
+            return;
         }
-        bounded = true;
+        if (Terms == 0) { // always true here
+            Out.resize(ZoneAt + 2);
+            Out.push_back(0);
+            Groups = 1;
+            Always = true;
+            return;
+        }
+        Out[GroupAt] = Terms;
+        ++Groups;
     }
-    return !(box[0] > box[1] || box[2] > box[3] || box[4] > box[5]);
-}
+    void EndZone() {
+        if (Groups == 0)
+            Out.resize(ZoneAt);
+        else
+            Out[ZoneAt + 1] = Groups;
+    }
 
-// Grid over the union of the bodies' boxes with about `target` cells.
-void PlaceGrid(const TAGeoData& bodies, double target, TZoneIndex& ix) {
-    double lo[3] = {Inf, Inf, Inf}, hi[3] = {-Inf, -Inf, -Inf};
-    for (size_t b = 0; b < bodies.size(); ++b) {
-        if (ReachOf(bodies, static_cast<int32_t>(b)) != TReach::Box) continue;
-        const auto& x = bodies[b].Prep.Box;
-        for (int a = 0; a < 3; ++a)
-            lo[a] = std::min(lo[a], x[static_cast<size_t>(2 * a)]),
-            hi[a] = std::max(hi[a], x[static_cast<size_t>(2 * a + 1)]);
-    }
-    double ext[3], emax = 0;
-    for (int a = 0; a < 3; ++a) ext[a] = hi[a] - lo[a], emax = std::max(emax, ext[a]);
-    for (int a = 0; a < 3; ++a) ix.Lo[a] = 0, ix.Inv[a] = 0, ix.N[a] = 1;
-    if (!(emax > 0) || !std::isfinite(emax) || target <= 1) return;
-    for (int a = 0; a < 3; ++a) ext[a] = std::max(ext[a], emax * 1e-3);
-    double h = std::cbrt(ext[0] * ext[1] * ext[2] / target);
-    for (int a = 0; a < 3; ++a) {
-        double n = std::clamp(std::round(ext[a] / h), 1.0, static_cast<double>(MaxCellsPerAxis));
-        ix.N[a] = static_cast<int>(n);
-        ix.Lo[a] = lo[a];
-        ix.Inv[a] = n / ext[a];
-    }
-}
-
-// Whether the inside test of the body is a convex set, so that a cell whose corners (pushed out
-// by a margin) all pass the test lies wholly inside.
-bool Convex(const TGeoData& b) {
-    if (!b.Prep.Ready) return false;
-    switch (b.Prep.Kind) {
-    case 4:
-        return false; // TOR
-    case 7:
-        return b.Params[12] >= 0; // TEC: a negative ratio makes a double cone
-    case 10:
-        return b.Prep.Arb.Valid; // ARB
-    default:
-        return b.Prep.Kind >= 0;
-    }
-}
-
-// True when every point that falls into cell (i, j, k) is inside the body. Cells on the rim of
-// the grid reach to infinity and never qualify. The margin dwarfs both the rounding of the cell
-// lookup and that of the inside tests near their surfaces.
-bool CellInside(const TZoneIndex& ix, const TGeoData& b, int i, int j, int k) {
-    const int c[3] = {i, j, k};
-    double lo[3], hi[3], mag = 0, size = 0;
-    for (int a = 0; a < 3; ++a) {
-        if (c[a] == 0 || c[a] == ix.N[a] - 1) return false;
-        double w = 1 / ix.Inv[a];
-        lo[a] = ix.Lo[a] + c[a] * w, hi[a] = lo[a] + w;
-        mag = std::max({mag, std::fabs(lo[a]), std::fabs(hi[a])});
-        size = std::max(size, w);
-    }
-    if (b.Prep.Bounded) {
-        const auto& x = b.Prep.Box;
-        for (int a = 0; a < 3; ++a)
-            size =
-                std::max(size, x[static_cast<size_t>(2 * a + 1)] - x[static_cast<size_t>(2 * a)]);
-    }
-    double m = 1e-6 * size + 1e-9 * mag;
-    if (!std::isfinite(m)) return false;
-    for (int corner = 0; corner < 8; ++corner) {
-        double x = (corner & 1) ? hi[0] + m : lo[0] - m;
-        double y = (corner & 2) ? hi[1] + m : lo[1] - m;
-        double z = (corner & 4) ? hi[2] + m : lo[2] - m;
-        if (!PointInBody(b, x, y, z)) return false;
-    }
-    return true;
-}
-
-struct TCandidate {
-    int32_t Zone;
-    int32_t Group;
+  private:
+    TProgram& Out;
+    size_t ZoneAt = 0, GroupAt = 0;
+    int32_t Groups = 0, Terms = 0;
+    bool Dropped = false;
 };
+
+// Rewrites `in` for a part of its cell, where side(body) gives TBoxSide for every body of `in`.
+template <class TSide> void Reduce(const TProgram& in, TSide side, TProgram& out) {
+    out.clear();
+    TEmitter e(out);
+    for (size_t i = 0; i < in.size();) {
+        int32_t zone = in[i++], groups = in[i++];
+        e.BeginZone(zone);
+        for (int32_t g = 0; g < groups; ++g) {
+            int32_t terms = in[i++];
+            if (!e.Always) {
+                e.BeginGroup();
+                for (int32_t t = 0; t < terms; ++t) {
+                    int32_t term = in[i + static_cast<size_t>(t)];
+                    TBoxSide s = side(term >> 1);
+                    int value = s == TBoxSide::Unknown                    ? -1
+                                : (s == TBoxSide::Inside) == !(term & 1) ? 1
+                                                                           : 0;
+                    e.Term(term, value);
+                }
+                e.EndGroup();
+            }
+            i += static_cast<size_t>(terms);
+        }
+        e.EndZone();
+    }
+}
+
+// The program of the whole space from the zone lists; terms naming no body are decided (such
+// a body contains no point), terms without a sign are left out (they cannot make a group false).
+void RootProgram(const TAGeoData& bodies, const TAZoneData& zones, TProgram& out) {
+    TEmitter e(out);
+    for (size_t z = 0; z < zones.size(); ++z) {
+        const TZoneData& zd = zones[z];
+        e.BeginZone(static_cast<int32_t>(z));
+        for (size_t g = 0; g < zd.BodyIndex.size() && !e.Always; ++g) {
+            if (!ZoneGroupCounts(zd, g)) continue;
+            e.BeginGroup();
+            const TMatrixAi& idx = zd.BodyIndex[g];
+            for (size_t t = 0; t < idx.size(); ++t) {
+                int s = TermSign(zd, g, t);
+                if (s == 0) continue;
+                int32_t b = idx[t];
+                bool exists = b >= 0 && static_cast<size_t>(b) < bodies.size();
+                e.Term(exists ? b * 2 + (s < 0 ? 1 : 0) : 0, exists ? -1 : (s < 0 ? 1 : 0));
+            }
+            e.EndGroup();
+        }
+        e.EndZone();
+    }
+}
+
+struct TPending {
+    int32_t Node;
+    int Depth;
+    double Lo[3], Hi[3];
+    TProgram Program;
+};
+
+class TBuilder {
+  public:
+    TBuilder(const TAGeoData& bodies, TZoneIndex& ix, size_t budget)
+        : Bodies(bodies), Ix(ix), Budget(budget), Side(bodies.size(), -1),
+          Slot(bodies.size(), -1), Thickness(bodies.size(), Inf) {
+        for (size_t b = 0; b < bodies.size(); ++b) {
+            const TBodyPrep& p = bodies[b].Prep;
+            if (!p.Ready || !p.Bounded) continue;
+            for (int a = 0; a < 3; ++a)
+                Thickness[b] = std::min(Thickness[b], p.Box[static_cast<size_t>(2 * a + 1)] -
+                                                          p.Box[static_cast<size_t>(2 * a)]);
+        }
+    }
+
+    // Bounded bodies with a non-empty box, enclosed by the root cell (a cube).
+    bool PlaceRoot(const TProgram& root) {
+        double lo[3] = {Inf, Inf, Inf}, hi[3] = {-Inf, -Inf, -Inf};
+        ForBodies(root, [&](int32_t b) {
+            const TBodyPrep& p = Bodies[static_cast<size_t>(b)].Prep;
+            if (!p.Ready || !p.Bounded || p.Box[0] > p.Box[1] || p.Box[2] > p.Box[3] ||
+                p.Box[4] > p.Box[5])
+                return;
+            for (int a = 0; a < 3; ++a)
+                lo[a] = std::min(lo[a], p.Box[static_cast<size_t>(2 * a)]),
+                hi[a] = std::max(hi[a], p.Box[static_cast<size_t>(2 * a + 1)]);
+        });
+        double size = 0;
+        for (int a = 0; a < 3; ++a) size = std::max(size, hi[a] - lo[a]);
+        if (!(size > 0) || !std::isfinite(size)) return false;
+        for (int a = 0; a < 3; ++a) {
+            double c = lo[a] + (hi[a] - lo[a]) / 2;
+            Ix.Lo[a] = std::min(lo[a], c - size / 2);
+            Ix.Hi[a] = std::max(hi[a], c + size / 2);
+        }
+        return true;
+    }
+
+    // Every point outside the root cell is outside every bounded body (without a root cell,
+    // the whole program serves everywhere).
+    void OuterLeaf(const TProgram& root, bool tree) {
+        if (!tree) {
+            Ix.Outer = EmitLeaf(root);
+            return;
+        }
+        TProgram out;
+        Reduce(
+            root,
+            [&](int32_t b) {
+                const TBodyPrep& p = Bodies[static_cast<size_t>(b)].Prep;
+                if (!p.Ready) return TBoxSide::Unknown;
+                return p.Kind < 0 || p.Bounded ? TBoxSide::Outside : TBoxSide::Unknown;
+            },
+            out);
+        Ix.Outer = EmitLeaf(out);
+    }
+
+    void Build(TProgram root, bool tree) {
+        Ix.Node.push_back(0);
+        std::vector<TPending> level(1), next;
+        level[0].Node = 0;
+        level[0].Depth = 0;
+        std::copy(Ix.Lo, Ix.Lo + 3, level[0].Lo);
+        std::copy(Ix.Hi, Ix.Hi + 3, level[0].Hi);
+        level[0].Program = std::move(root);
+        Pending = level[0].Program.size();
+        bool canSplit = tree;
+        while (!level.empty()) {
+            for (TPending& p : level) {
+                Pending -= p.Program.size();
+                bool split = canSplit && WorthSplitting(p);
+                // Children hold at most the parent's terms each: stop refining before the
+                // budget could be passed; what is pending then becomes leaves as it stands.
+                if (split && Committed() + (Pending + 9 * (p.Program.size() + 1)) *
+                                               sizeof(int32_t) > Budget) {
+                    split = canSplit = false;
+                    Ix.Budgeted = true;
+                }
+                if (split)
+                    Split(p, next);
+                else
+                    Ix.Node[static_cast<size_t>(p.Node)] = -EmitLeaf(p.Program) - 1;
+                TProgram().swap(p.Program);
+            }
+            level.swap(next);
+            next.clear();
+        }
+    }
+
+  private:
+    template <class F> static void ForBodies(const TProgram& prog, F f) {
+        for (size_t i = 0; i < prog.size();) {
+            ++i; // zone
+            int32_t groups = prog[i++];
+            for (int32_t g = 0; g < groups; ++g) {
+                int32_t terms = prog[i++];
+                for (int32_t t = 0; t < terms; ++t) f(prog[i + static_cast<size_t>(t)] >> 1);
+                i += static_cast<size_t>(terms);
+            }
+        }
+    }
+
+    // Distinct bodies of the program, in Marked.
+    void Mark(const TProgram& prog) {
+        Marked.clear();
+        ForBodies(prog, [&](int32_t b) {
+            if (Slot[static_cast<size_t>(b)] < 0) {
+                Slot[static_cast<size_t>(b)] = static_cast<int32_t>(Marked.size());
+                Marked.push_back(b);
+            }
+        });
+        for (int32_t b : Marked) Slot[static_cast<size_t>(b)] = -1;
+    }
+
+    bool WorthSplitting(const TPending& p) {
+        if (p.Depth >= MaxDepth) return false;
+        Mark(p.Program);
+        if (Marked.size() <= LeafBodies) return false;
+        double thin = Inf, size = 0;
+        for (int32_t b : Marked) thin = std::min(thin, Thickness[static_cast<size_t>(b)]);
+        for (int a = 0; a < 3; ++a) size = std::max(size, p.Hi[a] - p.Lo[a]);
+        return size > FeatureFraction * thin;
+    }
+
+    void Split(TPending& p, std::vector<TPending>& next) {
+        Mark(p.Program);
+        int32_t first = static_cast<int32_t>(Ix.Node.size());
+        Ix.Node[static_cast<size_t>(p.Node)] = first;
+        Ix.Node.resize(Ix.Node.size() + 8, 0);
+        Ix.Depth = std::max(Ix.Depth, p.Depth + 1);
+        double mid[3];
+        for (int a = 0; a < 3; ++a) mid[a] = (p.Lo[a] + p.Hi[a]) * 0.5; // as FindZone descends
+        for (int c = 0; c < 8; ++c) {
+            TPending& child = next.emplace_back();
+            child.Node = first + c;
+            child.Depth = p.Depth + 1;
+            for (int a = 0; a < 3; ++a) {
+                bool upper = (c >> a) & 1;
+                child.Lo[a] = upper ? mid[a] : p.Lo[a];
+                child.Hi[a] = upper ? p.Hi[a] : mid[a];
+            }
+            for (int32_t b : Marked)
+                Side[static_cast<size_t>(b)] = static_cast<int8_t>(
+                    BodyBoxSide(Bodies[static_cast<size_t>(b)], child.Lo, child.Hi));
+            Reduce(
+                p.Program,
+                [&](int32_t b) { return static_cast<TBoxSide>(Side[static_cast<size_t>(b)]); },
+                child.Program);
+            Pending += child.Program.size();
+        }
+        for (int32_t b : Marked) Side[static_cast<size_t>(b)] = -1;
+    }
+
+    // The leaf's program with bodies replaced by slots of its own body list.
+    int32_t EmitLeaf(const TProgram& prog) {
+        int32_t leaf = static_cast<int32_t>(Ix.LeafStart.size());
+        Ix.LeafStart.push_back(static_cast<uint32_t>(Ix.Code.size()));
+        uint32_t base = static_cast<uint32_t>(Ix.LeafBodies.size());
+        Ix.BodyStart.push_back(base);
+        for (size_t i = 0; i < prog.size();) {
+            Ix.Code.push_back(prog[i++]);
+            int32_t groups = prog[i++];
+            Ix.Code.push_back(groups);
+            for (int32_t g = 0; g < groups; ++g) {
+                int32_t terms = prog[i++];
+                Ix.Code.push_back(terms);
+                for (int32_t t = 0; t < terms; ++t) {
+                    int32_t term = prog[i++];
+                    int32_t& slot = Slot[static_cast<size_t>(term >> 1)];
+                    if (slot < 0) {
+                        slot = static_cast<int32_t>(Ix.LeafBodies.size() - base);
+                        Ix.LeafBodies.push_back(term >> 1);
+                    }
+                    Ix.Code.push_back(slot * 2 + (term & 1));
+                }
+            }
+        }
+        for (size_t s = base; s < Ix.LeafBodies.size(); ++s)
+            Slot[static_cast<size_t>(Ix.LeafBodies[s])] = -1;
+        return leaf;
+    }
+
+    size_t Committed() const {
+        return (Ix.Node.size() + Ix.LeafStart.size() + Ix.Code.size() + Ix.BodyStart.size() +
+                Ix.LeafBodies.size()) *
+               sizeof(int32_t);
+    }
+
+    const TAGeoData& Bodies;
+    TZoneIndex& Ix;
+    size_t Budget;
+    size_t Pending = 0; // ints held by programs not yet turned into nodes
+    std::vector<int8_t> Side;
+    std::vector<int32_t> Slot, Marked;
+    std::vector<double> Thickness;
+};
+
 } // namespace
 
-void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex& ix) {
+void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex& ix,
+                    size_t budget) {
     ix = TZoneIndex{};
     ix.BodyCount = bodies.size();
     ix.ZoneCount = zones.size();
-
-    size_t boxed = 0;
-    for (size_t b = 0; b < bodies.size(); ++b)
-        if (ReachOf(bodies, static_cast<int32_t>(b)) == TReach::Box) ++boxed;
-
-    // Counted groups with their regions.
-    struct TGroup {
-        int32_t Zone, Group;
-        double Box[6];
-        bool Bounded;
-        double Terms;
-    };
-    std::vector<TGroup> groups;
-    for (size_t z = 0; z < zones.size(); ++z)
-        for (size_t g = 0; g < zones[z].BodyIndex.size(); ++g) {
-            if (!ZoneGroupCounts(zones[z], g)) continue;
-            TGroup gr{static_cast<int32_t>(z),
-                      static_cast<int32_t>(g),
-                      {},
-                      false,
-                      static_cast<double>(zones[z].BodyIndex[g].size())};
-            if (GroupBox(bodies, zones[z], g, gr.Box, gr.Bounded)) groups.push_back(gr);
-        }
-
-    // A finer grid culls more but costs cells x terms to build: shrink it to the budget.
-    double target = std::min(32.0 * static_cast<double>(boxed), 262144.0);
-    for (;;) {
-        PlaceGrid(bodies, target, ix);
-        double work = 0;
-        for (const TGroup& g : groups)
-            work += (g.Bounded ? RangeOf(ix, g.Box) : AllCells(ix)).Count() * (g.Terms + 2);
-        double cells = static_cast<double>(ix.N[0]) * ix.N[1] * ix.N[2];
-        if (work + cells <= BuildBudget || target <= 1) break;
-        target /= 4;
-    }
-    const int nx = ix.N[0], ny = ix.N[1], nz = ix.N[2];
-    const size_t cells =
-        static_cast<size_t>(nx) * static_cast<size_t>(ny) * static_cast<size_t>(nz);
-
-    std::vector<std::vector<TCandidate>> cand(cells);
-    for (const TGroup& g : groups) {
-        TCellRange r = g.Bounded ? RangeOf(ix, g.Box) : AllCells(ix);
-        for (int k = r.Lo[2]; k <= r.Hi[2]; ++k)
-            for (int j = r.Lo[1]; j <= r.Hi[1]; ++j)
-                for (int i = r.Lo[0]; i <= r.Hi[0]; ++i)
-                    cand[(static_cast<size_t>(k) * ny + j) * nx + i].push_back({g.Zone, g.Group});
-    }
-
-    std::vector<TReach> reach(bodies.size());
-    std::vector<TCellRange> bodyCells(bodies.size());
-    for (size_t b = 0; b < bodies.size(); ++b) {
-        reach[b] = ReachOf(bodies, static_cast<int32_t>(b));
-        if (reach[b] == TReach::Box) bodyCells[b] = RangeOf(ix, bodies[b].Prep.Box.data());
-    }
-
-    std::vector<int32_t> slotOf(bodies.size(), -1);
-    // per cell: -1 not yet known, 0 partly inside, 1 wholly inside
-    std::vector<int8_t> whole(bodies.size(), -1);
-    std::vector<int32_t> wholeSet;
-    std::vector<bool> convex(bodies.size());
-    for (size_t b = 0; b < bodies.size(); ++b) convex[b] = Convex(bodies[b]);
-    ix.CellStart.reserve(cells + 1);
-    ix.BodyStart.reserve(cells + 1);
-    for (size_t c = 0; c < cells; ++c) {
-        int i = static_cast<int>(c % static_cast<size_t>(nx));
-        int j = static_cast<int>(c / static_cast<size_t>(nx) % static_cast<size_t>(ny));
-        int k = static_cast<int>(c / (static_cast<size_t>(nx) * static_cast<size_t>(ny)));
-        ix.CellStart.push_back(static_cast<uint32_t>(ix.Code.size()));
-        uint32_t bodyBase = static_cast<uint32_t>(ix.CellBodies.size());
-        ix.BodyStart.push_back(bodyBase);
-        const std::vector<TCandidate>& cs = cand[c];
-        for (size_t q = 0; q < cs.size();) {
-            int32_t zone = cs[q].Zone;
-            const TZoneData& zd = zones[static_cast<size_t>(zone)];
-            size_t zoneAt = ix.Code.size();
-            ix.Code.push_back(zone);
-            ix.Code.push_back(0);
-            int32_t kept = 0;
-            bool always = false;
-            for (; q < cs.size() && cs[q].Zone == zone; ++q) {
-                if (always) continue;
-                size_t g = static_cast<size_t>(cs[q].Group);
-                const TMatrixAi& idx = zd.BodyIndex[g];
-                size_t groupAt = ix.Code.size();
-                ix.Code.push_back(0);
-                bool dropped = false;
-                int32_t terms = 0;
-                for (size_t t = 0; t < idx.size() && !dropped; ++t) {
-                    int s = TermSign(zd, g, t);
-                    if (s == 0) continue; // cannot make the group false
-                    int32_t b = idx[t];
-                    TReach r = (b >= 0 && static_cast<size_t>(b) < bodies.size())
-                                   ? reach[static_cast<size_t>(b)]
-                                   : TReach::Never;
-                    bool mayContain =
-                        r == TReach::Anywhere ||
-                        (r == TReach::Box && bodyCells[static_cast<size_t>(b)].Contains(i, j, k));
-                    if (!mayContain) {
-                        if (s > 0) dropped = true; // the point is outside a positive term
-                        continue;                  // a negative term is satisfied
-                    }
-                    int8_t& inside = whole[static_cast<size_t>(b)];
-                    if (inside < 0) {
-                        inside = convex[static_cast<size_t>(b)] &&
-                                 CellInside(ix, bodies[static_cast<size_t>(b)], i, j, k);
-                        wholeSet.push_back(b);
-                    }
-                    if (inside) {
-                        if (s < 0) dropped = true; // the point is inside a negative term
-                        continue;                  // a positive term is satisfied
-                    }
-                    int32_t& slot = slotOf[static_cast<size_t>(b)];
-                    if (slot < 0) {
-                        slot = static_cast<int32_t>(ix.CellBodies.size() - bodyBase);
-                        ix.CellBodies.push_back(b);
-                    }
-                    ix.Code.push_back(slot * 2 + (s < 0 ? 1 : 0));
-                    ++terms;
-                }
-                if (dropped) {
-                    ix.Code.resize(groupAt);
-                    continue;
-                }
-                if (terms == 0) { // always true in this cell: the zone needs nothing else
-                    ix.Code.resize(zoneAt + 2);
-                    ix.Code.push_back(0);
-                    kept = 1;
-                    always = true;
-                    continue;
-                }
-                ix.Code[groupAt] = terms;
-                ++kept;
-            }
-            if (kept == 0)
-                ix.Code.resize(zoneAt);
-            else
-                ix.Code[zoneAt + 1] = kept;
-        }
-        for (size_t s = bodyBase; s < ix.CellBodies.size(); ++s)
-            slotOf[static_cast<size_t>(ix.CellBodies[s])] = -1;
-        for (int32_t b : wholeSet) whole[static_cast<size_t>(b)] = -1;
-        wholeSet.clear();
-        std::vector<TCandidate>().swap(cand[c]);
-    }
-    ix.CellStart.push_back(static_cast<uint32_t>(ix.Code.size()));
-    ix.BodyStart.push_back(static_cast<uint32_t>(ix.CellBodies.size()));
+    TProgram root;
+    RootProgram(bodies, zones, root);
+    TBuilder b(bodies, ix, budget);
+    bool tree = b.PlaceRoot(root);
+    b.OuterLeaf(root, tree);
+    b.Build(std::move(root), tree);
+    ix.LeafStart.push_back(static_cast<uint32_t>(ix.Code.size()));
+    ix.BodyStart.push_back(static_cast<uint32_t>(ix.LeafBodies.size()));
+    ix.Node.shrink_to_fit();
+    ix.Code.shrink_to_fit();
+    ix.LeafBodies.shrink_to_fit();
     ix.Ready = true;
+}
+
+size_t ZoneIndexBytes(const TZoneIndex& ix) {
+    return sizeof ix + ix.Node.capacity() * sizeof(int32_t) +
+           ix.LeafStart.capacity() * sizeof(uint32_t) + ix.Code.capacity() * sizeof(int32_t) +
+           ix.BodyStart.capacity() * sizeof(uint32_t) + ix.LeafBodies.capacity() * sizeof(int32_t);
 }
 
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& ix,
@@ -318,14 +364,30 @@ int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex&
         !std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
         return FindZone(bodies, zones, result, x, y, z);
     result.clear();
-    size_t c = (static_cast<size_t>(CellCoord(ix, 2, z)) * static_cast<size_t>(ix.N[1]) +
-                static_cast<size_t>(CellCoord(ix, 1, y))) *
-                   static_cast<size_t>(ix.N[0]) +
-               static_cast<size_t>(CellCoord(ix, 0, x));
-    const int32_t* code = ix.Code.data() + ix.CellStart[c];
-    const int32_t* end = ix.Code.data() + ix.CellStart[c + 1];
-    const int32_t* cellBodies = ix.CellBodies.data() + ix.BodyStart[c];
-    size_t m = ix.BodyStart[c + 1] - ix.BodyStart[c];
+    int32_t leaf = ix.Outer;
+    if (x >= ix.Lo[0] && x <= ix.Hi[0] && y >= ix.Lo[1] && y <= ix.Hi[1] && z >= ix.Lo[2] &&
+        z <= ix.Hi[2]) {
+        const double p[3] = {x, y, z};
+        double lo[3] = {ix.Lo[0], ix.Lo[1], ix.Lo[2]}, hi[3] = {ix.Hi[0], ix.Hi[1], ix.Hi[2]};
+        int32_t n = ix.Node[0];
+        while (n >= 0) {
+            int c = 0;
+            for (int a = 0; a < 3; ++a) {
+                double mid = (lo[a] + hi[a]) * 0.5;
+                if (p[a] >= mid)
+                    c |= 1 << a, lo[a] = mid;
+                else
+                    hi[a] = mid;
+            }
+            n = ix.Node[static_cast<size_t>(n + c)];
+        }
+        leaf = -n - 1;
+    }
+    const size_t l = static_cast<size_t>(leaf);
+    const int32_t* code = ix.Code.data() + ix.LeafStart[l];
+    const int32_t* end = ix.Code.data() + ix.LeafStart[l + 1];
+    const int32_t* leafBodies = ix.LeafBodies.data() + ix.BodyStart[l];
+    size_t m = ix.BodyStart[l + 1] - ix.BodyStart[l];
     // Each body's inside test at most once per search: -1 unknown, 0 outside, 1 inside.
     int8_t small[64];
     thread_local std::vector<int8_t> large;
@@ -345,10 +407,9 @@ int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex&
                 bool ok = true;
                 for (int32_t t = 0; t < terms && ok; ++t) {
                     int32_t term = code[t];
-                    int32_t slot = term >> 1;
-                    int8_t& state = memo[slot];
+                    int8_t& state = memo[term >> 1];
                     if (state < 0) {
-                        const TGeoData& b = bodies[static_cast<size_t>(cellBodies[slot])];
+                        const TGeoData& b = bodies[static_cast<size_t>(leafBodies[term >> 1])];
                         state = PointInBody(b, x, y, z) ? 1 : 0;
                     }
                     ok = state != (term & 1);

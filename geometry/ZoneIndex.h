@@ -1,7 +1,12 @@
-// Per-load index for the zone search: a uniform grid over the bodies' enclosing boxes in which
-// every cell keeps only the zones that can contain a point of that cell, each reduced to the
-// terms whose bodies reach into the cell. FindZone through the index returns exactly the list
-// the plain FindZone returns.
+// Per-load index for the zone search: an octree over the bodies' enclosing boxes whose leaves
+// keep only the zones that can contain a point of the leaf, each reduced to the terms the leaf
+// does not decide. A term is decided where the leaf lies wholly inside or wholly outside its
+// body (BodyBoxSide); a group with a decided false term drops out, a zone with no group left
+// drops out, a zone with a group whose terms are all decided true needs no test at all. Cells
+// are split where undecided surfaces crowd, down to a fraction of the smallest body there, so
+// half-spaces, long cylinders and air zones that subtract hundreds of bodies cost a handful of
+// inside tests per search. FindZone through the index returns exactly the list the plain
+// FindZone returns.
 //
 //   PrepareBodies(geo.Bodies);                       // after every load (the reader does it)
 //   TZoneIndex index;
@@ -13,6 +18,7 @@
 // read-only during searches, so one index may serve several threads.
 #pragma once
 
+#include "BoxSide.h"
 #include "MyCGUnit.h"
 
 #include <cstdint>
@@ -21,22 +27,34 @@
 struct TZoneIndex {
     bool Ready = false;
     size_t BodyCount = 0, ZoneCount = 0; // the lists it was built for
-    double Lo[3] = {0, 0, 0};            // grid origin
-    double Inv[3] = {0, 0, 0};           // cells per unit length
-    int N[3] = {1, 1, 1};                // cells per axis
-    // Cell c's program is Code[CellStart[c] .. CellStart[c + 1]): per candidate zone, in zone
+    double Lo[3] = {0, 0, 0};            // root cell; points outside it use leaf Outer
+    double Hi[3] = {0, 0, 0};
+    // Node[n] >= 0: the first of the node's eight children (bit 0 x, bit 1 y, bit 2 z set for
+    // the upper half); Node[n] < 0: leaf -Node[n] - 1. Node 0 is the root.
+    std::vector<int32_t> Node;
+    int32_t Outer = 0; // leaf of the points outside the root cell
+    // Leaf l's program is Code[LeafStart[l] .. LeafStart[l + 1]): per candidate zone, in zone
     // order, {zone, group count, then per group {term count, terms}}; a term is
-    // slot * 2 + (1 when negative), the slot indexing the cell's bodies
-    // CellBodies[BodyStart[c] .. BodyStart[c + 1]).
-    std::vector<uint32_t> CellStart;
+    // slot * 2 + (1 when negative), the slot indexing the leaf's bodies
+    // LeafBodies[BodyStart[l] .. BodyStart[l + 1]).
+    std::vector<uint32_t> LeafStart;
     std::vector<int32_t> Code;
     std::vector<uint32_t> BodyStart;
-    std::vector<int32_t> CellBodies;
+    std::vector<int32_t> LeafBodies;
+    int Depth = 0;        // deepest level reached
+    bool Budgeted = false; // the memory budget stopped the refinement somewhere
 };
 
-// Builds the index for these lists (call PrepareBodies first: unprepared bodies have no boxes,
-// the index then still works but cannot cull).
-void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex& index);
+// Upper bound on the memory of one index (nodes and leaf programs), in bytes.
+inline constexpr size_t ZoneIndexBudget = size_t{96} << 20;
+
+// Builds the index for these lists (call PrepareBodies first: unprepared bodies decide nothing,
+// the index then still works but cannot cull). `budget` bounds its memory.
+void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex& index,
+                    size_t budget = ZoneIndexBudget);
+
+// Memory the index holds, in bytes.
+size_t ZoneIndexBytes(const TZoneIndex& index);
 
 // The zone search through the index: the same result list (zone positions in zone order) and
 // count as FindZone(bodies, zones, result, x, y, z).

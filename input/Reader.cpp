@@ -250,7 +250,15 @@ bool TDataReader::ReadDataFile(const std::string& divPath) {
     Div.reset();
     Line.reset();
     if (ok && Tracks.capacity() - Tracks.size() > Tracks.size() / 4 + 4096) Tracks.shrink_to_fit();
-    if (ok) PostLoad();
+    if (ok) {
+        // The meshes and the rest of the post-load steps can need more memory than the model.
+        try {
+            PostLoad();
+        } catch (const std::bad_alloc&) {
+            ReportReadError("Out of memory");
+            ok = false;
+        }
+    }
     return ok;
 }
 

@@ -1,7 +1,12 @@
 // Drawing helpers on top of TGLUnit that the scene passes use.
 #pragma once
 
+#include "input/DisplaySettings.h"
+#include "input/Tracks.h"
 #include "render/MyGLUnit.h"
+
+#include <cstdint>
+#include <unordered_map>
 
 // Same picture as TGLUnit::DrawMesh (all polygons when polygonIndex < 0, else just that one;
 // filled and lit when DrawMode is 1, outlines otherwise), but the lighting switch is set once
@@ -9,3 +14,55 @@
 // glBegin/glEnd, which lets the GL driver batch them. Quadrilaterals carry their own normal;
 // triangles keep the current one, as in DrawTriangle.
 void DrawMeshBatched(TGLUnit& gl, const TGeoData& body, int polygonIndex);
+
+// Normal of a filled quadrilateral as the drawing gives it (from its first three points).
+TVector QuadNormal(const TVector& p0, const TVector& p1, const TVector& p2);
+
+// The selected track pieces, uploaded into a display list that is drawn again as long as the
+// selection stays the same; a quick (dragging) frame draws every k-th segment of a big
+// selection from a list of its own.
+class TTrackLists {
+  public:
+    void Draw(TGLUnit& gl, const TTracks& tracks, const TDisplaySettings& settings, bool quick);
+
+  private:
+    struct TList {
+        unsigned Id = 0;
+        uint64_t Hash = 0;
+        size_t Pieces = 0, Step = 1;
+    };
+    TList Full, Thinned;
+};
+
+// Meshes that the stencil passes draw many times a frame, uploaded once into display lists
+// (one per mesh, stamp and drawing mode) that live as long as the GL context. Beyond a budget
+// of vertices the meshes are drawn as they are, so that huge geometries do not double their
+// memory. Both ways draw what DrawMeshBatched(gl, body, -1) draws (the GL driver may split
+// quadrilaterals of a list differently, which can move a shade by one level).
+class TMeshLists {
+  public:
+    struct TEntry {
+        uint64_t Stamp = 0;
+        int Mode = -1;
+        unsigned List = 0; // 0: drawn directly
+        size_t Vertices = 0;
+        uint64_t UsedFrame = 0;
+        bool HasNormal = false; // the mesh sets the current normal (filled, with a quad)
+        TVector LastNormal;     // the normal it leaves current
+    };
+    // Draws the whole mesh of body and returns what is known about it.
+    const TEntry& Draw(TGLUnit& gl, const TGeoData& body);
+    // The entry without drawing (for the normal the mesh would leave current).
+    const TEntry& Look(TGLUnit& gl, const TGeoData& body);
+    // Once per frame: lists not used for a while are given back.
+    void NextFrame();
+
+    size_t VertexBudget = 4000000;
+    TTrackLists Tracks; // lives in the same context
+
+  private:
+    TEntry& Find(TGLUnit& gl, const TGeoData& body, bool upload);
+    std::unordered_map<const TBodyMesh*, TEntry> Entries;
+    size_t ListedVertices = 0;
+    uint64_t Frame = 1;
+};

@@ -1,5 +1,7 @@
 #include "MyGLUnit.h"
 
+#include "GLDraw.h"
+
 #include <GL/gl.h>
 #include <GL/glx.h>
 #include <X11/Xlib.h>
@@ -75,6 +77,11 @@ TGLUnit::TGLUnit(TGLControl* control, double size)
 
 TGLUnit::~TGLUnit() {
     ReleaseContext();
+}
+
+TMeshLists& TGLUnit::Lists() {
+    if (!MeshLists) MeshLists = std::make_unique<TMeshLists>();
+    return *MeshLists;
 }
 
 void TGLUnit::Fail(const std::string& text) {
@@ -169,6 +176,7 @@ void TGLUnit::ReleaseSurface() {
 }
 
 void TGLUnit::ReleaseContext() {
+    MeshLists.reset(); // its lists go with the context
     if (!Dpy) return;
     ReleaseSurface();
     if (OffContext) glXDestroyContext(Dpy, OffContext);
@@ -649,15 +657,16 @@ void TGLUnit::DrawQuad(const TVector& p1, const TVector& p2, const TVector& p3, 
 
 void TGLUnit::DrawMesh(const TGeoData& body, int polygonIndex) {
     TPolyStyle style = DrawMode == 1 ? TPolyStyle::Filled : TPolyStyle::Outline;
-    auto one = [&](const TMatrixA3d& p) {
+    auto one = [&](size_t k) {
+        TMatrixA3d p = body.MeshGrid.Polygon(k);
         if (p.size() == 3)
             DrawTriangle(p[0], p[1], p[2], style);
         else if (p.size() == 4)
             DrawQuad(p[0], p[1], p[2], p[3], style);
     };
     if (polygonIndex < 0) {
-        for (const auto& p : body.MeshGrid) one(p);
+        for (size_t k = 0; k < body.MeshGrid.size(); ++k) one(k);
     } else if ((size_t)polygonIndex < body.MeshGrid.size()) {
-        one(body.MeshGrid[polygonIndex]);
+        one((size_t)polygonIndex);
     }
 }

@@ -8,12 +8,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 // Opaque X/GLX handles, so that this header does not drag Xlib macros into Qt code.
 struct _XDisplay;
 struct __GLXcontextRec;
+class TMeshLists;
 
 using TRGBA = std::array<float, 4>;
 using TGLMatrix = std::array<double, 16>; // OpenGL column-major order
@@ -150,6 +152,8 @@ class TGLUnit {
                   TPolyStyle style);
     // All polygons of the body's mesh (polygonIndex < 0) or just one; DrawMode picks the style.
     void DrawMesh(const TGeoData& body, int polygonIndex);
+    // The meshes uploaded into this context (render/GLDraw.h).
+    TMeshLists& Lists();
 
     // Matrix helpers (column-major 4x4), exposed for the camera tests.
     static TGLMatrix IdentityMatrix();
@@ -192,4 +196,5 @@ class TGLUnit {
     bool Reported = false; // the failure message was shown once
     std::vector<uint8_t> Buffer;
     std::vector<uint8_t> Shown; // the frame with a zoom rectangle over it, while one is shown
+    std::unique_ptr<TMeshLists> MeshLists;
 };

@@ -1,6 +1,7 @@
 #include "Scene.h"
 
 #include "GLDraw.h"
+#include "SceneCull.h"
 
 #include <GL/gl.h>
 
@@ -13,18 +14,15 @@ namespace {
 
 const TColor White = 0xFFFFFF;
 
-// Geometry passes only: blending on for the translucent colours.
-void DrawByViewType(const TSceneGeometry& s) {
+// Calls draw(zone, colour) for every visible zone in drawing order of the display type.
+template <class F> void ForVisibleZones(const TSceneGeometry& s, F draw) {
     const TGeometry& geo = s.Geo;
     switch (s.Settings.ViewInfoType) {
-    case 0:
-        DrawBodies(s);
-        break;
     case 1:
         for (int z = static_cast<int>(geo.Zones.size()) - 1; z >= 0; --z) {
             size_t k = static_cast<size_t>(z);
             if (k < geo.ZoneLooks.size() && geo.ZoneLooks[k].Visible)
-                DrawZone(s, z, geo.ZoneLooks[k].Color);
+                draw(z, geo.ZoneLooks[k].Color);
         }
         break;
     case 2:
@@ -32,12 +30,31 @@ void DrawByViewType(const TSceneGeometry& s) {
             const TMaterialLook& mat = geo.Materials[static_cast<size_t>(m)];
             if (!mat.Visible) continue;
             for (int z = static_cast<int>(geo.Zones.size()) - 1; z >= 0; --z)
-                if (geo.Zones[static_cast<size_t>(z)].Material == mat.Number)
-                    DrawZone(s, z, mat.Color);
+                if (geo.Zones[static_cast<size_t>(z)].Material == mat.Number) draw(z, mat.Color);
         }
         break;
     default:
         break;
+    }
+}
+
+// Geometry passes only: blending on for the translucent colours.
+void DrawByViewType(const TSceneGeometry& s) {
+    if (s.Settings.ViewInfoType == 0)
+        DrawBodies(s);
+    else
+        ForVisibleZones(s, [&](int z, TColor colour) { DrawZone(s, z, colour); });
+}
+
+// The groups of a zone that are drawn, as term lists without the cut box.
+template <class F> void ForDrawnGroups(const TSceneGeometry& s, const TZoneData& zone, F f) {
+    for (size_t g = 0; g < zone.BodyIndex.size(); ++g) {
+        if (g < zone.GroupOp.size()) {
+            unsigned char op = static_cast<unsigned char>(zone.GroupOp[g]);
+            if (op <= ' ') continue; // blank letter: the group is not drawn
+        }
+        TTermList terms = GroupTerms(s.Geo, zone, g);
+        if (!terms.empty()) f(terms);
     }
 }
 
@@ -72,10 +89,17 @@ double SceneDepthReach(const TGLUnit& gl, const TGeometry& geometry,
     return reach;
 }
 
-void DrawGeometry(const TSceneGeometry& s) {
+void DrawGeometry(const TSceneGeometry& s, bool plain) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    DrawByViewType(s);
+    s.GL.Lists().NextFrame();
+    TCullFrame cull;
+    if (!plain && cull.SetUp(s)) {
+        DrawByViewType({s.GL, s.Geo, s.Settings, &cull});
+        cull.SyncNormal();
+    } else {
+        DrawByViewType({s.GL, s.Geo, s.Settings, nullptr});
+    }
     glDisable(GL_BLEND);
 }
 
@@ -86,9 +110,12 @@ void PaintScene(TGLUnit& gl, const TGeometry& geometry, const TTracks& tracks,
     gl.BeginFrame(settings.BackColor);
     if (!gl.Ready()) return;
     if (!geometry.Bodies.empty() && !options.ZoomDragging) {
-        DrawGeometry({gl, geometry, settings});
+        if (options.Quick)
+            DrawQuickGeometry({gl, geometry, settings});
+        else
+            DrawGeometry({gl, geometry, settings}, options.Plain);
         if (options.AxesOn) DrawAxes(gl, settings, options.AxisLayout);
-        DrawTracks(gl, tracks, settings);
+        DrawTracks(gl, tracks, settings, options.Quick);
         DrawCheckErrors(gl, checkErrors);
         DrawMarks(gl, options.Marks);
     }
@@ -135,16 +162,48 @@ void DrawZone(const TSceneGeometry& s, int zoneIndex, TColor colour) {
     TRGBA c = TGLUnit::ColorToRGBA(colour, GeometryAlpha);
     s.GL.SetMaterial(c);
     s.GL.SetColor(c);
-    for (size_t g = 0; g < zone.BodyIndex.size(); ++g) {
-        if (g < zone.GroupOp.size()) {
-            unsigned char op = static_cast<unsigned char>(zone.GroupOp[g]);
-            if (op <= ' ') continue; // blank letter: the group is not drawn
-        }
-        TTermList terms = GroupTerms(s.Geo, zone, g);
-        if (terms.empty()) continue;
+    ForDrawnGroups(s, zone, [&](TTermList& terms) {
         if (s.Settings.CutOn) terms.push_back({-1, -1});
         DrawCSG(s, terms);
+    });
+}
+
+void DrawQuickGeometry(const TSceneGeometry& s) {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    s.GL.Lists().NextFrame();
+    if (s.Settings.ViewInfoType == 0) {
+        for (int i = static_cast<int>(s.Geo.Bodies.size()) - 1; i >= 0; --i) {
+            size_t k = static_cast<size_t>(i);
+            if (k >= s.Geo.BodyLooks.size() || !s.Geo.BodyLooks[k].Visible) continue;
+            TRGBA c = TGLUnit::ColorToRGBA(s.Geo.BodyLooks[k].Color, GeometryAlpha);
+            s.GL.SetMaterial(c);
+            s.GL.SetColor(c);
+            DrawBody(s, i, +1);
+        }
+    } else {
+        ForVisibleZones(s, [&](int z, TColor colour) {
+            TRGBA c = TGLUnit::ColorToRGBA(colour, GeometryAlpha);
+            s.GL.SetMaterial(c);
+            s.GL.SetColor(c);
+            ForDrawnGroups(s, s.Geo.Zones[static_cast<size_t>(z)],
+                           [&](const TTermList& terms) { DrawBody(s, terms[0].Body, +1); });
+        });
     }
+    glDisable(GL_BLEND);
+}
+
+const TGeoData* TermMesh(const TSceneGeometry& s, int bodyIndex, int sign, int& polygon) {
+    polygon = -1;
+    if (bodyIndex < 0) return &s.Settings.CutBox;
+    size_t k = static_cast<size_t>(bodyIndex);
+    const TGeoData& body = s.Geo.Bodies[k];
+    if (s.Settings.ViewInfoType == 0 && body.Symbol == "HAF") {
+        polygon = 0;
+        return &body;
+    }
+    if (sign > 0) return &body;
+    return k < s.Geo.GrownBodies.size() ? &s.Geo.GrownBodies[k] : nullptr;
 }
 
 TTermList GroupTerms(const TGeometry& geo, const TZoneData& zone, size_t group) {
@@ -170,18 +229,15 @@ TTermList GroupTerms(const TGeometry& geo, const TZoneData& zone, size_t group) 
 }
 
 void DrawBody(const TSceneGeometry& s, int bodyIndex, int sign) {
+    int polygon;
+    const TGeoData* mesh = TermMesh(s, bodyIndex, sign, polygon);
     s.GL.SetLineStyle(1, 0, static_cast<float>(s.Settings.GeoWidth));
-    if (bodyIndex < 0) {
-        DrawMeshBatched(s.GL, s.Settings.CutBox, -1);
-    } else {
-        size_t k = static_cast<size_t>(bodyIndex);
-        const TGeoData& body = s.Geo.Bodies[k];
-        if (s.Settings.ViewInfoType == 0 && body.Symbol == "HAF")
-            DrawMeshBatched(s.GL, body, 0);
-        else if (sign > 0)
-            DrawMeshBatched(s.GL, body, -1);
-        else if (k < s.Geo.GrownBodies.size())
-            DrawMeshBatched(s.GL, s.Geo.GrownBodies[k], -1);
+    if (mesh) {
+        if (polygon < 0)
+            s.GL.Lists().Draw(s.GL, *mesh);
+        else
+            DrawMeshBatched(s.GL, *mesh, polygon);
+        if (s.Cull) s.Cull->Drew(mesh, polygon, s.GL);
     }
     s.GL.ResetLineStyle();
 }
@@ -237,6 +293,7 @@ void DrawCSG(const TSceneGeometry& s, const TTermList& terms) {
         DrawOutline(s, terms);
         return;
     }
+    if (s.Cull && DrawCSGCulled(s, terms)) return;
     auto draw = [&](int i) {
         const TTerm& t = terms[static_cast<size_t>(i)];
         DrawBody(s, t.Body, t.Sign);

@@ -40,6 +40,12 @@ struct TSceneOptions {
     TAxisLayout AxisLayout = TAxisLayout::None; // the selected axis-pair menu item
     bool ZoomDragging = false;                  // a zoom rectangle is being dragged
     std::vector<TSceneMark> Marks;              // drawn last
+    // Every stencil pass over the whole frame and nothing culled: the reference picture that
+    // the culled drawing must match pixel for pixel.
+    bool Plain = false;
+    // A drag is under way and full frames are slow: the visible entries as bodies without the
+    // stencil passes, and an even share of a big track selection.
+    bool Quick = false;
 };
 
 // Draws one complete frame and presents it (TGLUnit::Present). Geometry, axes, tracks and
@@ -58,11 +64,15 @@ bool FitView(TGLUnit& gl, const TGeometry& geometry, const TDisplaySettings& set
 // Fixed alpha of every body, zone and material colour.
 inline constexpr double GeometryAlpha = 0.3;
 
-// What the geometry passes draw from.
+struct TCullFrame;
+
+// What the geometry passes draw from. With Cull the stencil passes skip what cannot change a
+// pixel and keep to the screen rectangle they can touch; without, they run as they are.
 struct TSceneGeometry {
     TGLUnit& GL;
     const TGeometry& Geo;
     const TDisplaySettings& Settings;
+    TCullFrame* Cull = nullptr;
 };
 
 // The CSG terms of one group of a zone, base term first. The base is the group's first
@@ -81,10 +91,17 @@ void DrawBody(const TSceneGeometry& s, int bodyIndex, int sign);
 // Filled (DrawMode 1): the stencil passes. Outlines (DrawMode 0): the product's outline
 // (ProductOutline), computed on first use and kept until the meshes are rebuilt.
 void DrawCSG(const TSceneGeometry& s, const TTermList& terms);
-void DrawGeometry(const TSceneGeometry& s); // by ViewInfoType, blending on
+// By ViewInfoType, blending on; culled unless plain.
+void DrawGeometry(const TSceneGeometry& s, bool plain = false);
+// The quick stand-in while dragging: in "Body" display the bodies without the cut, in "Zone"
+// and "Material" display the first term of every drawn group of the visible entries, in the
+// entry's colour; no stencil passes.
+void DrawQuickGeometry(const TSceneGeometry& s);
 
-// Tracks selected by the display filters, in file order.
-void DrawTracks(TGLUnit& gl, const TTracks& tracks, const TDisplaySettings& settings);
+// Tracks selected by the display filters, in file order; quick: an even share of the segments
+// of a selection of more than 200,000.
+void DrawTracks(TGLUnit& gl, const TTracks& tracks, const TDisplaySettings& settings,
+                bool quick = false);
 // The same for an already selected list of pieces.
 void DrawTrackPieces(TGLUnit& gl, const std::vector<TTrackPiece>& pieces);
 

@@ -2,12 +2,13 @@
 // by distance and a zone search at the midpoint of every piece.
 //
 //   bench_engine [seconds per figure, default 1]
-//                [only this geometry: 10, 50, 200, types or sample]
+//                [only this geometry: 10, 50, 200, types, sample, phantom, shielding or a file]
 //                [only this mode: plain, prepared or indexed]
 //
 // Geometries: 10, 50 and 200 disjoint spheres, boxes and cylinders inside an outer zone that
 // subtracts them all (with a void shell around it), the same lattice with bodies of all 14
-// types, and the built-in sample. Modes:
+// types, the built-in sample, a 1000-voxel phantom and the shielding-style geometry (see
+// BenchScenes.h). The last column is the memory of the zone index. Modes:
 //   plain     bodies not prepared (ARB and HEX planes and every constant derived per call),
 //             every term of every zone evaluated, every zone tried: the unoptimised algorithm;
 //   prepared  PrepareBodies (cached constants, box culling) and the early-exit zone test;
@@ -15,12 +16,9 @@
 //             bodies in one call (RayBodiesIntersections).
 // Each line also prints a checksum of all crossings and zone hits: equal checksums across the
 // modes show that the results are bit-identical.
-#include "DetectorGeometry.h"
+#include "BenchScenes.h"
 #include "geometry/MyCGUnit.h"
 #include "geometry/ZoneIndex.h"
-#include "input/DisplaySettings.h"
-#include "input/Reader.h"
-#include "input/Tracks.h"
 
 #include <algorithm>
 #include <ctime>
@@ -32,25 +30,6 @@
 #include <string>
 
 namespace {
-bool Sample(TScene& s) {
-    s.Name = "built-in sample";
-    TTracks tracks;
-    TDisplaySettings settings;
-    double size = 1000;
-    TDataReader reader(s.Geo, tracks, settings, size);
-    if (!reader.LoadSample()) return false;
-    double e[6] = {1e300, -1e300, 1e300, -1e300, 1e300, -1e300};
-    for (const TGeoData& b : s.Geo.Bodies) {
-        double x[8];
-        BodyExtent(b, x[0], x[1], x[2], x[3], x[4], x[5], x[6], x[7]);
-        for (int i = 0; i < 3; ++i)
-            e[2 * i] = std::min(e[2 * i], x[2 * i]),
-                  e[2 * i + 1] = std::max(e[2 * i + 1], x[2 * i + 1]);
-    }
-    std::memcpy(s.Box, e, sizeof e);
-    return true;
-}
-
 // The lattice of Generated(56) with bodies of all 14 types in turn (four of each), all about the
 // same size: tori with sectors, elliptic cylinders and cones, ARB cubes, ... The half-space lies
 // far below the lattice and takes part in the crossings only.
@@ -272,37 +251,50 @@ uint64_t Checksum(const TScene& s, TMode mode, int rays) {
 int main(int argc, char** argv) {
     double seconds = argc > 1 ? std::atof(argv[1]) : 1.0;
     std::string only = argc > 2 ? argv[2] : "", onlyMode = argc > 3 ? argv[3] : "";
-    if (!onlyMode.empty()) { // profiling aid: one scene, one mode, no table
-        int m = onlyMode == "plain" ? 0 : onlyMode == "prepared" ? 1 : 2;
+    std::vector<TScene> scenes;
+    std::string error;
+    for (const char* name : {"10", "50", "200", "types", "sample", "phantom", "shielding"}) {
+        if (!only.empty() && only != name) continue;
         TScene s;
-        if (only == "sample")
-            Sample(s);
-        else if (only == "types")
-            s = AllTypes();
+        if (std::string(name) == "types")
+            scenes.push_back(AllTypes());
+        else if (NamedScene(name, s, error))
+            scenes.push_back(std::move(s));
         else
-            s = Generated(std::atoi(only.c_str()));
-        double pieces = 0;
-        std::printf("%.0f rays/s\n", RaysPerSecond(s, static_cast<TMode>(m), seconds, pieces));
+            std::fprintf(stderr, "%s did not load: %s\n", name, error.c_str());
+    }
+    if (scenes.empty() && !only.empty()) { // a data file
+        TScene s;
+        if (!NamedScene(only, s, error)) {
+            std::fprintf(stderr, "%s did not load: %s\n", only.c_str(), error.c_str());
+            return 1;
+        }
+        scenes.push_back(std::move(s));
+    }
+    if (!onlyMode.empty()) { // profiling aid: one mode, no table
+        int m = onlyMode == "plain" ? 0 : onlyMode == "prepared" ? 1 : 2;
+        for (const TScene& s : scenes) {
+            double pieces = 0;
+            std::printf("%s: %.0f rays/s\n", s.Name.c_str(),
+                        RaysPerSecond(s, static_cast<TMode>(m), seconds, pieces));
+        }
         return 0;
     }
-    std::vector<TScene> scenes;
-    for (int n : {10, 50, 200}) scenes.push_back(Generated(n));
-    scenes.push_back(AllTypes());
-    TScene sample;
-    if (Sample(sample))
-        scenes.push_back(std::move(sample));
-    else
-        std::fprintf(stderr, "the built-in sample did not load\n");
-    std::printf("%-16s %7s %12s %12s %12s %8s  %s\n", "geometry", "bodies", "plain", "prepared",
-                "indexed", "pieces", "checksums equal");
+    std::printf("%-16s %7s %7s %12s %12s %12s %8s %10s  %s\n", "geometry", "bodies", "zones",
+                "plain", "prepared", "indexed", "pieces", "index KiB", "checksums equal");
     for (const TScene& s : scenes) {
         double r[3], pieces = 0;
         for (int m = 0; m < 3; ++m) r[m] = RaysPerSecond(s, static_cast<TMode>(m), seconds, pieces);
         bool same = true;
         uint64_t c0 = Checksum(s, TMode::Plain, 20000);
         for (int m = 1; m < 3; ++m) same = same && Checksum(s, static_cast<TMode>(m), 20000) == c0;
-        std::printf("%-16s %7zu %12.0f %12.0f %12.0f %8.2f  %s\n", s.Name.c_str(),
-                    s.Geo.Bodies.size(), r[0], r[1], r[2], pieces, same ? "yes" : "NO");
+        TAGeoData bodies = s.Geo.Bodies;
+        PrepareBodies(bodies);
+        TZoneIndex index;
+        BuildZoneIndex(bodies, s.Geo.Zones, index);
+        std::printf("%-16s %7zu %7zu %12.0f %12.0f %12.0f %8.2f %10.0f  %s\n", s.Name.c_str(),
+                    s.Geo.Bodies.size(), s.Geo.Zones.size(), r[0], r[1], r[2], pieces,
+                    static_cast<double>(ZoneIndexBytes(index)) / 1024, same ? "yes" : "NO");
     }
     std::printf(
         "(rays per second of thread CPU time on one core; pieces = zone searches per ray)\n");

@@ -1,8 +1,15 @@
-// Frame times at 1024 x 768: the sample in the three display types, 100 zones of 3 to 5
-// terms, and 100,000 / 1,000,000 short track segments against bare GL drawing of the same
-// segments. Run under Xvfb: DISPLAY=:99 ./render_bench [sample|zones|tracks]
+// Frame times at 1024 x 768 (medians): the sample in the three display types, 100 zones of 3
+// to 5 terms, a world sphere minus 200 small bodies, 100,000 concentric spheres (load to first
+// frame and peak memory), and 100,000 / 1,000,000 short track segments against bare GL drawing
+// of the same segments. Run under Xvfb:
+//   DISPLAY=:99 ./render_bench [sample|zones|world|spheres|tracks] [--plain] [--write DIR]
+// --plain draws every stencil pass over the whole frame without culling (the reference);
+// --write DIR also leaves the generated data files there (world200.dat, spheres.dat).
+#include "TestScenes.h"
 #include "input/Reader.h"
 #include "render/Scene.h"
+
+#include <sys/resource.h>
 
 #include <GL/gl.h>
 
@@ -11,17 +18,41 @@
 #include <cstdio>
 #include <functional>
 #include <random>
+#include <algorithm>
+#include <vector>
 #include <string>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Median time of repeats calls after one warm-up call.
 double Millis(const std::function<void()>& f, int repeats) {
-    f(); // warm-up
-    auto t0 = Clock::now();
-    for (int i = 0; i < repeats; ++i) f();
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count() / repeats;
+    f();
+    std::vector<double> times;
+    for (int i = 0; i < repeats; ++i) {
+        auto t0 = Clock::now();
+        f();
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+double PeakMegabytes() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_maxrss) / 1024.0;
+}
+
+// Loads a data file through the reader and builds the meshes as the viewer does.
+bool LoadScene(const std::string& path, TGeometry& geo, TTracks& tracks, TDisplaySettings& ds,
+               double& size) {
+    TDataReader reader(geo, tracks, ds, size);
+    reader.Hooks.RebuildBodies = [&] {
+        RebuildSceneMeshes(geo, ds.CutBox, ds.SceneSize, ds.ReviseRate, ds.ReviseValue);
+    };
+    return path.empty() ? reader.LoadSample() : reader.Load(path);
 }
 
 TGeoData Body(const std::string& sym, int number, std::initializer_list<double> params) {
@@ -41,8 +72,17 @@ const char* DisplayName(int type) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // optional argument: only "sample", "zones" or "tracks"
-    std::string only = argc > 1 ? argv[1] : "";
+    std::string only, dir = WorkFilePath("");
+    bool plain = false;
+    for (int k = 1; k < argc; ++k) {
+        std::string a = argv[k];
+        if (a == "--plain")
+            plain = true;
+        else if (a == "--write" && k + 1 < argc)
+            dir = std::string(argv[++k]) + "/";
+        else
+            only = a;
+    }
     auto wanted = [&](const char* part) { return only.empty() || only == part; };
     const int W = 1024, H = 768;
     TOffscreenControl surface(W, H);
@@ -56,7 +96,9 @@ int main(int argc, char** argv) {
     TSceneOptions options;
     options.AxesOn = true;
     options.AxisLayout = TAxisLayout::XZ;
-    std::printf("frame size %dx%d, filled polygons, parallel projection\n", W, H);
+    options.Plain = plain;
+    std::printf("frame size %dx%d, filled polygons, parallel projection%s\n", W, H,
+                plain ? ", plain stencil passes" : "");
 
     // --- the sample ---
     if (wanted("sample")) {
@@ -64,11 +106,7 @@ int main(int argc, char** argv) {
         TTracks tracks;
         TDisplaySettings ds;
         double size = 1000;
-        TDataReader reader(geo, tracks, ds, size);
-        reader.Hooks.RebuildBodies = [&] {
-            RebuildSceneMeshes(geo, ds.CutBox, ds.SceneSize, ds.ReviseRate, ds.ReviseValue);
-        };
-        if (!reader.LoadSample()) return 1;
+        if (!LoadScene("", geo, tracks, ds, size)) return 1;
         gl.Size = size;
         gl.SetView(1);
         gl.RotateX(0.3);
@@ -96,47 +134,63 @@ int main(int argc, char** argv) {
         std::printf("empty frame (clear + read back + copy): %7.2f ms\n", bare);
     }
 
-    // --- 100 zones of 3 to 5 terms ---
-    if (wanted("zones")) {
+    // --- 100 zones of 3 to 5 terms; a world sphere minus 200 small bodies ---
+    for (const char* part : {"zones", "world"}) {
+        if (!wanted(part)) continue;
+        bool world = std::string(part) == "world";
+        std::string path = dir + (world ? "world200.dat" : "zones100.dat");
+        testscenes::WriteText(path, world ? testscenes::WorldMinusBodies(200)
+                                          : testscenes::HundredZones());
         TGeometry geo;
-        TDisplaySettings ds;
-        std::mt19937 rng(5);
-        std::uniform_real_distribution<double> pos(-80, 80);
-        int number = 1;
-        for (int z = 0; z < 100; ++z) {
-            double x = pos(rng), y = pos(rng), zz = pos(rng);
-            int first = static_cast<int>(geo.Bodies.size());
-            geo.Bodies.push_back(Body("RCC", number++, {x, y, zz - 10, 0, 0, 20, 10}));
-            int terms = 3 + z % 3;
-            for (int t = 1; t < terms; ++t)
-                geo.Bodies.push_back(
-                    Body("SPH", number++, {x + 8 * std::cos(t), y + 8 * std::sin(t), zz, 4}));
-            TZoneData zone;
-            zone.Name = "Z" + std::to_string(z + 1);
-            zone.Material = 1 + z % 4;
-            TMatrixAi idx, sgn;
-            for (int t = 0; t < terms; ++t) {
-                idx.push_back(first + t);
-                sgn.push_back(t == 0 ? 1 : -1);
-            }
-            zone.BodyIndex = {idx};
-            zone.Sign = {sgn};
-            zone.GroupOp = {'O'};
-            geo.Zones.push_back(zone);
-            geo.ZoneLooks.push_back({PaletteColor(z), true});
-        }
-        for (size_t i = 0; i < geo.Bodies.size(); ++i)
-            geo.BodyLooks.push_back({PaletteColor(static_cast<int64_t>(i)), true});
-        for (int m = 1; m <= 4; ++m) geo.Materials.push_back({m, PaletteColor(m), true});
-        RebuildSceneMeshes(geo, ds.CutBox, 100, ds.ReviseRate, ds.ReviseValue);
-        gl.Size = 100;
         TTracks none;
+        TDisplaySettings ds;
+        double size = 1000;
+        if (!LoadScene(path, geo, none, ds, size)) return 1;
+        gl.Size = size;
+        gl.SetView(1);
+        gl.RotateX(0.3);
+        gl.RotateY(0.5);
         for (int type = 0; type < 3; ++type) {
             ds.ViewInfoType = type;
-            double ms = Millis([&] { PaintScene(gl, geo, none, ds, noErrors, options); }, 3);
-            std::printf("100 zones (%zu bodies), %-8s: %8.2f ms/frame\n", geo.Bodies.size(),
-                        DisplayName(type), ms);
+            double ms = Millis([&] { PaintScene(gl, geo, none, ds, noErrors, options); },
+                               plain && type > 0 ? 3 : 7);
+            std::printf("%s (%zu bodies, %zu zones), %-8s: %8.2f ms/frame\n",
+                        world ? "world minus 200" : "100 zones", geo.Bodies.size(),
+                        geo.Zones.size(), DisplayName(type), ms);
         }
+        TSceneOptions quick = options;
+        quick.Quick = true;
+        for (int type = 1; type < 3; ++type) {
+            ds.ViewInfoType = type;
+            double ms = Millis([&] { PaintScene(gl, geo, none, ds, noErrors, quick); }, 7);
+            std::printf("%s, %-8s dragging frame: %8.2f ms/frame\n",
+                        world ? "world minus 200" : "100 zones", DisplayName(type), ms);
+        }
+    }
+
+    // --- 100,000 concentric spheres: load to first frame, peak memory ---
+    if (wanted("spheres") && only == "spheres") { // alone, so that the peak is its own
+        std::string path = dir + "spheres.dat";
+        testscenes::WriteText(path, testscenes::ConcentricSpheres(100000));
+        TGeometry geo;
+        TTracks none;
+        TDisplaySettings ds;
+        double size = 1000;
+        auto t0 = Clock::now();
+        if (!LoadScene(path, geo, none, ds, size)) return 1;
+        auto t1 = Clock::now();
+        gl.Size = size;
+        gl.SetView(1);
+        ds.ViewInfoType = 0;
+        PaintScene(gl, geo, none, ds, noErrors, options);
+        auto t2 = Clock::now();
+        auto ms = [](Clock::time_point a, Clock::time_point b) {
+            return std::chrono::duration<double, std::milli>(b - a).count();
+        };
+        double next = Millis([&] { PaintScene(gl, geo, none, ds, noErrors, options); }, 3);
+        std::printf("100000 spheres, Body: load %.0f ms, first frame %.0f ms, load to first "
+                    "frame %.0f ms, next frames %.0f ms, peak memory %.0f MB\n",
+                    ms(t0, t1), ms(t1, t2), ms(t0, t2), next, PeakMegabytes());
     }
 
     // --- track segments of a few pixels ---
@@ -201,6 +255,15 @@ int main(int argc, char** argv) {
         };
         // The variants take turns and the best time of each counts, which keeps the
         // comparison fair on a busy machine.
+        TSceneOptions quick = options;
+        quick.Quick = true;
+        quick.AxesOn = false;
+        TSceneOptions full = quick;
+        full.Quick = false;
+        double atRest = Millis([&] { PaintScene(gl, geo, tracks, ds, noErrors, full); }, 5);
+        double dragging = Millis([&] { PaintScene(gl, geo, tracks, ds, noErrors, quick); }, 5);
+        std::printf("%8zu segments: whole frame at rest %.1f ms, dragging frame %.1f ms\n",
+                    pieces.size(), atRest, dragging);
         double clear = 1e300, ours = 1e300, pre = 1e300, raw = 1e300, single = 1e300;
         int reps = count > 200000 ? 4 : 8;
         for (int r = 0; r < reps; ++r) {

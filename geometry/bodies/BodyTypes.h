@@ -2,6 +2,7 @@
 // Each type lives in its own file in this folder (rpp.cpp, rcc.cpp, ...).
 #pragma once
 
+#include "../BoxSide.h"
 #include "../MyCGUnit.h"
 
 #include <cmath>
@@ -28,6 +29,11 @@ struct TBodyType {
     // exit of rays that miss them), nor for TOR, TEC and ELL, whose solvers or squared equations
     // can yield roots away from the surface.
     bool CullRays = false;
+    // Side of the box lo..hi decided from the type's own shape, beyond what the enclosing box
+    // and (for convex types) the corners tell: only certain answers, every point of the box
+    // farther than m from the surface (see BodyBoxSide). May be null.
+    TBoxSide (*BoxSide)(const TGeoData& b, const TBodyPrep& p, const double lo[3],
+                        const double hi[3], double m) = nullptr;
 };
 
 // Indexed by the position in BodySymbols (canonical order).

@@ -69,6 +69,25 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
         }
     }
 }
+// Long cylinders (pipes, ducts) reach across boxes their enclosing box cannot exclude: the
+// distance of the box centre from the axis, less the half diagonal, and the axial range of the
+// box decide Outside.
+TBoxSide BoxSide(const TGeoData& b, const TBodyPrep& p, const double lo[3], const double hi[3],
+                 double m) {
+    double h = p.K[0];
+    if (!(h > 0)) return TBoxSide::Unknown;
+    TVector u = ParamVec(b, 4) * (1 / h);
+    TVector c{(lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2};
+    TVector e{(hi[0] - lo[0]) / 2, (hi[1] - lo[1]) / 2, (hi[2] - lo[2]) / 2};
+    TVector w = c - ParamVec(b, 1);
+    double t = Dot(w, u);
+    double reach = std::fabs(u.x) * e.x + std::fabs(u.y) * e.y + std::fabs(u.z) * e.z;
+    if (t + reach < -m || t - reach > h + m) return TBoxSide::Outside;
+    double rho = std::sqrt(std::fabs(Dot(w, w) - t * t));
+    if (rho - Length(e) > std::fabs(Param(b, 7)) + m) return TBoxSide::Outside;
+    return TBoxSide::Unknown;
+}
 } // namespace
 
-const TBodyType RccType = {"RCC", 7, Extent, Prepare, Bound, Inside, Crossings, true, true};
+const TBodyType RccType = {"RCC",     7,    Extent, Prepare, Bound, Inside,
+                           Crossings, true, true,   BoxSide};

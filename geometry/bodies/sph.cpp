@@ -38,6 +38,19 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
         if (t >= 0) AddHit(o, d, b, t, 1, pts, codes);
     }
 }
+// Nearest point of the box from the centre.
+TBoxSide BoxSide(const TGeoData& b, const TBodyPrep&, const double lo[3], const double hi[3],
+                 double m) {
+    double d2 = 0;
+    for (int a = 0; a < 3; ++a) {
+        double c = b.Params[static_cast<size_t>(a)];
+        double g = c < lo[a] ? lo[a] - c : c > hi[a] ? c - hi[a] : 0;
+        d2 += g * g;
+    }
+    double r = std::fabs(Param(b, 4)) + m;
+    return d2 > r * r ? TBoxSide::Outside : TBoxSide::Unknown;
+}
 } // namespace
 
-const TBodyType SphType = {"SPH", 4, Extent, nullptr, Bound, Inside, Crossings, false, true};
+const TBodyType SphType = {"SPH",     4,     Extent, nullptr, Bound, Inside,
+                           Crossings, false, true,   BoxSide};

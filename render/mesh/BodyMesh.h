@@ -18,7 +18,8 @@ struct TMeshCounts {
     int GelSlices = 30, GelStacks = 30;
 };
 
-// Fills body.MeshGrid from the body's parameters (an unknown symbol gives an empty mesh).
+// Fills body.MeshGrid from the body's parameters (an unknown symbol gives an empty mesh),
+// with its box and a new stamp.
 // With invert every polygon has its points 0 and 2 exchanged. hafExtent is the half-size of
 // the box that stands for a HAF half-space.
 void BuildMesh(TGeoData& body, bool invert, double hafExtent,
@@ -52,8 +53,10 @@ TGeoData BuildGrownBody(const TGeoData& source, double reviseRate, double revise
 // meet the rest of the scene; its other faces stay clear of it.
 double HafStandInExtent(const TAGeoData& bodies, double sceneSize);
 
-// After a load or after applying the display settings: rebuilds geo.GrownBodies from the
-// bodies, every body mesh (plain), every grown mesh (inverted) and the cut box mesh (inverted),
-// and geo.MeshReach. sceneSize is the scene size recorded right after loading.
+// After a load or after applying the display settings: rebuilds every body mesh (plain), the
+// enlarged copies with their inverted meshes of the bodies that some zone subtracts (the
+// others keep an empty entry in geo.GrownBodies), the cut box mesh (inverted) and
+// geo.MeshReach. Call it with the zones in place.
+// sceneSize is the scene size recorded right after loading.
 void RebuildSceneMeshes(TGeometry& geo, TGeoData& cutBox, double sceneSize, double reviseRate,
                         double reviseValue, const TMeshCounts& counts = TMeshCounts{});

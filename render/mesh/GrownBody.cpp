@@ -79,25 +79,35 @@ double HafStandInExtent(const TAGeoData& bodies, double sceneSize) {
 
 namespace {
 double MeshReachOf(const TGeoData& b) {
-    double r2 = 0;
-    for (const TMatrixA3d& poly : b.MeshGrid)
-        for (const TVector& p : poly) r2 = std::max(r2, Dot(p, p));
-    return std::sqrt(r2);
+    const auto& box = b.MeshGrid.Box;
+    if (box[0] > box[1]) return 0;
+    auto far = [](double lo, double hi) { return std::max(lo * lo, hi * hi); };
+    return std::sqrt(far(box[0], box[1]) + far(box[2], box[3]) + far(box[4], box[5]));
 }
 } // namespace
 
 void RebuildSceneMeshes(TGeometry& geo, TGeoData& cutBox, double sceneSize, double reviseRate,
                         double reviseValue, const TMeshCounts& counts) {
+    // Only a subtracted term is drawn with the enlarged copy: the other bodies get none.
+    std::vector<bool> subtracted(geo.Bodies.size(), false);
+    for (const TZoneData& z : geo.Zones)
+        for (size_t g = 0; g < z.BodyIndex.size() && g < z.Sign.size(); ++g)
+            for (size_t t = 0; t < z.BodyIndex[g].size() && t < z.Sign[g].size(); ++t) {
+                int b = z.BodyIndex[g][t];
+                if (b >= 0 && static_cast<size_t>(b) < subtracted.size() && z.Sign[g][t] < 0)
+                    subtracted[static_cast<size_t>(b)] = true;
+            }
     const double hafExtent = HafStandInExtent(geo.Bodies, sceneSize);
     geo.GrownBodies.clear();
-    geo.GrownBodies.reserve(geo.Bodies.size());
+    geo.GrownBodies.resize(geo.Bodies.size());
     geo.MeshReach = 0;
-    for (TGeoData& b : geo.Bodies) {
-        geo.GrownBodies.push_back(BuildGrownBody(b, reviseRate, reviseValue));
-        BuildMesh(b, false, hafExtent, counts);
-        BuildMesh(geo.GrownBodies.back(), true, hafExtent, counts);
-        geo.MeshReach =
-            std::max({geo.MeshReach, MeshReachOf(b), MeshReachOf(geo.GrownBodies.back())});
+    for (size_t i = 0; i < geo.Bodies.size(); ++i) {
+        BuildMesh(geo.Bodies[i], false, hafExtent, counts);
+        geo.MeshReach = std::max(geo.MeshReach, MeshReachOf(geo.Bodies[i]));
+        if (!subtracted[i]) continue;
+        geo.GrownBodies[i] = BuildGrownBody(geo.Bodies[i], reviseRate, reviseValue);
+        BuildMesh(geo.GrownBodies[i], true, hafExtent, counts);
+        geo.MeshReach = std::max(geo.MeshReach, MeshReachOf(geo.GrownBodies[i]));
     }
     if (!std::isfinite(geo.MeshReach)) geo.MeshReach = 0;
     static std::atomic<uint64_t> generations{0};

@@ -1,10 +1,20 @@
 #include "MeshTypes.h"
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
 #include <cstdio>
 #include <cstdlib>
 
 using namespace meshutil;
+
+const TUnitShape* UnitShapeOf(int kind) {
+    static const TUnitShape sphere{MakeUnitSph, PlaceSph};
+    return kind == BodyKind("SPH") ? &sphere : nullptr;
+}
 
 TMeshBuilder MeshBuilderOf(int kind) {
     // Same order as BodySymbols.
@@ -16,14 +26,112 @@ TMeshBuilder MeshBuilderOf(int kind) {
     return table[kind];
 }
 
+namespace {
+
+std::atomic<uint64_t> LastStamp{0};
+
+struct TPointKey {
+    uint64_t X, Y, Z;
+    bool operator==(const TPointKey&) const = default;
+};
+struct TPointHash {
+    size_t operator()(const TPointKey& k) const {
+        return std::hash<uint64_t>()(k.X * 0x9E3779B97F4A7C15ull ^ k.Y * 0xC2B2AE3D27D4EB4Full ^
+                                     k.Z);
+    }
+};
+TPointKey KeyOf(const TVector& v) {
+    return {std::bit_cast<uint64_t>(v.x), std::bit_cast<uint64_t>(v.y),
+            std::bit_cast<uint64_t>(v.z)};
+}
+
+// Polygons into the compact form; equal points (bit for bit) are stored once.
+void Compact(const TMatrixAA3d& polygons, bool invert, TBodyMesh& out) {
+    std::unordered_map<TPointKey, uint32_t, TPointHash> seen;
+    size_t refs = 0;
+    for (const TMatrixA3d& p : polygons) refs += std::min<size_t>(p.size(), 255);
+    out.Index.reserve(refs);
+    out.Count.reserve(polygons.size());
+    for (const TMatrixA3d& p : polygons) {
+        size_t n = std::min<size_t>(p.size(), 255);
+        for (size_t j = 0; j < n; ++j) {
+            // reversal exchanges points 0 and 2
+            size_t from = (invert && n >= 3 && (j == 0 || j == 2)) ? 2 - j : j;
+            auto [it, added] =
+                seen.try_emplace(KeyOf(p[from]), static_cast<uint32_t>(out.Points.size()));
+            if (added) out.Points.push_back(p[from]);
+            out.Index.push_back(it->second);
+        }
+        out.Count.push_back(static_cast<uint8_t>(n));
+    }
+    out.Points.shrink_to_fit();
+}
+
+void BoxOfPoints(const std::vector<TVector>& points, std::array<double, 6>& box) {
+    box = {1, -1, 1, -1, 1, -1};
+    if (points.empty()) return;
+    box = {points[0].x, points[0].x, points[0].y, points[0].y, points[0].z, points[0].z};
+    for (const TVector& p : points) {
+        box[0] = std::min(box[0], p.x), box[1] = std::max(box[1], p.x);
+        box[2] = std::min(box[2], p.y), box[3] = std::max(box[3], p.y);
+        box[4] = std::min(box[4], p.z), box[5] = std::max(box[5], p.z);
+    }
+}
+
+// The unit mesh of a placed type, one per tessellation and winding, shared by all its bodies.
+std::shared_ptr<const TBodyMesh> UnitMesh(int kind, bool invert, const TMeshCounts& counts) {
+    struct TEntry {
+        int Kind;
+        bool Invert;
+        TMeshCounts Counts;
+        std::shared_ptr<const TBodyMesh> Mesh;
+    };
+    static std::mutex lock;
+    static std::vector<TEntry> made;
+    std::lock_guard<std::mutex> hold(lock);
+    for (const TEntry& e : made)
+        if (e.Kind == kind && e.Invert == invert &&
+            std::memcmp(&e.Counts, &counts, sizeof counts) == 0)
+            return e.Mesh;
+    TGeoData unit;
+    unit.Symbol = BodySymbols[static_cast<size_t>(kind)];
+    UnitShapeOf(kind)->MakeUnit(unit);
+    TMatrixAA3d polygons;
+    MeshBuilderOf(kind)(unit, 0, counts, polygons);
+    auto mesh = std::make_shared<TBodyMesh>();
+    Compact(polygons, invert, *mesh);
+    BoxOfPoints(mesh->Points, mesh->Box);
+    made.push_back({kind, invert, counts, mesh});
+    return mesh;
+}
+
+} // namespace
+
 void BuildMesh(TGeoData& body, bool invert, double hafExtent, const TMeshCounts& counts) {
-    body.MeshGrid.clear();
-    TMeshBuilder build = MeshBuilderOf(BodyKind(body.Symbol));
+    TBodyMesh& mesh = body.MeshGrid;
+    mesh.clear();
+    mesh.Stamp = ++LastStamp;
+    int kind = BodyKind(body.Symbol);
+    TMeshBuilder build = MeshBuilderOf(kind);
     if (!build) return;
-    build(body, hafExtent, counts, body.MeshGrid);
-    if (!invert) return;
-    for (TMatrixA3d& poly : body.MeshGrid)
-        if (poly.size() >= 3) std::swap(poly[0], poly[2]);
+    if (const TUnitShape* shape = UnitShapeOf(kind)) {
+        mesh.Shared = UnitMesh(kind, invert, counts);
+        shape->Place(body, mesh.Origin, mesh.Scale);
+        const std::array<double, 6>& u = mesh.Shared->Box;
+        if (mesh.Shared->Points.empty()) return;
+        // placing is monotone in each coordinate, so the unit box's corners bound the points
+        const double origin[3] = {mesh.Origin.x, mesh.Origin.y, mesh.Origin.z};
+        for (size_t a = 0; a < 3; ++a) {
+            double lo = origin[a] + u[2 * a] * mesh.Scale;
+            double hi = origin[a] + u[2 * a + 1] * mesh.Scale;
+            mesh.Box[2 * a] = std::min(lo, hi), mesh.Box[2 * a + 1] = std::max(lo, hi);
+        }
+        return;
+    }
+    TMatrixAA3d polygons;
+    build(body, hafExtent, counts, polygons);
+    Compact(polygons, invert, mesh);
+    BoxOfPoints(mesh.Points, mesh.Box);
 }
 
 void OrientPolygon(TMatrixA3d& polygon, const TVector& reference) {

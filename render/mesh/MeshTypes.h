@@ -11,6 +11,16 @@ using TMeshBuilder = void (*)(const TGeoData& b, double hafExtent, const TMeshCo
 // Indexed by the position in BodySymbols (canonical order); null for no builder.
 TMeshBuilder MeshBuilderOf(int kind);
 
+// A type whose bodies all share the mesh of one unit body, each placed as origin + scale * p:
+// the builder's points for the body equal that placement of the unit body's points.
+struct TUnitShape {
+    void (*MakeUnit)(TGeoData& unit);
+    void (*Place)(const TGeoData& body, TVector& origin, double& scale);
+};
+const TUnitShape* UnitShapeOf(int kind); // null for a type built body by body
+void MakeUnitSph(TGeoData& unit);
+void PlaceSph(const TGeoData& body, TVector& origin, double& scale);
+
 void BuildRppMesh(const TGeoData&, double, const TMeshCounts&, TMatrixAA3d&);
 void BuildRccMesh(const TGeoData&, double, const TMeshCounts&, TMatrixAA3d&);
 void BuildSphMesh(const TGeoData&, double, const TMeshCounts&, TMatrixAA3d&);

@@ -31,7 +31,7 @@ std::vector<TTri> SurfaceTriangles(const TGeoData& b) {
     std::vector<TTri> out;
     const size_t n = SurfacePolygonCount(b);
     for (size_t k = 0; k < n; ++k) {
-        const TMatrixA3d& p = b.MeshGrid[k];
+        const TMatrixA3d p = b.MeshGrid.Polygon(k);
         for (size_t i = 2; i < p.size() && p.size() <= 4; ++i) {
             TTri t{{p[0], p[i - 1], p[i]}, {}, {}};
             for (int a = 0; a < 3; ++a) {
@@ -119,7 +119,7 @@ class TOutliner {
         std::vector<TSegment> edges;
         const size_t n = SurfacePolygonCount(b);
         for (size_t k = 0; k < n; ++k) {
-            const TMatrixA3d& p = b.MeshGrid[k];
+            const TMatrixA3d p = b.MeshGrid.Polygon(k);
             if (p.size() < 3 || p.size() > 4) continue;
             for (size_t i = 0; i < p.size(); ++i) {
                 TVector u = p[i], v = p[(i + 1) % p.size()];

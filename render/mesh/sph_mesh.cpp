@@ -26,3 +26,14 @@ void BuildSphMesh(const TGeoData& b, double, const TMeshCounts& c, TMatrixAA3d& 
         for (int i = 0; i < n; ++i)
             out.push_back({G(g, i, j + 1), G(g, i + 1, j + 1), G(g, i + 1, j), G(g, i, j)});
 }
+
+// Every sphere is the unit sphere moved to V and scaled by R: one mesh serves them all.
+void MakeUnitSph(TGeoData& unit) {
+    unit.Params = {};
+    unit.Params[3] = 1;
+}
+
+void PlaceSph(const TGeoData& b, TVector& origin, double& scale) {
+    origin = Vec(b, 0);
+    scale = b.Params[3];
+}

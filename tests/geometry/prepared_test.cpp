@@ -221,3 +221,51 @@ TEST(ZoneIndex, FallsBackForOtherListsAndMatchesTheRulesOfTheZoneTest) {
     TZoneIndex none;
     EXPECT_EQ(FindZone(bodies, zones, none, r, 9, 9, 9), 1);
 }
+
+// Every answer of BodyBoxSide must hold at every point of the box: corners, face points and
+// interior points, at every scale. Boxes of all sizes around and across each body.
+TEST(BodyBoxSide, NeverClaimsASideThatSomePointOfTheBoxDenies) {
+    std::mt19937_64 rng(16);
+    std::uniform_real_distribution<double> u(0, 1);
+    std::vector<TGeoData> bodies = StressBodies();
+    bodies.push_back(MakeBody("HAF", 40, {0.3, -0.2, 1, 0.7}));
+    bodies.push_back(MakeBody("RCC", 41, {-500, 0, 1, 1000, 0.1, 0, 2})); // long pipe
+    int decided = 0, total = 0;
+    for (double scale : {1e-4, 1.0, 1e4}) {
+        for (TGeoData b : bodies) {
+            for (size_t i = 0; i < (b.Symbol == "HAF" ? 3 : b.Symbol == "ARB" ? 24 : 12); ++i)
+                b.Params[i] *= scale;
+            PrepareBody(b);
+            double c[3] = {0, 0, 0}, s = 4 * scale;
+            if (b.Prep.Bounded && b.Prep.Box[0] <= b.Prep.Box[1]) {
+                const auto& x = b.Prep.Box;
+                c[0] = (x[0] + x[1]) / 2, c[1] = (x[2] + x[3]) / 2, c[2] = (x[4] + x[5]) / 2;
+                s = std::max({x[1] - x[0], x[3] - x[2], x[5] - x[4], 1e-12 * scale});
+            }
+            for (int k = 0; k < 400; ++k) {
+                double lo[3], hi[3], w = s * std::pow(2.0, -12 * u(rng));
+                for (int a = 0; a < 3; ++a) {
+                    lo[a] = c[a] + s * (1.4 * u(rng) - 0.7) - w / 2;
+                    hi[a] = lo[a] + w * (0.2 + u(rng));
+                }
+                TBoxSide side = BodyBoxSide(b, lo, hi);
+                ++total;
+                if (side == TBoxSide::Unknown) continue;
+                ++decided;
+                for (int q = 0; q < 60; ++q) {
+                    double p[3];
+                    for (int a = 0; a < 3; ++a) {
+                        // corners, then points on the edges, then inner points
+                        double f = q < 8    ? (q >> a) & 1
+                                   : q < 30 ? (a == q % 3 ? u(rng) : static_cast<double>(rng() % 2))
+                                            : u(rng);
+                        p[a] = f == 1 ? hi[a] : lo[a] + f * (hi[a] - lo[a]);
+                    }
+                    ASSERT_EQ(PointInBody(b, p[0], p[1], p[2]), side == TBoxSide::Inside)
+                        << b.Symbol << " " << b.Number << " scale " << scale;
+                }
+            }
+        }
+    }
+    EXPECT_GT(decided, total / 3); // it must decide most boxes, not shrug
+}

@@ -466,3 +466,18 @@ TEST(WorkFiles, RemovedWhenTheProgramIsTerminated) {
     ASSERT_NE(buf[0], 0);
     EXPECT_NE(access(buf, F_OK), 0);
 }
+
+TEST_F(ReaderFixture, PostLoadOutOfMemoryIsAReadError) {
+    // The meshes are built after the model is read; running out of memory there must end in
+    // the reader's error message and an empty model, not in an abort.
+    TDataReader reader(Geometry, Tracks, Settings, Size);
+    reader.Hooks.ShowError = [this](const std::string& t) {
+        Shown += t;
+        ++ShowCount;
+    };
+    reader.Hooks.RebuildBodies = [] { throw std::bad_alloc(); };
+    EXPECT_FALSE(reader.LoadSample());
+    EXPECT_EQ(ShowCount, 1);
+    EXPECT_EQ(Shown.rfind("error : Out of memory\n", 0), 0u) << Shown;
+    ExpectEmptyModel();
+}

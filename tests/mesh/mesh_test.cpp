@@ -1,6 +1,7 @@
 // Body meshes: counts, winding seen from outside (closed and outward), inversion, the HAF
 // plane face, RCC rounding, and the enlarged copies.
 #include "render/mesh/BodyMesh.h"
+#include "render/mesh/MeshTypes.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ TGeoData Body(const std::string& sym, std::initializer_list<double> params) {
 
 TMatrixAA3d Mesh(TGeoData b, bool invert = false, double haf = 10) {
     BuildMesh(b, invert, haf);
-    return b.MeshGrid;
+    return b.MeshGrid.Polygons();
 }
 
 // Signed volume enclosed by the mesh (positive when every polygon is counter-clockwise seen
@@ -108,6 +109,23 @@ TEST(BodyMesh, CountsClosednessWindingAndVolume) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
+        // the compact store gives back exactly the builder's polygons, and their box
+        TMatrixAA3d built;
+        MeshBuilderOf(BodyKind(c.B.Symbol))(c.B, 10, TMeshCounts{}, built);
+        TGeoData stored = c.B;
+        BuildMesh(stored, false, 10);
+        ASSERT_EQ(stored.MeshGrid.Polygons().size(), built.size());
+        const std::array<double, 6>& box = stored.MeshGrid.Box;
+        for (size_t k = 0; k < built.size(); ++k) {
+            TMatrixA3d p = stored.MeshGrid.Polygon(k);
+            ASSERT_EQ(p.size(), built[k].size());
+            for (size_t j = 0; j < p.size(); ++j) {
+                EXPECT_TRUE(p[j].x == built[k][j].x && p[j].y == built[k][j].y &&
+                            p[j].z == built[k][j].z);
+                EXPECT_TRUE(box[0] <= p[j].x && p[j].x <= box[1] && box[2] <= p[j].y &&
+                            p[j].y <= box[3] && box[4] <= p[j].z && p[j].z <= box[5]);
+            }
+        }
         TMatrixAA3d m = Mesh(c.B);
         EXPECT_EQ(m.size(), c.Polygons);
         EXPECT_TRUE(ClosedAndConsistent(m));
@@ -289,20 +307,29 @@ TEST(GrownBody, EnlargesByRateAndValue) {
     EXPECT_EQ(flat.Params[5], 0);
 }
 
-TEST(GrownBody, RebuildMakesEveryMesh) {
+TEST(GrownBody, RebuildMakesTheMeshesThatAreDrawn) {
     TGeometry geo;
     geo.Bodies.push_back(Body("SPH", {0, 0, 0, 1}));
     geo.Bodies.push_back(Body("HAF", {0, 0, 1, 0}));
+    geo.Bodies.push_back(Body("RPP", {-3, 3, -3, 3, -3, 3}));
+    TZoneData z; // 3 - 1: only body 1 is ever drawn enlarged
+    z.BodyIndex = {{2, 0}};
+    z.Sign = {{1, -1}};
+    z.GroupOp = {'O'};
+    geo.Zones.push_back(z);
     TGeoData cut = Body("RPP", {-1, 1, -1, 1, -1, 1});
     RebuildSceneMeshes(geo, cut, 5, 1e-6, 0.005);
-    ASSERT_EQ(geo.GrownBodies.size(), 2u);
+    ASSERT_EQ(geo.GrownBodies.size(), 3u);
     EXPECT_EQ(geo.Bodies[0].MeshGrid.size(), 900u);
-    EXPECT_GT(SignedVolume(geo.Bodies[0].MeshGrid), 0);
-    EXPECT_LT(SignedVolume(geo.GrownBodies[0].MeshGrid), 0);
-    EXPECT_GT(-SignedVolume(geo.GrownBodies[0].MeshGrid), SignedVolume(geo.Bodies[0].MeshGrid));
+    EXPECT_GT(SignedVolume(geo.Bodies[0].MeshGrid.Polygons()), 0);
+    EXPECT_LT(SignedVolume(geo.GrownBodies[0].MeshGrid.Polygons()), 0);
+    EXPECT_GT(-SignedVolume(geo.GrownBodies[0].MeshGrid.Polygons()),
+              SignedVolume(geo.Bodies[0].MeshGrid.Polygons()));
+    EXPECT_TRUE(geo.GrownBodies[1].MeshGrid.empty());
+    EXPECT_TRUE(geo.GrownBodies[2].MeshGrid.empty());
     // the half-space's stand-in box reaches twice the scene size past the scene: 2 x 2 x 5
-    EXPECT_NEAR(Dot(geo.Bodies[1].MeshGrid[5][0], {0, 0, 1}), 20, 1e-12);
-    EXPECT_LT(SignedVolume(cut.MeshGrid), 0);
+    EXPECT_NEAR(Dot(geo.Bodies[1].MeshGrid.Polygon(5)[0], {0, 0, 1}), 20, 1e-12);
+    EXPECT_LT(SignedVolume(cut.MeshGrid.Polygons()), 0);
     EXPECT_NEAR(geo.MeshReach, std::sqrt(10 * 10 * 2 + 20 * 20), 1e-9);
     uint64_t first = geo.MeshGeneration;
     RebuildSceneMeshes(geo, cut, 5, 1e-6, 0.005);
@@ -317,4 +344,33 @@ TEST(GrownBody, HalfSpaceStandInClearsTheScene) {
     EXPECT_NEAR(HafStandInExtent(bodies, 5), 2 * std::sqrt(30 * 30 + 4 * 4 + 1), 1e-9);
     EXPECT_NEAR(HafStandInExtent({Body("HAF", {0, 0, 1, -7})}, 1), 14, 1e-9);
     EXPECT_EQ(HafStandInExtent({}, 3), 6);
+}
+
+TEST(BodyMesh, CompactAndSharedStorage) {
+    // Spheres share one unit mesh: a body adds no mesh memory of its own, and a new build
+    // gives a new stamp so that uploaded copies are replaced.
+    TGeoData a = Body("SPH", {1, 2, 3, 4}), b = Body("SPH", {-5, 0, 0, 0.5});
+    BuildMesh(a, false, 10);
+    BuildMesh(b, false, 10);
+    EXPECT_EQ(a.MeshGrid.Shared, b.MeshGrid.Shared);
+    EXPECT_EQ(a.MeshGrid.Bytes(), 0u);
+    // the boxes of the placed points: the poles reach the sphere, the rings stay inside it
+    EXPECT_EQ(a.MeshGrid.Box[5], 7);
+    EXPECT_EQ(b.MeshGrid.Box[4], -0.5);
+    EXPECT_TRUE(a.MeshGrid.Box[1] <= 5 && a.MeshGrid.Box[1] > 4.9);
+    EXPECT_TRUE(b.MeshGrid.Box[0] >= -5.5 && b.MeshGrid.Box[0] < -5.45);
+    uint64_t stamp = a.MeshGrid.Stamp;
+    BuildMesh(a, true, 10);
+    EXPECT_NE(a.MeshGrid.Stamp, stamp);
+    EXPECT_NE(a.MeshGrid.Shared, b.MeshGrid.Shared); // the inverted unit mesh
+    // other types keep each point once: a torus needs well under a third of a point list
+    TGeoData t = Body("TOR", {0, 0, 0, 10, 2, 0, 360, 3});
+    BuildMesh(t, false, 10);
+    EXPECT_LT(t.MeshGrid.Bytes(), 45000u);
+    EXPECT_LT(t.MeshGrid.Points.size(), 3600u / 3);
+    // an unknown symbol: no polygons and an empty box
+    TGeoData u = Body("XYZ", {1});
+    BuildMesh(u, false, 10);
+    EXPECT_TRUE(u.MeshGrid.empty());
+    EXPECT_GT(u.MeshGrid.Box[0], u.MeshGrid.Box[1]);
 }

@@ -113,7 +113,6 @@ TEST_F(Scene, ZoneIsIntersectionMinusSubtractedBodies) {
     AddBody(Body("RPP", 1, {-10, 10, -10, 10, -1, 1}), 0x0000FF);
     AddBody(Body("RCC", 2, {0, 0, -5, 0, 0, 10, 4}), 0x0000FF);
     AddBody(Body("RPP", 3, {-10, 0, -10, 10, -5, 5}), 0x0000FF);
-    Build();
     TZoneData z; // (1 - 2) OR (3 alone, never drawn: blank letter)
     z.Name = "Z1";
     z.Material = 1;
@@ -122,6 +121,7 @@ TEST_F(Scene, ZoneIsIntersectionMinusSubtractedBodies) {
     z.GroupOp = {'O', ' '};
     Geo.Zones.push_back(z);
     Geo.ZoneLooks.push_back({0xFF0000, true});
+    Build(); // after the zones: they decide which bodies get an enlarged copy
     Settings.ViewInfoType = 1;
     Paint();
     // the hole of the cylinder is empty, the plate around it is drawn

@@ -1,0 +1,26 @@
+// Geometries the benchmarks (and the zone-search identity test) run on, with a box that holds
+// them, for ray starts and volume grids.
+#pragma once
+
+#include "DetectorGeometry.h"
+#include "geometry/MyCGUnit.h"
+
+#include <string>
+#include <vector>
+
+using TBenchScene = TScene; // Box: xmin, xmax, ymin, ymax, zmin, zmax
+
+// Generated(n), prepared ("detector" at n = 200).
+TBenchScene DetectorScene(int n);
+// A side x side x side lattice of touching voxels (RPP), one zone each, in a void sphere.
+TBenchScene PhantomScene(int side = 10);
+// The shielding-style geometry of ShieldingGeometry.h, read through the data file reader.
+// False (with the reader's message in `error`) when it does not load.
+bool ShieldingScene(TBenchScene& scene, std::string& error, double scale = 1);
+// The built-in sample.
+bool SampleScene(TBenchScene& scene);
+// Loads a data file through the reader; the box is the union of the body extents.
+bool FileScene(const std::string& path, TBenchScene& scene, std::string& error);
+// By name: "detector" (or a body count such as "200"), "phantom", "shielding", "sample", or a
+// data file path.
+bool NamedScene(const std::string& name, TBenchScene& scene, std::string& error);
