@@ -327,10 +327,11 @@ TEST(GrownBody, RebuildMakesTheMeshesThatAreDrawn) {
               SignedVolume(geo.Bodies[0].MeshGrid.Polygons()));
     EXPECT_TRUE(geo.GrownBodies[1].MeshGrid.empty());
     EXPECT_TRUE(geo.GrownBodies[2].MeshGrid.empty());
-    // the half-space's stand-in box reaches twice the scene size past the scene: 2 x 2 x 5
-    EXPECT_NEAR(Dot(geo.Bodies[1].MeshGrid.Polygon(5)[0], {0, 0, 1}), 20, 1e-12);
+    // the half-space's stand-in box: half-size e twice the box's corner radius, 2 e deep
+    const double e = 2 * 3 * std::sqrt(3.0);
+    EXPECT_NEAR(Dot(geo.Bodies[1].MeshGrid.Polygon(5)[0], {0, 0, 1}), 2 * e, 1e-12);
     EXPECT_LT(SignedVolume(cut.MeshGrid.Polygons()), 0);
-    EXPECT_NEAR(geo.MeshReach, std::sqrt(10 * 10 * 2 + 20 * 20), 1e-9);
+    EXPECT_NEAR(geo.MeshReach, std::sqrt(e * e * 2 + 4 * e * e), 1e-9);
     uint64_t first = geo.MeshGeneration;
     RebuildSceneMeshes(geo, cut, 5, 1e-6, 0.005);
     EXPECT_NE(geo.MeshGeneration, first);
