@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include "input/FileWrite.h"
 #include "input/Reader.h"
 
 #include <cctype>
@@ -89,15 +90,40 @@ void TIniFile::SetText(const std::string& text) {
         }
         Sections.back().Lines.push_back(l);
     }
+    RebuildIndex();
+}
+
+std::string TIniFile::IndexKey(const std::string& section, const std::string& key) {
+    std::string k;
+    k.reserve(section.size() + key.size() + 1);
+    for (char c : section) k += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    k += '\n'; // no name holds a line break
+    for (char c : key) k += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return k;
+}
+
+void TIniFile::AddToIndex(size_t section, size_t line) {
+    // the first of duplicate keys is the one read
+    Index[IndexKey(Sections[section].Name, Sections[section].Lines[line].Key)].push_back(
+        TPlace{section, line});
+}
+
+void TIniFile::RebuildIndex() {
+    Index.clear();
+    for (size_t s = 0; s < Sections.size(); ++s) {
+        if (Sections[s].Name.empty() || Sections[s].Deleted) continue;
+        for (size_t l = 0; l < Sections[s].Lines.size(); ++l)
+            if (!Sections[s].Lines[l].Key.empty() && !Sections[s].Lines[l].Deleted)
+                AddToIndex(s, l);
+    }
 }
 
 const TIniFile::TLine* TIniFile::Find(const std::string& section, const std::string& key) const {
-    for (const auto& s : Sections) {
-        if (s.Name.empty() || !SameText(s.Name, section)) continue;
-        for (const auto& l : s.Lines)
-            if (!l.Key.empty() && SameText(l.Key, key)) return &l;
-    }
-    return nullptr;
+    if (section.empty() || key.empty()) return nullptr;
+    auto it = Index.find(IndexKey(section, key));
+    if (it == Index.end()) return nullptr;
+    const TPlace& first = it->second.front();
+    return &Sections[first.Section].Lines[first.Line];
 }
 
 bool TIniFile::ValueExists(const std::string& section, const std::string& key) const {
@@ -106,7 +132,7 @@ bool TIniFile::ValueExists(const std::string& section, const std::string& key) c
 
 bool TIniFile::SectionExists(const std::string& section) const {
     for (const auto& s : Sections)
-        if (!s.Name.empty() && SameText(s.Name, section)) return true;
+        if (!s.Name.empty() && !s.Deleted && SameText(s.Name, section)) return true;
     return false;
 }
 
@@ -143,26 +169,29 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
     // Line breaks would split the entry into garbage lines.
     std::string v;
     for (char ch : value) v += (ch == '\n' || ch == '\r') ? ' ' : ch;
-    TSection* sec = nullptr;
-    for (auto& s : Sections)
-        if (!s.Name.empty() && SameText(s.Name, section)) {
-            sec = &s;
-            for (auto& l : s.Lines)
-                if (!l.Key.empty() && SameText(l.Key, key)) {
-                    l.Value = v;
-                    l.Raw.clear();
-                    return;
-                }
-        }
-    if (!sec) {
-        if (Sections.empty()) Sections.push_back(TSection{});
-        Sections.push_back(TSection{section, {}});
-        sec = &Sections.back();
+    if (auto it = Index.find(IndexKey(section, key)); it != Index.end()) {
+        TLine& l = Sections[it->second.front().Section].Lines[it->second.front().Line];
+        l.Value = v;
+        l.Raw.clear();
+        return;
     }
-    // New keys go after the section's last entry, before any trailing blank lines.
-    size_t at = sec->Lines.size();
-    while (at > 0 && sec->Lines[at - 1].Key.empty() && Trim(sec->Lines[at - 1].Raw).empty()) --at;
-    sec->Lines.insert(sec->Lines.begin() + at, TLine{"", key, v});
+    // New keys go to the last section of that name (a new one at the end when none), after
+    // its last entry and before any trailing blank lines: no indexed line moves.
+    size_t sec = Sections.size();
+    for (size_t s = 0; s < Sections.size(); ++s)
+        if (!Sections[s].Name.empty() && !Sections[s].Deleted &&
+            SameText(Sections[s].Name, section))
+            sec = s;
+    if (sec == Sections.size()) {
+        if (Sections.empty()) Sections.push_back(TSection{});
+        Sections.push_back(TSection{section, {}, false});
+        sec = Sections.size() - 1;
+    }
+    std::vector<TLine>& lines = Sections[sec].Lines;
+    size_t at = lines.size();
+    while (at > 0 && lines[at - 1].Key.empty() && Trim(lines[at - 1].Raw).empty()) --at;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), TLine{"", key, v, false});
+    AddToIndex(sec, at);
 }
 
 void TIniFile::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
@@ -178,31 +207,30 @@ void TIniFile::WriteFloat(const std::string& section, const std::string& key, do
 }
 
 void TIniFile::EraseSection(const std::string& section) {
-    for (size_t i = 0; i < Sections.size();) {
-        if (!Sections[i].Name.empty() && SameText(Sections[i].Name, section))
-            Sections.erase(Sections.begin() + i);
-        else
-            ++i;
+    // every section of that name goes, so every key of the name goes with it
+    for (size_t s = 0; s < Sections.size(); ++s) {
+        TSection& sec = Sections[s];
+        if (sec.Name.empty() || sec.Deleted || !SameText(sec.Name, section)) continue;
+        sec.Deleted = true;
+        for (const TLine& l : sec.Lines)
+            if (!l.Key.empty()) Index.erase(IndexKey(sec.Name, l.Key));
     }
 }
 
 void TIniFile::DeleteKey(const std::string& section, const std::string& key) {
-    for (auto& s : Sections) {
-        if (s.Name.empty() || !SameText(s.Name, section)) continue;
-        for (size_t i = 0; i < s.Lines.size();) {
-            if (!s.Lines[i].Key.empty() && SameText(s.Lines[i].Key, key))
-                s.Lines.erase(s.Lines.begin() + i);
-            else
-                ++i;
-        }
-    }
+    auto it = Index.find(IndexKey(section, key));
+    if (it == Index.end()) return;
+    for (const TPlace& p : it->second) Sections[p.Section].Lines[p.Line].Deleted = true;
+    Index.erase(it);
 }
 
 std::string TIniFile::Text() const {
     std::string out;
     for (const auto& s : Sections) {
+        if (s.Deleted) continue;
         if (!s.Name.empty()) out += "[" + s.Name + "]\n";
         for (const auto& l : s.Lines) {
+            if (l.Deleted) continue;
             if (!l.Key.empty())
                 out += l.Key + "=" + l.Value + "\n";
             else
@@ -219,19 +247,8 @@ bool TIniFile::UpdateFile() const {
 bool TIniFile::SaveAs(const std::string& path) const {
     if (path.empty()) return false;
     const std::string text = Text();
-    const std::string tmp = path + ".new";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (out) {
-            out << text;
-            out.flush();
-            const bool written = static_cast<bool>(out);
-            out.close();
-            if (written && std::rename(tmp.c_str(), path.c_str()) == 0) return true;
-            std::remove(tmp.c_str());
-            return false;
-        }
-    }
+    std::string error;
+    if (WriteFileReplacing(path, text, error)) return true;
     // No file can be made beside it (a program directory that is not writable, holding a
     // writable file): the file is rewritten in place rather than the settings being lost.
     if (access(path.c_str(), W_OK) != 0) return false;

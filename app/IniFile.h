@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TIniFile {
@@ -48,15 +49,26 @@ class TIniFile {
         std::string Raw; // the line as read (kept for lines that are not key=value)
         std::string Key; // empty for other lines
         std::string Value;
+        bool Deleted = false; // removed lines stay in place, so positions in Index hold
     };
     struct TSection {
         std::string Name; // empty for lines before the first section
         std::vector<TLine> Lines;
+        bool Deleted = false;
     };
+    // The lines of each section and key (both lower-cased, joined by '\n'), in file order:
+    // lookups do not grow with the number of keys in the file.
+    struct TPlace {
+        size_t Section, Line;
+    };
+    static std::string IndexKey(const std::string& section, const std::string& key);
+    void AddToIndex(size_t section, size_t line);
+    void RebuildIndex();
     const TLine* Find(const std::string& section, const std::string& key) const;
     std::string Path;
     bool WasRead = false;
     std::vector<TSection> Sections;
+    std::unordered_map<std::string, std::vector<TPlace>> Index;
 };
 
 // A real as general decimal text: up to 15 significant digits, "." as separator, exponent

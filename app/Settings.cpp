@@ -1,6 +1,7 @@
 #include "Settings.h"
 
 #include "app/ColorNames.h"
+#include "input/Reader.h"
 
 #include <algorithm>
 
@@ -17,11 +18,16 @@ TColor ReadColor(const TIniFile& ini, const std::string& sec, const std::string&
     return StringToColor(ini.ReadString(sec, key, ""), def);
 }
 
+// As long as the entries the file holds (up to the last present one, at most `count`); a
+// missing entry before it reads as white.
 void ReadColorList(const TIniFile& ini, const char* section, int32_t count,
                    std::vector<TColor>& out) {
     count = std::clamp(count, 0, MaxSavedColors);
-    out.assign((size_t)count, 0xFFFFFF);
+    int32_t held = 0;
     for (int32_t i = 0; i < count; ++i)
+        if (ini.ValueExists(section, std::to_string(i))) held = i + 1;
+    out.assign((size_t)held, 0xFFFFFF);
+    for (int32_t i = 0; i < held; ++i)
         out[i] = ReadColor(ini, section, std::to_string(i), 0xFFFFFF);
 }
 
@@ -55,7 +61,7 @@ void ReadSettings(const TIniFile& ini, const std::string& exeDir, TDisplaySettin
         s.OnOff = ini.ReadBool(sec, "OnOff", true);
         s.LineKind = ini.ReadInteger(sec, "LineKind", 0);
         if (s.LineKind < 0 || s.LineKind >= LineKindCount) s.LineKind = 0;
-        s.LineWidth = ini.ReadInteger(sec, "LineWidth", 1);
+        s.LineWidth = std::clamp(ini.ReadInteger(sec, "LineWidth", 1), 1, MaxLineWidth);
         s.Color = ReadColor(ini, sec, "Color", def.Color);
         s.EgyRange = ini.ReadBool(sec, "EgyRange", false);
         s.EgyRangeS = ini.ReadFloat(sec, "EgyRangeS", 0);
@@ -68,15 +74,17 @@ void ReadSettings(const TIniFile& ini, const std::string& exeDir, TDisplaySettin
     menus.DrawType = ini.ReadInteger("DrawType", "DrawType", 1);
     menus.DirectionType = ini.ReadInteger("DirectionType", "DirectionType", 5);
     menus.ViewMode = ini.ReadInteger("ViewMode", "ViewMode", 0);
-    ds.ReviseRate = ini.ReadFloat("Revise", "Rate", 1e-6);
-    ds.ReviseValue = ini.ReadFloat("Revise", "Value", 0.005);
-    ds.GeoWidth = ini.ReadFloat("GeoView", "Width", 1.0);
+    // a hand-edited file must not distort the picture: each value within its sane range
+    ds.ReviseRate = std::clamp(ini.ReadFloat("Revise", "Rate", 1e-6), 0.0, 1.0);
+    ds.ReviseValue = std::clamp(ini.ReadFloat("Revise", "Value", 0.005), 0.0, MaxDataReal);
+    ds.GeoWidth = std::clamp(ini.ReadFloat("GeoView", "Width", 1.0), MinGeoWidth,
+                             static_cast<double>(MaxLineWidth));
     ds.LatchOn = ini.ReadBool("HViewData", "LatchFlg", true);
     ds.BrowserName = ini.ReadString("Browser", "Name", "/usr/bin/mozilla");
     ReadColorList(ini, "GColor", ini.ReadInteger("ColorCount", "Geo", 0), ds.GColor);
     ReadColorList(ini, "ZColor", ini.ReadInteger("ColorCount", "Zone", 0), ds.ZColor);
     ReadColorList(ini, "MColor", ini.ReadInteger("ColorCount", "Mat", 0), ds.MColor);
-    ds.WaitTime = std::max(0, ini.ReadInteger("Animation", "Waittime", 1000));
+    ds.WaitTime = std::clamp(ini.ReadInteger("Animation", "Waittime", 1000), 0, MaxWaitTime);
     ReadViewSlots(slots, [&](const std::string& sec, const std::string& key, double def) {
         return ini.ReadFloat(sec, key, def);
     });

@@ -44,3 +44,8 @@ void WriteSettings(TIniFile& ini, const TDisplaySettings& ds, const TDialogDirs&
 
 // Largest colour list read from the file; a garbled count cannot exhaust memory.
 inline constexpr int32_t MaxSavedColors = 100000;
+// Ranges of the values read from the file (track and geometry line widths in pixels,
+// animation pause in milliseconds).
+inline constexpr int32_t MaxLineWidth = 20;
+inline constexpr double MinGeoWidth = 0.1;
+inline constexpr int32_t MaxWaitTime = 60000;

@@ -3,6 +3,7 @@
 #include "app/LegendPanel.h"
 #include "app/resource.h"
 #include "app/viewdlg.h"
+#include "input/FileWrite.h"
 #include "input/Reader.h"
 #include "render/Scene.h"
 #include "render/mesh/BodyMesh.h"
@@ -16,6 +17,7 @@
 #include <QActionGroup>
 #include <QComboBox>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -749,7 +751,14 @@ bool TFmMain::SaveClientImage(const std::string& path) {
         format = "BMP";
     else if (QImageWriter::supportedImageFormats().contains(suffix.toLatin1()))
         format = suffix.toLatin1().toUpper();
-    return img.save(Q(path), format.constData(), format == "JPEG" ? 95 : -1);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!img.save(&buffer, format.constData(), format == "JPEG" ? 95 : -1)) return false;
+    // through a temporary file: a full disk must not cost the picture already there
+    std::string error;
+    return WriteFileReplacing(path, std::string_view(bytes.constData(), size_t(bytes.size())),
+                              error);
 }
 
 // ---------------------------------------------------------------------------------------------

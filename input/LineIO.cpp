@@ -30,7 +30,7 @@ bool TLineReader::Open(const std::string& path) {
         Cap = std::max<size_t>(static_cast<size_t>(st.st_size) + 1, 4096);
     Buf.reset(new char[Cap]);
     Pos = End = 0;
-    Eof = ReadError = false;
+    Eof = ReadError = TooLong = false;
     Long.clear();
     return true;
 }
@@ -80,28 +80,37 @@ bool TLineReader::AtEnd() {
 }
 
 bool TLineReader::NextSlow(std::string_view& line) {
-    if (Pos >= End && !Fill()) return false;
+    if (TooLong || (Pos >= End && !Fill())) return false;
+    const size_t limit = MaxLine ? MaxLine : SIZE_MAX;
     const char* nl = static_cast<const char*>(std::memchr(Buf.get() + Pos, '\n', End - Pos));
-    if (nl) {
+    if (nl && static_cast<size_t>(nl - (Buf.get() + Pos)) <= limit) {
         size_t n = static_cast<size_t>(nl - (Buf.get() + Pos));
         line = std::string_view(Buf.get() + Pos, n);
         Pos += n + 1;
         return true;
     }
-    // The line runs past the buffer: collect it in Long.
-    Long.assign(Buf.get() + Pos, End - Pos);
+    // The line runs past the buffer: collect it in Long, up to the limit.
+    Long.assign(Buf.get() + Pos, std::min(End - Pos, limit));
+    bool over = nl != nullptr || End - Pos > limit;
     Pos = End;
-    for (;;) {
+    while (!over) {
         if (!Fill()) break;
         nl = static_cast<const char*>(std::memchr(Buf.get(), '\n', End));
-        if (nl) {
-            size_t n = static_cast<size_t>(nl - Buf.get());
-            Long.append(Buf.get(), n);
-            Pos = n + 1;
+        size_t n = nl ? static_cast<size_t>(nl - Buf.get()) : End;
+        if (Long.size() + n > limit) {
+            over = true;
             break;
         }
-        Long.append(Buf.get(), End);
+        Long.append(Buf.get(), n);
+        Pos = nl ? n + 1 : End;
+        if (nl) break;
+    }
+    if (over) {
+        // the rest of the file is not read: a line without end must not grow without bound
+        TooLong = true;
+        Long.resize(std::min<size_t>(Long.size(), 256));
         Pos = End;
+        return false;
     }
     line = Long;
     return true;

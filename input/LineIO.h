@@ -8,7 +8,8 @@
 #include <string_view>
 
 // Reads a file line by line. Lines end at '\n'; a last line without '\n' still counts.
-// Lines of any length are returned whole.
+// Lines up to MaxLine bytes (any length when 0) are returned whole; a longer one ends the
+// reading: Next returns false, Overlong() is set and OverlongStart() holds its first bytes.
 class TLineReader {
   public:
     TLineReader() = default;
@@ -36,6 +37,9 @@ class TLineReader {
     bool AtEnd(); // no further line; may refill the buffer, ending the last view's life
     bool Buffered() const { return Pos < End; } // more bytes at hand without reading
     bool Failed() const { return ReadError; }
+    bool Overlong() const { return TooLong; }
+    std::string_view OverlongStart() const { return Long; }
+    size_t MaxLine = 0;
     int Error() const { return ReadErrno; } // errno of the read failure
 
   private:
@@ -47,6 +51,7 @@ class TLineReader {
     size_t Pos = 0, End = 0;
     bool Eof = false;
     bool ReadError = false;
+    bool TooLong = false;
     int ReadErrno = 0;
     std::string Long; // a line that runs past the buffer end
 };

@@ -39,16 +39,6 @@ void AdviseHugePages(void* data, size_t bytes) {
     if (e > b) madvise(reinterpret_cast<void*>(b), e - b, MADV_HUGEPAGE);
 }
 
-// A body size: a real whose square stays finite, so that extents, lengths and volumes derived
-// from it do not turn into infinities and NaNs.
-bool TryBodyReal(std::string_view token, double& value) {
-    static const double largest = std::sqrt(std::numeric_limits<double>::max());
-    double v = 0;
-    if (!TryStrToFloatDot(token, v) || !(std::fabs(v) <= largest)) return false;
-    value = v;
-    return true;
-}
-
 } // namespace
 
 struct TDataReader::TWorkReader {
@@ -63,20 +53,41 @@ TDataReader::~TDataReader() = default;
 
 // ---- Pass 1 ---------------------------------------------------------------------------------
 
+void TDataReader::RemoveTokenFiles() {
+    std::string div = WorkFilePath(DivFileName), line = WorkFilePath(LineFileName);
+    if (!div.empty()) std::remove(div.c_str());
+    if (!line.empty()) std::remove(line.c_str());
+}
+
+void TDataReader::ShowText(std::string text) {
+    LastErrorText = std::move(text);
+    if (Hooks.ShowError)
+        Hooks.ShowError(LastErrorText);
+    else
+        std::fputs(LastErrorText.c_str(), stderr);
+}
+
 bool TDataReader::PrepareTokens(const std::string& dataPath) {
     LastErrorText.clear();
+    ReadStr = ReadLine = std::string_view();
+    bool ok = false;
+    try {
+        ok = Tokenize(dataPath);
+    } catch (const std::bad_alloc&) {
+        ReportReadError("Out of memory");
+    } catch (const std::length_error&) {
+        ReportReadError("Out of memory");
+    }
+    // a failed pre-pass must not leave the previous file's tokens behind
+    if (!ok) RemoveTokenFiles();
+    return ok;
+}
+
+bool TDataReader::Tokenize(const std::string& dataPath) {
     auto fail = [this](const std::string& what, const std::string& path, int err) {
         EmptyModel();
-        // a failed pre-pass must not leave the previous file's tokens behind
-        std::string div = WorkFilePath(DivFileName), line = WorkFilePath(LineFileName);
-        if (!div.empty()) std::remove(div.c_str());
-        if (!line.empty()) std::remove(line.c_str());
-        LastErrorText =
-            what + " : " + path + (err ? " (" + std::string(std::strerror(err)) + ")" : "") + "\n";
-        if (Hooks.ShowError)
-            Hooks.ShowError(LastErrorText);
-        else
-            std::fputs(LastErrorText.c_str(), stderr);
+        ShowText(what + " : " + ShownText(path, 4096) +
+                 (err ? " (" + std::string(std::strerror(err)) + ")" : "") + "\n");
         return false;
     };
 
@@ -86,6 +97,7 @@ bool TDataReader::PrepareTokens(const std::string& dataPath) {
 
     TLineReader in;
     if (!in.Open(dataPath)) return fail("Cannot open file", dataPath, errno);
+    in.MaxLine = MaxLineLength;
     TLineWriter div, lineNo;
     if (!div.Create(divPath)) return fail("Cannot write file", divPath, errno);
     if (!lineNo.Create(linePath)) return fail("Cannot write file", linePath, errno);
@@ -170,6 +182,13 @@ bool TDataReader::PrepareTokens(const std::string& dataPath) {
         }
         have = in.Next(line);
     }
+    if (in.Overlong()) {
+        Kept.assign(in.OverlongStart());
+        KeptLine = std::to_string(counter + 1);
+        ReadStr = Kept;
+        ReadLine = KeptLine;
+        return !ReportReadError("Read Line Too Long Error");
+    }
     if (in.Failed()) return fail("Cannot read file", dataPath, in.Error());
     if (!div.Close()) return fail("Cannot write file", divPath, errno);
     if (!lineNo.Close()) return fail("Cannot write file", linePath, errno);
@@ -209,12 +228,9 @@ void TDataReader::EmptyModel() {
 
 bool TDataReader::ReportReadError(const std::string& message) {
     EmptyModel();
-    LastErrorText = "error : " + message + "\nReadStr : ";
-    LastErrorText.append(ReadStr).append("\nLine : ").append(ReadLine).append("\n");
-    if (Hooks.ShowError)
-        Hooks.ShowError(LastErrorText);
-    else
-        std::fputs(LastErrorText.c_str(), stderr);
+    // a token may be megabytes long or hold terminal control sequences
+    ShowText("error : " + message + "\nReadStr : " + ShownText(ReadStr) +
+             "\nLine : " + ShownText(ReadLine) + "\n");
     return true;
 }
 
@@ -240,48 +256,64 @@ bool TDataReader::ReadDataFile(const std::string& divPath) {
         } catch (const std::exception&) {
         }
     }
-    bool ok;
-    try {
-        ok = ReadModel();
-    } catch (const std::bad_alloc&) {
-        ReportReadError("Out of memory");
-        ok = false;
-    }
+    bool ok = Guarded([this] { return ReadModel(); });
+    // the token views point into the buffers released here
+    Kept.assign(ReadStr);
+    KeptLine.assign(ReadLine);
+    ReadStr = Kept;
+    ReadLine = KeptLine;
     Div.reset();
     Line.reset();
     if (ok && Tracks.capacity() - Tracks.size() > Tracks.size() / 4 + 4096) Tracks.shrink_to_fit();
-    if (ok) {
-        // The meshes and the rest of the post-load steps can need more memory than the model.
-        try {
+    if (ok)
+        ok = Guarded([this] {
             PostLoad();
-        } catch (const std::bad_alloc&) {
-            ReportReadError("Out of memory");
-            ok = false;
-        }
-    }
+            return true;
+        });
     return ok;
+}
+
+template <class Step> bool TDataReader::Guarded(Step&& step) {
+    try {
+        return step();
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    ReportReadError("Out of memory");
+    return false;
 }
 
 bool TDataReader::Load(const std::string& dataPath) {
     if (!PrepareTokens(dataPath)) return false;
-    return ReadDataFile(WorkFilePath(DivFileName));
+    bool ok = ReadDataFile(WorkFilePath(DivFileName));
+    // the work files can be as large as the data file: not kept past the load
+    RemoveTokenFiles();
+    return ok;
 }
 
 bool TDataReader::LoadSample() {
     std::string path = WriteSampleData();
     if (path.empty()) {
         EmptyModel();
-        LastErrorText = "Cannot write the sample data file\n";
-        if (Hooks.ShowError)
-            Hooks.ShowError(LastErrorText);
-        else
-            std::fputs(LastErrorText.c_str(), stderr);
+        ShowText("Cannot write the sample data file\n");
         return false;
     }
-    return Load(path);
+    bool ok = Load(path);
+    std::remove(path.c_str());
+    return ok;
+}
+
+bool TDataReader::ReadReal(double& value, const char* message, double limit,
+                           const char* limitText) {
+    if (!TryStrToFloatDot(ReadStr, value)) return !ReportReadError(message);
+    // beyond this the scene size, its squares and the drawing overflow
+    if (std::fabs(value) > limit)
+        return !ReportReadError(std::string(message) + " (out of range: " + limitText + ")");
+    return true;
 }
 
 bool TDataReader::ReadModel() {
+    Generated = std::make_unique<TGenerated>();
     NextToken();
     Settings.HasTime = Contains(ReadStr, "TIME");
     bool cgCards = Contains(ReadStr, "CSTA");
@@ -323,8 +355,9 @@ bool TDataReader::ReadCgCards() {
             body.Number = number;
             for (int k = 0; k < count; ++k) {
                 NextToken();
-                if (!TryBodyReal(ReadStr, body.Params[static_cast<size_t>(k)]))
-                    return !ReportReadError("Read Body Parameter Error");
+                if (!ReadReal(body.Params[static_cast<size_t>(k)], "Read Body Parameter Error",
+                              MaxBodyReal, MaxBodyRealText))
+                    return false;
             }
             g.Bodies.push_back(std::move(body));
             g.BodyLooks.push_back({PaletteColor(static_cast<int64_t>(g.Bodies.size())), true});
@@ -372,24 +405,70 @@ bool TDataReader::ReadCgCards() {
 }
 
 bool TDataReader::ReadGenerated(int& materialSkip) {
-    TGeometry& g = Geometry;
+    TGenerated& gen = *Generated;
     NextToken();
     std::string layout(ReadStr);
     auto readCount = [this](int32_t& v, int32_t least) {
         NextToken();
         return TryStrToInt32(ReadStr, v) && v >= least;
     };
-    auto readReals = [this](int32_t count, std::vector<double>& out) {
+    const char* const countError = "Read Body Parameter Error";
+    // The coordinates grow with what is read; the model is made only after the materials,
+    // so a count far beyond the file's content costs nothing.
+    auto readReals = [this, countError](int32_t count, std::vector<double>& out) {
         out.clear();
         for (int32_t k = 0; k < count; ++k) {
             NextToken();
             double v = 0;
-            if (!TryBodyReal(ReadStr, v)) return false;
+            if (!ReadReal(v, countError, MaxBodyReal, MaxBodyRealText)) return false;
             out.push_back(v);
         }
         return true;
     };
     auto tooMany = [this](int64_t bodies) { return bodies > MaxGeneratedBodies; };
+
+    if (layout == "CYLS") {
+        int32_t nr = 0, nz = 0;
+        if (!readCount(nr, 1)) return !ReportReadError(countError);
+        if (!readCount(nz, 2) || tooMany(static_cast<int64_t>(nz - 1) * nr))
+            return !ReportReadError(countError);
+        if (!readReals(nr, gen.Coord[0]) || !readReals(nz, gen.Coord[2])) return false;
+        gen.Layout = TGenerated::Cyls;
+        gen.Count = static_cast<size_t>(nz - 1) * static_cast<size_t>(nr);
+        materialSkip = 1;
+    } else if (layout == "SLAB") {
+        int32_t nx = 0, ny = 0, nz = 0;
+        if (!readCount(nx, 2)) return !ReportReadError(countError);
+        if (!readCount(ny, 2)) return !ReportReadError(countError);
+        if (!readCount(nz, 2) ||
+            tooMany(static_cast<int64_t>(nx - 1) * (ny - 1) * static_cast<int64_t>(nz - 1)))
+            return !ReportReadError(countError);
+        if (!readReals(nx, gen.Coord[0]) || !readReals(ny, gen.Coord[1]) ||
+            !readReals(nz, gen.Coord[2]))
+            return false;
+        gen.Layout = TGenerated::Slab;
+        gen.Count =
+            static_cast<size_t>(nx - 1) * static_cast<size_t>(ny - 1) * static_cast<size_t>(nz - 1);
+        materialSkip = 1;
+    } else if (TrimView(layout) == "SPHR") {
+        int32_t n = 0;
+        if (!readCount(n, 1) || tooMany(n)) return !ReportReadError(countError);
+        if (!readReals(n, gen.Coord[0])) return false;
+        gen.Layout = TGenerated::Sphr;
+        gen.Count = static_cast<size_t>(n);
+    } else {
+        return !ReportReadError("Not found keyword SPHR or SLAB or CYLS");
+    }
+    return true;
+}
+
+void TDataReader::BuildGenerated() {
+    const TGenerated& gen = *Generated;
+    TGeometry& g = Geometry;
+    const size_t n = gen.Count;
+    g.Bodies.assign(n, TGeoData());
+    g.BodyLooks.assign(n, TLook());
+    g.Zones.assign(n, TZoneData());
     auto addBody = [&g](size_t k, const char* symbol, std::initializer_list<double> params) {
         TGeoData& b = g.Bodies[k];
         b.Symbol = symbol;
@@ -409,64 +488,40 @@ bool TDataReader::ReadGenerated(int& materialSkip) {
         }
         z.GroupOp = {'O'};
     };
-    auto size = [&g](size_t n) {
-        g.Bodies.assign(n, TGeoData());
-        g.BodyLooks.assign(n, TLook());
-        g.Zones.assign(n, TZoneData());
-    };
-    const char* const countError = "Read Body Parameter Error";
-
-    if (layout == "CYLS") {
-        int32_t nr = 0, nz = 0;
-        if (!readCount(nr, 1)) return !ReportReadError(countError);
-        if (!readCount(nz, 2) || tooMany(static_cast<int64_t>(nz - 1) * nr))
-            return !ReportReadError(countError);
-        std::vector<double> r, z;
-        if (!readReals(nr, r) || !readReals(nz, z)) return !ReportReadError(countError);
-        size(static_cast<size_t>(nz - 1) * static_cast<size_t>(nr));
-        for (int32_t j = 1; j < nz; ++j)
-            for (int32_t i = 1; i <= nr; ++i) {
-                size_t k = static_cast<size_t>(j - 1) * static_cast<size_t>(nr) +
-                           static_cast<size_t>(i - 1);
-                double zj = z[static_cast<size_t>(j - 1)], zn = z[static_cast<size_t>(j)];
-                addBody(k, "RCC", {0, 0, zj, 0, 0, zn - zj, r[static_cast<size_t>(i - 1)]});
+    const std::vector<double>& x = gen.Coord[0];
+    const std::vector<double>& y = gen.Coord[1];
+    const std::vector<double>& z = gen.Coord[2];
+    switch (gen.Layout) {
+    case TGenerated::Cyls: {
+        const size_t nr = x.size();
+        for (size_t j = 1; j < z.size(); ++j)
+            for (size_t i = 1; i <= nr; ++i) {
+                size_t k = (j - 1) * nr + (i - 1);
+                addBody(k, "RCC", {0, 0, z[j - 1], 0, 0, z[j] - z[j - 1], x[i - 1]});
                 addZone(k, static_cast<int>(k), i == 1 ? -1 : static_cast<int>(k - 1));
             }
-        materialSkip = 1;
-    } else if (layout == "SLAB") {
-        int32_t nx = 0, ny = 0, nz = 0;
-        if (!readCount(nx, 2)) return !ReportReadError(countError);
-        if (!readCount(ny, 2)) return !ReportReadError(countError);
-        if (!readCount(nz, 2) ||
-            tooMany(static_cast<int64_t>(nx - 1) * (ny - 1) * static_cast<int64_t>(nz - 1)))
-            return !ReportReadError(countError);
-        std::vector<double> x, y, z;
-        if (!readReals(nx, x) || !readReals(ny, y) || !readReals(nz, z))
-            return !ReportReadError(countError);
-        size_t sx = static_cast<size_t>(nx - 1), sy = static_cast<size_t>(ny - 1);
-        size(sx * sy * static_cast<size_t>(nz - 1));
-        for (size_t kz = 0; kz + 1 < static_cast<size_t>(nz); ++kz)
+        break;
+    }
+    case TGenerated::Slab: {
+        const size_t sx = x.size() - 1, sy = y.size() - 1;
+        for (size_t kz = 0; kz + 1 < z.size(); ++kz)
             for (size_t jy = 0; jy < sy; ++jy)
                 for (size_t ix = 0; ix < sx; ++ix) {
                     size_t k = kz * sy * sx + jy * sx + ix;
                     addBody(k, "RPP", {x[ix], x[ix + 1], y[jy], y[jy + 1], z[kz], z[kz + 1]});
                     addZone(k, static_cast<int>(k), -1);
                 }
-        materialSkip = 1;
-    } else if (TrimView(layout) == "SPHR") {
-        int32_t n = 0;
-        if (!readCount(n, 1) || tooMany(n)) return !ReportReadError(countError);
-        std::vector<double> r;
-        if (!readReals(n, r)) return !ReportReadError(countError);
-        size(static_cast<size_t>(n));
-        for (size_t k = 0; k < static_cast<size_t>(n); ++k) {
-            addBody(k, "SPH", {0, 0, 0, r[k]});
+        break;
+    }
+    case TGenerated::Sphr:
+        for (size_t k = 0; k < n; ++k) {
+            addBody(k, "SPH", {0, 0, 0, x[k]});
             addZone(k, static_cast<int>(k), k == 0 ? -1 : static_cast<int>(k - 1));
         }
-    } else {
-        return !ReportReadError("Not found keyword SPHR or SLAB or CYLS");
+        break;
+    case TGenerated::None:
+        break;
     }
-    return true;
 }
 
 bool TDataReader::ReadMaterials(int extraSkip) {
@@ -479,15 +534,14 @@ bool TDataReader::ReadMaterials(int extraSkip) {
         NextToken();
     }
     for (int k = 0; k <= extraSkip; ++k) NextToken(); // count token(s), not interpreted
-    std::set<std::string> used;                       // decimal text order, no duplicates
-    g.ZoneLooks.resize(g.Zones.size());
-    for (size_t i = 0; i < g.Zones.size(); ++i) {
+    const bool generated = Generated->Layout != TGenerated::None;
+    const size_t zones = generated ? Generated->Count : g.Zones.size();
+    std::vector<int32_t> numbers; // grows with what is read
+    for (size_t i = 0; i < zones; ++i) {
         NextToken();
         int32_t m = 0;
         if (!TryStrToInt32(ReadStr, m)) return !ReportReadError("Read Material Number Error");
-        g.Zones[i].Material = m;
-        g.ZoneLooks[i] = {PaletteColor(static_cast<int64_t>(i)), m >= 1};
-        if (m > 0) used.insert(std::to_string(m));
+        numbers.push_back(m);
     }
     do {
         if (AtEnd()) {
@@ -496,6 +550,15 @@ bool TDataReader::ReadMaterials(int extraSkip) {
         }
         NextToken();
     } while (ReadStr != "MEND");
+    if (generated) BuildGenerated();
+    std::set<std::string> used; // decimal text order, no duplicates
+    g.ZoneLooks.resize(g.Zones.size());
+    for (size_t i = 0; i < g.Zones.size(); ++i) {
+        const int32_t m = numbers[i];
+        g.Zones[i].Material = m;
+        g.ZoneLooks[i] = {PaletteColor(static_cast<int64_t>(i)), m >= 1};
+        if (m > 0) used.insert(std::to_string(m));
+    }
     for (const std::string& text : used) {
         int32_t m = std::stoi(text);
         g.Materials.push_back({m, PaletteColor(m), true});
@@ -530,17 +593,13 @@ bool TDataReader::ReadHistories() {
             if (!TryStrToInt32(ReadStr, p.Kind) || p.Kind < 4 || p.Kind > 6)
                 return !ReportReadError("Read Particle Kind Error");
             NextToken();
-            if (!TryStrToFloatDot(ReadStr, p.X))
-                return !ReportReadError("Read Particle X coordinate Error");
+            if (!ReadReal(p.X, "Read Particle X coordinate Error")) return false;
             NextToken();
-            if (!TryStrToFloatDot(ReadStr, p.Y))
-                return !ReportReadError("Read Particle Y coordinate Error");
+            if (!ReadReal(p.Y, "Read Particle Y coordinate Error")) return false;
             NextToken();
-            if (!TryStrToFloatDot(ReadStr, p.Z))
-                return !ReportReadError("Read Particle Z coordinate Error");
+            if (!ReadReal(p.Z, "Read Particle Z coordinate Error")) return false;
             NextToken();
-            if (!TryStrToFloatDot(ReadStr, p.Energy))
-                return !ReportReadError("Read Particle Reaction Energy Error");
+            if (!ReadReal(p.Energy, "Read Particle Reaction Energy Error")) return false;
             NextToken();
             if (!TryStrToInt32(ReadStr, p.Zone))
                 return !ReportReadError("Read Particle Reaction Zone Error");
@@ -549,12 +608,11 @@ bool TDataReader::ReadHistories() {
             if (ReadStr.empty()) {
                 p.Weight = 1.0; // no time token follows an empty weight
             } else {
-                if (!TryStrToFloatDot(ReadStr, p.Weight))
-                    return !ReportReadError("Read Particle Weight Error");
+                if (!ReadReal(p.Weight, "Read Particle Weight Error")) return false;
                 if (hasTime) {
                     NextToken();
-                    if (!ReadStr.empty() && !TryStrToFloatDot(ReadStr, p.Time))
-                        return !ReportReadError("Read Particle time Error");
+                    if (!ReadStr.empty() && !ReadReal(p.Time, "Read Particle time Error"))
+                        return false;
                     timeRead = true;
                 }
             }

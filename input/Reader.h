@@ -27,13 +27,20 @@ inline constexpr const char* LineFileName = "line.tmp";
 inline constexpr const char* DummyFileName = "dummy.tmp";
 
 // Private directory of this process for the work files, with a trailing '/'. Created on
-// first use below $TMPDIR (or /tmp) and removed with its content at normal exit. Empty
-// when it cannot be created.
+// first use below $TMPDIR (or /tmp) and removed with its content at normal exit and on the
+// usual terminating signals; directories that a killed run left behind are removed when the
+// next run makes its own. Empty when it cannot be created.
 const std::string& WorkDir();
 // WorkDir() + name, e.g. WorkFilePath(DummyFileName); empty when there is no work directory.
 std::string WorkFilePath(const std::string& name);
 // Removes the work directory now (also done at exit); a later WorkDir() makes a new one.
 void RemoveWorkDir();
+// Each work directory records its owner (pid, start time, pid namespace) in this file.
+inline constexpr const char* WorkOwnerFileName = "owner";
+// Removes the "trazon-XXXXXX" directories below base (with a trailing '/') whose owner no
+// longer runs; done whenever a work directory is made. Another run's directory is never
+// touched, nor one without an owner record.
+void RemoveStaleWorkDirs(const std::string& base);
 
 // ---- Text helpers -------------------------------------------------------------------------
 
@@ -44,6 +51,18 @@ void SplitAt(std::string_view line, TMatrixAs& out, std::string_view separators)
 // Strips characters up to and including blank (control characters, tab) at both ends.
 std::string_view TrimView(std::string_view s);
 std::string UpperCase(std::string_view s); // ASCII letters only
+// Text from a file made safe to show in a message or on a terminal: at most maxBytes of it
+// (then "..." follows), control characters and bytes that are no UTF-8 character escaped
+// ("\t", "\x1B").
+std::string ShownText(std::string_view s, size_t maxBytes = 64);
+
+// Largest magnitude of a real in a data file or a tool entry: the scene size, its squares and
+// the drawing stay finite.
+inline constexpr double MaxDataReal = 1e30;
+inline constexpr const char* MaxDataRealText = "|value| > 1E+30";
+// Body sizes may go further, as long as their squares stay finite (about 1.34E+154).
+inline constexpr double MaxBodyReal = 1.3e154;
+inline constexpr const char* MaxBodyRealText = "|value| > 1.3E+154";
 
 // Decimal integer with optional sign that fits 32 bits.
 bool TryStrToInt32(std::string_view s, int32_t& value);
@@ -92,6 +111,9 @@ class TDataReader {
     // Upper bound on the bodies a generated layout (CYLS, SLAB, SPHR) may make; larger
     // counts are rejected as a body parameter error instead of exhausting memory.
     int64_t MaxGeneratedBodies = 1000000;
+    // Longest line of a data file; a longer one is a read error naming its line (a file
+    // that never ends a line must not fill the memory).
+    size_t MaxLineLength = size_t{16} << 20;
 
     // Pass 1: the data file into "div.tmp" and "line.tmp" of WorkDir(). False (with an
     // error shown and the model emptied) when a file cannot be opened or written.
@@ -120,9 +142,18 @@ class TDataReader {
 
   private:
     struct TWorkReader;
+    bool Tokenize(const std::string& dataPath);
+    // Runs one step of a load; allocation failure becomes the read error "Out of memory".
+    template <class Step> bool Guarded(Step&& step);
+    void ShowText(std::string text);
+    void RemoveTokenFiles();
     bool ReadModel();
     bool ReadCgCards();
     bool ReadGenerated(int& materialSkip);
+    void BuildGenerated();
+    // The current token as a real within the limit; otherwise reports `message`.
+    bool ReadReal(double& value, const char* message, double limit = MaxDataReal,
+                  const char* limitText = MaxDataRealText);
     bool ReadMaterials(int extraSkip);
     bool ReadHistories();
     void PostLoad();
@@ -134,12 +165,19 @@ class TDataReader {
     TDisplaySettings& Settings;
     double& Size;
 
+    // A generated layout as read, made into bodies and zones once its materials are read.
+    struct TGenerated {
+        enum { None, Cyls, Slab, Sphr } Layout = None;
+        size_t Count = 0;             // bodies (= zones)
+        std::vector<double> Coord[3]; // CYLS: radii, -, planes; SLAB: x, y, z; SPHR: radii
+    };
+    std::unique_ptr<TGenerated> Generated;
     std::unique_ptr<TWorkReader> Div;
     std::unique_ptr<TWorkReader> Line;
     // Views into the work file buffers (or into Kept), valid until the next NextToken.
     std::string_view ReadStr;
     std::string_view ReadLine;
-    std::string Kept;
+    std::string Kept, KeptLine;
     std::string LastErrorText;
     // Token count of the last pre-pass, to size the track list in one step.
     int64_t PreparedTokens = -1;

@@ -140,3 +140,65 @@ double StrToFloatDot(std::string_view s) {
         throw EConvertError("'" + std::string(s) + "' is not a valid floating point value");
     return v;
 }
+
+std::string ShownText(std::string_view s, size_t maxBytes) {
+    bool cut = s.size() > maxBytes;
+    if (cut) {
+        size_t n = maxBytes;
+        // do not end inside a multi-byte character
+        while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+        s = s.substr(0, n);
+    }
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(s.size() + 3);
+    auto escape = [&out](unsigned char c) {
+        switch (c) {
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    };
+    for (size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            if (c < 0x20 || c == 0x7F)
+                escape(c);
+            else
+                out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        // Well-formed UTF-8 passes, except the C1 controls U+0080..U+009F (a terminal may
+        // act on them); every other byte above 0x7F is shown as a number.
+        size_t len = c >= 0xF0 ? (c <= 0xF4 ? 4 : 0) : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+        bool ok = len > 0 && i + len <= s.size();
+        uint32_t cp = len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
+        for (size_t k = 1; ok && k < len; ++k) {
+            unsigned char t = static_cast<unsigned char>(s[i + k]);
+            ok = (t & 0xC0) == 0x80;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        ok = ok && cp >= 0xA0 && !(len == 3 && cp < 0x800) && !(len == 4 && cp < 0x10000) &&
+             cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+        if (ok) {
+            out.append(s.substr(i, len));
+            i += len;
+        } else {
+            escape(c);
+            ++i;
+        }
+    }
+    if (cut) out += "...";
+    return out;
+}

@@ -1,5 +1,7 @@
 #include "ImageFile.h"
 
+#include "input/FileWrite.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -365,13 +367,12 @@ bool SaveImage(const std::string& path, int width, int height, const std::vector
         error = "unknown picture type of '" + path + "' (use .png, .jpg, .jpeg or .bmp)";
         return false;
     }
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        error = "cannot write '" + path + "': " + std::strerror(errno);
+    std::string reason;
+    if (!WriteFileReplacing(
+            path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+            reason)) {
+        error = "cannot write '" + path + "': " + reason;
         return false;
     }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok) error = "cannot write '" + path + "': " + std::strerror(errno);
-    return ok;
+    return true;
 }

@@ -3,7 +3,8 @@
 #  0. the viewer build of the run command (scripts/build.sh), exactly as a user gets it;
 #  1. the full build (strict warnings) with all unit, widget, pixel and package tests under Xvfb;
 #  2. the engine tests once more under AddressSanitizer and UndefinedBehaviorSanitizer;
-#  3. the data-file fuzz target for 60 seconds with a fixed seed.
+#  3. the data-file fuzz target and the whole-load fuzz target (post-load steps, check rays,
+#     one volume level), each for 60 seconds with a fixed seed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Compiler cache keyed on paths relative to the checkout, so that another clone of the same
@@ -46,8 +47,9 @@ if [ -f tests/fuzz/CMakeLists.txt ]; then
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAZON_FUZZ=ON -DTRAZON_GUI=OFF -DTRAZON_TESTS=ON \
         -DTRAZON_STRICT=OFF \
         -DTRAZON_BENCH=OFF >/dev/null
-  cmake --build build-fuzz -j"$JOBS" --target fuzz_reader
+  cmake --build build-fuzz -j"$JOBS" --target fuzz_reader fuzz_load
   bash tests/fuzz/run.sh build-fuzz || status=1
+  bash tests/fuzz/run.sh build-fuzz 60 fuzz_load || status=1
 fi
 
 if [ "$status" -eq 0 ]; then echo "ALL TESTS PASSED"; else echo "SOME TESTS FAILED"; fi

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// The idle steps of the check and the volume calculation last about this long, so clicks and
+// repaints get through between them.
+inline constexpr double IdleSliceSeconds = 0.015;
+
 // One "label lo - hi" row of a range grid; the edits get their object names for the tests.
 inline void AddRangeRow(QGridLayout* grid, int row, QLabel* label, QLineEdit*& lo, QLineEdit*& hi,
                         const char* loText, const char* hiText, const char* loName,

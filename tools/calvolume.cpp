@@ -189,7 +189,8 @@ void TFmCalVolume::BtnStartClick() {
 }
 
 void TFmCalVolume::VolumeStep() {
-    if (Run.Running()) Run.Step();
+    // a row at a high level can take long: the step ends after a slice of time
+    if (Run.Running()) Run.StepFor(IdleSliceSeconds);
     ShowLines();
     ShowResults();
     if (!Run.Running()) StopVolume();

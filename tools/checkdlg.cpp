@@ -4,7 +4,6 @@
 #include "app/resource.h"
 #include "ToolWidgets.h"
 
-#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,11 +16,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-
-namespace {
-// Idle calls are kept this short so clicks and repaints get through between them.
-constexpr qint64 IdleSliceMs = 15;
-} // namespace
 
 TFmCheckDlg::TFmCheckDlg(QWidget* parent) : TFmCheckDlg(parent, Geometry, CheckErrorSegments) {}
 
@@ -154,7 +148,6 @@ void TFmCheckDlg::BtnStartClick() {
     BtnStart->setText("CHECK STOP");
     EnableEntries(false);
     Run.Start(Model->Bodies, Model->Zones, settings);
-    Batch = 1;
     ShowLines();
     NotifyErrors();
     Idle->start();
@@ -165,14 +158,7 @@ void TFmCheckDlg::CheckStep() {
         StopCheck();
         return;
     }
-    QElapsedTimer clock;
-    clock.start();
-    Run.Advance(Batch);
-    qint64 ms = clock.elapsed();
-    if (ms < IdleSliceMs / 2)
-        Batch = std::min(Batch * 2, 1 << 16);
-    else if (ms > IdleSliceMs * 2)
-        Batch = std::max(Batch / 2, 1);
+    Run.AdvanceFor(IdleSliceSeconds);
     ShowLines();
     if (Run.ErrorCount() != ShownErrors) NotifyErrors();
     if (!Run.Running()) StopCheck();

@@ -64,5 +64,4 @@ class TFmCheckDlg : public QDialog {
     QTimer* Idle = nullptr;
     uint64_t ShownRevision = ~0ull;
     int32_t ShownErrors = -1;
-    int Batch = 1; // rays per idle call, adapted to keep each call short
 };

@@ -63,6 +63,7 @@ int CliInfo(const TCliArgs& args) {
     TDataReader reader(geometry, tracks, settings, size);
     reader.Hooks.ShowError = [](const std::string& text) { std::fputs(text.c_str(), stderr); };
     bool ok = haveFile ? reader.Load(file) : reader.LoadSample();
+    RemoveWorkDir();
     if (!ok) return 1;
 
     std::printf("bodies: %zu\n", geometry.Bodies.size());

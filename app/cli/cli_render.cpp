@@ -35,6 +35,7 @@ int CliRender(const TCliArgs&) {
 #include "geometry/CheckErrors.h"
 #include "geometry/MyCGUnit.h"
 #include "input/DisplaySettings.h"
+#include "input/FileWrite.h"
 #include "input/Reader.h"
 #include "input/Tracks.h"
 #include "render/ImageFile.h"
@@ -139,6 +140,8 @@ int CliRender(const TCliArgs& args) {
     if (picture.empty()) return RenderUsageError("the picture file (-o PICTURE) is missing");
     if (ImageFormatOf(picture) == TImageFormat::Unknown)
         return RenderUsageError("PICTURE must end in .png, .jpg, .jpeg or .bmp");
+    if (std::string error; !CheckWriteTarget(picture, error))
+        return RenderUsageError("-o: " + error);
 
     TGeometry geometry;
     TTracks tracks;
@@ -158,7 +161,9 @@ int CliRender(const TCliArgs& args) {
         RebuildSceneMeshes(geometry, settings.CutBox, settings.SceneSize, settings.ReviseRate,
                            settings.ReviseValue);
     };
-    if (!(haveFile ? reader.Load(file) : reader.LoadSample())) return 1;
+    bool loaded = haveFile ? reader.Load(file) : reader.LoadSample();
+    RemoveWorkDir();
+    if (!loaded) return 1;
 
     TOffscreenControl surface(width, height);
     TGLUnit gl(&surface, size);

@@ -2,6 +2,7 @@
 // cores as their dialogs, printing what the dialogs' lists hold at the end.
 #include "Cli.h"
 
+#include "input/FileWrite.h"
 #include "input/Reader.h"
 #include "tools/core/CheckCore.h"
 #include "tools/core/CheckFormat.h"
@@ -122,7 +123,10 @@ bool LoadData(const std::string& path, TGeometry& geometry, TTracks& tracks,
         std::fputs(text.c_str(), stderr);
         if (!text.empty() && text.back() != '\n') std::fputc('\n', stderr);
     };
-    return reader.Load(path);
+    bool ok = reader.Load(path);
+    // nothing of the load is needed during a long run: no work directory stays behind
+    RemoveWorkDir();
+    return ok;
 }
 
 bool LoadGeometry(const std::string& path, TGeometry& geometry) {
@@ -217,6 +221,12 @@ int CliVolume(const TCliArgs& args) {
     std::string error;
     if (!ConvertVolumeEntries(entries, settings, error))
         return UsageError(cmd, error, CliVolumeUsage);
+    // a result that cannot be written is found before the calculation, not after it
+    const std::string resultPath = output.empty() ? std::string() : VolumeFileName(output);
+    // (the name as given too: "-o DIR" names a directory even though "DIR.dat" would do)
+    if (!output.empty() &&
+        (!CheckWriteTarget(output, error) || !CheckWriteTarget(resultPath, error)))
+        return UsageError(cmd, "-o: " + error, CliVolumeUsage);
 
     TGeometry geometry;
     if (!LoadGeometry(file, geometry)) return 1;
@@ -261,8 +271,7 @@ int CliVolume(const TCliArgs& args) {
     PrintLines(run.ResultLines());
     std::fflush(stdout);
     if (!output.empty()) {
-        std::string path = VolumeFileName(output);
-        if (!WriteVolumeFile(path, geometry.Zones, run.Volumes, error)) {
+        if (!WriteVolumeFile(resultPath, geometry.Zones, run.Volumes, error)) {
             std::fprintf(stderr, "trazon-cli volume: %s\n", error.c_str());
             return 1;
         }

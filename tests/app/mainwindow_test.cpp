@@ -394,14 +394,16 @@ TEST_F(MainWindowTest, ResizeKeepsLayoutInside) {
     EXPECT_EQ(Main->GL->ViewHeight, H);
 }
 
-TEST_F(MainWindowTest, ShutDownRemovesWorkFiles) {
+TEST_F(MainWindowTest, WorkFilesDoNotOutliveTheLoad) {
     Start();
-    std::string dummy = WorkFilePath(DummyFileName);
-    ASSERT_FALSE(dummy.empty());
-    EXPECT_TRUE(fs::exists(dummy));
+    std::string dir = WorkDir();
+    ASSERT_FALSE(dir.empty());
+    // the sample is loaded: nothing of it is kept in the work directory
+    for (const char* name : {DummyFileName, DivFileName, LineFileName})
+        EXPECT_FALSE(fs::exists(dir + name)) << name;
     delete Main;
     Main = nullptr;
-    EXPECT_FALSE(fs::exists(dummy));
+    EXPECT_FALSE(fs::exists(dir + DummyFileName));
 }
 
 TEST(RunCommandTest, NoShellAndMissingProgram) {

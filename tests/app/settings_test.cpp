@@ -98,7 +98,7 @@ TEST(IniFile, GarbledOrMissingFileGivesDefaults) {
     ReadSettings(bad, "/exe/", ds, dirs, menus, slots);
     EXPECT_EQ(ds.ReadMax, 1000);
     EXPECT_EQ(ds.BackColor, 0x000000u);
-    EXPECT_EQ(ds.GColor.size(), (size_t)MaxSavedColors); // clamped, not 2e9
+    EXPECT_TRUE(ds.GColor.empty()); // the file holds no colour: none, not 2e9 white ones
     fs::remove_all(dir);
 }
 
@@ -249,15 +249,79 @@ TEST(Settings, RoundTripOfChangedValues) {
     EXPECT_FALSE(back.ValueExists("GColor", "1"));
 }
 
-TEST(Settings, SavedColourListShorterThanCount) {
+TEST(Settings, SavedColourListsAreAsLongAsTheEntriesTheFileHolds) {
     TIniFile ini;
-    ini.SetText("[ColorCount]\nGeo=3\n[GColor]\n0=clRed\n");
+    ini.SetText("[ColorCount]\nGeo=3\nZone=4\nMat=2147483647\n[GColor]\n0=clRed\n"
+                "[ZColor]\n0=clRed\n2=clBlue\n7=clBlue\n[MColor]\n0=clLime\n1=clRed\n");
     TDisplaySettings ds;
     TDialogDirs dirs;
     TMenuSettings menus;
     TViewSlots slots;
     ReadSettings(ini, "/", ds, dirs, menus, slots);
-    EXPECT_EQ(ds.GColor, (std::vector<TColor>{0x0000FF, 0xFFFFFF, 0xFFFFFF}));
+    EXPECT_EQ(ds.GColor, (std::vector<TColor>{0x0000FF}));
+    // a gap before the last entry reads as white; entries beyond the count are not read
+    EXPECT_EQ(ds.ZColor, (std::vector<TColor>{0x0000FF, 0xFFFFFF, 0xFF0000}));
+    EXPECT_EQ(ds.MColor, (std::vector<TColor>{0x00FF00, 0x0000FF}));
+    // and so the file written back stays as small as it was
+    TIniFile back;
+    WriteSettings(back, ds, dirs, menus, slots);
+    EXPECT_EQ(back.ReadInteger("ColorCount", "Mat", -1), 2);
+    EXPECT_LT(back.Text().size(), 2000u);
+}
+
+TEST(Settings, ValuesOutOfTheirRangeAreClamped) {
+    TIniFile ini;
+    ini.SetText("[ParticleView4]\nLineWidth=1000000\n[ParticleView5]\nLineWidth=-3\n"
+                "[GeoView]\nWidth=-5\n[Revise]\nRate=1e300\nValue=-2\n"
+                "[Animation]\nWaittime=2147483647\n");
+    TDisplaySettings ds;
+    TDialogDirs dirs;
+    TMenuSettings menus;
+    TViewSlots slots;
+    ReadSettings(ini, "/", ds, dirs, menus, slots);
+    EXPECT_EQ(ds.StyleOf(4).LineWidth, MaxLineWidth);
+    EXPECT_EQ(ds.StyleOf(5).LineWidth, 1);
+    EXPECT_EQ(ds.StyleOf(6).LineWidth, 1);
+    EXPECT_EQ(ds.GeoWidth, MinGeoWidth);
+    EXPECT_EQ(ds.ReviseRate, 1.0);
+    EXPECT_EQ(ds.ReviseValue, 0.0);
+    EXPECT_EQ(ds.WaitTime, MaxWaitTime);
+    ini.SetText("[GeoView]\nWidth=1e9\n");
+    ReadSettings(ini, "/", ds, dirs, menus, slots);
+    EXPECT_EQ(ds.GeoWidth, double(MaxLineWidth));
+    EXPECT_EQ(ds.ReviseRate, 1e-6); // defaults stay
+}
+
+TEST(IniFile, KeyLookupKeepsItsMeaningWithManyKeys) {
+    // many keys: each lookup goes through the index, not along the lines
+    std::string text = "[GColor]\n";
+    for (int i = 0; i < 100000; ++i) text += std::to_string(i) + "=clRed\n";
+    text += "[Dup]\nKey=first\nkey=second\n[dup]\nKEY=third\nOther=1\n\n";
+    TIniFile ini;
+    ini.SetText(text);
+    for (int i = 0; i < 100000; ++i) ASSERT_TRUE(ini.ValueExists("gcolor", std::to_string(i))) << i;
+    EXPECT_FALSE(ini.ValueExists("GColor", "100000"));
+    EXPECT_EQ(ini.ReadString("DUP", "key", ""), "first"); // the first of duplicates
+    ini.WriteString("Dup", "KEY", "changed");
+    EXPECT_EQ(ini.ReadString("dup", "Key", ""), "changed");
+    // a new key goes to the last section of that name, before its trailing blank line
+    ini.WriteString("Dup", "New", "n");
+    EXPECT_NE(ini.Text().find("Other=1\nNew=n\n\n"), std::string::npos);
+    // deleting removes every entry of the key; erasing a section all its keys
+    ini.DeleteKey("dup", "key");
+    EXPECT_FALSE(ini.ValueExists("Dup", "Key"));
+    EXPECT_EQ(ini.Text().find("second"), std::string::npos);
+    ini.WriteString("Dup", "Key", "again");
+    EXPECT_EQ(ini.ReadString("Dup", "Key", ""), "again");
+    for (int i = 0; i < 100000; ++i) ini.DeleteKey("GColor", std::to_string(i));
+    EXPECT_FALSE(ini.ValueExists("GColor", "5"));
+    EXPECT_EQ(ini.Text().find("clRed"), std::string::npos);
+    ini.EraseSection("DUP");
+    EXPECT_FALSE(ini.SectionExists("Dup"));
+    EXPECT_FALSE(ini.ValueExists("Dup", "Other"));
+    EXPECT_EQ(ini.Text().find("Other"), std::string::npos);
+    ini.WriteString("Dup", "Other", "2");
+    EXPECT_EQ(ini.ReadInteger("Dup", "Other", 0), 2);
 }
 
 TEST(Settings, UnstoredValuesResetAtStart) {
@@ -313,11 +377,11 @@ TEST(IniFile, WritesInPlaceWhereNoFileCanBeCreatedBesideIt) {
     EXPECT_TRUE(ini.UpdateFile());
     EXPECT_EQ(TIniFile(path).ReadInteger("Particle", "ReadMax", 0), 8);
     EXPECT_TRUE(fs::is_directory(path + ".new"));
-    // nothing to rewrite: a failure, and no file appears
+    // the temporary file has a name of its own, so a writable directory still gets a new file
     TIniFile missing((dir / "none.ini").string());
     fs::create_directory(dir / "none.ini.new");
-    EXPECT_FALSE(missing.UpdateFile());
-    EXPECT_FALSE(fs::exists(dir / "none.ini"));
+    EXPECT_TRUE(missing.UpdateFile());
+    EXPECT_TRUE(fs::is_regular_file(dir / "none.ini"));
     fs::remove_all(dir);
 }
 

@@ -2,6 +2,7 @@
 #include "tools/core/GeoTable.h"
 #include "tools/core/GeoValidate.h"
 #include "tools/core/GeoWriter.h"
+#include "input/FileWrite.h"
 #include "input/Reader.h"
 
 #include <gtest/gtest.h>
@@ -368,14 +369,14 @@ TEST(EditorWriter, AtomicWriteReplacesOrLeavesTheTarget) {
     TTempDir dir;
     std::string err;
     std::string target = dir / "a.geo";
-    ASSERT_TRUE(WriteTextFileAtomic(target, "one\n", err)) << err;
-    ASSERT_TRUE(WriteTextFileAtomic(target, "two\n", err)) << err;
+    ASSERT_TRUE(WriteFileReplacing(target, "one\n", err)) << err;
+    ASSERT_TRUE(WriteFileReplacing(target, "two\n", err)) << err;
     EXPECT_EQ(ReadFile(target), "two\n");
     // no temporary file is left behind
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path),
                             std::filesystem::directory_iterator()),
               1);
-    EXPECT_FALSE(WriteTextFileAtomic(dir / "missing/b.geo", "x", err));
+    EXPECT_FALSE(WriteFileReplacing(dir / "missing/b.geo", "x", err));
     EXPECT_FALSE(err.empty());
     EXPECT_TRUE(HasCsvExtension("/x/y.CsV"));
     EXPECT_FALSE(HasCsvExtension("/x.csv/y"));

@@ -370,10 +370,19 @@ TEST(EditorGrid, TypingRightAfterASecondClickStaysInTheCell) {
     QTest::mouseClick(z->viewport(), Qt::LeftButton, {}, term);
     Pump(QApplication::doubleClickInterval() + 100); // two clicks, not a double-click
     QTest::mouseClick(z->viewport(), Qt::LeftButton, {}, term);
+    // The keys go where the keyboard is. Another test's window on the same display can take
+    // the activation away, so without a focus widget they go to the open cell editor, or to
+    // the grid itself, where the old keyboard search would show.
+    auto keyboard = [z]() -> QWidget* {
+        if (QWidget* w = QApplication::focusWidget()) return w;
+        for (QLineEdit* e : z->viewport()->findChildren<QLineEdit*>())
+            if (e->isVisible()) return e;
+        return z;
+    };
     for (const char* key : {"5", "3"})
-        QTest::keyClicks(QApplication::focusWidget(), key);
+        QTest::keyClicks(keyboard(), key);
     Pump(QApplication::doubleClickInterval() + 100);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(keyboard(), Qt::Key_Return);
     Pump(50);
     EXPECT_EQ(z->Cell(2, 1), "53");
     EXPECT_EQ(z->Cell(2, 2), "5");

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Runs the reader fuzz target for 60 seconds with a fixed seed; exits non-zero on any
-# finding (crash, sanitizer report, leak, timeout, out-of-memory).
-# Usage: bash tests/fuzz/run.sh BUILD_DIR [SECONDS]
+# Runs a fuzz target (default: the reader's) for 60 seconds with a fixed seed; exits non-zero
+# on any finding (crash, sanitizer report, leak, timeout, out-of-memory).
+# Usage: bash tests/fuzz/run.sh BUILD_DIR [SECONDS] [TARGET]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build="${1:?usage: run.sh BUILD_DIR [SECONDS]}"
 seconds="${2:-60}"
-bin="$build/tests/fuzz/fuzz_reader"
+target="${3:-fuzz_reader}"
+bin="$build/tests/fuzz/$target"
 if [ ! -x "$bin" ]; then
   echo "fuzz: $bin not built (configure with -DTRAZON_FUZZ=ON and clang)" >&2
   exit 1
@@ -33,4 +34,4 @@ if [ "$rc" -ne 0 ] || [ -n "$(ls -A "$work/artifacts")" ]; then
   done
   exit 1
 fi
-echo "fuzz: no findings in ${seconds} s"
+echo "fuzz: $target: no findings in ${seconds} s"

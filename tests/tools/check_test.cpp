@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 // Every ray starts at the origin and runs along +x unless the test says otherwise.
@@ -72,17 +75,76 @@ TEST(CheckFormat, EntriesUseTheDotWhateverTheLocale) {
     EXPECT_NE(error.find("Y max"), std::string::npos);
 }
 
-TEST(CheckRay, SortMovesOnlyStrictlyNearerCrossings) {
+TEST(CheckRay, SortByDistanceKeepsTheOrderOfEqualDistances) {
     TMatrixA3d p = {{0, 0, 0}, {3, 0, 0}, {1, 0, 0}, {0, 3, 0}, {2, 0, 0}, {1, 0, 0}};
     TMatrixAi c = {-1, 30, 10, 31, 20, 11};
     SortCrossings(p, c);
     EXPECT_EQ(c, (TMatrixAi{-1, 10, 11, 20, 30, 31}));
     EXPECT_EQ(p[5].y, 3);
-    // Exchanges, not insertion: equal distances behind a farther one change their order.
     TMatrixA3d q = {{0, 0, 0}, {5, 0, 0}, {0, 5, 0}, {1, 0, 0}};
     TMatrixAi k = {-1, 1, 2, 3};
     SortCrossings(q, k);
-    EXPECT_EQ(k, (TMatrixAi{-1, 3, 2, 1}));
+    EXPECT_EQ(k, (TMatrixAi{-1, 3, 1, 2}));
+
+    // Many crossings (a ray through thousands of shells) against a plain stable sort; a
+    // crossing that is no number goes last instead of upsetting the sort.
+    uint32_t seed = 7;
+    auto next = [&seed] { return (seed = seed * 134775813u + 1u) >> 8; };
+    TMatrixA3d many = {{1, 2, 3}};
+    TMatrixAi codes = {-1};
+    for (int i = 0; i < 50000; ++i) {
+        double t = static_cast<double>(next() % 5000) * 0.25; // many equal distances
+        many.push_back({1 + t, 2, 3});
+        codes.push_back(i);
+    }
+    many.push_back({std::nan(""), 2, 3});
+    codes.push_back(-7);
+    std::vector<size_t> order(many.size() - 2);
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i + 1;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return many[a].x < many[b].x; });
+    TMatrixAi expected = {-1};
+    for (size_t i : order) expected.push_back(codes[i]);
+    expected.push_back(-7);
+    SortCrossings(many, codes);
+    EXPECT_EQ(codes, expected);
+    EXPECT_EQ(many[0].x, 1);
+}
+
+TEST(Check, AdvanceForTimeEqualsSingleStepsAndEndsAfterOneRayWhenOutOfTime) {
+    TGeometry g;
+    g.Bodies = {Sph(1, 5), Sph(3, 20), Sph(4, 0.4, 2, 0, 0)};
+    AddZone(g, "Z1", 1, {{1, -4}});
+    AddZone(g, "Z2", 0, {{3, -1}});
+    Prepare(g);
+    TCheckSettings s;
+    s.Rays = 300;
+    s.Xmin = -4, s.Xmax = 4, s.Ymin = -4, s.Ymax = 4;
+    TCheckErrorSegments e1, e2;
+    TCheckRun one(e1), timed(e2);
+    one.Start(g.Bodies, g.Zones, s);
+    while (one.Running()) one.Step();
+    timed.Start(g.Bodies, g.Zones, s);
+    // no time at all: one ray per step, however many the last step managed
+    timed.AdvanceFor(0);
+    EXPECT_EQ(timed.RaysDone(), 1);
+    while (timed.Running()) timed.AdvanceFor(0.002);
+    EXPECT_EQ(one.Lines(), timed.Lines());
+    EXPECT_EQ(one.Random.Seed, timed.Random.Seed);
+}
+
+TEST(Check, OutOfRangeEntriesAreRefused) {
+    TCheckEntries e;
+    TCheckSettings s;
+    std::string error;
+    e.Xmin = "-1e308";
+    EXPECT_FALSE(ConvertCheckEntries(e, s, error));
+    EXPECT_NE(error.find("X min"), std::string::npos);
+    EXPECT_NE(error.find("out of range"), std::string::npos);
+    e.Xmin = "-1e30";
+    EXPECT_TRUE(ConvertCheckEntries(e, s, error)) << error;
+    e.Tmax = "1e31";
+    EXPECT_FALSE(ConvertCheckEntries(e, s, error));
 }
 
 TEST(CheckRandom, ProgramGeneratorFromSeedZero) {

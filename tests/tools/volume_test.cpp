@@ -190,6 +190,59 @@ TEST(Volume, SumsAreBitIdenticalOnAnyNumberOfThreads) {
     EXPECT_GT(one.Volumes[1].XLast, 0);
 }
 
+TEST(Volume, StepsByTimeTakeRowsInPartsWithTheSameSums) {
+    TGeometry g = Mixed();
+    TCheckErrorSegments errors;
+    TVolumeRun whole(errors), timed(errors);
+    RunAll(whole, g, ToLevel(5));
+    timed.Reset(g.Zones);
+    timed.Start(g.Bodies, g.Zones, ToLevel(5), {});
+    // level 0 (one position), its completion, then one position of the 2x2 level 1
+    timed.StepFor(0);
+    timed.StepFor(0);
+    timed.StepFor(0);
+    EXPECT_EQ(timed.PositionsDone(), 2);
+    EXPECT_EQ(timed.Level(), 1);
+    while (timed.Running()) timed.StepFor(0.001);
+    EXPECT_EQ(timed.PositionsDone(), whole.PositionsDone());
+    for (size_t z = 0; z < g.Zones.size(); ++z) {
+        EXPECT_EQ(timed.Volumes[z].XLast, whole.Volumes[z].XLast);
+        EXPECT_EQ(timed.Volumes[z].ZLast, whole.Volumes[z].ZLast);
+    }
+    EXPECT_EQ(timed.Lines(), whole.Lines());
+    EXPECT_EQ(timed.ResultLines(), whole.ResultLines());
+}
+
+TEST(Volume, BoxBeyondTheRangeIsRefusedAndNoNumberIsPrinted) {
+    TVolumeEntries e;
+    TVolumeSettings s;
+    std::string error;
+    e.Xmin = "-1e308";
+    e.Xmax = "1e308";
+    EXPECT_FALSE(ConvertVolumeEntries(e, s, error));
+    EXPECT_NE(error.find("out of range"), std::string::npos);
+    // the largest box accepted gives finite sums and ratios
+    e.Xmin = e.Ymin = e.Zmin = "-1e30";
+    e.Xmax = e.Ymax = e.Zmax = "1e30";
+    e.Level = "2";
+    ASSERT_TRUE(ConvertVolumeEntries(e, s, error)) << error;
+    TGeometry g;
+    g.Bodies = {MakeBody("RPP", 1, {-1e30, 1e30, -1e30, 1e30, -1e30, 1e30})};
+    AddZone(g, "ALL", 1, {{1}});
+    Prepare(g);
+    TCheckErrorSegments errors;
+    TVolumeRun run(errors);
+    s.RatioMin = 5, s.RatioMax = 6;
+    RunAll(run, g, s);
+    EXPECT_TRUE(std::isfinite(run.Volumes[0].XLast));
+    EXPECT_NEAR(run.Volumes[0].XLast / 8e90, 1, 1e-9);
+    for (const std::string& line : run.ResultLines()) {
+        EXPECT_EQ(line.find("NAN"), std::string::npos) << line;
+        EXPECT_EQ(line.find("nan"), std::string::npos) << line;
+        EXPECT_EQ(line.find("INF"), std::string::npos) << line;
+    }
+}
+
 TEST(Volume, EntriesAcceptLevelsZeroToFourteen) {
     TVolumeEntries e;
     TVolumeSettings s;
@@ -218,6 +271,7 @@ TEST(VolumeFile, LayoutNameAndSafeReplace) {
 
     EXPECT_EQ(VolumeFileName("/a.b/out"), "/a.b/out.dat");
     EXPECT_EQ(VolumeFileName("out.txt"), "out.txt");
+    EXPECT_EQ(VolumeFileName("out/"), "out/"); // a directory gets no hidden "out/.dat"
     EXPECT_EQ(VolumeOverwriteQuestion("/x/y/res.dat"), "res.dat is Found! OverWrite OK?");
 
     TGeometry g;

@@ -140,6 +140,7 @@ void TCheckRun::Start(const TAGeoData& bodies, const TAZoneData& zones,
     Output.clear();
     AddLine("0%");
     Active = true;
+    Batch = 1;
 }
 
 void TCheckRun::Finish() {
@@ -167,6 +168,13 @@ bool TCheckRun::Report(const TCheckFinding& f, const TVector& dir) {
         return false;
     }
     return true;
+}
+
+void TCheckRun::AdvanceFor(double seconds) {
+    RunForTime(seconds, Batch, 1 << 16, [this](int64_t rays) {
+        Advance(static_cast<int>(rays));
+        return Active;
+    });
 }
 
 int TCheckRun::Advance(int maxRays) {

@@ -65,6 +65,9 @@ class TCheckRun {
     // Up to `maxRays` steps; rays are walked on `Threads` threads and reported in ray order,
     // so the outcome is the same as that many single steps. Returns the rays fired.
     int Advance(int maxRays);
+    // Fires rays for about `seconds` (at least one ray), so an idle step stays short however
+    // slow a single ray is; same outcome as single steps.
+    void AdvanceFor(double seconds);
     // The user stopped the run: adds "Stop by User".
     void StopByUser();
 
@@ -96,6 +99,7 @@ class TCheckRun {
     int32_t LastPercent = 0;
     std::vector<std::string> Output;
     uint64_t Rev = 0;
+    int64_t Batch = 1; // rays per call of AdvanceFor's loop
 };
 
 // Output line of one finding (without the body-number line).

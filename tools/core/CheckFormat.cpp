@@ -1,5 +1,7 @@
 #include "CheckFormat.h"
 
+#include "input/Reader.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -77,6 +79,12 @@ bool ParseRealEntry(const std::string& text, const char* label, double& out, std
     if (!v) {
         error = std::string(label) + ": \"" + text +
                 "\" is not a valid number (use \".\" as the decimal separator).";
+        return false;
+    }
+    if (std::fabs(*v) > MaxDataReal) {
+        // the ray arithmetic would overflow into infinities and NaNs
+        error =
+            std::string(label) + ": \"" + text + "\" is out of range (" + MaxDataRealText + ").";
         return false;
     }
     out = *v;

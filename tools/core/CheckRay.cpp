@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -18,17 +19,25 @@ void SortCrossings(TMatrixA3d& points, TMatrixAi& codes) {
     const size_t n = points.size();
     if (n < 3) return;
     // Element 0 is the start (distance 0, nothing is strictly nearer), so it stays first.
-    thread_local std::vector<double> dist;
-    dist.resize(n);
-    for (size_t i = 0; i < n; ++i) dist[i] = Distance(points[0], points[i]);
-    for (size_t i = 1; i + 1 < n; ++i) {
-        for (size_t j = i + 1; j < n; ++j) {
-            if (dist[j] < dist[i]) {
-                SwapVector(points[i], points[j]);
-                SwapInt(codes[i], codes[j]);
-                std::swap(dist[i], dist[j]);
-            }
-        }
+    thread_local std::vector<std::pair<double, size_t>> order;
+    order.resize(n - 1);
+    bool sorted = true;
+    for (size_t i = 1; i < n; ++i) {
+        double d = Distance(points[0], points[i]);
+        // a crossing of a degenerate body may be no number: last, and the sort stays valid
+        order[i - 1] = {std::isnan(d) ? HUGE_VAL : d, i};
+        if (i > 1 && order[i - 1].first < order[i - 2].first) sorted = false;
+    }
+    if (sorted) return;
+    // the position breaks ties: equal distances keep their order
+    std::sort(order.begin(), order.end());
+    thread_local TMatrixA3d p;
+    thread_local TMatrixAi c;
+    p.assign(points.begin(), points.end());
+    c.assign(codes.begin(), codes.end());
+    for (size_t k = 1; k < n; ++k) {
+        points[k] = p[order[k - 1].second];
+        codes[k] = c[order[k - 1].second];
     }
 }
 
@@ -38,7 +47,36 @@ void TRayCrossings::Walk(const TVector& start, const TVector& dir, const TAGeoDa
     Points.push_back(start);
     Codes.push_back(-1);
     for (const TGeoData& body : bodies) RayBodyIntersections(start, dir, body, Points, Codes);
+    // a degenerate body may give a crossing that is no finite point: it crosses nothing
+    size_t kept = 1;
+    for (size_t i = 1; i < Points.size(); ++i) {
+        const TVector& q = Points[i];
+        if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z)) continue;
+        Points[kept] = q;
+        Codes[kept++] = Codes[i];
+    }
+    Points.resize(kept);
+    Codes.resize(kept);
     SortCrossings(Points, Codes);
+}
+
+void RunForTime(double seconds, int64_t& batch, int64_t maxBatch,
+                const std::function<bool(int64_t)>& work) {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const auto budget = std::chrono::duration<double>(seconds);
+    batch = std::clamp<int64_t>(batch, 1, std::max<int64_t>(maxBatch, 1));
+    for (;;) {
+        const auto t0 = Clock::now();
+        bool more = work(batch);
+        const auto took = Clock::now() - t0;
+        // a call of about a quarter of the budget leaves room for the event loop
+        if (took < budget / 8)
+            batch = std::min(batch * 2, std::max<int64_t>(maxBatch, 1));
+        else if (took > budget / 3)
+            batch = std::max<int64_t>(batch / 2, 1);
+        if (!more || Clock::now() - start >= budget) return;
+    }
 }
 
 int HardwareThreads() {

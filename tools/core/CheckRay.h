@@ -4,6 +4,7 @@
 
 #include "geometry/MyCGUnit.h"
 
+#include <cstdint>
 #include <functional>
 
 // Crossing list of one ray; element 0 is the ray start (code -1).
@@ -16,11 +17,18 @@ struct TRayCrossings {
     void Walk(const TVector& start, const TVector& dir, const TAGeoData& bodies);
 };
 
-// Selection sort by distance from points[0] with exchanges: an element is exchanged forward
-// only when it is strictly nearer, never for an equal distance.
+// Sorts the crossings by distance from points[0], carrying the codes along; crossings at equal
+// distances keep their order. O(n log n): a ray through many bodies has many crossings.
 void SortCrossings(TMatrixA3d& points, TMatrixAi& codes);
 
 double Distance(const TVector& a, const TVector& b);
+
+// Calls work(count) again and again for about `seconds` (at least once), with a count of work
+// units that adapts to the time a call takes, so the last call ends soon after the time is up
+// however slow a unit is. `batch` carries the count from one such step to the next. Stops early
+// when work returns false.
+void RunForTime(double seconds, int64_t& batch, int64_t maxBatch,
+                const std::function<bool(int64_t count)>& work);
 
 // Number of worker threads used when the caller asks for 0 (all cores).
 int HardwareThreads();

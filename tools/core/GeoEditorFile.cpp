@@ -1,6 +1,7 @@
 #include "GeoEditorFile.h"
 
 #include "GeoWriter.h"
+#include "input/FileWrite.h"
 #include "input/Reader.h"
 
 #include <cerrno>
@@ -36,7 +37,7 @@ bool TokeniseEditorFile(const std::string& path, const std::string& tokenFile, s
         error = path + ": read error";
         return false;
     }
-    if (!WriteTextFileAtomic(tokenFile, text, error)) {
+    if (!WriteFileReplacing(tokenFile, text, error)) {
         error = tokenFile + ": " + error;
         return false;
     }

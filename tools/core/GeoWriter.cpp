@@ -1,11 +1,6 @@
 #include "GeoWriter.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "input/FileWrite.h"
 
 namespace {
 
@@ -114,56 +109,14 @@ std::string FormatCsv(const TGeoTable& bodies, const TGeoTable& zones) {
     return out;
 }
 
-bool WriteTextFileAtomic(const std::string& path, const std::string& text, std::string& error) {
-    std::string tmp = path + ".XXXXXX";
-    int fd = mkstemp(tmp.data());
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = std::strerror(n < 0 ? errno : ENOSPC);
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    // mkstemp creates the file for the owner only: keep the mode of the file replaced, or
-    // give a new file the usual one
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        ::fchmod(fd, st.st_mode & 07777);
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        error = std::strerror(errno);
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        error = std::strerror(errno);
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    return true;
-}
-
 bool WriteBlankSeparatedFile(const std::string& path, const TGeoTable& bodies,
                              const TGeoTable& zones, bool withSections, std::string& error) {
-    return WriteTextFileAtomic(path, FormatBlankSeparated(bodies, zones, withSections), error);
+    return WriteFileReplacing(path, FormatBlankSeparated(bodies, zones, withSections), error);
 }
 
 bool WriteCsvFile(const std::string& path, const TGeoTable& bodies, const TGeoTable& zones,
                   std::string& error) {
-    return WriteTextFileAtomic(path, FormatCsv(bodies, zones), error);
+    return WriteFileReplacing(path, FormatCsv(bodies, zones), error);
 }
 
 bool FindSplitCell(const TGeoTable& bodies, const TGeoTable& zones, bool csv, TSplitCell& where) {

@@ -12,10 +12,8 @@ std::string FormatBlankSeparated(const TGeoTable& bodies, const TGeoTable& zones
 // Comma-separated editor layout.
 std::string FormatCsv(const TGeoTable& bodies, const TGeoTable& zones);
 
-// Writes the text to a temporary file beside `path` and renames it over `path`, so that a
-// failed write leaves the previous file as it was. False with a reason in `error`.
-bool WriteTextFileAtomic(const std::string& path, const std::string& text, std::string& error);
-
+// Both write through a temporary file (WriteFileReplacing): a failed write leaves the
+// previous file as it was. False with a reason in `error`.
 bool WriteBlankSeparatedFile(const std::string& path, const TGeoTable& bodies,
                              const TGeoTable& zones, bool withSections, std::string& error);
 bool WriteCsvFile(const std::string& path, const TGeoTable& bodies, const TGeoTable& zones,

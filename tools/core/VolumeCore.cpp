@@ -3,6 +3,7 @@
 #include "CheckFormat.h"
 #include "CheckRay.h"
 
+#include <algorithm>
 #include <cmath>
 
 bool ConvertVolumeEntries(const TVolumeEntries& e, TVolumeSettings& out, std::string& error) {
@@ -71,7 +72,9 @@ void TVolumeRun::Start(const TAGeoData& bodies, const TAZoneData& zones,
     for (int k = 0; k <= Set.Level; ++k) Total += PowerOfTwo(k) * PowerOfTwo(k);
     K = 0;
     I = 0;
+    J = 0;
     N = 1;
+    Batch = 1;
     Volumes.assign(zones.size(), TZoneVolume{});
     for (size_t z = 0; z < Volumes.size(); ++z)
         Volumes[z].Selected = z < selected.size() && selected[z];
@@ -102,6 +105,17 @@ std::string TVolumeRun::ProgressLine(int64_t percent, int64_t i, int64_t j) cons
 }
 
 void TVolumeRun::Step() {
+    Advance(PowerOfTwo(VolumeMaxLevel));
+}
+
+void TVolumeRun::StepFor(double seconds) {
+    RunForTime(seconds, Batch, PowerOfTwo(VolumeMaxLevel), [this](int64_t positions) {
+        Advance(positions);
+        return Active;
+    });
+}
+
+void TVolumeRun::Advance(int64_t positions) {
     if (!Active) return;
     if (K > Set.Level) {
         SetLine0("100%");
@@ -111,14 +125,19 @@ void TVolumeRun::Step() {
     }
     N = PowerOfTwo(K);
     if (I < N) {
-        ProcessRow();
-        ++I;
+        const int64_t end = std::min(N, J + std::max<int64_t>(positions, 1));
+        ProcessPositions(J, end);
+        J = end;
+        if (J == N) {
+            J = 0;
+            ++I;
+        }
     } else {
         CompleteLevel();
     }
 }
 
-void TVolumeRun::ProcessRow() {
+void TVolumeRun::ProcessPositions(int64_t first, int64_t end) {
     const TAGeoData& bodies = *Bodies;
     const TAZoneData& zones = *Zones;
     const TZoneIndex& index = Index;
@@ -129,16 +148,16 @@ void TVolumeRun::ProcessRow() {
                             (s.Xmax - s.Xmin) * (s.Zmax - s.Zmin) / nn,
                             (s.Xmax - s.Xmin) * (s.Ymax - s.Ymin) / nn};
     const double ci = static_cast<double>(I) + 0.5;
-    const int count = static_cast<int>(N);
+    const int count = static_cast<int>(end - first);
     if (PerPosition.size() < static_cast<size_t>(count))
         PerPosition.resize(static_cast<size_t>(count));
 
-    ParallelSlices(count, Threads, 8, [&](int begin, int end, int) {
+    ParallelSlices(count, Threads, 8, [&](int begin, int stop, int) {
         thread_local TRayCrossings walk;
-        for (int j = begin; j < end; ++j) {
-            std::vector<TContribution>& out = PerPosition[static_cast<size_t>(j)];
+        for (int slot = begin; slot < stop; ++slot) {
+            std::vector<TContribution>& out = PerPosition[static_cast<size_t>(slot)];
             out.clear();
-            const double cj = static_cast<double>(j) + 0.5;
+            const double cj = static_cast<double>(first + slot) + 0.5;
             const TVector starts[3] = {
                 {s.Xmin, s.Ymin + (s.Ymax - s.Ymin) * ci / n, s.Zmin + (s.Zmax - s.Zmin) * cj / n},
                 {s.Xmin + (s.Xmax - s.Xmin) * cj / n, s.Ymin, s.Zmin + (s.Zmax - s.Zmin) * ci / n},
@@ -154,6 +173,7 @@ void TVolumeRun::ProcessRow() {
                     double d = axis == 0   ? std::fabs(b.x - a.x)
                                : axis == 1 ? std::fabs(b.y - a.y)
                                            : std::fabs(b.z - a.z);
+                    if (!std::isfinite(d)) continue; // a degenerate crossing adds nothing
                     FindZone(bodies, zones, index, walk.Hits, m.x, m.y, m.z);
                     for (int32_t z : walk.Hits) out.push_back({z, axis, d * area[axis]});
                 }
@@ -162,14 +182,14 @@ void TVolumeRun::ProcessRow() {
     });
 
     // Progress and sums in position order, as one thread would do them.
-    for (int j = 0; j < count; ++j) {
+    for (int slot = 0; slot < count; ++slot) {
         int64_t p = Total > 0 ? (Counter * 100 + Total - 1) / Total : 100;
         if (p > LastPercent) {
             LastPercent = p;
-            SetLine0(ProgressLine(p, I, j));
+            SetLine0(ProgressLine(p, I, first + slot));
         }
         ++Counter;
-        for (const TContribution& c : PerPosition[static_cast<size_t>(j)]) {
+        for (const TContribution& c : PerPosition[static_cast<size_t>(slot)]) {
             TZoneVolume& v = Volumes[static_cast<size_t>(c.Zone)];
             (c.Axis == 0 ? v.X : c.Axis == 1 ? v.Y : v.Z) += c.Value;
         }

@@ -56,8 +56,11 @@ class TVolumeRun {
     // The geometry must stay unchanged while the run is active.
     void Start(const TAGeoData& bodies, const TAZoneData& zones, const TVolumeSettings& settings,
                const std::vector<bool>& selected);
-    // One step: one grid row, or the completion of a level, or the end of the run.
+    // One step: the rest of a grid row, or the completion of a level, or the end of the run.
     void Step();
+    // As many steps as fit in about `seconds`, a row taken in parts as time allows (at least
+    // one grid position): an idle step stays short at any level. Same sums as whole rows.
+    void StepFor(double seconds);
     void StopByUser(); // adds "Stop by User"
 
     bool Running() const { return Active; }
@@ -81,7 +84,9 @@ class TVolumeRun {
     };
     void AddLine(std::string line);
     void SetLine0(std::string line);
-    void ProcessRow();
+    // Up to `positions` grid positions of the current row, or a level's completion.
+    void Advance(int64_t positions);
+    void ProcessPositions(int64_t first, int64_t end);
     void CompleteLevel();
     std::string ProgressLine(int64_t percent, int64_t i, int64_t j) const;
 
@@ -91,9 +96,11 @@ class TVolumeRun {
     TZoneIndex Index;
     TVolumeSettings Set;
     bool Active = false;
-    int K = 0;     // level
-    int64_t N = 1; // rays per side at level K
-    int64_t I = 0; // row
+    int K = 0;         // level
+    int64_t N = 1;     // rays per side at level K
+    int64_t I = 0;     // row
+    int64_t J = 0;     // next position (column) of row I
+    int64_t Batch = 1; // positions per call of StepFor's loop
     int64_t Counter = 0, Total = 0;
     int64_t LastPercent = 0;
     std::vector<std::string> Output, Results;

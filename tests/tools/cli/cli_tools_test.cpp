@@ -10,7 +10,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <csignal>
+#include <cstdlib>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -42,9 +45,9 @@ class CliTools : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(Dir); }
 
-    TResult Cli(const std::string& args) {
+    TResult Cli(const std::string& args, const std::string& env = "") {
         fs::path err = Dir / "stderr.txt";
-        std::string cmd = std::string(TRAZON_CLI) + " " + args + " 2>" + err.string();
+        std::string cmd = env + std::string(TRAZON_CLI) + " " + args + " 2>" + err.string();
         TResult r;
         FILE* p = popen(cmd.c_str(), "r");
         char buf[4096];
@@ -158,6 +161,102 @@ TEST_F(CliTools, ReadErrorsAndWrongUsage) {
     // Negative numbers are values, not options.
     EXPECT_EQ(Cli("check " + Data.string() + " --rays 0 --theta -10 10").Out,
               "100%\nerror count = 0\nCheck End\n");
+}
+
+// Hostile inputs and closed pipes: a clear message or a clean exit, and no work directory left.
+class CliHostile : public CliTools {
+  protected:
+    void SetUp() override {
+        CliTools::SetUp();
+        Tmp = Dir / "tmp";
+        fs::create_directories(Tmp);
+    }
+    // Runs with the work directories below Tmp.
+    TResult CliIn(const std::string& args) { return Cli(args, "TMPDIR=" + Tmp.string() + " "); }
+    bool TmpEmpty() const { return fs::is_empty(Tmp); }
+    fs::path Tmp;
+};
+
+TEST_F(CliHostile, VolumeTargetCheckedBeforeTheCalculation) {
+    fs::create_directories(Dir / "out");
+    TResult r = CliIn("volume " + Data.string() + " --level 14 -o " + (Dir / "out").string() + "/");
+    EXPECT_EQ(r.Exit, 2);
+    EXPECT_NE(r.Err.find("is a directory"), std::string::npos) << r.Err;
+    EXPECT_TRUE(fs::is_empty(Dir / "out"));
+    EXPECT_EQ(r.Out, "");
+    r = CliIn("volume " + Data.string() + " --level 14 -o " + (Dir / "out").string());
+    EXPECT_EQ(r.Exit, 2);
+    r = CliIn("volume " + Data.string() + " --level 14 -o " + (Dir / "missing" / "r").string());
+    EXPECT_EQ(r.Exit, 2);
+    EXPECT_NE(r.Err.find("does not exist"), std::string::npos) << r.Err;
+    EXPECT_TRUE(TmpEmpty());
+
+    // a result file reached through a link replaces the file it points to
+    fs::create_directories(Dir / "real");
+    std::ofstream(Dir / "real" / "r.dat") << "old";
+    fs::create_symlink(Dir / "real" / "r.dat", Dir / "link.dat");
+    r = CliIn("volume " + Data.string() + " --level 1 -o " + (Dir / "link.dat").string());
+    EXPECT_EQ(r.Exit, 0) << r.Err;
+    EXPECT_TRUE(fs::is_symlink(Dir / "link.dat"));
+    EXPECT_EQ(Slurp(Dir / "real" / "r.dat").rfind("Zone_No.", 0), 0u);
+}
+
+TEST_F(CliHostile, OutOfRangeBoxIsAUsageError) {
+    TResult r = CliIn("volume " + Data.string() + " --box -1e308 1e308 -1 1 -1 1");
+    EXPECT_EQ(r.Exit, 2);
+    EXPECT_NE(r.Err.find("out of range"), std::string::npos) << r.Err;
+    std::ofstream(Dir / "far.dat") << "CSTA-FREE\nSPH 1 0 0 0 5\nEND\nZ1 1\nEND\nCEND\nMSTA\n1\n1\n"
+                                      "MEND\n0 1\n4 1e308 0 0 1 1 1\n";
+    r = CliIn("info " + (Dir / "far.dat").string());
+    EXPECT_EQ(r.Exit, 1);
+    EXPECT_NE(r.Err.find("Read Particle X coordinate Error (out of range"), std::string::npos);
+    EXPECT_TRUE(TmpEmpty());
+}
+
+TEST_F(CliHostile, EndlessLineAndControlCharactersGiveAClearInertMessage) {
+    TResult r = CliIn("info /dev/zero");
+    EXPECT_EQ(r.Exit, 1);
+    EXPECT_EQ(r.Err.rfind("error : Read Line Too Long Error\n", 0), 0u) << r.Err.substr(0, 200);
+    EXPECT_LT(r.Err.size(), 400u);
+    std::ofstream(Dir / "esc.dat") << "CSTA-FREE\nRPP \x1b]0;title\x07\x1b[2J 1 0 1 0 1 0 1\n";
+    r = CliIn("info " + (Dir / "esc.dat").string());
+    EXPECT_EQ(r.Exit, 1);
+    EXPECT_EQ(r.Err.find('\x1b'), std::string::npos);
+    EXPECT_NE(r.Err.find("ReadStr : ]0;TITLE\\x07\\x1B[2J\n"), std::string::npos) << r.Err;
+    EXPECT_TRUE(TmpEmpty());
+}
+
+TEST_F(CliHostile, ClosedOutputPipeLeavesNoWorkDirectory) {
+    for (const char* cmd : {"volume", "check", "info"}) {
+        std::string line = "TMPDIR=" + Tmp.string() + " " + TRAZON_CLI + " " + cmd + " " +
+                           Data.string() + (std::string(cmd) == "volume" ? " --level 6" : "") +
+                           (std::string(cmd) == "check" ? " --rays 2000" : "") +
+                           " 2>/dev/null | true";
+        EXPECT_EQ(std::system(("bash -c '" + line + "'").c_str()), 0) << cmd;
+        EXPECT_TRUE(TmpEmpty()) << cmd;
+    }
+    // while it runs, the command line keeps no work files either
+    pid_t child = fork();
+    if (child == 0) {
+        setenv("TMPDIR", Tmp.c_str(), 1);
+        freopen("/dev/null", "w", stdout);
+        execl(TRAZON_CLI, TRAZON_CLI, "volume", Data.c_str(), "--level", "14", "--ratio", "5", "6",
+              nullptr);
+        _exit(127);
+    }
+    bool sawFiles = false;
+    for (int i = 0; i < 40; ++i) {
+        usleep(25000);
+        for (const auto& d : fs::recursive_directory_iterator(Tmp))
+            if (d.is_regular_file() && d.path().filename() != "owner") sawFiles = true;
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    EXPECT_FALSE(sawFiles);
+    // a run killed outright leaves at most its empty directory, which the next run removes
+    TResult r = CliIn("info " + Data.string());
+    EXPECT_EQ(r.Exit, 0);
+    EXPECT_TRUE(TmpEmpty());
 }
 
 // ---- slice, where, tracks ----

@@ -1,0 +1,16 @@
+// Replacing a file safely: a failed write (full disk, no permission) leaves the earlier file
+// as it was.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Writes data to a temporary file in the target's directory, flushes it to disk and renames
+// it over the target. When the target is a symbolic link, the file it points to is replaced
+// and the link stays. The new file keeps the permissions of the file it replaces (a new one
+// gets 0666 less the umask). False with the reason (strerror text) in `error`.
+bool WriteFileReplacing(const std::string& path, std::string_view data, std::string& error);
+
+// Whether a file can be written at `path` before any work is done for it: the name is no
+// directory and its directory exists and is writable. False with a reason in `error`.
+bool CheckWriteTarget(const std::string& path, std::string& error);
