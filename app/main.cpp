@@ -645,12 +645,9 @@ void TFmMain::UpdateRangeLabel() {
 void TFmMain::FormPaint() {
     if (!GL || Destroyed || InPaint) return;
     InPaint = true;
-    GL->SetSceneLight();
     if (DragMode == 4) {
-        // No scene while a zoom rectangle is dragged: the background and the rectangle.
-        GL->BeginFrame(DisplaySettings.BackColor);
-        GL->DrawScreenRect(DragX, DragY, RectX, RectY, DisplaySettings.ForeColor);
-        GL->Present();
+        // While a zoom rectangle is dragged: the last frame with the rectangle over it.
+        GL->PresentWithRect(DragX, DragY, RectX, RectY, DisplaySettings.ForeColor);
     } else {
         if (!Geometry.Bodies.empty() && !DisplaySettings.AnimActive &&
             windowTitle() != Q(WindowTitle))
@@ -1068,16 +1065,7 @@ void TFmMain::FormMouseMove(Qt::KeyboardModifiers, int x, int y) {
 }
 
 void TFmMain::FormMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
-    if (DragMode == 4 && GL) {
-        double w = std::max(1, Canvas->width()), h = std::max(1, Canvas->height());
-        // A rectangle of no size would make the scale zero: it is ignored.
-        if (x != DragX || y != DragY) {
-            double u = GL->ViewUnit();
-            GL->Translate(u * (w - x - DragX) / h, u * (y + DragY - h) / h, 0);
-            double f = std::max(std::abs(x - DragX) / w, std::abs(y - DragY) / h);
-            if (f > 0) GL->Size = GL->Projection == 0 ? GL->Size * f : GL->Size * f / 4;
-        }
-    }
+    if (DragMode == 4 && GL) GL->ZoomToRect(DragX, DragY, x, y);
     if (GL) GL->MouseUp();
     DragMode = 0;
     if (QWidget::mouseGrabber() == Canvas && QApplication::mouseButtons() == Qt::NoButton)

@@ -63,6 +63,8 @@ void TGeometry::Clear() {
     Zones.clear();
     ZoneLooks.clear();
     Materials.clear();
+    MeshReach = 0;
+    MeshGeneration = 0;
 }
 
 const TBodyType& BodyTypeOf(int kind) {

@@ -131,6 +131,10 @@ struct TGeometry {
     TAZoneData Zones;
     std::vector<TLook> ZoneLooks;
     std::vector<TMaterialLook> Materials;
+    // Largest distance of a body or grown-body mesh point from the origin; set with the meshes.
+    double MeshReach = 0;
+    // Changes whenever the meshes are rebuilt, so that what is derived from them can be cached.
+    uint64_t MeshGeneration = 0;
     void Clear();
 };
 

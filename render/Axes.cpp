@@ -4,6 +4,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -70,6 +71,76 @@ TVector AxisPoint(int axis, double v) {
 
 // Upper bound on marks per axis side, so that a tiny spacing cannot stall the frame.
 constexpr int MaxMarks = 100000;
+
+// Direction of a text's baseline after the turns of DrawText (z, then y, then x; x keeps it).
+TVector Baseline(const std::array<double, 3>& turn) {
+    const double rad = 3.14159265358979323846 / 180;
+    double cy = std::cos(turn[1] * rad), sy = std::sin(turn[1] * rad);
+    double cz = std::cos(turn[2] * rad), sz = std::sin(turn[2] * rad);
+    return {cz * cy, sz * cy, -sy};
+}
+
+// Every how many major marks a label goes, so that neighbouring labels keep at least half a
+// character between them: 1, 2, 5, 10, 20, ... Labels written along their axis need their
+// width, labels across it their height.
+int LabelEvery(const TAxisPlace& place, int axis, double majorStep, double strSize,
+               size_t longest) {
+    const double along = std::fabs(axis == 0   ? Baseline(place.LabelTurn).x
+                                   : axis == 1 ? Baseline(place.LabelTurn).y
+                                               : Baseline(place.LabelTurn).z);
+    const double need =
+        (along > 0.5 ? static_cast<double>(longest) + 0.5 : 1.5) * std::fabs(strSize);
+    for (int m = 1; m < MaxMarks; m *= 10)
+        for (int k : {1, 2, 5})
+            if (k * m * majorStep >= need) return k * m;
+    return MaxMarks;
+}
+
+// Text-box corners of a name in its own units, after the anchor shift (anchors as DrawText).
+std::array<TVector, 4> NameBox(int anchor, size_t chars) {
+    double n = static_cast<double>(chars);
+    double dx = anchor >= 7 && anchor <= 9 ? -n : anchor >= 4 && anchor <= 6 ? -0.5 * n : 0;
+    double dy = anchor % 3 == 1 ? -1 : anchor % 3 == 2 ? -0.5 : 0;
+    if (anchor < 1 || anchor > 9) dx = dy = 0;
+    return {TVector{dx, dy, 0}, {dx + n, dy, 0}, {dx, dy + 1, 0}, {dx + n, dy + 1, 0}};
+}
+
+// The largest text scale, at most strSize, at which a name drawn at tip stays inside the
+// frame of the current camera. A tip outside the frame (zoomed in) keeps strSize.
+double NameScaleInside(const TGLUnit& gl, const TVector& tip, const TAxisPlace& place, size_t chars,
+                       double strSize) {
+    const double rad = 3.14159265358979323846 / 180;
+    auto turn = [&](TVector p) { // the turns of DrawText: x, then y, then z
+        const auto& t = place.NameTurn;
+        p = {p.x, p.y * std::cos(t[0] * rad) - p.z * std::sin(t[0] * rad),
+             p.y * std::sin(t[0] * rad) + p.z * std::cos(t[0] * rad)};
+        p = {p.x * std::cos(t[1] * rad) + p.z * std::sin(t[1] * rad), p.y,
+             -p.x * std::sin(t[1] * rad) + p.z * std::cos(t[1] * rad)};
+        return TVector{p.x * std::cos(t[2] * rad) - p.y * std::sin(t[2] * rad),
+                       p.x * std::sin(t[2] * rad) + p.y * std::cos(t[2] * rad), p.z};
+    };
+    auto eye = [&](const TVector& p, bool shift) { // screen x, y of a world point or direction
+        const TGLMatrix& r = gl.Rotation;
+        TVector e{r[0] * p.x + r[4] * p.y + r[8] * p.z, r[1] * p.x + r[5] * p.y + r[9] * p.z, 0};
+        if (shift) e.x += gl.Translation[12], e.y += gl.Translation[13];
+        return e;
+    };
+    const double w = std::max(1, (int)gl.ViewWidth), h = std::max(1, (int)gl.ViewHeight);
+    const double unit = 0.98 * gl.ViewUnit();
+    const double halfW = h > w ? unit : unit * w / h, halfH = h > w ? unit * h / w : unit;
+    TVector base = eye(tip, true);
+    if (std::fabs(base.x) > halfW || std::fabs(base.y) > halfH) return strSize;
+    double fit = std::fabs(strSize);
+    for (const TVector& c : NameBox(place.NameAnchor, chars)) {
+        TVector d = eye(turn(c), false);
+        if (d.x > 0) fit = std::min(fit, (halfW - base.x) / d.x);
+        if (d.x < 0) fit = std::min(fit, (-halfW - base.x) / d.x);
+        if (d.y > 0) fit = std::min(fit, (halfH - base.y) / d.y);
+        if (d.y < 0) fit = std::min(fit, (-halfH - base.y) / d.y);
+    }
+    // a name too small to read helps nobody: a quarter of its size at least
+    return std::copysign(std::max(fit, 0.25 * std::fabs(strSize)), strSize);
+}
 
 } // namespace
 
@@ -160,6 +231,17 @@ void DrawAxes(TGLUnit& gl, const TDisplaySettings& ds, TAxisLayout layout) {
         const float u = AxisUnitFactor(ds.Units);
         // A spacing of 0 or less (or NaN) would never end the loop: no marks then.
         if (space > 0) {
+            size_t longest = 0;
+            if (ds.StrSpace > 0)
+                for (int i = ds.StrSpace; i <= MaxMarks && i * space <= len; i += ds.StrSpace)
+                    longest = std::max(longest, AxisLabelText(-i * space * u).size());
+            std::array<int, 3> every{};
+            for (int a = 0; a < 3; ++a)
+                every[static_cast<size_t>(a)] =
+                    ds.StrSpace > 0
+                        ? ds.StrSpace * LabelEvery(table[static_cast<size_t>(a)], a,
+                                                   ds.StrSpace * space, ds.StrSize, longest)
+                        : 0;
             for (int i = 1; i <= MaxMarks; ++i) {
                 double v = i * space;
                 if (!(v <= len)) break;
@@ -173,7 +255,7 @@ void DrawAxes(TGLUnit& gl, const TDisplaySettings& ds, TAxisLayout layout) {
                     for (double sv : {v, -v}) {
                         TVector p = AxisPoint(a, sv);
                         gl.DrawLine(p - dir, p + dir);
-                        if (!major) continue;
+                        if (!major || i % every[static_cast<size_t>(a)] != 0) continue;
                         TVector q = p + shift;
                         DrawText(AxisLabelText(sv * u), pl.LabelAnchor, ds.StrSize, q.x, q.y, q.z,
                                  pl.LabelTurn[0], pl.LabelTurn[1], pl.LabelTurn[2]);
@@ -193,8 +275,11 @@ void DrawAxes(TGLUnit& gl, const TDisplaySettings& ds, TAxisLayout layout) {
         for (int a = 0; a < 3; ++a) {
             const TAxisPlace& pl = table[static_cast<size_t>(a)];
             TVector t = AxisPoint(a, tip);
-            DrawText(names[a] + ds.Units + "]", pl.NameAnchor, ds.StrSize, t.x, t.y, t.z,
-                     pl.NameTurn[0], pl.NameTurn[1], pl.NameTurn[2]);
+            std::string name = names[a] + ds.Units + "]";
+            // smaller rather than cut off at the frame's edge
+            double scale = NameScaleInside(gl, t, pl, name.size(), ds.StrSize);
+            DrawText(name, pl.NameAnchor, scale, t.x, t.y, t.z, pl.NameTurn[0], pl.NameTurn[1],
+                     pl.NameTurn[2]);
         }
     }
     glEnable(GL_LIGHTING);

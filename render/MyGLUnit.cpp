@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <numbers>
@@ -45,6 +46,20 @@ struct TErrorTrap {
 XVisualInfo* VI(void* p) {
     return static_cast<XVisualInfo*>(p);
 }
+
+// Of the current context.
+bool HasDepthClamp() {
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    int major = 0, minor = 0;
+    if (version && std::sscanf(version, "%d.%d", &major, &minor) == 2 &&
+        (major > 3 || (major == 3 && minor >= 2)))
+        return true;
+    const char* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    return ext && (std::strstr(ext, "GL_ARB_depth_clamp") || std::strstr(ext, "GL_NV_depth_clamp"));
+}
+
+// What a scene of no extent (a lone half-space through the origin, a point) is framed with.
+constexpr double StandInSize = 1000.0;
 
 } // namespace
 
@@ -144,6 +159,7 @@ void TGLUnit::CreateSurface() {
     }
     Valid = true;
     Buffer.assign((size_t)RowStride() * (size_t)std::max(0, (int)ViewHeight), 0);
+    DepthClamp = HasDepthClamp();
 }
 
 void TGLUnit::ReleaseSurface() {
@@ -193,21 +209,37 @@ void TGLUnit::ApplyProjection() {
     glViewport(0, 0, ViewWidth, ViewHeight);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
+    const double size = FramedSize();
     if (Projection == 0) {
-        auto b = OrthoBounds(Size, w, h);
+        auto b = OrthoBounds(size, w, h, DepthReach, Translation[14]);
         glOrtho(b[0], b[1], b[2], b[3], b[4], b[5]);
+        // Tracks, axes and labels beyond the meshes' reach are drawn without depth test:
+        // clamped instead of clipped they stay in the picture.
+        if (DepthClamp) glEnable(GL_DEPTH_CLAMP);
     } else {
-        TGLMatrix f = FrustumMatrix(Size, w, h);
+        if (DepthClamp) glDisable(GL_DEPTH_CLAMP);
+        TGLMatrix f = FrustumMatrix(size, w, h);
         glMultMatrixd(f.data());
-        glTranslated(0, 0, -4 * Size);
+        glTranslated(0, 0, -4 * size);
     }
     glMatrixMode(GL_MODELVIEW);
 }
 
-std::array<double, 6> TGLUnit::OrthoBounds(double size, int w, int h) {
+double TGLUnit::FramedSize() const {
+    return Size > 0 && std::isfinite(Size) ? Size : StandInSize;
+}
+
+// The depth range is cut to the scene's own depth: a 24-bit depth buffer over the whole range
+// has steps of 2 reach / 2^24, which must stay well below the 0.005 by which subtracted bodies
+// are enlarged, or the stencil passes fail in patches. The view's scale (size) plays no part,
+// so zooming in never clips the scene.
+std::array<double, 6> TGLUnit::OrthoBounds(double size, int w, int h, double depthReach,
+                                           double eyeZ) {
     double s = size * 1.5;
-    if (h > w) return {-s, s, -s * h / w, s * h / w, -s * 100000, s * 100000};
-    return {-s * w / h, s * w / h, -s, s, -s * 100000, s * 100000};
+    double reach = depthReach > 0 && std::isfinite(depthReach) ? depthReach * 1.05 : 3 * s;
+    double nearZ = -(eyeZ + reach), farZ = reach - eyeZ;
+    if (h > w) return {-s, s, -s * h / w, s * h / w, nearZ, farZ};
+    return {-s * w / h, s * w / h, -s, s, nearZ, farZ};
 }
 
 // The near plane sits at a hundredth of the scene size rather than at 1e-5: with the eye
@@ -247,6 +279,9 @@ void TGLUnit::BeginFrame(TColor clearColour) {
     glLoadIdentity();
     glMultMatrixd(Translation.data());
     glMultMatrixd(Rotation.data());
+    SetSceneLight();
+    // Triangles take the current normal: the one left by the previous frame must not count.
+    glNormal3d(0, 0, 1);
 }
 
 void TGLUnit::Present() {
@@ -258,23 +293,28 @@ void TGLUnit::Present() {
     if (Buffer.size() != need) Buffer.assign(need, 0);
     if (ViewWidth > 0 && ViewHeight > 0)
         glReadPixels(0, 0, ViewWidth, ViewHeight, GL_RGB, GL_UNSIGNED_BYTE, Buffer.data());
+    Shown.clear();
+    ShowOnWindow(Buffer);
+}
+
+void TGLUnit::ShowOnWindow(const std::vector<uint8_t>& frame) {
     if (!WindowDrawable || ViewWidth <= 0 || ViewHeight <= 0) return;
     if (!WindowUsable) {
-        PutImageToWindow();
+        PutImageToWindow(frame);
         return;
     }
     glXMakeCurrent(Dpy, WindowDrawable, WinContext);
     glViewport(0, 0, ViewWidth, ViewHeight);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glRasterPos2i(-1, -1);
-    glDrawPixels(ViewWidth, ViewHeight, GL_RGB, GL_UNSIGNED_BYTE, Buffer.data());
+    glDrawPixels(ViewWidth, ViewHeight, GL_RGB, GL_UNSIGNED_BYTE, frame.data());
     glXSwapBuffers(Dpy, WindowDrawable);
     glXMakeCurrent(Dpy, GLXPixmapId, OffContext);
 }
 
 // Copy without GL for windows whose visual the window context cannot draw on: the frame
 // goes through Xlib as a 32-bit true-colour image.
-void TGLUnit::PutImageToWindow() {
+void TGLUnit::PutImageToWindow(const std::vector<uint8_t>& frame) {
     XWindowAttributes wa;
     if (!XGetWindowAttributes(Dpy, WindowDrawable, &wa) || wa.depth < 24 || !wa.visual ||
         wa.visual->c_class != TrueColor)
@@ -286,7 +326,7 @@ void TGLUnit::PutImageToWindow() {
     };
     int rs = shift(wa.visual->red_mask), gs = shift(wa.visual->green_mask),
         bs = shift(wa.visual->blue_mask);
-    std::vector<uint8_t> rgb = FrameRGB();
+    std::vector<uint8_t> rgb = PackedRGB(frame);
     char* data = static_cast<char*>(std::malloc((size_t)ViewWidth * ViewHeight * 4));
     if (!data) return;
     auto* px = reinterpret_cast<uint32_t*>(data);
@@ -307,14 +347,18 @@ void TGLUnit::PutImageToWindow() {
 }
 
 std::vector<uint8_t> TGLUnit::FrameRGB() const {
+    return PackedRGB(Buffer);
+}
+
+std::vector<uint8_t> TGLUnit::PackedRGB(const std::vector<uint8_t>& frame) const {
     std::vector<uint8_t> out;
-    if (ViewWidth <= 0 || ViewHeight <= 0 || Buffer.size() < (size_t)RowStride() * ViewHeight)
+    if (ViewWidth <= 0 || ViewHeight <= 0 || frame.size() < (size_t)RowStride() * ViewHeight)
         return out;
     size_t row = (size_t)ViewWidth * 3;
     out.resize(row * ViewHeight);
     for (int y = 0; y < ViewHeight; ++y)
-        std::memcpy(out.data() + row * y,
-                    Buffer.data() + (size_t)RowStride() * (ViewHeight - 1 - y), row);
+        std::memcpy(out.data() + row * y, frame.data() + (size_t)RowStride() * (ViewHeight - 1 - y),
+                    row);
     return out;
 }
 
@@ -394,7 +438,8 @@ void TGLUnit::SetView(int mode) {
 }
 
 double TGLUnit::ViewUnit() const {
-    return Projection == 0 ? Size * 1.5 : Size * 4 * 0.364;
+    const double size = FramedSize();
+    return Projection == 0 ? size * 1.5 : size * 4 * 0.364;
 }
 
 // --- mouse ---
@@ -426,7 +471,8 @@ void TGLUnit::MouseMove(int x, int y) {
         Translate(2 * u * dx / h, -2 * u * dy / h, 0);
     } else if (Scaling == 1) {
         // A step that would make the scale zero or negative is dropped.
-        double s = Size - 0.0066 * dy * Size;
+        const double size = FramedSize();
+        double s = size - 0.0066 * dy * size;
         if (s > 0) Size = s;
     } else if (Rotating == 1) {
         RotateX(0.009 * dy);
@@ -487,7 +533,7 @@ void TGLUnit::SetLight(int index, const TRGBA& diffuse, double x, double y, doub
 
 void TGLUnit::SetSceneLight() {
     if (!Valid) return;
-    double p = 2 * Size;
+    double p = 2 * FramedSize();
     SetLight(0, MakeRGBA(0.5, 0.5, 0.5, 1.0), p, p, p, MakeRGBA(1, 1, 1, 1), MakeRGBA(1, 1, 1, 1));
 }
 
@@ -536,36 +582,34 @@ void TGLUnit::DrawLine(const TVector& p1, const TVector& p2) {
     glEnd();
 }
 
-void TGLUnit::DrawScreenRect(int x0, int y0, int x1, int y1, TColor colour) {
-    if (!Valid) return;
-    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LINE_BIT);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_STENCIL_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_LINE_STIPPLE);
-    glDisable(GL_CULL_FACE);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, ViewWidth, ViewHeight, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+void TGLUnit::PresentWithRect(int x0, int y0, int x1, int y1, TColor colour) {
+    if (!Valid || ViewWidth <= 0 || ViewHeight <= 0) return;
+    Shown = Buffer;
+    if (Shown.size() < (size_t)RowStride() * ViewHeight) return;
     TRGBA c = ColorToRGBA(colour, 1.0);
-    glColor4fv(c.data());
-    glLineWidth(1.0f);
-    glBegin(GL_LINE_LOOP);
-    glVertex2d(x0 + 0.5, y0 + 0.5);
-    glVertex2d(x1 + 0.5, y0 + 0.5);
-    glVertex2d(x1 + 0.5, y1 + 0.5);
-    glVertex2d(x0 + 0.5, y1 + 0.5);
-    glEnd();
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopAttrib();
+    auto put = [&](int x, int y) {
+        if (x < 0 || y < 0 || x >= ViewWidth || y >= ViewHeight) return;
+        uint8_t* p = Shown.data() + (size_t)RowStride() * (ViewHeight - 1 - y) + (size_t)x * 3;
+        for (int k = 0; k < 3; ++k) p[k] = (uint8_t)std::lround(c[(size_t)k] * 255);
+    };
+    if (x0 > x1) std::swap(x0, x1);
+    if (y0 > y1) std::swap(y0, y1);
+    for (int x = std::max(x0, 0); x <= std::min(x1, (int)ViewWidth - 1); ++x)
+        put(x, y0), put(x, y1);
+    for (int y = std::max(y0, 0); y <= std::min(y1, (int)ViewHeight - 1); ++y)
+        put(x0, y), put(x1, y);
+    ShowOnWindow(Shown);
+}
+
+void TGLUnit::ZoomToRect(int x0, int y0, int x1, int y1) {
+    if (x0 == x1 && y0 == y1) return;
+    double w = std::max(1, Control ? Control->ClientWidth() : (int)ViewWidth);
+    double h = std::max(1, Control ? Control->ClientHeight() : (int)ViewHeight);
+    double u = ViewUnit();
+    Translate(u * (w - x1 - x0) / h, u * (y1 + y0 - h) / h, 0);
+    // The view's half-height at the origin is proportional to Size in both projections.
+    double f = std::max(std::abs(x1 - x0) / w, std::abs(y1 - y0) / h);
+    if (f > 0) Size = FramedSize() * f;
 }
 
 // --- polygons ---

@@ -70,6 +70,9 @@ class TGLUnit {
     int32_t ViewMode = 0;   // axis-pair orientation 0..5
     int32_t DrawMode = 0;   // 0 outlines, 1 filled and lit
     double Size;            // half-extent the camera frames
+    // Distance from the world origin within which every mesh of the stencil passes lies; the
+    // parallel projection's depth range is cut to it (0: not known, a few times Size is used).
+    double DepthReach = 0;
 
     // --- resources ---
     void InitContext();
@@ -79,6 +82,8 @@ class TGLUnit {
 
     // --- per frame ---
     void ApplyProjection();
+    // Clears, loads the camera and then sets the scene light, so that the light stands in the
+    // scene and every frame of one view is lit alike (first frame or not, viewer or command line).
     void BeginFrame(TColor clearColour);
     void Present();
 
@@ -87,6 +92,8 @@ class TGLUnit {
     const std::vector<uint8_t>& FrameBuffer() const { return Buffer; }
     int RowStride() const { return (ViewWidth * 3 + 3) & ~3; }
     std::vector<uint8_t> FrameRGB() const;
+    // A frame in the layout of FrameBuffer as tightly packed RGB rows top-down.
+    std::vector<uint8_t> PackedRGB(const std::vector<uint8_t>& frame) const;
 
     // --- camera ---
     void SetView(int mode);
@@ -115,7 +122,8 @@ class TGLUnit {
     void SetMaterial(const TRGBA& rgba);
     void SetLight(int index, const TRGBA& diffuse, double x, double y, double z,
                   const TRGBA& ambient, const TRGBA& specular);
-    // The scene light of every paint: light 0 at 2*Size on every axis.
+    // The scene light of every frame: light 0 at 2*Size on every axis, placed with the current
+    // model-view matrix (BeginFrame sets it after loading the camera).
     void SetSceneLight();
     static TColor PaletteColor(int64_t index);
 
@@ -126,9 +134,17 @@ class TGLUnit {
     void DrawLine(const TVector& p1, const TVector& p2);
     static uint16_t LinePattern(int kind); // 0 Solid .. 3 DashDotDot
 
-    // Outline of a rectangle in client pixels (origin top left) over the current frame,
-    // 1 pixel wide; used for the zoom rectangle. Leaves the scene state as it was.
-    void DrawScreenRect(int x0, int y0, int x1, int y1, TColor colour);
+    // Shows the last presented frame with the outline of a rectangle in client pixels (origin
+    // top left, 1 pixel wide) over it: the zoom rectangle over the picture it frames. The frame
+    // itself is kept, so the next call draws its rectangle over the same picture.
+    void PresentWithRect(int x0, int y0, int x1, int y1, TColor colour);
+    // What the last Present or PresentWithRect showed, in the layout of FrameBuffer.
+    const std::vector<uint8_t>& ShownBuffer() const { return Shown.empty() ? Buffer : Shown; }
+
+    // Zoom to a rectangle dragged from (x0, y0) to (x1, y1) in client pixels: its centre
+    // moves to the window's centre and the larger of its relative sides fills the window.
+    // A rectangle of no size is ignored.
+    void ZoomToRect(int x0, int y0, int x1, int y1);
 
     // --- polygons ---
     void DrawTriangle(const TVector& p1, const TVector& p2, const TVector& p3, TPolyStyle style);
@@ -144,14 +160,22 @@ class TGLUnit {
     static TGLMatrix Compose(const TGLMatrix& e, const TGLMatrix& m); // E x M
     // Frustum matrix of the perspective projection for the given size and client size.
     static TGLMatrix FrustumMatrix(double size, int width, int height);
-    // glOrtho bounds (left, right, bottom, top, near, far) of the parallel projection.
-    static std::array<double, 6> OrthoBounds(double size, int width, int height);
+    // glOrtho bounds (left, right, bottom, top, near, far) of the parallel projection; the
+    // depth range holds everything within depthReach of the origin, shifted by the camera's
+    // depth offset eyeZ.
+    static std::array<double, 6> OrthoBounds(double size, int width, int height, double depthReach,
+                                             double eyeZ = 0);
+    // Size when it can frame a picture, else a positive stand-in.
+    double FramedSize() const;
+    // True when the context clamps depth instead of clipping at the near and far planes.
+    bool DepthClamps() const { return DepthClamp; }
 
   private:
     void CreateSurface();
+    void ShowOnWindow(const std::vector<uint8_t>& frame);
     void ReleaseSurface();
     void Fail(const std::string& text);
-    void PutImageToWindow();
+    void PutImageToWindow(const std::vector<uint8_t>& frame);
 
     _XDisplay* Dpy = nullptr;
     unsigned long WindowDrawable = 0;
@@ -163,6 +187,7 @@ class TGLUnit {
     unsigned long GLXPixmapId = 0;
     bool Valid = false;
     bool WindowUsable = false; // window context can be made current on the window
+    bool DepthClamp = false;   // GL_DEPTH_CLAMP is available
   public:
     // Test hook: copy frames into the window through Xlib instead of the window context.
     void ForceImageCopy() { WindowUsable = false; }
@@ -170,5 +195,6 @@ class TGLUnit {
   private:
     bool Reported = false; // the failure message was shown once
     std::vector<uint8_t> Buffer;
+    std::vector<uint8_t> Shown; // the frame with a zoom rectangle over it, while one is shown
     std::unique_ptr<TMeshLists> MeshLists;
 };

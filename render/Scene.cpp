@@ -5,7 +5,10 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <map>
 
 namespace {
 
@@ -45,20 +48,12 @@ void DrawByViewType(const TSceneGeometry& s) {
 
 // The groups of a zone that are drawn, as term lists without the cut box.
 template <class F> void ForDrawnGroups(const TSceneGeometry& s, const TZoneData& zone, F f) {
-    int bodyCount = static_cast<int>(s.Geo.Bodies.size());
     for (size_t g = 0; g < zone.BodyIndex.size(); ++g) {
         if (g < zone.GroupOp.size()) {
             unsigned char op = static_cast<unsigned char>(zone.GroupOp[g]);
             if (op <= ' ') continue; // blank letter: the group is not drawn
         }
-        // Terms naming no body are left out; they contribute nothing to the picture.
-        TTermList terms;
-        const TMatrixAi& idx = zone.BodyIndex[g];
-        for (size_t t = 0; t < idx.size(); ++t) {
-            if (idx[t] < 0 || idx[t] >= bodyCount) continue;
-            int sign = t < zone.Sign[g].size() ? zone.Sign[g][t] : 1;
-            terms.push_back({idx[t], sign});
-        }
+        TTermList terms = GroupTerms(s.Geo, zone, g);
         if (!terms.empty()) f(terms);
     }
 }
@@ -80,6 +75,20 @@ TAxisLayout AxisLayoutForViewMode(int viewMode) {
     }
 }
 
+double SceneDepthReach(const TGLUnit& gl, const TGeometry& geometry,
+                       const TDisplaySettings& settings) {
+    double reach = geometry.MeshReach;
+    // Without depth clamping the cut box must not be clipped either; with it, a cut box
+    // reaching past the meshes keeps its order in depth and costs no precision.
+    if (settings.CutOn && !gl.DepthClamps()) {
+        const auto& p = settings.CutBox.Params;
+        auto far = [](double lo, double hi) { return std::max(lo * lo, hi * hi); };
+        double c = std::sqrt(far(p[0], p[1]) + far(p[2], p[3]) + far(p[4], p[5]));
+        if (std::isfinite(c)) reach = std::max(reach, c);
+    }
+    return reach;
+}
+
 void DrawGeometry(const TSceneGeometry& s, bool plain) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -97,7 +106,7 @@ void DrawGeometry(const TSceneGeometry& s, bool plain) {
 void PaintScene(TGLUnit& gl, const TGeometry& geometry, const TTracks& tracks,
                 const TDisplaySettings& settings, const TCheckErrorSegments& checkErrors,
                 const TSceneOptions& options) {
-    gl.SetSceneLight();
+    gl.DepthReach = SceneDepthReach(gl, geometry, settings);
     gl.BeginFrame(settings.BackColor);
     if (!gl.Ready()) return;
     if (!geometry.Bodies.empty() && !options.ZoomDragging) {
@@ -197,6 +206,28 @@ const TGeoData* TermMesh(const TSceneGeometry& s, int bodyIndex, int sign, int& 
     return k < s.Geo.GrownBodies.size() ? &s.Geo.GrownBodies[k] : nullptr;
 }
 
+TTermList GroupTerms(const TGeometry& geo, const TZoneData& zone, size_t group) {
+    TTermList terms;
+    if (group >= zone.BodyIndex.size()) return terms;
+    const int bodyCount = static_cast<int>(geo.Bodies.size());
+    const TMatrixAi& idx = zone.BodyIndex[group];
+    for (size_t t = 0; t < idx.size(); ++t) {
+        int sign =
+            group < zone.Sign.size() && t < zone.Sign[group].size() ? zone.Sign[group][t] : 1;
+        if (idx[t] < 0 || idx[t] >= bodyCount) {
+            // A missing body contains no point: inside it nothing is, outside it everything.
+            if (sign >= 0) return {};
+            continue;
+        }
+        terms.push_back({idx[t], sign});
+    }
+    // The stencil passes draw the base term's surface: an intersected term, when there is one.
+    auto base =
+        std::find_if(terms.begin(), terms.end(), [](const TTerm& t) { return t.Sign >= 0; });
+    if (base != terms.end()) std::rotate(terms.begin(), base, base + 1);
+    return terms;
+}
+
 void DrawBody(const TSceneGeometry& s, int bodyIndex, int sign) {
     int polygon;
     const TGeoData* mesh = TermMesh(s, bodyIndex, sign, polygon);
@@ -211,9 +242,57 @@ void DrawBody(const TSceneGeometry& s, int bodyIndex, int sign) {
     s.GL.ResetLineStyle();
 }
 
+namespace {
+
+// Outlines of the term lists drawn in Line display, for one set of meshes and one cut box.
+struct TOutlineCache {
+    const TGeometry* Geo = nullptr;
+    uint64_t Generation = 0;
+    std::array<double, 6> Cut{};
+    std::map<std::vector<int>, std::vector<TSegment>> Products;
+};
+
+const std::vector<TSegment>& CachedOutline(const TSceneGeometry& s, const TTermList& terms) {
+    static TOutlineCache cache;
+    std::array<double, 6> cut;
+    std::copy_n(s.Settings.CutBox.Params.begin(), 6, cut.begin());
+    if (cache.Geo != &s.Geo || cache.Generation != s.Geo.MeshGeneration || cache.Cut != cut) {
+        cache.Geo = &s.Geo;
+        cache.Generation = s.Geo.MeshGeneration;
+        cache.Cut = cut;
+        cache.Products.clear();
+    }
+    std::vector<int> key;
+    for (const TTerm& t : terms) key.insert(key.end(), {t.Body, t.Sign});
+    auto it = cache.Products.find(key);
+    if (it == cache.Products.end())
+        it = cache.Products.emplace(key, ProductOutline(s.Geo, s.Settings.CutBox, terms)).first;
+    return it->second;
+}
+
+void DrawOutline(const TSceneGeometry& s, const TTermList& terms) {
+    const std::vector<TSegment>& lines = CachedOutline(s, terms);
+    s.GL.SetLineStyle(1, 0, static_cast<float>(s.Settings.GeoWidth));
+    glDisable(GL_LIGHTING);
+    glBegin(GL_LINES);
+    for (const TSegment& l : lines) {
+        glVertex3d(l.A.x, l.A.y, l.A.z);
+        glVertex3d(l.B.x, l.B.y, l.B.z);
+    }
+    glEnd();
+    s.GL.ResetLineStyle();
+}
+
+} // namespace
+
 void DrawCSG(const TSceneGeometry& s, const TTermList& terms) {
     const int n = static_cast<int>(terms.size());
     if (n == 0) return;
+    // Outlines cannot be clipped by the stencil passes: a line's pixels have no inside.
+    if (s.GL.DrawMode == 0) {
+        DrawOutline(s, terms);
+        return;
+    }
     if (s.Cull && DrawCSGCulled(s, terms)) return;
     auto draw = [&](int i) {
         const TTerm& t = terms[static_cast<size_t>(i)];

@@ -15,6 +15,7 @@
 #include "input/ViewBox.h"
 #include "render/MyGLUnit.h"
 #include "render/mesh/BodyMesh.h"
+#include "render/mesh/Outline.h"
 
 #include <array>
 #include <string>
@@ -63,13 +64,6 @@ bool FitView(TGLUnit& gl, const TGeometry& geometry, const TDisplaySettings& set
 // Fixed alpha of every body, zone and material colour.
 inline constexpr double GeometryAlpha = 0.3;
 
-// One CSG term: a position in Bodies (-1 for the cut box) and +1 intersected / -1 subtracted.
-struct TTerm {
-    int Body;
-    int Sign;
-};
-using TTermList = std::vector<TTerm>;
-
 struct TCullFrame;
 
 // What the geometry passes draw from. With Cull the stencil passes skip what cannot change a
@@ -81,9 +75,21 @@ struct TSceneGeometry {
     TCullFrame* Cull = nullptr;
 };
 
+// The CSG terms of one group of a zone, base term first. The base is the group's first
+// intersected term (intersection order does not matter); a group without one keeps its order.
+// A term naming no body is, like in the engine, a body that contains no point: intersected it
+// empties the group (no terms), subtracted it is left out.
+TTermList GroupTerms(const TGeometry& geo, const TZoneData& zone, size_t group);
+
+// Distance from the origin that the parallel projection's depth range must hold for a frame.
+double SceneDepthReach(const TGLUnit& gl, const TGeometry& geometry,
+                       const TDisplaySettings& settings);
+
 void DrawBodies(const TSceneGeometry& s);
 void DrawZone(const TSceneGeometry& s, int zoneIndex, TColor colour);
 void DrawBody(const TSceneGeometry& s, int bodyIndex, int sign);
+// Filled (DrawMode 1): the stencil passes. Outlines (DrawMode 0): the product's outline
+// (ProductOutline), computed on first use and kept until the meshes are rebuilt.
 void DrawCSG(const TSceneGeometry& s, const TTermList& terms);
 // By ViewInfoType, blending on; culled unless plain.
 void DrawGeometry(const TSceneGeometry& s, bool plain = false);

@@ -48,10 +48,15 @@ double RoundTo4Digits(double v);
 // The enlarged drawing copy of a body (relative growth reviseRate, absolute reviseValue).
 TGeoData BuildGrownBody(const TGeoData& source, double reviseRate, double reviseValue);
 
+// Half-size of the boxes that stand for HAF half-spaces: twice the radius about the origin of
+// every body's extent box (and at least twice sceneSize), so that only a box's plane face can
+// meet the rest of the scene; its other faces stay clear of it.
+double HafStandInExtent(const TAGeoData& bodies, double sceneSize);
+
 // After a load or after applying the display settings: rebuilds every body mesh (plain), the
 // enlarged copies with their inverted meshes of the bodies that some zone subtracts (the
-// others keep an empty entry in geo.GrownBodies) and the cut box mesh (inverted). Call it
-// with the zones in place.
-// sceneSize is the scene size recorded right after loading (the HAF extent).
+// others keep an empty entry in geo.GrownBodies), the cut box mesh (inverted) and
+// geo.MeshReach. Call it with the zones in place.
+// sceneSize is the scene size recorded right after loading.
 void RebuildSceneMeshes(TGeometry& geo, TGeoData& cutBox, double sceneSize, double reviseRate,
                         double reviseValue, const TMeshCounts& counts = TMeshCounts{});

@@ -2,6 +2,9 @@
 #include "BodyMesh.h"
 #include "MeshTypes.h"
 
+#include <algorithm>
+#include <atomic>
+
 using namespace meshutil;
 
 namespace {
@@ -62,6 +65,27 @@ TGeoData BuildGrownBody(const TGeoData& source, double f, double v) {
     return g;
 }
 
+double HafStandInExtent(const TAGeoData& bodies, double sceneSize) {
+    double r = sceneSize > 0 && std::isfinite(sceneSize) ? sceneSize : 0;
+    for (const TGeoData& b : bodies) {
+        double x0 = 0, x1 = 0, y0 = 0, y1 = 0, z0 = 0, z1 = 0, d0 = 0, d1 = 0;
+        BodyExtent(b, x0, x1, y0, y1, z0, z1, d0, d1);
+        auto far = [](double lo, double hi) { return std::max(lo * lo, hi * hi); };
+        double c = std::sqrt(far(x0, x1) + far(y0, y1) + far(z0, z1));
+        if (std::isfinite(c)) r = std::max(r, c);
+    }
+    return 2 * r;
+}
+
+namespace {
+double MeshReachOf(const TGeoData& b) {
+    const auto& box = b.MeshGrid.Box;
+    if (box[0] > box[1]) return 0;
+    auto far = [](double lo, double hi) { return std::max(lo * lo, hi * hi); };
+    return std::sqrt(far(box[0], box[1]) + far(box[2], box[3]) + far(box[4], box[5]));
+}
+} // namespace
+
 void RebuildSceneMeshes(TGeometry& geo, TGeoData& cutBox, double sceneSize, double reviseRate,
                         double reviseValue, const TMeshCounts& counts) {
     // Only a subtracted term is drawn with the enlarged copy: the other bodies get none.
@@ -73,13 +97,20 @@ void RebuildSceneMeshes(TGeometry& geo, TGeoData& cutBox, double sceneSize, doub
                 if (b >= 0 && static_cast<size_t>(b) < subtracted.size() && z.Sign[g][t] < 0)
                     subtracted[static_cast<size_t>(b)] = true;
             }
+    const double hafExtent = HafStandInExtent(geo.Bodies, sceneSize);
     geo.GrownBodies.clear();
     geo.GrownBodies.resize(geo.Bodies.size());
+    geo.MeshReach = 0;
     for (size_t i = 0; i < geo.Bodies.size(); ++i) {
-        BuildMesh(geo.Bodies[i], false, sceneSize, counts);
+        BuildMesh(geo.Bodies[i], false, hafExtent, counts);
+        geo.MeshReach = std::max(geo.MeshReach, MeshReachOf(geo.Bodies[i]));
         if (!subtracted[i]) continue;
         geo.GrownBodies[i] = BuildGrownBody(geo.Bodies[i], reviseRate, reviseValue);
-        BuildMesh(geo.GrownBodies[i], true, sceneSize, counts);
+        BuildMesh(geo.GrownBodies[i], true, hafExtent, counts);
+        geo.MeshReach = std::max(geo.MeshReach, MeshReachOf(geo.GrownBodies[i]));
     }
+    if (!std::isfinite(geo.MeshReach)) geo.MeshReach = 0;
+    static std::atomic<uint64_t> generations{0};
+    geo.MeshGeneration = ++generations;
     BuildMesh(cutBox, true, 0, counts);
 }

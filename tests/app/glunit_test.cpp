@@ -112,15 +112,23 @@ TEST_F(GLUnitTest, RotationsTurnAboutFixedScreenAxes) {
 
 TEST(GLUnitMath, ProjectionBounds) {
     // taller than wide: full width 2s, extended vertically
-    auto tall = TGLUnit::OrthoBounds(100, 200, 400);
+    auto tall = TGLUnit::OrthoBounds(100, 200, 400, 0);
     EXPECT_DOUBLE_EQ(tall[0], -150);
     EXPECT_DOUBLE_EQ(tall[1], 150);
     EXPECT_DOUBLE_EQ(tall[2], -300);
     EXPECT_DOUBLE_EQ(tall[3], 300);
-    EXPECT_DOUBLE_EQ(tall[5], 150 * 100000.0);
-    auto wide = TGLUnit::OrthoBounds(100, 400, 200);
+    auto wide = TGLUnit::OrthoBounds(100, 400, 200, 0);
     EXPECT_DOUBLE_EQ(wide[0], -300);
     EXPECT_DOUBLE_EQ(wide[3], 150);
+    // depth: the scene's reach (with a margin) about the camera's depth, whatever the zoom
+    for (double size : {1.0, 100.0, 1e4}) {
+        auto b = TGLUnit::OrthoBounds(size, 400, 200, 50, 2);
+        EXPECT_NEAR(b[4], -52.5 - 2, 1e-12);
+        EXPECT_NEAR(b[5], 52.5 - 2, 1e-12);
+        // a 24-bit depth buffer then resolves far less than the 0.005 growth of subtracted
+        // bodies for a scene of reach 1000
+        EXPECT_LT((TGLUnit::OrthoBounds(size, 400, 200, 1000)[5] * 2) / (1 << 24), 0.0005);
+    }
     // frustum: 40 degree field of view, far plane at 8 Size
     TGLMatrix f = TGLUnit::FrustumMatrix(10, 200, 100);
     double n = 0.1, far = 80, t = n * 0.364, r = t * 2;
@@ -216,13 +224,22 @@ TEST_F(GLUnitTest, FrameHasBackgroundColour) {
         if (rgb[(y * 64 + 32) * 3] == 255) ++redRows;
     EXPECT_GE(redRows, 1);
     EXPECT_LE(redRows, 2);
-    // the zoom rectangle outline in client pixels, origin top left
-    GL.BeginFrame(0x000000);
-    GL.DrawScreenRect(10, 5, 20, 15, 0xFFFFFF);
+    // the zoom rectangle outline in client pixels, origin top left, over the last frame,
+    // which itself stays as it was
+    std::vector<uint8_t> frame = GL.FrameRGB();
+    GL.PresentWithRect(20, 15, 10, 5, 0xFFFFFF);
+    std::vector<uint8_t> shown = GL.PackedRGB(GL.ShownBuffer());
+    EXPECT_EQ(GL.FrameRGB(), frame);
+    ASSERT_EQ(shown.size(), frame.size());
+    EXPECT_EQ(shown[(5 * 64 + 15) * 3 + 1], 255);
+    EXPECT_EQ(shown[(15 * 64 + 10) * 3 + 1], 255);
+    EXPECT_EQ(shown[(10 * 64 + 15) * 3 + 1], 0);
+    int shownRed = 0; // the red line under it
+    for (int y = 0; y < 48; ++y) shownRed += shown[(y * 64 + 32) * 3] == 255;
+    EXPECT_EQ(shownRed, redRows);
+    // a new frame shows without the rectangle
     GL.Present();
-    rgb = GL.FrameRGB();
-    EXPECT_EQ(rgb[(5 * 64 + 15) * 3], 255);
-    EXPECT_EQ(rgb[(10 * 64 + 15) * 3], 0);
+    EXPECT_EQ(GL.PackedRGB(GL.ShownBuffer()), frame);
 }
 
 TEST_F(GLUnitTest, PerspectiveFrameCutsFarScene) {
@@ -312,4 +329,62 @@ TEST(GLUnitFailure, NoSurfaceSaysSoOnceAndDrawsNothing) {
     SetMessageHook(nullptr);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("nothing will be drawn"), std::string::npos) << messages[0];
+}
+
+namespace {
+// Window pixel (origin top left) of a world point under the current GL matrices.
+std::array<double, 2> Project(const TVector& p, int w, int h) {
+    double mv[16], pr[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
+    glGetDoublev(GL_PROJECTION_MATRIX, pr);
+    double e[4], c[4], v[4] = {p.x, p.y, p.z, 1};
+    for (int r = 0; r < 4; ++r)
+        e[r] = mv[r] * v[0] + mv[4 + r] * v[1] + mv[8 + r] * v[2] + mv[12 + r];
+    for (int r = 0; r < 4; ++r)
+        c[r] = pr[r] * e[0] + pr[4 + r] * e[1] + pr[8 + r] * e[2] + pr[12 + r] * e[3];
+    return {(c[0] / c[3] + 1) * w / 2, (1 - c[1] / c[3]) * h / 2};
+}
+} // namespace
+
+// The points of the plane z = 0 (the origin's depth) under the dragged rectangle's corners
+// land on the window's corners after the zoom, in both projections.
+TEST(GLUnitZoom, RectangleFillsTheWindow) {
+    const int w = 200, h = 100;
+    TOffscreenControl surface{w, h};
+    TGLUnit gl{&surface, 10.0};
+    if (!gl.Ready()) GTEST_SKIP() << "no X display with GLX";
+    for (int projection : {0, 1}) {
+        SCOPED_TRACE(projection);
+        gl.Projection = projection;
+        gl.Size = 10;
+        gl.SetView(0);
+        gl.Translate(1.5, -0.5, 0);
+        gl.BeginFrame(0);
+        // the world point under a pixel: the projection is linear on the plane z = 0
+        auto o = Project({0, 0, 0}, w, h), ex = Project({1, 0, 0}, w, h),
+             ey = Project({0, 1, 0}, w, h);
+        auto under = [&](double px, double py) {
+            return TVector{(px - o[0]) / (ex[0] - o[0]), (py - o[1]) / (ey[1] - o[1]), 0};
+        };
+        const int x0 = 120, y0 = 30, x1 = 160, y1 = 50; // the window's shape
+        TVector a = under(x0, y0), b = under(x1, y1);
+        gl.ZoomToRect(x1, y1, x0, y0);
+        gl.BeginFrame(0);
+        auto pa = Project(a, w, h), pb = Project(b, w, h);
+        EXPECT_NEAR(pa[0], 0, 2);
+        EXPECT_NEAR(pa[1], 0, 2);
+        EXPECT_NEAR(pb[0], w, 2);
+        EXPECT_NEAR(pb[1], h, 2);
+    }
+}
+
+// A scale of 0 (a scene without extent) still frames a picture and can be zoomed out of.
+TEST_F(GLUnitTest, ZeroSizeFallsBackToAPositiveScale) {
+    GL.Size = 0;
+    GL.BeginFrame(0x000000);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    GL.MouseDown(TMouseButton::Right, 10, 10);
+    GL.MouseMove(10, 30);
+    GL.MouseUp();
+    EXPECT_GT(GL.Size, 0);
 }

@@ -268,6 +268,72 @@ TEST_F(MainWindowTest, ZoomRectangleBackwardsEqualsForwards) {
     EXPECT_EQ(none.second, TGLUnit::IdentityMatrix());
 }
 
+TEST_F(MainWindowTest, ZoomRectangleIsDrawnOverTheLastFrame) {
+    Start();
+    Main->StopSpinning();
+    Open(Write("plain.pic", PlainData));
+    Main->Repaint();
+    std::vector<uint8_t> frame = Main->GL->FrameRGB();
+    auto lit = [](const std::vector<uint8_t>& rgb) {
+        int n = 0;
+        for (size_t k = 0; k + 2 < rgb.size(); k += 3) n += rgb[k] + rgb[k + 1] + rgb[k + 2] > 0;
+        return n;
+    };
+    ASSERT_GT(lit(frame), 1000);
+    Main->FormMouseDown(Qt::LeftButton, Qt::ShiftModifier, 10, 10);
+    Main->FormMouseMove(Qt::ShiftModifier, 60, 50);
+    std::vector<uint8_t> shown = Main->GL->PackedRGB(Main->GL->ShownBuffer());
+    ASSERT_EQ(shown.size(), frame.size());
+    const size_t w = static_cast<size_t>(Main->GL->ViewWidth);
+    size_t corner = (50 * w + 60) * 3;
+    EXPECT_EQ(shown[corner], 255); // the rectangle in the foreground colour
+    // and apart from its outline the picture it frames
+    int differ = 0;
+    for (size_t k = 0; k < frame.size(); k += 3) differ += shown[k + 1] != frame[k + 1];
+    EXPECT_LE(differ, 2 * (50 + 40) + 4);
+    EXPECT_GT(lit(shown), lit(frame) - 200);
+    Main->FormMouseUp(Qt::LeftButton, Qt::ShiftModifier, 60, 50);
+}
+
+// The viewer and trazon-cli render draw the same pixels for the same file, size and view.
+TEST_F(MainWindowTest, CanvasEqualsTheCommandLinePicture) {
+    Start();
+    Main->StopSpinning();
+    std::string data = Write("time.pic", TimeData);
+    Open(data);
+    DisplaySettings.ViewInfoType = 1;
+    const int w = Main->Canvas->width(), h = Main->Canvas->height();
+    for (bool perspective : {false, true}) {
+        SCOPED_TRACE(perspective ? "perspective" : "parallel");
+        if (perspective)
+            Main->MPerspectiveClick();
+        else
+            Main->MOrthoClick();
+        Main->MZYClick();
+        const double degree = 3.14159265358979323846 / 180;
+        Main->GL->RotateX(23 * degree);
+        Main->GL->RotateY(17 * degree);
+        Main->MFitViewClick(); // as the command line frames what is drawn
+        Main->Repaint();
+        Main->Repaint(); // a second frame: nothing may depend on the one before
+        std::vector<uint8_t> canvas = Main->GL->FrameRGB();
+        std::string png = (Dir / "cli.png").string();
+        std::string cmd = std::string(TRAZON_CLI) + " render " + data + " -o " + png + " --size " +
+                          std::to_string(w) + "x" + std::to_string(h) +
+                          " --view zy --type zone --turn 23,17" +
+                          (perspective ? " --projection perspective" : "") + " > /dev/null";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        QImage cli = QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_RGB888);
+        ASSERT_EQ(cli.width(), w);
+        ASSERT_EQ(cli.height(), h);
+        int differ = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w * 3; ++x)
+                differ += cli.constScanLine(y)[x] != canvas[(static_cast<size_t>(y) * w) * 3 + x];
+        EXPECT_EQ(differ, 0);
+    }
+}
+
 TEST_F(MainWindowTest, MouseDragsCameraAndLabels) {
     Start();
     Main->StopSpinning();

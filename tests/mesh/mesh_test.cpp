@@ -327,8 +327,24 @@ TEST(GrownBody, RebuildMakesTheMeshesThatAreDrawn) {
               SignedVolume(geo.Bodies[0].MeshGrid.Polygons()));
     EXPECT_TRUE(geo.GrownBodies[1].MeshGrid.empty());
     EXPECT_TRUE(geo.GrownBodies[2].MeshGrid.empty());
-    EXPECT_NEAR(Dot(geo.Bodies[1].MeshGrid.Polygon(5)[0], {0, 0, 1}), 10, 1e-12);
+    // the half-space's stand-in box: half-size e twice the box's corner radius, 2 e deep
+    const double e = 2 * 3 * std::sqrt(3.0);
+    EXPECT_NEAR(Dot(geo.Bodies[1].MeshGrid.Polygon(5)[0], {0, 0, 1}), 2 * e, 1e-12);
     EXPECT_LT(SignedVolume(cut.MeshGrid.Polygons()), 0);
+    EXPECT_NEAR(geo.MeshReach, std::sqrt(e * e * 2 + 4 * e * e), 1e-9);
+    uint64_t first = geo.MeshGeneration;
+    RebuildSceneMeshes(geo, cut, 5, 1e-6, 0.005);
+    EXPECT_NE(geo.MeshGeneration, first);
+}
+
+// The stand-in box of a half-space keeps its other faces clear of every body, also of bodies
+// reaching farther than the recorded scene size, and of the other half-spaces' planes.
+TEST(GrownBody, HalfSpaceStandInClearsTheScene) {
+    TAGeoData bodies{Body("HAF", {1, 0, 0, -5}), Body("RPP", {-3, 30, -4, 4, 0, 1})};
+    // the box's farthest corner from the origin (30, 4, 1)
+    EXPECT_NEAR(HafStandInExtent(bodies, 5), 2 * std::sqrt(30 * 30 + 4 * 4 + 1), 1e-9);
+    EXPECT_NEAR(HafStandInExtent({Body("HAF", {0, 0, 1, -7})}, 1), 14, 1e-9);
+    EXPECT_EQ(HafStandInExtent({}, 3), 6);
 }
 
 TEST(BodyMesh, CompactAndSharedStorage) {

@@ -1,96 +1,10 @@
 // Pixel tests of the frame: stencil CSG, cut box, HAF in Body mode, tracks, check errors, text.
-#include "render/ImageFile.h"
+#include "SceneFixture.h"
 #include "render/GLDraw.h"
-#include "render/Scene.h"
-
-#include <gtest/gtest.h>
 
 #include <GL/gl.h>
 
-#include <cmath>
-#include <cstdlib>
-#include <memory>
-
-namespace {
-
-constexpr int W = 200, H = 200;
-constexpr double Pi = 3.14159265358979323846;
-
-TGeoData Body(const std::string& sym, int number, std::initializer_list<double> params) {
-    TGeoData b;
-    b.Symbol = sym;
-    b.Number = number;
-    size_t k = 0;
-    for (double v : params) b.Params[k++] = v;
-    return b;
-}
-
-struct TRGB {
-    int R, G, B;
-    bool Dark() const { return R + G + B == 0; }
-};
-
-class Scene : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        Surface = std::make_unique<TOffscreenControl>(W, H);
-        GL = std::make_unique<TGLUnit>(Surface.get(), 10.0);
-        if (!GL->Ready()) GTEST_SKIP() << "no X display with GLX";
-        Settings.ViewInfoType = 0;
-    }
-    void AddBody(const TGeoData& b, TColor colour) {
-        Geo.Bodies.push_back(b);
-        Geo.BodyLooks.push_back({colour, true});
-    }
-    void Build(double sceneSize = 10) {
-        Settings.SceneSize = sceneSize;
-        RebuildSceneMeshes(Geo, Settings.CutBox, sceneSize, Settings.ReviseRate,
-                           Settings.ReviseValue);
-    }
-    void Paint() {
-        PaintScene(*GL, Geo, Tracks, Settings, Errors, Options);
-        Frame = GL->FrameRGB();
-    }
-    TRGB At(int x, int y) const { // y from the top
-        size_t k = (static_cast<size_t>(y) * W + static_cast<size_t>(x)) * 3;
-        return {Frame[k], Frame[k + 1], Frame[k + 2]};
-    }
-    int Count(bool (*pred)(const TRGB&)) const {
-        int n = 0;
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x) n += pred(At(x, y));
-        return n;
-    }
-    // Screen column of an eye-space x under the parallel projection (Size 10 -> half-width 15).
-    static int Column(double xEye) {
-        return static_cast<int>((xEye / (GLSize() * 1.5) + 1) * W / 2);
-    }
-    static int Row(double yEye) { return static_cast<int>((1 - yEye / (GLSize() * 1.5)) * H / 2); }
-    static double GLSize() { return 10.0; }
-
-    std::unique_ptr<TOffscreenControl> Surface;
-    std::unique_ptr<TGLUnit> GL;
-    TGeometry Geo;
-    TTracks Tracks;
-    TDisplaySettings Settings;
-    TCheckErrorSegments Errors;
-    TSceneOptions Options;
-    std::vector<uint8_t> Frame;
-};
-
-bool Lit(const TRGB& c) {
-    return !c.Dark();
-}
-
-// With TRAZON_PIXEL_DUMP set to a directory, frames can be saved there for looking at.
-void Dump(const std::vector<uint8_t>& frame, const std::string& name) {
-    const char* dir = std::getenv("TRAZON_PIXEL_DUMP");
-    if (!dir) return;
-    std::string error;
-    SaveImage(std::string(dir) + "/" + name + ".png", W, H, frame, error);
-}
-
-} // namespace
+using namespace scenetest;
 
 TEST_F(Scene, EmptyGeometryDrawsOnlyTheBackground) {
     Settings.BackColor = 0x102030;
