@@ -590,6 +590,7 @@ bool TFmMain::LoadDataFile(const std::string& path) {
     TDataReader reader(Geometry, Tracks, DisplaySettings, GL ? GL->Size : size);
     SetReaderHooks(reader);
     bool ok = reader.Load(path);
+    GeometryTooBig = false;
     PointMarked = false;
     if (FmSlice) FmSlice->ModelChanged();
     if (FmTrackZones) FmTrackZones->ModelChanged();
@@ -661,7 +662,20 @@ void TFmMain::FormPaint() {
         options.Quick = dragging && LastFullFrameMs > 100;
         QElapsedTimer clock;
         clock.start();
-        PaintScene(*GL, Geometry, Tracks, DisplaySettings, CheckErrorSegments, options);
+        // A geometry whose meshes do not fit in memory is left out of the picture (until the
+        // next load) instead of ending the program.
+        static const TGeometry NoGeometry;
+        try {
+            PaintScene(*GL, GeometryTooBig ? NoGeometry : Geometry, Tracks, DisplaySettings,
+                       CheckErrorSegments, options);
+        } catch (const std::bad_alloc&) {
+            GeometryTooBig = true;
+            PaintScene(*GL, NoGeometry, Tracks, DisplaySettings, CheckErrorSegments, options);
+            QTimer::singleShot(0, this, [] {
+                ShowMessage("Not enough memory to draw the geometry. It stays hidden until "
+                            "the next file is loaded.");
+            });
+        }
         if (!options.Quick) LastFullFrameMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     }
     InPaint = false;

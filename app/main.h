@@ -302,6 +302,7 @@ class TFmMain : public QMainWindow {
     bool PointMarked = false;
     TVector PointMark;
     double LastFullFrameMs = 0; // drawing time of the last complete frame
+    bool GeometryTooBig = false; // its meshes did not fit in memory: not drawn
 };
 
 // The one main window of the program (null before it is created).

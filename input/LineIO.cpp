@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -131,6 +132,7 @@ bool TLineWriter::Create(const std::string& path) {
     Buf.reset(new char[WriteBufferSize]);
     Cap = WriteBufferSize;
     Len = 0;
+    Written = Reserve = NextSpaceCheck = 0;
     return Fd >= 0;
 }
 
@@ -151,6 +153,18 @@ bool TLineWriter::Close() {
 }
 
 void TLineWriter::WriteRaw(const char* p, size_t n) {
+    if (Reserve > 0 && Written >= NextSpaceCheck && Fd >= 0 && !WriteError) {
+        // every few megabytes: cheap against the writes, and soon enough for any disk
+        NextSpaceCheck = Written + (16u << 20);
+        struct statvfs fs {};
+        if (::fstatvfs(Fd, &fs) == 0 &&
+            static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize < Reserve + n) {
+            WriteError = true;
+            FirstErrno = ENOSPC;
+            return;
+        }
+    }
+    Written += n;
     while (n > 0 && !WriteError && Fd >= 0) {
         ssize_t w = ::write(Fd, p, n);
         if (w < 0 && errno == EINTR) continue;

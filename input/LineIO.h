@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -68,6 +69,12 @@ class TLineWriter {
     // Closes the file; false when any write failed (errno of the first failure kept).
     bool Close();
     bool Failed() const { return WriteError; }
+    // From now on the writer fails (errno ENOSPC) rather than leave less than `bytes` free on
+    // its file system: a file that grows with its input must not fill the disk.
+    void KeepSpaceFree(uint64_t bytes) {
+        Reserve = bytes;
+        NextSpaceCheck = Written;
+    }
 
     void Put(std::string_view text) {
         if (Len + text.size() > Cap) {
@@ -98,4 +105,7 @@ class TLineWriter {
     size_t Len = 0;
     bool WriteError = false;
     int FirstErrno = 0;
+    uint64_t Written = 0; // bytes handed to the file
+    uint64_t Reserve = 0;
+    uint64_t NextSpaceCheck = 0;
 };

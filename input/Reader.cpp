@@ -15,6 +15,7 @@
 #include <set>
 #include <unordered_map>
 #include <sys/mman.h>
+#include <sys/statvfs.h>
 
 namespace {
 
@@ -101,6 +102,15 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
     TLineWriter div, lineNo;
     if (!div.Create(divPath)) return fail("Cannot write file", divPath, errno);
     if (!lineNo.Create(linePath)) return fail("Cannot write file", linePath, errno);
+    uint64_t reserve = WorkSpaceReserve;
+    if (reserve == 0) {
+        struct statvfs fs {};
+        reserve = uint64_t{512} << 20;
+        if (::statvfs(dir.c_str(), &fs) == 0)
+            reserve = std::min<uint64_t>(reserve, uint64_t(fs.f_blocks) * fs.f_frsize / 20);
+    }
+    div.KeepSpaceFree(reserve);
+    lineNo.KeepSpaceFree(reserve);
 
     // Layout and time column from the first line.
     std::string_view first;
@@ -136,11 +146,26 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
 
     std::string_view line = first;
     bool have = any;
+    // A data file is text: a NUL byte near the start means a binary file was opened by
+    // mistake, said at once rather than after tokenising all of it.
+    constexpr size_t BinaryProbeBytes = 64 << 10;
+    size_t probed = 0;
     while (have) {
         ++counter;
         lineTextLen = static_cast<size_t>(
             std::to_chars(lineText, lineText + sizeof lineText - 1, counter).ptr - lineText);
         lineText[lineTextLen++] = '\n';
+        if (probed < BinaryProbeBytes) {
+            probed += line.size() + 1;
+            if (line.find('\0') != std::string_view::npos) {
+                Kept.assign(line.substr(0, 256));
+                KeptLine = std::to_string(counter);
+                ReadStr = Kept;
+                ReadLine = KeptLine;
+                return !ReportReadError("Read Binary Data Error");
+            }
+        }
+        if (div.Failed() || lineNo.Failed()) break; // said after the loop
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1); // CR LF files
         switch (layout) {
         case TLayout::Free:

@@ -114,6 +114,10 @@ class TDataReader {
     // Longest line of a data file; a longer one is a read error naming its line (a file
     // that never ends a line must not fill the memory).
     size_t MaxLineLength = size_t{16} << 20;
+    // Free space the work files leave on their file system: they grow with the input, and an
+    // endless one (a device, a pipe) must end in an error, not a full disk. 0: the smaller of
+    // 512 MiB and a twentieth of the file system.
+    uint64_t WorkSpaceReserve = 0;
 
     // Pass 1: the data file into "div.tmp" and "line.tmp" of WorkDir(). False (with an
     // error shown and the model emptied) when a file cannot be opened or written.

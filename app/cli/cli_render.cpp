@@ -44,6 +44,7 @@ int CliRender(const TCliArgs&) {
 #include "render/mesh/BodyMesh.h"
 
 #include <cstdlib>
+#include <new>
 
 namespace {
 
@@ -188,10 +189,15 @@ int CliRender(const TCliArgs& args) {
     TSceneOptions options;
     options.AxesOn = axes;
     options.AxisLayout = AxisLayoutForViewMode(viewMode);
-    PaintScene(gl, geometry, tracks, settings, noErrors, options);
-
     std::string error;
-    if (!SaveImage(picture, gl.ViewWidth, gl.ViewHeight, gl.FrameRGB(), error)) {
+    bool saved = false;
+    try {
+        PaintScene(gl, geometry, tracks, settings, noErrors, options);
+        saved = SaveImage(picture, gl.ViewWidth, gl.ViewHeight, gl.FrameRGB(), error);
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to draw " + (haveFile ? file : std::string("the sample"));
+    }
+    if (!saved) {
         std::fprintf(stderr, "trazon-cli render: %s\n", error.c_str());
         return 1;
     }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <new>
@@ -123,6 +124,41 @@ TEST_F(ReaderFixture, FileThatNeverEndsALineStopsAtTheLimit) {
     EXPECT_EQ(reader.LastError().rfind("error : Read Line Too Long Error\nReadStr : \\x00", 0), 0u)
         << reader.LastError();
     EXPECT_NE(reader.LastError().find("...\nLine : 1\n"), std::string::npos);
+}
+
+TEST_F(ReaderFixture, BinaryFilesAndEndlessInputsEndBeforeTheDiskFills) {
+    // a binary file opened by mistake is named as such at its first line with a NUL
+    const std::string binary("RPP \x89\0\x01", 7);
+    ASSERT_FALSE(Load("CSTA-FREE\n" + binary + "\n"));
+    EXPECT_EQ(LastError, Composed("Read Binary Data Error", "RPP \\x89\\x00\\x01", "2"));
+    ExpectEmptyModel();
+    // a NUL far down a long file is left to the reading itself (it may lie past the histories
+    // read)
+    std::string late =
+        "CSTA-FREE\n" + std::string(70000, ' ') + "\n" + std::string(1, '\0') + "\n";
+    ASSERT_FALSE(Load(late));
+    EXPECT_EQ(LastError.find("Read Binary Data Error"), std::string::npos) << LastError;
+
+    // random bytes end at once, wherever the first NUL falls
+    {
+        TDataReader reader(Geometry, Tracks, Settings, Size);
+        reader.Hooks.ShowError = [](const std::string&) {};
+        EXPECT_FALSE(reader.Load("/dev/urandom"));
+        EXPECT_EQ(reader.LastError().rfind("error : Read Binary Data Error\n", 0), 0u)
+            << reader.LastError();
+    }
+
+    // an input of text that goes on and on stops when the work files would leave less free
+    // space than the reserve (here: more than any disk has), and says so
+    TDataReader reader(Geometry, Tracks, Settings, Size);
+    reader.WorkSpaceReserve = uint64_t{1} << 62;
+    reader.Hooks.ShowError = [](const std::string&) {};
+    std::string body = "CSTA-FREE\n";
+    for (int k = 0; k < 20000; ++k) body += "RPP 1 0 1 0 1 0 1\n";
+    EXPECT_FALSE(reader.Load(WriteData(body)));
+    EXPECT_EQ(reader.LastError().rfind("Cannot write file : ", 0), 0u) << reader.LastError();
+    EXPECT_NE(reader.LastError().find(std::strerror(ENOSPC)), std::string::npos);
+    EXPECT_TRUE(Geometry.Bodies.empty());
 }
 
 TEST_F(ReaderFixture, GeneratedLayoutIsMadeOnlyFromWhatWasRead) {

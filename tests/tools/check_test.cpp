@@ -111,7 +111,7 @@ TEST(CheckRay, SortByDistanceKeepsTheOrderOfEqualDistances) {
     EXPECT_EQ(many[0].x, 1);
 }
 
-TEST(Check, AdvanceForTimeEqualsSingleStepsAndEndsAfterOneRayWhenOutOfTime) {
+TEST(Check, AdvanceForTimeEqualsSingleSteps) {
     TGeometry g;
     g.Bodies = {Sph(1, 5), Sph(3, 20), Sph(4, 0.4, 2, 0, 0)};
     AddZone(g, "Z1", 1, {{1, -4}});
@@ -125,12 +125,74 @@ TEST(Check, AdvanceForTimeEqualsSingleStepsAndEndsAfterOneRayWhenOutOfTime) {
     one.Start(g.Bodies, g.Zones, s);
     while (one.Running()) one.Step();
     timed.Start(g.Bodies, g.Zones, s);
-    // no time at all: one ray per step, however many the last step managed
     timed.AdvanceFor(0);
-    EXPECT_EQ(timed.RaysDone(), 1);
     while (timed.Running()) timed.AdvanceFor(0.002);
     EXPECT_EQ(one.Lines(), timed.Lines());
     EXPECT_EQ(one.Random.Seed, timed.Random.Seed);
+}
+
+namespace {
+
+// Concentric spheres: every ray crosses all of them, so one ray is slow.
+TGeometry NestedSpheres(int count) {
+    TGeometry g;
+    for (int k = 1; k <= count; ++k) g.Bodies.push_back(Sph(k, k));
+    for (int k = 1; k <= count; ++k) {
+        TZoneData z;
+        z.Name = std::to_string(k);
+        z.Material = 1 + k % 3;
+        z.BodyIndex.push_back({k - 1});
+        z.Sign.push_back({1});
+        if (k > 1) {
+            z.BodyIndex.back().push_back(k - 2);
+            z.Sign.back().push_back(-1);
+        }
+        z.GroupOp.push_back('O');
+        g.Zones.push_back(z);
+    }
+    AddZone(g, "void", 0, {{-count}});
+    Prepare(g);
+    return g;
+}
+
+} // namespace
+
+TEST(Check, AnIdleStepReturnsWhileASlowRayIsStillBeingWalked) {
+    TGeometry g = NestedSpheres(2000);
+    TCheckSettings s;
+    s.Rays = 3;
+    TCheckErrorSegments e1, e2, e3;
+    TCheckRun whole(e1);
+    whole.Start(g.Bodies, g.Zones, s);
+    while (whole.Running()) whole.Advance(1);
+
+    TCheckRun idle(e2);
+    idle.Start(g.Bodies, g.Zones, s);
+    // no time given: the walk has only just begun when the step returns
+    idle.AdvanceFor(0);
+    EXPECT_TRUE(idle.Running());
+    EXPECT_EQ(idle.RaysDone(), 0);
+    int steps = 1;
+    while (idle.Running()) idle.AdvanceFor(0.001), ++steps;
+    EXPECT_GT(steps, 3);
+    EXPECT_EQ(idle.Lines(), whole.Lines());
+    EXPECT_EQ(idle.Random.Seed, whole.Random.Seed);
+
+    // stopping abandons the ray being walked: the sequence goes on as if it was never drawn
+    TCheckRun stopped(e3);
+    stopped.Start(g.Bodies, g.Zones, s);
+    const uint32_t seed = stopped.Random.Seed;
+    stopped.AdvanceFor(0);
+    stopped.StopByUser();
+    EXPECT_FALSE(stopped.Running());
+    EXPECT_EQ(stopped.Lines(), (std::vector<std::string>{"0%", "Stop by User"}));
+    EXPECT_EQ(stopped.Random.Seed, seed);
+    // and a run started while a walk is under way drops that walk
+    stopped.Start(g.Bodies, g.Zones, s);
+    stopped.AdvanceFor(0);
+    stopped.Start(g.Bodies, g.Zones, s);
+    while (stopped.Running()) stopped.Advance(1);
+    EXPECT_EQ(stopped.Lines(), whole.Lines());
 }
 
 TEST(Check, OutOfRangeEntriesAreRefused) {

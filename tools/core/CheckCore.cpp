@@ -4,6 +4,7 @@
 #include "CheckRay.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <numbers>
 
@@ -39,7 +40,8 @@ bool ConvertCheckEntries(const TCheckEntries& e, TCheckSettings& out, std::strin
 }
 
 void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
-                 const TVector& start, const TVector& dir, std::vector<TCheckFinding>& findings) {
+                 const TVector& start, const TVector& dir, std::vector<TCheckFinding>& findings,
+                 const std::atomic<bool>* cancel) {
     thread_local TRayCrossings walk;
     walk.Walk(start, dir, bodies);
     const TMatrixA3d& p = walk.Points;
@@ -61,6 +63,7 @@ void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIn
 
     int32_t lastMaterial = -1;
     for (size_t i = 0; i + 1 < n; ++i) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) return;
         if (Distance(p[i], p[i + 1]) < MinPiece) continue;
         TVector m = Mid(p[i], p[i + 1]);
         int count = FindZone(bodies, zones, index, hits, m.x, m.y, m.z);
@@ -130,6 +133,7 @@ void TCheckRun::SetLine0(std::string line) {
 
 void TCheckRun::Start(const TAGeoData& bodies, const TAZoneData& zones,
                       const TCheckSettings& settings) {
+    CancelWalk();
     Bodies = &bodies;
     Zones = &zones;
     BuildZoneIndex(bodies, zones, Index);
@@ -152,6 +156,7 @@ void TCheckRun::Finish() {
 
 void TCheckRun::StopByUser() {
     if (!Active) return;
+    CancelWalk();
     AddLine("Stop by User");
     Stop();
 }
@@ -170,75 +175,129 @@ bool TCheckRun::Report(const TCheckFinding& f, const TVector& dir) {
     return true;
 }
 
-void TCheckRun::AdvanceFor(double seconds) {
-    RunForTime(seconds, Batch, 1 << 16, [this](int64_t rays) {
-        Advance(static_cast<int>(rays));
-        return Active;
+namespace {
+
+double SteadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+constexpr int MaxBatch = 4096;
+
+} // namespace
+
+void TCheckRun::CancelWalk() {
+    if (!Walking.valid()) return;
+    Cancel.store(true, std::memory_order_relaxed);
+    Walking.wait();
+    Walking = {};
+    Cancel.store(false, std::memory_order_relaxed);
+    Random.Seed = SeedBefore;
+    Drawn = 0;
+}
+
+void TCheckRun::DrawRays(int count) {
+    SeedBefore = Random.Seed;
+    if (Rays.size() < static_cast<size_t>(count)) Rays.resize(static_cast<size_t>(count));
+    for (int b = 0; b < count; ++b) {
+        TRay& r = Rays[static_cast<size_t>(b)];
+        for (double& v : r.Draw) v = Random.Next();
+        r.SeedAfter = Random.Seed;
+        r.Findings.clear();
+    }
+    Drawn = count;
+}
+
+void TCheckRun::WalkRays() {
+    const TAGeoData& bodies = *Bodies;
+    const TAZoneData& zones = *Zones;
+    const TZoneIndex& index = Index;
+    const TCheckSettings& s = Set;
+    ParallelSlices(Drawn, Threads, 16, [&](int begin, int end, int) {
+        const double deg = std::numbers::pi / 180;
+        for (int b = begin; b < end; ++b) {
+            if (Cancel.load(std::memory_order_relaxed)) return;
+            TRay& r = Rays[static_cast<size_t>(b)];
+            const double* d = r.Draw;
+            r.Start = {(s.Xmax - s.Xmin) * d[0] + s.Xmin, (s.Ymax - s.Ymin) * d[1] + s.Ymin,
+                       (s.Zmax - s.Zmin) * d[2] + s.Zmin};
+            double theta = ((s.Tmax - s.Tmin) * d[3] + s.Tmin) * deg;
+            double phi = ((s.Pmax - s.Pmin) * d[4] + s.Pmin) * deg;
+            r.Dir = {std::cos(theta) * std::cos(phi), std::sin(theta) * std::cos(phi),
+                     std::sin(phi)};
+            CheckOneRay(bodies, zones, index, r.Start, r.Dir, r.Findings, &Cancel);
+        }
     });
 }
 
-int TCheckRun::Advance(int maxRays) {
-    constexpr int MaxBatch = 4096;
-    struct TRay {
-        double Draw[5] = {0, 0, 0, 0, 0}; // r1..r5
-        TVector Start, Dir;
-        uint32_t SeedAfter = 0;
-        std::vector<TCheckFinding> Findings;
-    };
-    // Per calling thread; the workers reach it through the reference below.
-    thread_local std::vector<TRay> buffer;
-    std::vector<TRay>& rays = buffer;
-
+int TCheckRun::ReportRays() {
     int fired = 0;
+    const int drawn = Drawn;
+    Drawn = 0;
+    for (int b = 0; b < drawn; ++b) {
+        const TRay& r = Rays[static_cast<size_t>(b)];
+        int64_t p = (int64_t(Counter) * 100 + Set.Rays - 1) / Set.Rays;
+        if (p > LastPercent) {
+            LastPercent = static_cast<int32_t>(p);
+            SetLine0(std::to_string(p) + "%");
+        }
+        ++fired;
+        for (const TCheckFinding& f : r.Findings) {
+            if (!Report(f, r.Dir)) {
+                Random.Seed = r.SeedAfter; // later rays of the batch were never fired
+                return fired;
+            }
+        }
+        ++Counter;
+    }
+    return fired;
+}
+
+void TCheckRun::AdvanceFor(double seconds) {
+    const double end = SteadySeconds() + std::max(seconds, 0.0);
+    while (Active) {
+        if (!Walking.valid()) {
+            if (Counter >= Set.Rays) {
+                Finish();
+                return;
+            }
+            DrawRays(static_cast<int>(
+                std::min<int64_t>({Batch, int64_t(Set.Rays) - Counter, MaxBatch})));
+            WalkStarted = SteadySeconds();
+            Walking = std::async(std::launch::async, [this] { WalkRays(); });
+        }
+        // a batch not done in time is waited for by the next call; the window gets its turn
+        const double left = end - SteadySeconds();
+        if (Walking.wait_for(std::chrono::duration<double>(std::max(left, 0.0))) !=
+            std::future_status::ready)
+            return;
+        Walking.get();
+        // batches of about a quarter of the time given leave room for the event loop
+        const double took = SteadySeconds() - WalkStarted;
+        if (took < seconds / 8)
+            Batch = std::min<int64_t>(Batch * 2, MaxBatch);
+        else if (took > seconds / 3)
+            Batch = std::max<int64_t>(Batch / 2, 1);
+        ReportRays();
+        if (SteadySeconds() >= end) return;
+    }
+}
+
+int TCheckRun::Advance(int maxRays) {
+    int fired = 0;
+    if (Walking.valid()) { // a batch AdvanceFor left walking
+        Walking.get();
+        fired += ReportRays();
+    }
     while (Active && fired < maxRays) {
         if (Counter >= Set.Rays) {
             Finish();
             break;
         }
-        const int batch = static_cast<int>(
-            std::min<int64_t>({maxRays - fired, int64_t(Set.Rays) - Counter, MaxBatch}));
-        if (rays.size() < static_cast<size_t>(batch)) rays.resize(static_cast<size_t>(batch));
-        // The random draws stay sequential; the rays are built and walked in parallel.
-        for (int b = 0; b < batch; ++b) {
-            TRay& r = rays[static_cast<size_t>(b)];
-            for (double& v : r.Draw) v = Random.Next();
-            r.SeedAfter = Random.Seed;
-            r.Findings.clear();
-        }
-        const TAGeoData& bodies = *Bodies;
-        const TAZoneData& zones = *Zones;
-        const TZoneIndex& index = Index;
-        const TCheckSettings& s = Set;
-        ParallelSlices(batch, Threads, 16, [&](int begin, int end, int) {
-            const double deg = std::numbers::pi / 180;
-            for (int b = begin; b < end; ++b) {
-                TRay& r = rays[static_cast<size_t>(b)];
-                const double* d = r.Draw;
-                r.Start = {(s.Xmax - s.Xmin) * d[0] + s.Xmin, (s.Ymax - s.Ymin) * d[1] + s.Ymin,
-                           (s.Zmax - s.Zmin) * d[2] + s.Zmin};
-                double theta = ((s.Tmax - s.Tmin) * d[3] + s.Tmin) * deg;
-                double phi = ((s.Pmax - s.Pmin) * d[4] + s.Pmin) * deg;
-                r.Dir = {std::cos(theta) * std::cos(phi), std::sin(theta) * std::cos(phi),
-                         std::sin(phi)};
-                CheckOneRay(bodies, zones, index, r.Start, r.Dir, r.Findings);
-            }
-        });
-        for (int b = 0; b < batch; ++b) {
-            const TRay& r = rays[static_cast<size_t>(b)];
-            int64_t p = (int64_t(Counter) * 100 + Set.Rays - 1) / Set.Rays;
-            if (p > LastPercent) {
-                LastPercent = static_cast<int32_t>(p);
-                SetLine0(std::to_string(p) + "%");
-            }
-            ++fired;
-            for (const TCheckFinding& f : r.Findings) {
-                if (!Report(f, r.Dir)) {
-                    Random.Seed = r.SeedAfter; // later rays of the batch were never fired
-                    return fired;
-                }
-            }
-            ++Counter;
-        }
+        DrawRays(static_cast<int>(
+            std::min<int64_t>({maxRays - fired, int64_t(Set.Rays) - Counter, MaxBatch})));
+        WalkRays();
+        fired += ReportRays();
     }
     return fired;
 }

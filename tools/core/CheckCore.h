@@ -8,7 +8,9 @@
 #include "geometry/MyCGUnit.h"
 #include "geometry/ZoneIndex.h"
 
+#include <atomic>
 #include <cstdint>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -47,14 +49,19 @@ struct TCheckFinding {
 };
 
 // Walks one ray and returns its findings in the order they occur. The index serves the zone
-// searches (built for these lists; otherwise the plain search is used).
+// searches (built for these lists; otherwise the plain search is used). A set `cancel` ends
+// the walk early, its findings incomplete.
 void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
-                 const TVector& start, const TVector& dir, std::vector<TCheckFinding>& findings);
+                 const TVector& start, const TVector& dir, std::vector<TCheckFinding>& findings,
+                 const std::atomic<bool>* cancel = nullptr);
 
 class TCheckRun {
   public:
     // The shared error list is written by every run; the caller owns it.
     explicit TCheckRun(TCheckErrorSegments& errors) : Errors(errors) {}
+    ~TCheckRun() { CancelWalk(); }
+    TCheckRun(const TCheckRun&) = delete;
+    TCheckRun& operator=(const TCheckRun&) = delete;
 
     // Starts a run over the given geometry (which must stay unchanged while running):
     // resets the ray counter and the shared error list, clears the output to "0%".
@@ -65,10 +72,12 @@ class TCheckRun {
     // Up to `maxRays` steps; rays are walked on `Threads` threads and reported in ray order,
     // so the outcome is the same as that many single steps. Returns the rays fired.
     int Advance(int maxRays);
-    // Fires rays for about `seconds` (at least one ray), so an idle step stays short however
-    // slow a single ray is; same outcome as single steps.
+    // Fires rays for about `seconds` and returns, however slow a single ray is: the rays are
+    // walked on a background thread, and a batch that is not done by then is waited for by the
+    // next call. Same outcome as single steps.
     void AdvanceFor(double seconds);
-    // The user stopped the run: adds "Stop by User".
+    // The user stopped the run: adds "Stop by User". Rays still being walked are abandoned as
+    // if never fired.
     void StopByUser();
 
     bool Running() const { return Active; }
@@ -82,6 +91,20 @@ class TCheckRun {
     int Threads = 1;     // 0 = all cores
 
   private:
+    struct TRay {
+        double Draw[5] = {0, 0, 0, 0, 0}; // r1..r5
+        TVector Start, Dir;
+        uint32_t SeedAfter = 0;
+        std::vector<TCheckFinding> Findings;
+    };
+    // The next batch: random draws in sequence on the calling thread.
+    void DrawRays(int count);
+    // Walks the drawn rays (on all `Threads`).
+    void WalkRays();
+    // Reports the walked rays in ray order; returns the rays fired.
+    int ReportRays();
+    // Stops a background walk and waits for it; its rays are dropped.
+    void CancelWalk();
     void AddLine(std::string line);
     void SetLine0(std::string line);
     void Finish(); // all rays fired
@@ -99,7 +122,13 @@ class TCheckRun {
     int32_t LastPercent = 0;
     std::vector<std::string> Output;
     uint64_t Rev = 0;
-    int64_t Batch = 1; // rays per call of AdvanceFor's loop
+    int64_t Batch = 1; // rays per batch of AdvanceFor
+    std::vector<TRay> Rays;
+    int Drawn = 0;           // rays of the current batch
+    uint32_t SeedBefore = 0; // the generator before the current batch
+    std::future<void> Walking;
+    std::atomic<bool> Cancel{false};
+    double WalkStarted = 0; // seconds on the steady clock
 };
 
 // Output line of one finding (without the body-number line).
