@@ -5,8 +5,11 @@
 #include "input/Tracks.h"
 #include "render/MyGLUnit.h"
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
+#include <vector>
 
 // Same picture as TGLUnit::DrawMesh (all polygons when polygonIndex < 0, else just that one;
 // filled and lit when DrawMode is 1, outlines otherwise), but the lighting switch is set once
@@ -14,6 +17,11 @@
 // glBegin/glEnd, which lets the GL driver batch them. Quadrilaterals carry their own normal;
 // triangles keep the current one, as in DrawTriangle.
 void DrawMeshBatched(TGLUnit& gl, const TGeoData& body, int polygonIndex);
+
+// The surface of a mesh (all polygons when polygonIndex < 0, else just that one) as triangles
+// of positions only, quadrilaterals split into 0-1-2 and 0-2-3, with lighting switched off:
+// what the stencil passes, which write no colour, need. The current normal stays as it was.
+void DrawMeshShape(const TGeoData& body, int polygonIndex);
 
 // Normal of a filled quadrilateral as the drawing gives it (from its first three points).
 TVector QuadNormal(const TVector& p0, const TVector& p1, const TVector& p2);
@@ -54,15 +62,37 @@ class TMeshLists {
     const TEntry& Draw(TGLUnit& gl, const TGeoData& body);
     // The entry without drawing (for the normal the mesh would leave current).
     const TEntry& Look(TGLUnit& gl, const TGeoData& body);
+    // What DrawMeshShape(body, -1) draws, from a vertex buffer of its points uploaded once.
+    // With keep, only the runs of triangles whose box keep accepts (a pass that can touch
+    // only part of the frame drops the triangles that lie wholly outside it), in their order.
+    using TChunkFilter = std::function<bool(const std::array<double, 6>& box)>;
+    void DrawShape(TGLUnit& gl, const TGeoData& body, const TChunkFilter& keep = {});
     // Once per frame: lists not used for a while are given back.
     void NextFrame();
 
     size_t VertexBudget = 4000000;
+    size_t ShapeBudgetBytes = size_t(256) << 20;
     TTrackLists Tracks; // lives in the same context
 
   private:
+    struct TShape {
+        uint64_t Stamp = 0;
+        unsigned Buffers[2] = {0, 0}; // points, triangle indices; 0: drawn directly
+        int Indices = 0;
+        size_t Bytes = 0;
+        std::vector<std::array<double, 6>> Chunks; // box of every run of ChunkTriangles
+        uint64_t UsedFrame = 0;
+    };
     TEntry& Find(TGLUnit& gl, const TGeoData& body, bool upload);
+    void Release(TShape& shape);
+    // The driver queues the work of many frames' worth of vertices when drawing lags behind;
+    // waiting for it now and then keeps that queue, and the memory it holds, bounded.
+    void Submitted(size_t vertices);
     std::unordered_map<const TBodyMesh*, TEntry> Entries;
-    size_t ListedVertices = 0;
+    std::unordered_map<const TBodyMesh*, TShape> Shapes;
+    std::vector<int> RunCounts;
+    std::vector<const void*> RunStarts;
+    size_t ListedVertices = 0, ShapeBytes = 0, Unfinished = 0;
     uint64_t Frame = 1;
+    int Buffers = -1; // vertex buffers: -1 not yet known, 0 missing, 1 present
 };

@@ -242,6 +242,17 @@ void DrawBody(const TSceneGeometry& s, int bodyIndex, int sign) {
     s.GL.ResetLineStyle();
 }
 
+void DrawTermShape(const TSceneGeometry& s, int bodyIndex, int sign,
+                   const TMeshLists::TChunkFilter& keep) {
+    int polygon;
+    const TGeoData* mesh = TermMesh(s, bodyIndex, sign, polygon);
+    if (!mesh) return;
+    if (polygon < 0)
+        s.GL.Lists().DrawShape(s.GL, *mesh, keep);
+    else
+        DrawMeshShape(*mesh, polygon);
+}
+
 namespace {
 
 // Outlines of the term lists drawn in Line display, for one set of meshes and one cut box.
@@ -294,9 +305,14 @@ void DrawCSG(const TSceneGeometry& s, const TTermList& terms) {
         return;
     }
     if (s.Cull && DrawCSGCulled(s, terms)) return;
-    auto draw = [&](int i) {
+    // Only the colour passes need the lit surface; the others draw the bare shape.
+    auto colour = [&](int i) {
         const TTerm& t = terms[static_cast<size_t>(i)];
         DrawBody(s, t.Body, t.Sign);
+    };
+    auto draw = [&](int i) {
+        const TTerm& t = terms[static_cast<size_t>(i)];
+        DrawTermShape(s, t.Body, t.Sign);
     };
     auto stencil = [](GLenum func, GLint ref, GLenum fail, GLenum zfail, GLenum zpass) {
         glStencilFunc(func, ref, 255);
@@ -340,7 +356,7 @@ void DrawCSG(const TSceneGeometry& s, const TTermList& terms) {
     glDisable(GL_DEPTH_TEST);
     stencil(GL_EQUAL, 0, GL_KEEP, GL_KEEP, GL_KEEP);
     glDisable(GL_CULL_FACE);
-    draw(0);
+    colour(0);
     glEnable(GL_CULL_FACE);
 
     // Phase B: the walls that the other terms contribute inside the base term.
@@ -390,7 +406,7 @@ void DrawCSG(const TSceneGeometry& s, const TTermList& terms) {
         glDisable(GL_DEPTH_TEST);
         stencil(GL_EQUAL, k, GL_KEEP, GL_KEEP, GL_KEEP);
         glCullFace(GL_BACK);
-        draw(j);
+        colour(j);
     }
     glDisable(GL_CULL_FACE);
     glDisable(GL_STENCIL_TEST);

@@ -13,6 +13,7 @@
 #include "input/DisplaySettings.h"
 #include "input/Tracks.h"
 #include "input/ViewBox.h"
+#include "render/GLDraw.h"
 #include "render/MyGLUnit.h"
 #include "render/mesh/BodyMesh.h"
 #include "render/mesh/Outline.h"
@@ -88,6 +89,10 @@ double SceneDepthReach(const TGLUnit& gl, const TGeometry& geometry,
 void DrawBodies(const TSceneGeometry& s);
 void DrawZone(const TSceneGeometry& s, int zoneIndex, TColor colour);
 void DrawBody(const TSceneGeometry& s, int bodyIndex, int sign);
+// The term's surface for a pass that writes no colour: positions only, unlit, the current
+// normal kept; with keep, only the runs of triangles whose box it accepts.
+void DrawTermShape(const TSceneGeometry& s, int bodyIndex, int sign,
+                   const TMeshLists::TChunkFilter& keep = {});
 // Filled (DrawMode 1): the stencil passes. Outlines (DrawMode 0): the product's outline
 // (ProductOutline), computed on first use and kept until the meshes are rebuilt.
 void DrawCSG(const TSceneGeometry& s, const TTermList& terms);

@@ -204,15 +204,22 @@ bool DrawCSGCulled(const TSceneGeometry& s, const TTermList& terms) {
         glStencilFunc(func, ref, 255);
         glStencilOp(fail, zfail, zpass);
     };
-    auto pass = [&](int i, const TPixelRect& region, bool on) {
+    // A stencil pass draws the bare shape, which leaves the current normal alone; a colour
+    // pass draws the lit surface, whose last normal the plain drawing leaves current.
+    auto pass = [&](int i, const TPixelRect& region, bool on, bool colour = false) {
         TPixelRect r = region & T(i).Rect;
         if (!on || r.Empty()) {
-            c.Skipped(T(i).Mesh, T(i).Polygon, s.GL);
+            if (colour) c.Skipped(T(i).Mesh, T(i).Polygon, s.GL);
             return;
         }
         Scissor(r);
         const TTerm& term = terms[static_cast<size_t>(i)];
-        DrawBody(s, term.Body, term.Sign);
+        if (colour)
+            DrawBody(s, term.Body, term.Sign);
+        else
+            DrawTermShape(s, term.Body, term.Sign, [&](const TBox& box) {
+                return !(c.Rect(box) & r).Empty();
+            });
     };
     auto clear = [&](const TPixelRect& r) {
         Scissor(r);
@@ -269,7 +276,7 @@ bool DrawCSGCulled(const TSceneGeometry& s, const TTermList& terms) {
         colourPass(0);
         glDisable(GL_CULL_FACE);
     }
-    pass(0, A, group);
+    pass(0, A, group, true);
     if (group) glEnable(GL_CULL_FACE);
 
     // Phase B
@@ -305,9 +312,13 @@ bool DrawCSGCulled(const TSceneGeometry& s, const TTermList& terms) {
                 pass(l, R, lon);
                 if (lon) stencil(GL_EQUAL, k - 1, GL_KEEP, GL_KEEP, GL_INCR), glCullFace(GL_BACK);
                 pass(l, R, lon);
-                if (lon) stencil(GL_EQUAL, k - 1, GL_KEEP, GL_KEEP, GL_ZERO), glCullFace(GL_BACK);
-                pass(l, R, lon);
-                if (lon) glCullFace(GL_FRONT);
+                // The plain drawing's next pass, the front faces again setting k - 1 to zero,
+                // changes nothing: where k - 1 is left, no front face passed the unchanged
+                // depth test the pass before.
+                if (lon) {
+                    stencil(GL_EQUAL, k - 1, GL_KEEP, GL_KEEP, GL_ZERO);
+                    glCullFace(GL_FRONT);
+                }
                 pass(l, R, lon);
             } else {
                 if (on) stencil(GL_EQUAL, k, GL_KEEP, GL_KEEP, GL_DECR), glCullFace(GL_BACK);
@@ -321,7 +332,7 @@ bool DrawCSGCulled(const TSceneGeometry& s, const TTermList& terms) {
             colourPass(k);
             glCullFace(GL_BACK);
         }
-        pass(j, R, on);
+        pass(j, R, on, true);
     }
     // the state the plain passes leave, whatever was skipped
     glDisable(GL_SCISSOR_TEST);
