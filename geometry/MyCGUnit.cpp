@@ -284,8 +284,10 @@ void BuildRayCull(const TAGeoData& bodies, TRayCull& cull) {
         cull.Near.push_back(ball ? p.Ball[3] : HUGE_VAL);
         cull.Behind.push_back(ball ? p.Ball[4] : HUGE_VAL);
     }
-    size_t padded = (cull.Body.size() + 1) / 2 * 2;
-    for (auto* v : {&cull.X, &cull.Y, &cull.Z, &cull.Near, &cull.Behind}) v->resize(padded, 0);
+    cull.Count = cull.Body.size();
+    cull.Body.resize((cull.Count + 1) / 2 * 2, 0);
+    for (auto* v : {&cull.X, &cull.Y, &cull.Z, &cull.Near, &cull.Behind})
+        v->resize(cull.Body.size(), 0);
 }
 
 void RayBodiesIntersections(const TVector& o, const TVector& d, const TAGeoData& bodies,
@@ -298,11 +300,13 @@ void RayBodiesIntersections(const TVector& o, const TVector& d, const TAGeoData&
     // outcome is random from ray to ray); then the crossings of the bodies kept, in list order.
     using V2 = double __attribute__((vector_size(16)));
     using M2 = int64_t __attribute__((vector_size(16)));
-    const size_t m = cull.Body.size();
-    thread_local std::vector<uint8_t> missed;
-    if (missed.size() < cull.X.size()) missed.resize(cull.X.size());
+    thread_local std::vector<uint32_t> keep;
+    if (keep.size() < cull.Body.size()) keep.resize(cull.Body.size());
     const V2 ox = {o.x, o.x}, oy = {o.y, o.y}, oz = {o.z, o.z};
     const V2 dx = {d.x, d.x}, dy = {d.y, d.y}, dz = {d.z, d.z}, zero = {0, 0};
+    const uint32_t* ids = cull.Body.data();
+    size_t n = 0;
+    const size_t m = cull.Count;
     for (size_t k = 0; k < m; k += 2) { // the arrays are padded to an even length
         V2 cx, cy, cz, near, behind;
         std::memcpy(&cx, cull.X.data() + k, sizeof cx);
@@ -314,16 +318,10 @@ void RayBodiesIntersections(const TVector& o, const TVector& d, const TAGeoData&
         V2 b = wx * dx + wy * dy + wz * dz, c = wx * wx + wy * wy + wz * wz;
         V2 slack = 1.01e-9 * c;
         M2 miss = (c - b * b > near + slack) | ((b < zero) & (b * b > behind + slack));
-        missed[k] = miss[0] != 0;
-        missed[k + 1] = miss[1] != 0;
-    }
-    const uint8_t* out = missed.data();
-    thread_local std::vector<uint32_t> keep;
-    if (keep.size() < m) keep.resize(m);
-    size_t n = 0;
-    for (size_t k = 0; k < m; ++k) {
-        keep[n] = cull.Body[k];
-        n += !out[k];
+        keep[n] = ids[k];
+        n += miss[0] == 0;
+        keep[n] = ids[k + 1];
+        n += miss[1] == 0 && k + 1 < m;
     }
     for (size_t k = 0; k < n; ++k) {
         const TGeoData& body = bodies[keep[k]];

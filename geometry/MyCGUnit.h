@@ -168,6 +168,7 @@ void RayBodyIntersections(const TVector& o, const TVector& d, const TGeoData& bo
 // culls a ray against every body. Build it once per load, after PrepareBodies.
 struct TRayCull {
     size_t BodyCount = 0;       // the list it was built for
+    size_t Count = 0;           // entries (the arrays are padded to an even length)
     std::vector<uint32_t> Body; // bodies that can have crossings, in list order
     // per entry: centre, 1.001 r^2, 1.001 (r + 1e-6)^2; infinite radii for bodies never culled
     std::vector<double> X, Y, Z, Near, Behind;

@@ -92,9 +92,9 @@ template <class TSide> void Reduce(const TProgram& in, TSide side, TProgram& out
                 for (int32_t t = 0; t < terms; ++t) {
                     int32_t term = in[i + static_cast<size_t>(t)];
                     TBoxSide s = side(term >> 1);
-                    int value = s == TBoxSide::Unknown                    ? -1
+                    int value = s == TBoxSide::Unknown                   ? -1
                                 : (s == TBoxSide::Inside) == !(term & 1) ? 1
-                                                                           : 0;
+                                                                         : 0;
                     e.Term(term, value);
                 }
                 e.EndGroup();
@@ -139,8 +139,8 @@ struct TPending {
 class TBuilder {
   public:
     TBuilder(const TAGeoData& bodies, TZoneIndex& ix, size_t budget)
-        : Bodies(bodies), Ix(ix), Budget(budget), Side(bodies.size(), -1),
-          Slot(bodies.size(), -1), Thickness(bodies.size(), Inf) {
+        : Bodies(bodies), Ix(ix), Budget(budget), Side(bodies.size(), -1), Slot(bodies.size(), -1),
+          Thickness(bodies.size(), Inf) {
         for (size_t b = 0; b < bodies.size(); ++b) {
             const TBodyPrep& p = bodies[b].Prep;
             if (!p.Ready || !p.Bounded) continue;
@@ -209,8 +209,9 @@ class TBuilder {
                 // Children hold at most the parent's terms each, and a leaf's record at most
                 // twice its program and two more: stop refining before the budget could be
                 // passed; what is pending then becomes leaves as it stands.
-                if (split && Committed() + 2 * (Pending + 9 * (p.Program.size() + 1)) *
-                                               sizeof(int32_t) > Budget) {
+                if (split &&
+                    Committed() + 2 * (Pending + 9 * (p.Program.size() + 1)) * sizeof(int32_t) >
+                        Budget) {
                     split = canSplit = false;
                     Ix.Budgeted = true;
                 }

@@ -38,8 +38,8 @@ struct TZoneIndex {
     // group count, then per group {term count, terms}}; a term is slot * 2 + (1 when
     // negative), the slot indexing the leaf's bodies. Cells with the same leaf share it.
     std::vector<int32_t> Code;
-    size_t Leaves = 0;    // distinct leaves
-    int Depth = 0;        // deepest level reached
+    size_t Leaves = 0;     // distinct leaves
+    int Depth = 0;         // deepest level reached
     bool Budgeted = false; // the memory budget stopped the refinement somewhere
     TRayCull Rays;         // for RayBodiesIntersections on the same bodies
 };

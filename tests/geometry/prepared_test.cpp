@@ -159,7 +159,7 @@ TEST(ZoneIndex, FindsExactlyWhatThePlainSearchFinds) { // and all-body crossings
         BuildZoneIndex(bodies, zones, index);
         ASSERT_TRUE(index.Ready);
         TAGeoData unprepared(bodies.begin(), bodies.end()); // copies: unprepared
-        TRayCull unpreparedCull; // culls nothing
+        TRayCull unpreparedCull;                            // culls nothing
         BuildRayCull(unprepared, unpreparedCull);
         TMatrixAi a, b, c;
         int nonEmpty = 0;
