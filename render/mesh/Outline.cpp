@@ -1,6 +1,7 @@
 #include "Outline.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <tuple>
 
@@ -109,7 +110,7 @@ class TOutliner {
     // The cut box is edited in place by the display settings: a copy, which starts unprepared,
     // cannot carry a stale preparation.
     TOutliner(const TGeometry& geo, const TGeoData& cutBox, const TTermList& terms)
-        : Terms(terms), Cut(cutBox) {
+        : Terms(terms), Cut(cutBox), Triangles(terms.size()), Made(terms.size(), false) {
         for (const TTerm& t : terms) Bodies.push_back(&TermBody(geo, Cut, t));
     }
 
@@ -142,7 +143,10 @@ class TOutliner {
 
     // The curves where the meshes of two terms meet, inside all other terms.
     void Seams(size_t t1, size_t t2) {
-        std::vector<TTri> a = SurfaceTriangles(*Bodies[t1]), b = SurfaceTriangles(*Bodies[t2]);
+        // bodies whose boxes are apart have no seam (most pairs of a large group)
+        const TBodyPrep& second = Bodies[t2]->Prep;
+        if (second.Ready && second.Bounded && Apart(*Bodies[t1], second.Box)) return;
+        std::vector<TTri> a = TrianglesOf(t1), b = TrianglesOf(t2);
         Near(a, b);
         Near(b, a);
         if (a.empty() || b.empty()) return;
@@ -169,6 +173,20 @@ class TOutliner {
     std::vector<TSegment> Out;
 
   private:
+    // True when the body is known to hold no point of the box (lo, hi per axis pairs).
+    static bool Apart(const TGeoData& b, const std::array<double, 6>& box) {
+        if (!b.Prep.Ready || !b.Prep.Bounded) return false;
+        const auto& own = b.Prep.Box;
+        for (int k = 0; k < 3; ++k)
+            if (own[2 * k + 1] < box[2 * k] || box[2 * k + 1] < own[2 * k]) return true;
+        return false;
+    }
+
+    const std::vector<TTri>& TrianglesOf(size_t term) {
+        if (!Made[term]) Triangles[term] = SurfaceTriangles(*Bodies[term]), Made[term] = true;
+        return Triangles[term];
+    }
+
     // Keeps the triangles of a that can meet b's box.
     static void Near(std::vector<TTri>& a, const std::vector<TTri>& b) {
         double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
@@ -178,11 +196,9 @@ class TOutliner {
         std::erase_if(a, [&](const TTri& t) { return !Overlap(t.Lo, t.Hi, lo, hi); });
     }
 
-    bool Inside(const TVector& p, size_t skip1, size_t skip2) const {
-        for (size_t j = 0; j < Terms.size(); ++j) {
-            if (j == skip1 || j == skip2) continue;
+    bool Inside(const TVector& p) const {
+        for (size_t j : Active)
             if (PointInBody(*Bodies[j], p.x, p.y, p.z) != (Terms[j].Sign >= 0)) return false;
-        }
         return true;
     }
 
@@ -193,9 +209,21 @@ class TOutliner {
         double len = Length(ab);
         if (!(len > 0)) return;
         TVector d = ab * (1 / len);
-        Cuts.assign({0.0, len});
+        // A term whose body holds no point of the segment's box is outside all along it: an
+        // intersected one leaves nothing, a subtracted one changes nothing.
+        const std::array<double, 6> box{std::min(a.x, b.x), std::max(a.x, b.x),
+                                        std::min(a.y, b.y), std::max(a.y, b.y),
+                                        std::min(a.z, b.z), std::max(a.z, b.z)};
+        Active.clear();
         for (size_t j = 0; j < Terms.size(); ++j) {
             if (j == skip1 || j == skip2) continue;
+            if (!Apart(*Bodies[j], box))
+                Active.push_back(j);
+            else if (Terms[j].Sign >= 0)
+                return;
+        }
+        Cuts.assign({0.0, len});
+        for (size_t j : Active) {
             Points.clear();
             Codes.clear();
             RayBodyIntersections(a, d, *Bodies[j], Points, Codes);
@@ -210,7 +238,7 @@ class TOutliner {
         for (size_t k = 0; k + 1 < Cuts.size(); ++k) {
             double t0 = Cuts[k], t1 = Cuts[k + 1];
             if (!(t1 - t0 > 1e-12 * len)) continue;
-            bool in = Inside(a + d * (0.5 * (t0 + t1)), skip1, skip2);
+            bool in = Inside(a + d * (0.5 * (t0 + t1)));
             if (in && !open) open = true, start = t0;
             if (!in && open) open = false, Out.push_back({a + d * start, a + d * t0});
         }
@@ -223,6 +251,9 @@ class TOutliner {
     TMatrixA3d Points;
     TMatrixAi Codes;
     std::vector<double> Cuts;
+    std::vector<size_t> Active; // the terms a segment being clipped can meet
+    std::vector<std::vector<TTri>> Triangles;
+    std::vector<bool> Made;
 };
 
 } // namespace
