@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -269,18 +270,60 @@ void RayBodyIntersections(const TVector& o, const TVector& d, const TGeoData& bo
     BodyTypeOf(p.Kind).Crossings(o, d, body, p, points, codes);
 }
 
-void RayBodiesIntersections(const TVector& o, const TVector& d, const TAGeoData& bodies,
-                            TMatrixA3d& points, TMatrixAi& codes) {
-    // First the bodies the ray may cross, collected without a branch per body (the culling
-    // outcome is random from ray to ray); then their crossings in list order.
-    thread_local std::vector<uint32_t> keep;
-    if (keep.size() < bodies.size()) keep.resize(bodies.size());
-    size_t n = 0;
+void BuildRayCull(const TAGeoData& bodies, TRayCull& cull) {
+    cull = TRayCull{};
+    cull.BodyCount = bodies.size();
     for (size_t i = 0; i < bodies.size(); ++i) {
         const TBodyPrep& p = bodies[i].Prep;
-        keep[n] = static_cast<uint32_t>(i);
-        bool skip = p.Ready && (p.Kind < 0 || (p.RayCull && BallMissed(p, o, d)));
-        n += !skip;
+        if (p.Ready && p.Kind < 0) continue; // crosses nothing
+        bool ball = p.Ready && p.RayCull;
+        cull.Body.push_back(static_cast<uint32_t>(i));
+        cull.X.push_back(ball ? p.Ball[0] : 0);
+        cull.Y.push_back(ball ? p.Ball[1] : 0);
+        cull.Z.push_back(ball ? p.Ball[2] : 0);
+        cull.Near.push_back(ball ? p.Ball[3] : HUGE_VAL);
+        cull.Behind.push_back(ball ? p.Ball[4] : HUGE_VAL);
+    }
+    size_t padded = (cull.Body.size() + 1) / 2 * 2;
+    for (auto* v : {&cull.X, &cull.Y, &cull.Z, &cull.Near, &cull.Behind}) v->resize(padded, 0);
+}
+
+void RayBodiesIntersections(const TVector& o, const TVector& d, const TAGeoData& bodies,
+                            const TRayCull& cull, TMatrixA3d& points, TMatrixAi& codes) {
+    if (cull.BodyCount != bodies.size()) {
+        for (const TGeoData& body : bodies) RayBodyIntersections(o, d, body, points, codes);
+        return;
+    }
+    // BallMissed over the arrays, two bodies at a time and without a branch per body (the
+    // outcome is random from ray to ray); then the crossings of the bodies kept, in list order.
+    using V2 = double __attribute__((vector_size(16)));
+    using M2 = int64_t __attribute__((vector_size(16)));
+    const size_t m = cull.Body.size();
+    thread_local std::vector<uint8_t> missed;
+    if (missed.size() < cull.X.size()) missed.resize(cull.X.size());
+    const V2 ox = {o.x, o.x}, oy = {o.y, o.y}, oz = {o.z, o.z};
+    const V2 dx = {d.x, d.x}, dy = {d.y, d.y}, dz = {d.z, d.z}, zero = {0, 0};
+    for (size_t k = 0; k < m; k += 2) { // the arrays are padded to an even length
+        V2 cx, cy, cz, near, behind;
+        std::memcpy(&cx, cull.X.data() + k, sizeof cx);
+        std::memcpy(&cy, cull.Y.data() + k, sizeof cy);
+        std::memcpy(&cz, cull.Z.data() + k, sizeof cz);
+        std::memcpy(&near, cull.Near.data() + k, sizeof near);
+        std::memcpy(&behind, cull.Behind.data() + k, sizeof behind);
+        V2 wx = cx - ox, wy = cy - oy, wz = cz - oz;
+        V2 b = wx * dx + wy * dy + wz * dz, c = wx * wx + wy * wy + wz * wz;
+        V2 slack = 1.01e-9 * c;
+        M2 miss = (c - b * b > near + slack) | ((b < zero) & (b * b > behind + slack));
+        missed[k] = miss[0] != 0;
+        missed[k + 1] = miss[1] != 0;
+    }
+    const uint8_t* out = missed.data();
+    thread_local std::vector<uint32_t> keep;
+    if (keep.size() < m) keep.resize(m);
+    size_t n = 0;
+    for (size_t k = 0; k < m; ++k) {
+        keep[n] = cull.Body[k];
+        n += !out[k];
     }
     for (size_t k = 0; k < n; ++k) {
         const TGeoData& body = bodies[keep[k]];

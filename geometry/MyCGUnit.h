@@ -164,7 +164,18 @@ bool ZoneGroupCounts(const TZoneData& zone, size_t g);
 // (Number*10 + k) to the caller's lists.
 void RayBodyIntersections(const TVector& o, const TVector& d, const TGeoData& body,
                           TMatrixA3d& points, TMatrixAi& codes);
+// The enclosing balls of a body list side by side, so that one pass over a few small arrays
+// culls a ray against every body. Build it once per load, after PrepareBodies.
+struct TRayCull {
+    size_t BodyCount = 0;       // the list it was built for
+    std::vector<uint32_t> Body; // bodies that can have crossings, in list order
+    // per entry: centre, 1.001 r^2, 1.001 (r + 1e-6)^2; infinite radii for bodies never culled
+    std::vector<double> X, Y, Z, Near, Behind;
+};
+void BuildRayCull(const TAGeoData& bodies, TRayCull& cull);
+
 // The crossings of every body of the list, appended in list order: exactly what calling
-// RayBodyIntersections for each body in turn appends, but faster on prepared bodies.
+// RayBodyIntersections for each body in turn appends, but faster on prepared bodies. A cull
+// built for another list is not used.
 void RayBodiesIntersections(const TVector& o, const TVector& d, const TAGeoData& bodies,
-                            TMatrixA3d& points, TMatrixAi& codes);
+                            const TRayCull& cull, TMatrixA3d& points, TMatrixAi& codes);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -205,9 +206,10 @@ class TBuilder {
             for (TPending& p : level) {
                 Pending -= p.Program.size();
                 bool split = canSplit && WorthSplitting(p);
-                // Children hold at most the parent's terms each: stop refining before the
-                // budget could be passed; what is pending then becomes leaves as it stands.
-                if (split && Committed() + (Pending + 9 * (p.Program.size() + 1)) *
+                // Children hold at most the parent's terms each, and a leaf's record at most
+                // twice its program and two more: stop refining before the budget could be
+                // passed; what is pending then becomes leaves as it stands.
+                if (split && Committed() + 2 * (Pending + 9 * (p.Program.size() + 1)) *
                                                sizeof(int32_t) > Budget) {
                     split = canSplit = false;
                     Ix.Budgeted = true;
@@ -287,39 +289,51 @@ class TBuilder {
         for (int32_t b : Marked) Side[static_cast<size_t>(b)] = -1;
     }
 
-    // The leaf's program with bodies replaced by slots of its own body list.
+    // The leaf's record (bodies replaced by slots of its own body list), shared with every
+    // cell that has the same one. Returns where it starts in Code.
     int32_t EmitLeaf(const TProgram& prog) {
-        int32_t leaf = static_cast<int32_t>(Ix.LeafStart.size());
-        Ix.LeafStart.push_back(static_cast<uint32_t>(Ix.Code.size()));
-        uint32_t base = static_cast<uint32_t>(Ix.LeafBodies.size());
-        Ix.BodyStart.push_back(base);
+        Record.assign(2, 0);
+        size_t bodies = 0;
         for (size_t i = 0; i < prog.size();) {
-            Ix.Code.push_back(prog[i++]);
+            Record.push_back(prog[i++]);
             int32_t groups = prog[i++];
-            Ix.Code.push_back(groups);
+            Record.push_back(groups);
             for (int32_t g = 0; g < groups; ++g) {
                 int32_t terms = prog[i++];
-                Ix.Code.push_back(terms);
+                Record.push_back(terms);
                 for (int32_t t = 0; t < terms; ++t) {
                     int32_t term = prog[i++];
                     int32_t& slot = Slot[static_cast<size_t>(term >> 1)];
                     if (slot < 0) {
-                        slot = static_cast<int32_t>(Ix.LeafBodies.size() - base);
-                        Ix.LeafBodies.push_back(term >> 1);
+                        slot = static_cast<int32_t>(bodies++);
+                        LeafList.push_back(term >> 1);
                     }
-                    Ix.Code.push_back(slot * 2 + (term & 1));
+                    Record.push_back(slot * 2 + (term & 1));
                 }
             }
         }
-        for (size_t s = base; s < Ix.LeafBodies.size(); ++s)
-            Slot[static_cast<size_t>(Ix.LeafBodies[s])] = -1;
-        return leaf;
+        for (int32_t b : LeafList) Slot[static_cast<size_t>(b)] = -1;
+        Record[1] = static_cast<int32_t>(Record.size() - 2);
+        Record[0] = static_cast<int32_t>(bodies);
+        Record.insert(Record.begin() + 1, LeafList.begin(), LeafList.end());
+        LeafList.clear();
+        uint64_t h = 0xcbf29ce484222325ull;
+        for (int32_t v : Record) h = (h ^ static_cast<uint32_t>(v)) * 0x100000001b3ull;
+        auto [first, last] = Seen.equal_range(h);
+        for (auto it = first; it != last; ++it)
+            if (std::equal(Record.begin(), Record.end(), Ix.Code.begin() + it->second,
+                           Ix.Code.begin() + it->second + static_cast<ptrdiff_t>(Record.size())))
+                return it->second;
+        int32_t at = static_cast<int32_t>(Ix.Code.size());
+        Ix.Code.insert(Ix.Code.end(), Record.begin(), Record.end());
+        Seen.emplace(h, at);
+        ++Ix.Leaves;
+        return at;
     }
 
     size_t Committed() const {
-        return (Ix.Node.size() + Ix.LeafStart.size() + Ix.Code.size() + Ix.BodyStart.size() +
-                Ix.LeafBodies.size()) *
-               sizeof(int32_t);
+        return (Ix.Node.size() + Ix.Code.size()) * sizeof(int32_t) +
+               Seen.size() * 4 * sizeof(void*);
     }
 
     const TAGeoData& Bodies;
@@ -327,7 +341,8 @@ class TBuilder {
     size_t Budget;
     size_t Pending = 0; // ints held by programs not yet turned into nodes
     std::vector<int8_t> Side;
-    std::vector<int32_t> Slot, Marked;
+    std::vector<int32_t> Slot, Marked, Record, LeafList;
+    std::unordered_multimap<uint64_t, int32_t> Seen; // leaf records by hash
     std::vector<double> Thickness;
 };
 
@@ -338,24 +353,21 @@ void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex
     ix = TZoneIndex{};
     ix.BodyCount = bodies.size();
     ix.ZoneCount = zones.size();
+    BuildRayCull(bodies, ix.Rays);
     TProgram root;
     RootProgram(bodies, zones, root);
     TBuilder b(bodies, ix, budget);
     bool tree = b.PlaceRoot(root);
     b.OuterLeaf(root, tree);
     b.Build(std::move(root), tree);
-    ix.LeafStart.push_back(static_cast<uint32_t>(ix.Code.size()));
-    ix.BodyStart.push_back(static_cast<uint32_t>(ix.LeafBodies.size()));
     ix.Node.shrink_to_fit();
     ix.Code.shrink_to_fit();
-    ix.LeafBodies.shrink_to_fit();
     ix.Ready = true;
 }
 
 size_t ZoneIndexBytes(const TZoneIndex& ix) {
-    return sizeof ix + ix.Node.capacity() * sizeof(int32_t) +
-           ix.LeafStart.capacity() * sizeof(uint32_t) + ix.Code.capacity() * sizeof(int32_t) +
-           ix.BodyStart.capacity() * sizeof(uint32_t) + ix.LeafBodies.capacity() * sizeof(int32_t);
+    return sizeof ix + ix.Node.capacity() * sizeof(int32_t) + ix.Code.capacity() * sizeof(int32_t) +
+           ix.Rays.Body.capacity() * sizeof(uint32_t) + ix.Rays.X.capacity() * 5 * sizeof(double);
 }
 
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& ix,
@@ -383,11 +395,10 @@ int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex&
         }
         leaf = -n - 1;
     }
-    const size_t l = static_cast<size_t>(leaf);
-    const int32_t* code = ix.Code.data() + ix.LeafStart[l];
-    const int32_t* end = ix.Code.data() + ix.LeafStart[l + 1];
-    const int32_t* leafBodies = ix.LeafBodies.data() + ix.BodyStart[l];
-    size_t m = ix.BodyStart[l + 1] - ix.BodyStart[l];
+    const int32_t* leafBodies = ix.Code.data() + leaf + 1;
+    const size_t m = static_cast<size_t>(leafBodies[-1]);
+    const int32_t* code = leafBodies + m + 1;
+    const int32_t* end = code + code[-1];
     // Each body's inside test at most once per search: -1 unknown, 0 outside, 1 inside.
     int8_t small[64];
     thread_local std::vector<int8_t> large;

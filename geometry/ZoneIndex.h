@@ -30,19 +30,18 @@ struct TZoneIndex {
     double Lo[3] = {0, 0, 0};            // root cell; points outside it use leaf Outer
     double Hi[3] = {0, 0, 0};
     // Node[n] >= 0: the first of the node's eight children (bit 0 x, bit 1 y, bit 2 z set for
-    // the upper half); Node[n] < 0: leaf -Node[n] - 1. Node 0 is the root.
+    // the upper half); Node[n] < 0: the leaf at Code[-Node[n] - 1]. Node 0 is the root.
     std::vector<int32_t> Node;
-    int32_t Outer = 0; // leaf of the points outside the root cell
-    // Leaf l's program is Code[LeafStart[l] .. LeafStart[l + 1]): per candidate zone, in zone
-    // order, {zone, group count, then per group {term count, terms}}; a term is
-    // slot * 2 + (1 when negative), the slot indexing the leaf's bodies
-    // LeafBodies[BodyStart[l] .. BodyStart[l + 1]).
-    std::vector<uint32_t> LeafStart;
+    int32_t Outer = 0; // where in Code the leaf of the points outside the root cell starts
+    // A leaf, all in one run so that a search reads one place: {body count m, m bodies,
+    // program length, program}. The program lists per candidate zone, in zone order, {zone,
+    // group count, then per group {term count, terms}}; a term is slot * 2 + (1 when
+    // negative), the slot indexing the leaf's bodies. Cells with the same leaf share it.
     std::vector<int32_t> Code;
-    std::vector<uint32_t> BodyStart;
-    std::vector<int32_t> LeafBodies;
+    size_t Leaves = 0;    // distinct leaves
     int Depth = 0;        // deepest level reached
     bool Budgeted = false; // the memory budget stopped the refinement somewhere
+    TRayCull Rays;         // for RayBodiesIntersections on the same bodies
 };
 
 // Upper bound on the memory of one index (nodes and leaf programs), in bytes.

@@ -176,7 +176,7 @@ class TRunner {
             Pts.clear(), Codes.clear();
             Pts.push_back(o), Codes.push_back(-1);
             if (Mode == TMode::Indexed)
-                RayBodiesIntersections(o, d, Bodies, Pts, Codes);
+                RayBodiesIntersections(o, d, Bodies, Index.Rays, Pts, Codes);
             else
                 for (const TGeoData& b : Bodies) RayBodyIntersections(o, d, b, Pts, Codes);
             Order.clear();

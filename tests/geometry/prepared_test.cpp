@@ -159,6 +159,8 @@ TEST(ZoneIndex, FindsExactlyWhatThePlainSearchFinds) { // and all-body crossings
         BuildZoneIndex(bodies, zones, index);
         ASSERT_TRUE(index.Ready);
         TAGeoData unprepared(bodies.begin(), bodies.end()); // copies: unprepared
+        TRayCull unpreparedCull; // culls nothing
+        BuildRayCull(unprepared, unpreparedCull);
         TMatrixAi a, b, c;
         int nonEmpty = 0;
         for (int i = 0; i < 4000; ++i) {
@@ -169,8 +171,13 @@ TEST(ZoneIndex, FindsExactlyWhatThePlainSearchFinds) { // and all-body crossings
             // all bodies at once, prepared, give the same lists bit for bit
             TMatrixA3d all{o};
             TMatrixAi allCodes{-1};
-            RayBodiesIntersections(o, d, bodies, all, allCodes);
+            RayBodiesIntersections(o, d, bodies, index.Rays, all, allCodes);
             ASSERT_EQ(allCodes, codes);
+            TMatrixA3d viaUnprepared{o};
+            TMatrixAi viaUnpreparedCodes{-1};
+            RayBodiesIntersections(o, d, unprepared, unpreparedCull, viaUnprepared,
+                                   viaUnpreparedCodes);
+            ASSERT_EQ(viaUnpreparedCodes, codes);
             for (size_t q = 0; q < all.size(); ++q)
                 ASSERT_TRUE(SameBits(all[q].x, pts[q].x) && SameBits(all[q].y, pts[q].y) &&
                             SameBits(all[q].z, pts[q].z));

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 namespace {
@@ -21,8 +22,10 @@ TVector RandomDirection(std::mt19937_64& rng) {
     }
 }
 
-// Seeded random rays from the scene's box (and some along the axes, as the volume grid fires
-// them); returns the number of midpoints compared.
+// Seeded random rays from the scene's box, some along the axes as the volume grid fires them,
+// some lying in a plane of round coordinates, where faces of the phantom's voxels and of many
+// other bodies lie (crossings coincide, rays run along faces, cells of the index meet there).
+// Returns the number of midpoints compared.
 int CompareAlongRays(const TBenchScene& s, int rays, uint64_t seed) {
     TAGeoData bodies = s.Geo.Bodies;
     PrepareBodies(bodies);
@@ -34,6 +37,7 @@ int CompareAlongRays(const TBenchScene& s, int rays, uint64_t seed) {
     std::uniform_real_distribution<double> u(0, 1);
     TRayCrossings walk;
     TMatrixAi plain, indexed;
+    const double unit = std::pow(10, std::floor(std::log10(s.Box[1] - s.Box[0]))) / 10;
     int compared = 0;
     for (int r = 0; r < rays; ++r) {
         TVector o{s.Box[0] + (s.Box[1] - s.Box[0]) * u(rng),
@@ -41,7 +45,9 @@ int CompareAlongRays(const TBenchScene& s, int rays, uint64_t seed) {
                   s.Box[4] + (s.Box[5] - s.Box[4]) * u(rng)};
         TVector d = RandomDirection(rng);
         if (r % 4 == 0) d = TVector{0, 0, 0}, (r % 12 == 0 ? d.x : r % 12 == 4 ? d.y : d.z) = 1;
-        walk.Walk(o, d, bodies);
+        if (r % 4 == 2) o.z = std::round(o.z / unit) * unit, d.z = 0, d = d * (1 / Length(d));
+        if (r % 8 == 6) o.x = std::round(o.x / unit) * unit, d = TVector{0, d.y, 0} * (1 / d.y);
+        walk.Walk(o, d, bodies, index.Rays);
         const TMatrixA3d& p = walk.Points;
         for (size_t i = 0; i + 1 < p.size(); ++i) {
             TVector m{(p[i].x + p[i + 1].x) / 2, (p[i].y + p[i + 1].y) / 2,

@@ -43,7 +43,7 @@ void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIn
                  const TVector& start, const TVector& dir, std::vector<TCheckFinding>& findings,
                  const std::atomic<bool>* cancel) {
     thread_local TRayCrossings walk;
-    walk.Walk(start, dir, bodies);
+    walk.Walk(start, dir, bodies, index.Rays);
     const TMatrixA3d& p = walk.Points;
     TMatrixAi& hits = walk.Hits;
     const size_t n = p.size();

@@ -41,12 +41,13 @@ void SortCrossings(TMatrixA3d& points, TMatrixAi& codes) {
     }
 }
 
-void TRayCrossings::Walk(const TVector& start, const TVector& dir, const TAGeoData& bodies) {
+void TRayCrossings::Walk(const TVector& start, const TVector& dir, const TAGeoData& bodies,
+                         const TRayCull& cull) {
     Points.clear();
     Codes.clear();
     Points.push_back(start);
     Codes.push_back(-1);
-    for (const TGeoData& body : bodies) RayBodyIntersections(start, dir, body, Points, Codes);
+    RayBodiesIntersections(start, dir, bodies, cull, Points, Codes);
     // a degenerate body may give a crossing that is no finite point: it crosses nothing
     size_t kept = 1;
     for (size_t i = 1; i < Points.size(); ++i) {

@@ -14,7 +14,9 @@ struct TRayCrossings {
     TMatrixAi Hits; // scratch list for the zone searches of the caller
 
     // Start at `start`, add the crossings of every body in body order, sort by distance.
-    void Walk(const TVector& start, const TVector& dir, const TAGeoData& bodies);
+    // `cull` is the one of the zone index built for these bodies.
+    void Walk(const TVector& start, const TVector& dir, const TAGeoData& bodies,
+              const TRayCull& cull);
 };
 
 // Sorts the crossings by distance from points[0], carrying the codes along; crossings at equal

@@ -164,7 +164,7 @@ void TVolumeRun::ProcessPositions(int64_t first, int64_t end) {
                 {s.Xmin + (s.Xmax - s.Xmin) * ci / n, s.Ymin + (s.Ymax - s.Ymin) * cj / n, s.Zmin}};
             static const TVector dirs[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
             for (int axis = 0; axis < 3; ++axis) {
-                walk.Walk(starts[axis], dirs[axis], bodies);
+                walk.Walk(starts[axis], dirs[axis], bodies, index.Rays);
                 const TMatrixA3d& p = walk.Points;
                 for (size_t k = 0; k + 1 < p.size(); ++k) {
                     const TVector& a = p[k];
