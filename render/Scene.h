@@ -105,7 +105,7 @@ void DrawGeometry(const TSceneGeometry& s, bool plain = false);
 void DrawQuickGeometry(const TSceneGeometry& s);
 
 // Tracks selected by the display filters, in file order; quick: an even share of the segments
-// of a selection of more than 200,000.
+// of a selection of more than 200,000 (about 100,000 of them).
 void DrawTracks(TGLUnit& gl, const TTracks& tracks, const TDisplaySettings& settings,
                 bool quick = false);
 // The same for an already selected list of pieces.

@@ -86,7 +86,8 @@ std::vector<TPlane> ConvexPlanes(const TGeoData* mesh) {
     TVector centre{0, 0, 0};
     for (const TVector& p : points) centre = centre + p * (1.0 / double(points.size()));
     double extent = 0;
-    for (const TVector& p : points) extent = std::max(extent, std::sqrt(Dot(p - centre, p - centre)));
+    for (const TVector& p : points)
+        extent = std::max(extent, std::sqrt(Dot(p - centre, p - centre)));
     if (!(extent > 0) || !std::isfinite(extent)) return {};
     const double tolerance = 1e-9 * extent;
     for (size_t k = 0; k < src.Count.size(); ++k) {
@@ -204,9 +205,7 @@ TPixelRect TCullFrame::Rect(const TBox& box) const {
     });
     TPixelRect full{0, 0, Width, Height};
     if (behind) return full; // reaches behind the eye: the whole view
-    auto column = [&](double ndc) {
-        return std::clamp((ndc + 1) * Width / 2, -1.0, Width + 1.0);
-    };
+    auto column = [&](double ndc) { return std::clamp((ndc + 1) * Width / 2, -1.0, Width + 1.0); };
     auto row = [&](double ndc) { return std::clamp((ndc + 1) * Height / 2, -1.0, Height + 1.0); };
     TPixelRect r{static_cast<int>(std::floor(column(x0) - PixelPad)),
                  static_cast<int>(std::floor(row(y0) - PixelPad)),
@@ -299,9 +298,8 @@ bool DrawCSGCulled(const TSceneGeometry& s, const TTermList& terms) {
         if (colour)
             DrawBody(s, term.Body, term.Sign);
         else
-            DrawTermShape(s, term.Body, term.Sign, [&](const TBox& box) {
-                return !(c.Rect(box) & r).Empty();
-            });
+            DrawTermShape(s, term.Body, term.Sign,
+                          [&](const TBox& box) { return !(c.Rect(box) & r).Empty(); });
     };
     auto clear = [&](const TPixelRect& r) {
         Scissor(r);
