@@ -25,8 +25,8 @@ namespace {
 
 // Calls f(a, b, c) with the point indices of every triangle of the shape: triangles as they
 // are, quadrilaterals as 0-1-2 and 0-2-3.
-template <class F> void ForShapeTriangles(const TBodyMesh& src, size_t first, size_t last,
-                                          size_t at, F f) {
+template <class F>
+void ForShapeTriangles(const TBodyMesh& src, size_t first, size_t last, size_t at, F f) {
     for (size_t k = first; k < last; ++k) {
         const size_t n = src.Count[k];
         const uint32_t* index = src.Index.data() + at;
@@ -44,6 +44,19 @@ bool HasVertexBuffers() {
     return major > 1 || (major == 1 && minor >= 5);
 }
 
+// The polygons [first, last) that polygonIndex selects (all when negative) and where the
+// first one's points start in the index list; false when it is past the mesh.
+bool PolygonRange(const TBodyMesh& mesh, int polygonIndex, size_t& first, size_t& last,
+                  size_t& at) {
+    first = 0, last = mesh.Source().Count.size(), at = 0;
+    if (polygonIndex < 0) return true;
+    if (static_cast<size_t>(polygonIndex) >= last) return false;
+    first = static_cast<size_t>(polygonIndex);
+    last = first + 1;
+    at = mesh.First(first);
+    return true;
+}
+
 void ClearErrors() {
     for (int k = 0; k < 8 && glGetError() != GL_NO_ERROR; ++k) {
     }
@@ -54,22 +67,16 @@ void ClearErrors() {
 void DrawMeshShape(const TGeoData& body, int polygonIndex) {
     const TBodyMesh& mesh = body.MeshGrid;
     const TBodyMesh& src = mesh.Source();
-    size_t first = 0, last = src.Count.size(), at = 0;
-    if (polygonIndex >= 0) {
-        if (static_cast<size_t>(polygonIndex) >= last) return;
-        first = static_cast<size_t>(polygonIndex);
-        last = first + 1;
-        at = mesh.First(first);
-    }
+    size_t first, last, at;
+    if (!PolygonRange(mesh, polygonIndex, first, last, at)) return;
     glDisable(GL_LIGHTING);
     glBegin(GL_TRIANGLES);
     auto vertex = [&](uint32_t i) {
         TVector p = mesh.Place(src.Points[i]);
         glVertex3f(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z));
     };
-    ForShapeTriangles(src, first, last, at, [&](uint32_t a, uint32_t b, uint32_t c) {
-        vertex(a), vertex(b), vertex(c);
-    });
+    ForShapeTriangles(src, first, last, at,
+                      [&](uint32_t a, uint32_t b, uint32_t c) { vertex(a), vertex(b), vertex(c); });
     glEnd();
 }
 
@@ -80,13 +87,8 @@ TVector QuadNormal(const TVector& p0, const TVector& p1, const TVector& p2) {
 void DrawMeshBatched(TGLUnit& gl, const TGeoData& body, int polygonIndex) {
     const TBodyMesh& mesh = body.MeshGrid;
     const TBodyMesh& src = mesh.Source();
-    size_t first = 0, last = src.Count.size(), at = 0;
-    if (polygonIndex >= 0) {
-        if (static_cast<size_t>(polygonIndex) >= last) return;
-        first = static_cast<size_t>(polygonIndex);
-        last = first + 1;
-        at = mesh.First(first);
-    }
+    size_t first, last, at;
+    if (!PolygonRange(mesh, polygonIndex, first, last, at)) return;
     const bool filled = gl.DrawMode == 1;
     GLenum open = NoPrimitive;
     auto begin = [&](GLenum mode) {
@@ -235,8 +237,8 @@ void TMeshLists::DrawShape(TGLUnit&, const TGeoData& body, const TChunkFilter& k
                          points.data(), GL_STATIC_DRAW);
             glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, e.Buffers[1]);
             glBufferData(GL_ELEMENT_ARRAY_BUFFER,
-                         static_cast<GLsizeiptr>(indices.size() * sizeof(uint32_t)),
-                         indices.data(), GL_STATIC_DRAW);
+                         static_cast<GLsizeiptr>(indices.size() * sizeof(uint32_t)), indices.data(),
+                         GL_STATIC_DRAW);
             glBindBuffer(GL_ARRAY_BUFFER, 0);
             glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
             e.Bytes = bytes;

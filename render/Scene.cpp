@@ -182,12 +182,22 @@ void DrawQuickGeometry(const TSceneGeometry& s) {
             DrawBody(s, i, +1);
         }
     } else {
+        // Each body once, and a half-space as its plane face as in "Body" display: its
+        // stand-in box would cover the frame over and over.
+        TDisplaySettings bodyView = s.Settings;
+        bodyView.ViewInfoType = 0;
+        const TSceneGeometry asBodies{s.GL, s.Geo, bodyView, nullptr};
+        std::vector<bool> drawn(s.Geo.Bodies.size(), false);
         ForVisibleZones(s, [&](int z, TColor colour) {
             TRGBA c = TGLUnit::ColorToRGBA(colour, GeometryAlpha);
-            s.GL.SetMaterial(c);
-            s.GL.SetColor(c);
-            ForDrawnGroups(s, s.Geo.Zones[static_cast<size_t>(z)],
-                           [&](const TTermList& terms) { DrawBody(s, terms[0].Body, +1); });
+            ForDrawnGroups(s, s.Geo.Zones[static_cast<size_t>(z)], [&](const TTermList& terms) {
+                size_t b = static_cast<size_t>(terms[0].Body);
+                if (drawn[b]) return;
+                drawn[b] = true;
+                s.GL.SetMaterial(c);
+                s.GL.SetColor(c);
+                DrawBody(asBodies, terms[0].Body, +1);
+            });
         });
     }
     glDisable(GL_BLEND);

@@ -99,12 +99,13 @@ void DrawCSG(const TSceneGeometry& s, const TTermList& terms);
 // By ViewInfoType, blending on; culled unless plain.
 void DrawGeometry(const TSceneGeometry& s, bool plain = false);
 // The quick stand-in while dragging: in "Body" display the bodies without the cut, in "Zone"
-// and "Material" display the first term of every drawn group of the visible entries, in the
-// entry's colour; no stencil passes.
+// and "Material" display the body of the first term of every drawn group of the visible
+// entries, each body once (in the colour of the first entry that draws it) and a half-space as
+// its plane face; no stencil passes.
 void DrawQuickGeometry(const TSceneGeometry& s);
 
 // Tracks selected by the display filters, in file order; quick: an even share of the segments
-// of a selection of more than 200,000.
+// of a selection of more than 200,000 (about 100,000 of them).
 void DrawTracks(TGLUnit& gl, const TTracks& tracks, const TDisplaySettings& settings,
                 bool quick = false);
 // The same for an already selected list of pieces.

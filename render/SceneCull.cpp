@@ -3,6 +3,7 @@
 #include "GLDraw.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <algorithm>
 #include <cmath>
@@ -54,8 +55,68 @@ void Unite(TBox& into, const TBox& b) {
     }
 }
 
+TBox Common(const TBox& a, const TBox& b) {
+    if (!BoxesMeet(a, b)) return {1, -1, 1, -1, 1, -1};
+    TBox c;
+    for (int k = 0; k < 3; ++k) {
+        c[2 * k] = std::max(a[2 * k], b[2 * k]);
+        c[2 * k + 1] = std::min(a[2 * k + 1], b[2 * k + 1]);
+    }
+    return c;
+}
+
 void Scissor(const TPixelRect& r) {
     glScissor(r.X0, r.Y0, r.X1 - r.X0, r.Y1 - r.Y0);
+}
+
+// The outward face planes of a mesh of few polygons that bounds a convex solid (a box, a
+// half-space's stand-in box, a wedge); empty for any other mesh.
+struct TPlane {
+    TVector N; // outward, unit
+    double D;  // N . x = D on the plane
+};
+std::vector<TPlane> ConvexPlanes(const TGeoData* mesh) {
+    constexpr size_t MaxFaces = 32;
+    std::vector<TPlane> planes;
+    if (!mesh || mesh->MeshGrid.size() == 0 || mesh->MeshGrid.size() > MaxFaces) return planes;
+    const TBodyMesh& m = mesh->MeshGrid;
+    const TBodyMesh& src = m.Source();
+    std::vector<TVector> points;
+    for (const TVector& p : src.Points) points.push_back(m.Place(p));
+    TVector centre{0, 0, 0};
+    for (const TVector& p : points) centre = centre + p * (1.0 / double(points.size()));
+    double extent = 0;
+    for (const TVector& p : points)
+        extent = std::max(extent, std::sqrt(Dot(p - centre, p - centre)));
+    if (!(extent > 0) || !std::isfinite(extent)) return {};
+    const double tolerance = 1e-9 * extent;
+    for (size_t k = 0; k < src.Count.size(); ++k) {
+        TMatrixA3d poly = m.Polygon(k);
+        if (poly.size() < 3) return {};
+        TVector n = Cross(poly[1] - poly[0], poly[2] - poly[1]);
+        double length = std::sqrt(Dot(n, n));
+        if (!(length > 0)) return {};
+        n = n * (1.0 / length);
+        double d = Dot(n, poly[0]);
+        if (Dot(n, centre) > d) n = n * -1.0, d = -d;
+        // every point on the inner side (or on the plane): convex, and the face is planar
+        for (const TVector& p : points)
+            if (Dot(n, p) > d + tolerance) return {};
+        planes.push_back({n, d});
+    }
+    return planes;
+}
+
+// Whether every point of the box lies strictly inside the convex solid of the planes: then the
+// solid's surface, the points that a pass tests, stays outside the box.
+bool BoxInside(const TBox& box, const std::vector<TPlane>& planes) {
+    if (planes.empty() || EmptyBox(box)) return false;
+    bool inside = true;
+    ForCorners(box, [&](double x, double y, double z) {
+        for (const TPlane& p : planes)
+            if (!(Dot(p.N, TVector{x, y, z}) < p.D)) inside = false;
+    });
+    return inside;
 }
 
 bool NormalOf(const TGeoData* mesh, int polygon, TGLUnit& gl, TVector& n) {
@@ -120,6 +181,7 @@ bool TCullFrame::SetUp(const TSceneGeometry& s) {
     Slack = (2 * step + PixelPad * pixel) / scale + 1e-6 * extent;
     if (!std::isfinite(Slack)) return false;
 
+    DepthClamp = glIsEnabled(GL_DEPTH_CLAMP) == GL_TRUE;
     double n[4] = {0, 0, 1, 0};
     glGetDoublev(GL_CURRENT_NORMAL, n);
     PlainNormal = CurrentNormal = {n[0], n[1], n[2]};
@@ -143,15 +205,24 @@ TPixelRect TCullFrame::Rect(const TBox& box) const {
     });
     TPixelRect full{0, 0, Width, Height};
     if (behind) return full; // reaches behind the eye: the whole view
-    auto column = [&](double ndc) {
-        return std::clamp((ndc + 1) * Width / 2, -1.0, Width + 1.0);
-    };
+    auto column = [&](double ndc) { return std::clamp((ndc + 1) * Width / 2, -1.0, Width + 1.0); };
     auto row = [&](double ndc) { return std::clamp((ndc + 1) * Height / 2, -1.0, Height + 1.0); };
     TPixelRect r{static_cast<int>(std::floor(column(x0) - PixelPad)),
                  static_cast<int>(std::floor(row(y0) - PixelPad)),
                  static_cast<int>(std::ceil(column(x1) + PixelPad)) + 1,
                  static_cast<int>(std::ceil(row(y1) + PixelPad)) + 1};
     return r & full;
+}
+
+bool TCullFrame::InDepthRange(const TBox& box) const {
+    if (EmptyBox(box)) return true;
+    bool inside = true;
+    ForCorners(box, [&](double x, double y, double z) {
+        double w = MVP[3] * x + MVP[7] * y + MVP[11] * z + MVP[15];
+        double d = MVP[2] * x + MVP[6] * y + MVP[10] * z + MVP[14];
+        if (!(w > 0) || (!DepthClamp && !(std::fabs(d) < w))) inside = false;
+    });
+    return inside;
 }
 
 void TCullFrame::Drew(const TGeoData* mesh, int polygon, TGLUnit& gl) {
@@ -186,6 +257,8 @@ bool DrawCSGCulled(const TSceneGeometry& s, const TTermList& terms) {
         TBox Box;
         TPixelRect Rect;
         bool Minus;
+        std::vector<TPlane> Planes; // of a convex mesh that the passes test points on
+        bool Whole;                 // not cut by the near or far plane
     };
     std::vector<TInfo> t(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
@@ -197,9 +270,17 @@ bool DrawCSGCulled(const TSceneGeometry& s, const TTermList& terms) {
         if (!EmptyBox(e.Box))
             for (int a = 0; a < 3; ++a) e.Box[2 * a] -= c.Slack, e.Box[2 * a + 1] += c.Slack;
         e.Minus = term.Sign < 0;
+        if (i == 0 || !e.Minus) e.Planes = ConvexPlanes(e.Mesh);
+        e.Whole = c.InDepthRange(e.Box);
     }
     auto T = [&](int i) -> const TInfo& { return t[static_cast<size_t>(i)]; };
     auto meets = [&](int a, int b) { return BoxesMeet(T(a).Box, T(b).Box); };
+    // A subtracted term tested against points of a surface changes nothing where its box misses
+    // that surface: its box misses the surface's box, or lies inside the convex solid.
+    auto reaches = [&](int minus, int surface) {
+        if (!T(minus).Whole) return true; // without all its surfaces the argument fails
+        return meets(minus, surface) && !BoxInside(T(minus).Box, T(surface).Planes);
+    };
     auto stencil = [](GLenum func, GLint ref, GLenum fail, GLenum zfail, GLenum zpass) {
         glStencilFunc(func, ref, 255);
         glStencilOp(fail, zfail, zpass);
@@ -217,9 +298,8 @@ bool DrawCSGCulled(const TSceneGeometry& s, const TTermList& terms) {
         if (colour)
             DrawBody(s, term.Body, term.Sign);
         else
-            DrawTermShape(s, term.Body, term.Sign, [&](const TBox& box) {
-                return !(c.Rect(box) & r).Empty();
-            });
+            DrawTermShape(s, term.Body, term.Sign,
+                          [&](const TBox& box) { return !(c.Rect(box) & r).Empty(); });
     };
     auto clear = [&](const TPixelRect& r) {
         Scissor(r);
@@ -227,10 +307,21 @@ bool DrawCSGCulled(const TSceneGeometry& s, const TTermList& terms) {
         glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     };
 
-    const TPixelRect A = T(0).Rect;
-    bool group = !A.Empty();
+    // Every pixel that a phase colours shows a point inside the base and every intersected
+    // term: within the screen rectangle of the boxes' common part. Outside it a phase's passes
+    // can only mark pixels that its colour pass does not draw.
+    // A term cut by the near or far plane loses surfaces that its passes count on; then the
+    // plain passes can colour pixels outside it, and only the base's own rectangle holds.
+    bool group = true, whole = T(0).Whole;
+    TBox common = T(0).Box;
     for (int i = 1; i < n && group; ++i)
-        if (!T(i).Minus && !meets(0, i)) group = false;
+        if (!T(i).Minus) {
+            if (!meets(0, i)) group = false;
+            common = Common(common, T(i).Box);
+            whole = whole && T(i).Whole;
+        }
+    const TPixelRect A = !group ? TPixelRect{} : whole ? T(0).Rect & c.Rect(common) : T(0).Rect;
+    group = group && !A.Empty();
     glEnable(GL_SCISSOR_TEST);
 
     // Phase A
@@ -250,7 +341,7 @@ bool DrawCSGCulled(const TSceneGeometry& s, const TTermList& terms) {
     for (int i = 1; i < n; ++i) {
         int r = 255 - i;
         if (T(i).Minus) {
-            bool on = group && meets(0, i);
+            bool on = group && reaches(i, 0);
             if (on) stencil(GL_GEQUAL, r, GL_KEEP, GL_KEEP, GL_REPLACE), glCullFace(GL_FRONT);
             pass(i, A, on);
             if (on) stencil(GL_EQUAL, r, GL_KEEP, GL_KEEP, GL_ZERO), glCullFace(GL_BACK);
@@ -283,6 +374,7 @@ bool DrawCSGCulled(const TSceneGeometry& s, const TTermList& terms) {
     for (int j = 1; j < n; ++j) {
         bool on = group && meets(0, j);
         TPixelRect R = T(j).Rect & A;
+        if (whole) R = R & c.Rect(Common(T(j).Box, common));
         on = on && !R.Empty();
         for (int l = 1; l < n && on; ++l)
             if (l != j && !T(l).Minus && (!meets(l, j) || (R & T(l).Rect).Empty())) on = false;
@@ -307,7 +399,7 @@ bool DrawCSGCulled(const TSceneGeometry& s, const TTermList& terms) {
         for (int l = 1; l < n; ++l) {
             if (l == j) continue;
             if (T(l).Minus) {
-                bool lon = on && meets(l, j);
+                bool lon = on && reaches(l, j);
                 if (lon) stencil(GL_EQUAL, k, GL_KEEP, GL_KEEP, GL_DECR), glCullFace(GL_FRONT);
                 pass(l, R, lon);
                 if (lon) stencil(GL_EQUAL, k - 1, GL_KEEP, GL_KEEP, GL_INCR), glCullFace(GL_BACK);

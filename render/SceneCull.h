@@ -20,6 +20,7 @@ struct TCullFrame {
     int Width = 0, Height = 0;
     double Slack = 0;    // world distance by which boxes are enlarged before they are compared
     double PixelPad = 0; // pixels by which projected rectangles are enlarged
+    bool DepthClamp = false;
     // The normal that the plain drawing would have left current, and the one that is: a
     // filled triangle takes the current normal, so a skipped draw must not change it.
     TVector PlainNormal, CurrentNormal;
@@ -27,6 +28,8 @@ struct TCullFrame {
     // Sets the frame up from the GL state; false when culling cannot be exact here.
     bool SetUp(const TSceneGeometry& s);
     TPixelRect Rect(const std::array<double, 6>& box) const;
+    // Whether no part of the box is cut away by the near or far plane.
+    bool InDepthRange(const std::array<double, 6>& box) const;
     void Drew(const TGeoData* mesh, int polygon, TGLUnit& gl);
     void Skipped(const TGeoData* mesh, int polygon, TGLUnit& gl);
     void SyncNormal();

@@ -89,8 +89,8 @@ struct TPieceHash {
     }
 };
 
-// Beyond this many segments a dragging frame draws an even share of them.
-constexpr size_t QuickSegments = 200000;
+// Beyond this many segments a dragging frame draws an even share of them, about ThinnedSegments.
+constexpr size_t QuickSegments = 200000, ThinnedSegments = 100000;
 
 } // namespace
 
@@ -100,7 +100,7 @@ void TTrackLists::Draw(TGLUnit& gl, const TTracks& tracks, const TDisplaySetting
     SelectTracks(tracks, settings, [&](const TTrackPiece& p) { hash.Add(p); });
     size_t step = 1;
     if (quick && hash.Segments > QuickSegments)
-        step = (hash.Segments + QuickSegments - 1) / QuickSegments;
+        step = (hash.Segments + ThinnedSegments - 1) / ThinnedSegments;
     TList& list = step > 1 ? Thinned : Full;
     if (list.Id && list.Hash == hash.Value && list.Pieces == hash.Pieces && list.Step == step) {
         glCallList(list.Id);
@@ -131,8 +131,7 @@ void TTrackLists::Draw(TGLUnit& gl, const TTracks& tracks, const TDisplaySetting
     list.Step = step;
 }
 
-void DrawTracks(TGLUnit& gl, const TTracks& tracks, const TDisplaySettings& settings,
-                bool quick) {
+void DrawTracks(TGLUnit& gl, const TTracks& tracks, const TDisplaySettings& settings, bool quick) {
     gl.Lists().Tracks.Draw(gl, tracks, settings, quick);
 }
 

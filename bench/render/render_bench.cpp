@@ -1,10 +1,14 @@
 // Frame times at 1024 x 768 (medians): the sample in the three display types, 100 zones of 3
-// to 5 terms, a world sphere minus 200 small bodies, 100,000 concentric spheres (load to first
-// frame and peak memory), and 100,000 / 1,000,000 short track segments against bare GL drawing
-// of the same segments. Run under Xvfb:
-//   DISPLAY=:99 ./render_bench [sample|zones|world|spheres|tracks] [--plain] [--write DIR]
+// to 5 terms, a world sphere minus 200 small bodies, the generated shielding geometry (with its
+// peak memory), 100,000 concentric spheres (load to first frame and peak memory), and
+// 100,000 / 1,000,000 short track segments against bare GL drawing of the same segments. The
+// shielding and the spheres run only when named. Run under Xvfb:
+//   DISPLAY=:99 ./render_bench [sample|zones|world|shielding|spheres|tracks] [--plain]
+//                              [--write DIR]
 // --plain draws every stencil pass over the whole frame without culling (the reference);
-// --write DIR also leaves the generated data files there (world200.dat, spheres.dat).
+// --write DIR also leaves the generated data files there (world200.dat, shielding.dat,
+// spheres.dat).
+#include "ShieldingGeometry.h"
 #include "TestScenes.h"
 #include "input/Reader.h"
 #include "render/Scene.h"
@@ -134,13 +138,26 @@ int main(int argc, char** argv) {
         std::printf("empty frame (clear + read back + copy): %7.2f ms\n", bare);
     }
 
-    // --- 100 zones of 3 to 5 terms; a world sphere minus 200 small bodies ---
-    for (const char* part : {"zones", "world"}) {
+    // --- 100 zones of 3 to 5 terms; a world sphere minus 200 small bodies; the shielding ---
+    for (const char* part : {"zones", "world", "shielding"}) {
         if (!wanted(part)) continue;
-        bool world = std::string(part) == "world";
-        std::string path = dir + (world ? "world200.dat" : "zones100.dat");
-        testscenes::WriteText(path, world ? testscenes::WorldMinusBodies(200)
-                                          : testscenes::HundredZones());
+        std::string name = part, path = dir + name + ".dat", label;
+        int repeats = 7;
+        if (name == "shielding") {
+            if (only != name) continue; // alone, so that the peak is its own
+            std::string error;
+            if (!WriteShieldingFile(path, TShieldingOptions{}, error)) {
+                std::fprintf(stderr, "render_bench: %s\n", error.c_str());
+                return 1;
+            }
+            label = "shielding", repeats = 3;
+        } else {
+            bool world = name == "world";
+            path = dir + (world ? "world200.dat" : "zones100.dat");
+            testscenes::WriteText(path, world ? testscenes::WorldMinusBodies(200)
+                                              : testscenes::HundredZones());
+            label = world ? "world minus 200" : "100 zones";
+        }
         TGeometry geo;
         TTracks none;
         TDisplaySettings ds;
@@ -153,19 +170,19 @@ int main(int argc, char** argv) {
         for (int type = 0; type < 3; ++type) {
             ds.ViewInfoType = type;
             double ms = Millis([&] { PaintScene(gl, geo, none, ds, noErrors, options); },
-                               plain && type > 0 ? 3 : 7);
-            std::printf("%s (%zu bodies, %zu zones), %-8s: %8.2f ms/frame\n",
-                        world ? "world minus 200" : "100 zones", geo.Bodies.size(),
-                        geo.Zones.size(), DisplayName(type), ms);
+                               plain && type > 0 ? 3 : repeats);
+            std::printf("%s (%zu bodies, %zu zones), %-8s: %8.2f ms/frame\n", label.c_str(),
+                        geo.Bodies.size(), geo.Zones.size(), DisplayName(type), ms);
         }
         TSceneOptions quick = options;
         quick.Quick = true;
         for (int type = 1; type < 3; ++type) {
             ds.ViewInfoType = type;
             double ms = Millis([&] { PaintScene(gl, geo, none, ds, noErrors, quick); }, 7);
-            std::printf("%s, %-8s dragging frame: %8.2f ms/frame\n",
-                        world ? "world minus 200" : "100 zones", DisplayName(type), ms);
+            std::printf("%s, %-8s dragging frame: %8.2f ms/frame\n", label.c_str(),
+                        DisplayName(type), ms);
         }
+        if (name == "shielding") std::printf("shielding, peak memory %.0f MB\n", PeakMegabytes());
     }
 
     // --- 100,000 concentric spheres: load to first frame, peak memory ---

@@ -108,6 +108,27 @@ TEST_F(Scene, BodyModeHafShowsItsPlaneOnly) {
     EXPECT_TRUE(Lit(At(W / 2, boxOnly)));
 }
 
+TEST_F(Scene, DraggingFrameDrawsEachBodyOnceWithHalfSpacesAsPlanes) {
+    GL->DrawMode = 1;
+    AddBody(Body("HAF", 1, {0, 0, 1, 0}), 0x00FF00);
+    AddZone({{1}}, 0x00FF00);
+    Build(5);
+    GL->RotateX(-Pi / 3);
+    int boxOnly = Row(9), plane = Row(0);
+    Options.Quick = true;
+    Paint();
+    TRGB once = At(W / 2, plane);
+    EXPECT_TRUE(Lit(once));
+    EXPECT_TRUE(At(W / 2, boxOnly).Dark()); // the stand-in box would cover the frame
+    AddZone({{1}}, 0x00FF00);               // the same body again: not drawn over itself
+    Build(5);
+    Paint();
+    TRGB twice = At(W / 2, plane);
+    EXPECT_EQ(twice.R, once.R);
+    EXPECT_EQ(twice.G, once.G);
+    EXPECT_EQ(twice.B, once.B);
+}
+
 TEST_F(Scene, ZoneIsIntersectionMinusSubtractedBodies) {
     GL->DrawMode = 1;
     AddBody(Body("RPP", 1, {-10, 10, -10, 10, -1, 1}), 0x0000FF);
