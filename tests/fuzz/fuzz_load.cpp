@@ -2,6 +2,7 @@
 // reader passes, the post-load steps with the body meshes, then a few check rays and one
 // volume level on whatever was loaded. Sizes are bounded so that one input stays fast. Besides
 // the sanitizers' findings it aborts when a number that is no number reaches an output line.
+#include "FuzzInput.h"
 #include "input/Reader.h"
 #include "render/mesh/BodyMesh.h"
 #include "tools/core/CheckCore.h"
@@ -26,13 +27,8 @@ void ExpectNumbers(const std::vector<std::string>& lines) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = WorkFilePath("fuzz-load.dat");
-    if (path.empty()) std::abort();
-    std::remove(path.c_str());
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) std::abort();
-    if (size) std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    static const std::string file = WorkFilePath("fuzz-load.dat");
+    const std::string path = WriteFuzzInput(file, data, size);
 
     TGeometry geometry;
     TTracks tracks;

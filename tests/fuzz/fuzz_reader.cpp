@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes through both reader passes. Besides the sanitizers' findings it
 // aborts when a failed read leaves anything of the model behind or a read succeeds
 // without its post-load results.
+#include "FuzzInput.h"
 #include "input/Reader.h"
 
 #include <cstdint>
@@ -8,13 +9,8 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = WorkFilePath("fuzz-input.dat");
-    if (path.empty()) std::abort();
-    std::remove(path.c_str()); // a new file each time: rewriting a truncated one is slow
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) std::abort();
-    if (size) std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    static const std::string file = WorkFilePath("fuzz-input.dat");
+    const std::string path = WriteFuzzInput(file, data, size);
 
     TGeometry geometry;
     TTracks tracks;
