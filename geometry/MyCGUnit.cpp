@@ -159,6 +159,7 @@ void PrepareBody(TGeoData& body) {
         p.Box = {Inf, -Inf, Inf, -Inf, Inf, -Inf}; // contains no point
         p.Bounded = true;
     }
+    for (double v : body.Params) p.ParamMag = std::max(p.ParamMag, std::fabs(v));
     p.Ready = true;
     body.Prep = std::move(p);
 }
@@ -220,7 +221,7 @@ TBoxSide BodyBoxSide(const TGeoData& b, const double lo[3], const double hi[3]) 
             size = std::max(size, x[i + 1] - x[i]);
         }
     }
-    for (double v : b.Params) mag = std::max(mag, std::fabs(v));
+    mag = std::max(mag, p.ParamMag);
     // Far above the rounding of the inside tests near their surfaces.
     double m = 1e-6 * size + 1e-9 * mag;
     if (!std::isfinite(m)) return TBoxSide::Unknown;
@@ -291,9 +292,14 @@ void BuildRayCull(const TAGeoData& bodies, TRayCull& cull) {
 }
 
 void RayBodiesIntersections(const TVector& o, const TVector& d, const TAGeoData& bodies,
-                            const TRayCull& cull, TMatrixA3d& points, TMatrixAi& codes) {
+                            const TRayCull& cull, TMatrixA3d& points, TMatrixAi& codes,
+                            std::vector<uint32_t>* kept) {
     if (cull.BodyCount != bodies.size()) {
         for (const TGeoData& body : bodies) RayBodyIntersections(o, d, body, points, codes);
+        if (kept) {
+            kept->resize(bodies.size());
+            for (size_t i = 0; i < bodies.size(); ++i) (*kept)[i] = static_cast<uint32_t>(i);
+        }
         return;
     }
     // BallMissed over the arrays, two bodies at a time and without a branch per body (the
@@ -323,6 +329,7 @@ void RayBodiesIntersections(const TVector& o, const TVector& d, const TAGeoData&
         keep[n] = ids[k + 1];
         n += miss[1] == 0 && k + 1 < m;
     }
+    if (kept) kept->assign(keep.begin(), keep.begin() + static_cast<std::ptrdiff_t>(n));
     for (size_t k = 0; k < n; ++k) {
         const TGeoData& body = bodies[keep[k]];
         const TBodyPrep& p = body.Prep;
@@ -333,32 +340,14 @@ void RayBodiesIntersections(const TVector& o, const TVector& d, const TAGeoData&
     }
 }
 
-static bool GroupContains(const TAGeoData& bodies, const TMatrixAi& index, const TMatrixAi& sign,
-                          double x, double y, double z) {
-    for (size_t t = 0; t < index.size(); ++t) {
-        int s = t < sign.size() ? sign[t] : 1;
-        if (s == 0) continue; // neither sign: the term cannot make the group false
-        int32_t b = index[t];
-        bool inside = b >= 0 && static_cast<size_t>(b) < bodies.size() &&
-                      PointInBody(bodies[static_cast<size_t>(b)], x, y, z);
-        if (inside != (s > 0)) return false;
-    }
-    return true;
-}
-
 bool ZoneGroupCounts(const TZoneData& zone, size_t g) {
     if (g >= zone.BodyIndex.size() || zone.BodyIndex[g].empty()) return false;
     return g == 0 || (g < zone.GroupOp.size() && zone.GroupOp[g] == 'O');
 }
 
 bool ZoneContains(const TAGeoData& bodies, const TZoneData& zone, double x, double y, double z) {
-    static const TMatrixAi none;
-    for (size_t g = 0; g < zone.BodyIndex.size(); ++g) {
-        if (!ZoneGroupCounts(zone, g)) continue;
-        const TMatrixAi& sign = g < zone.Sign.size() ? zone.Sign[g] : none;
-        if (GroupContains(bodies, zone.BodyIndex[g], sign, x, y, z)) return true;
-    }
-    return false;
+    return ZoneHolds(zone, bodies.size(),
+                     [&](size_t b) { return PointInBody(bodies[b], x, y, z); });
 }
 
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, TMatrixAi& result, double x,

@@ -58,12 +58,13 @@ struct TBodyPrep {
     // have the ball behind them, get no crossings without running the type's algorithm.
     bool RayCull = false;
     std::array<double, 5> Ball{}; // centre, 1.001 r^2, 1.001 (r + 1e-6)^2
+    double ParamMag = 0;          // largest |parameter|, for margins relative to the body
 
     TBodyPrep() = default;
     TBodyPrep(const TBodyPrep& o) { *this = o; }
     TBodyPrep& operator=(const TBodyPrep& o) {
         Kind = o.Kind, Arb = o.Arb, Hex = o.Hex, Box = o.Box, Bounded = o.Bounded, K = o.K;
-        Cull = o.Cull, RayCull = o.RayCull, Ball = o.Ball, Ready = false;
+        Cull = o.Cull, RayCull = o.RayCull, Ball = o.Ball, ParamMag = o.ParamMag, Ready = false;
         return *this;
     }
     TBodyPrep(TBodyPrep&&) noexcept = default;
@@ -160,6 +161,29 @@ int FindZone(const TAGeoData& bodies, const TAZoneData& zones, TMatrixAi& result
 // its GroupOp is 'O'; a group without terms never (it holds no point).
 bool ZoneGroupCounts(const TZoneData& zone, size_t g);
 
+// The zone's value from the inside state of its bodies, inside(b) for a body position b of a
+// list of bodyCount bodies: the rules of ZoneContains, for callers that know the states
+// already. A term naming no body is outside it; a term of sign 0 decides nothing.
+template <class TInside>
+bool ZoneHolds(const TZoneData& zone, size_t bodyCount, TInside&& inside) {
+    for (size_t g = 0; g < zone.BodyIndex.size(); ++g) {
+        if (!ZoneGroupCounts(zone, g)) continue;
+        const TMatrixAi& index = zone.BodyIndex[g];
+        const TMatrixAi* sign = g < zone.Sign.size() ? &zone.Sign[g] : nullptr;
+        bool all = true;
+        for (size_t t = 0; t < index.size() && all; ++t) {
+            int s = sign && t < sign->size() ? (*sign)[t] : 1;
+            if (s == 0) continue;
+            int32_t b = index[t];
+            bool in = b >= 0 && static_cast<size_t>(b) < bodyCount &&
+                      inside(static_cast<size_t>(b));
+            all = in == (s > 0);
+        }
+        if (all) return true;
+    }
+    return false;
+}
+
 // Ray crossings at or after O along the unit direction D; appends points and codes
 // (Number*10 + k) to the caller's lists.
 void RayBodyIntersections(const TVector& o, const TVector& d, const TGeoData& body,
@@ -177,6 +201,9 @@ void BuildRayCull(const TAGeoData& bodies, TRayCull& cull);
 
 // The crossings of every body of the list, appended in list order: exactly what calling
 // RayBodyIntersections for each body in turn appends, but faster on prepared bodies. A cull
-// built for another list is not used.
+// built for another list is not used. `kept`, when given, receives the positions of the bodies
+// the cull could not rule out, in list order; the inside test of every other body is false at
+// every point of the ray from O on.
 void RayBodiesIntersections(const TVector& o, const TVector& d, const TAGeoData& bodies,
-                            const TRayCull& cull, TMatrixA3d& points, TMatrixAi& codes);
+                            const TRayCull& cull, TMatrixA3d& points, TMatrixAi& codes,
+                            std::vector<uint32_t>* kept = nullptr);

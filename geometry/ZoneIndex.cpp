@@ -129,6 +129,39 @@ void RootProgram(const TAGeoData& bodies, const TAZoneData& zones, TProgram& out
     }
 }
 
+// The body -> zones lists and the number -> body table of the search along a ray.
+void RayTables(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex& ix) {
+    std::vector<uint32_t> count(bodies.size() + 1, 0);
+    auto each = [&](auto&& use) {
+        for (size_t z = 0; z < zones.size(); ++z)
+            for (const TMatrixAi& group : zones[z].BodyIndex)
+                for (int32_t b : group)
+                    if (b >= 0 && static_cast<size_t>(b) < bodies.size())
+                        use(static_cast<size_t>(b), static_cast<int32_t>(z));
+    };
+    // a body repeated within a zone is listed once: the last zone written is remembered
+    std::vector<int32_t> last(bodies.size(), -1);
+    each([&](size_t b, int32_t z) {
+        if (last[b] != z) last[b] = z, ++count[b + 1];
+    });
+    for (size_t b = 0; b < bodies.size(); ++b) count[b + 1] += count[b];
+    ix.ZonesStart = count;
+    ix.ZonesOfBody.resize(count.back());
+    std::fill(last.begin(), last.end(), -1);
+    each([&](size_t b, int32_t z) {
+        if (last[b] != z) last[b] = z, ix.ZonesOfBody[count[b]++] = z;
+    });
+    constexpr int32_t Safe = std::numeric_limits<int32_t>::max() / 10 - 1;
+    for (size_t b = 0; b < bodies.size(); ++b) {
+        int32_t n = bodies[b].Number;
+        ix.Numbers.emplace_back(n, n > -Safe && n < Safe ? static_cast<int32_t>(b) : -1);
+    }
+    std::sort(ix.Numbers.begin(), ix.Numbers.end());
+    for (size_t i = 1; i < ix.Numbers.size(); ++i)
+        if (ix.Numbers[i].first == ix.Numbers[i - 1].first)
+            ix.Numbers[i].second = ix.Numbers[i - 1].second = -1;
+}
+
 struct TPending {
     int32_t Node;
     int Depth;
@@ -355,6 +388,7 @@ void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex
     ix.BodyCount = bodies.size();
     ix.ZoneCount = zones.size();
     BuildRayCull(bodies, ix.Rays);
+    RayTables(bodies, zones, ix);
     TProgram root;
     RootProgram(bodies, zones, root);
     TBuilder b(bodies, ix, budget);
@@ -368,7 +402,9 @@ void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex
 
 size_t ZoneIndexBytes(const TZoneIndex& ix) {
     return sizeof ix + ix.Node.capacity() * sizeof(int32_t) + ix.Code.capacity() * sizeof(int32_t) +
-           ix.Rays.Body.capacity() * sizeof(uint32_t) + ix.Rays.X.capacity() * 5 * sizeof(double);
+           ix.Rays.Body.capacity() * sizeof(uint32_t) + ix.Rays.X.capacity() * 5 * sizeof(double) +
+           ix.ZonesStart.capacity() * sizeof(uint32_t) + ix.ZonesOfBody.capacity() * sizeof(int32_t) +
+           ix.Numbers.capacity() * sizeof(std::pair<int32_t, int32_t>);
 }
 
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& ix,

@@ -22,6 +22,7 @@
 #include "MyCGUnit.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 struct TZoneIndex {
@@ -42,6 +43,12 @@ struct TZoneIndex {
     int Depth = 0;         // deepest level reached
     bool Budgeted = false; // the memory budget stopped the refinement somewhere
     TRayCull Rays;         // for RayBodiesIntersections on the same bodies
+    // For the search along a ray (TRayZoneSearch): the zones each body takes part in,
+    // ZonesOfBody[ZonesStart[b] .. ZonesStart[b + 1]], and {number, body} sorted by number, to
+    // name the body of a crossing code (body -1 where numbers repeat or codes would wrap).
+    std::vector<uint32_t> ZonesStart;
+    std::vector<int32_t> ZonesOfBody;
+    std::vector<std::pair<int32_t, int32_t>> Numbers;
 };
 
 // Upper bound on the memory of one index (nodes and leaf programs), in bytes.

@@ -2,22 +2,28 @@
 // by distance and a zone search at the midpoint of every piece.
 //
 //   bench_engine [seconds per figure, default 1]
-//                [only this geometry: 10, 50, 200, types, sample, phantom, shielding or a file]
-//                [only this mode: plain, prepared or indexed]
+//                [only this geometry: 10, 50, 200, types, sample, phantom, shielding, nested
+//                 or a file]
+//                [only this mode: plain, prepared, indexed, carried or carried-all]
 //
 // Geometries: 10, 50 and 200 disjoint spheres, boxes and cylinders inside an outer zone that
 // subtracts them all (with a void shell around it), the same lattice with bodies of all 14
 // types, the built-in sample, a 1000-voxel phantom and the shielding-style geometry (see
-// BenchScenes.h). The last column is the memory of the zone index. Modes:
+// BenchScenes.h); on request also 30,000 concentric spheres ("nested", too slow for the plain
+// modes, which it leaves out). The last column is the memory of the zone index. Modes:
 //   plain     bodies not prepared (ARB and HEX planes and every constant derived per call),
 //             every term of every zone evaluated, every zone tried: the unoptimised algorithm;
 //   prepared  PrepareBodies (cached constants, box culling) and the early-exit zone test;
 //   indexed   prepared plus the per-load zone index for FindZone, and the crossings of all
-//             bodies in one call (RayBodiesIntersections).
+//             bodies in one call (RayBodiesIntersections);
+//   carried   indexed, with the zone search along the ray that carries body states from piece
+//             to piece on long rays (TRayZoneSearch, as the check and the volume use it);
+//   carried-all  the same, carrying states on every ray however short (to see where it pays).
 // Each line also prints a checksum of all crossings and zone hits: equal checksums across the
 // modes show that the results are bit-identical.
 #include "BenchScenes.h"
 #include "geometry/MyCGUnit.h"
+#include "geometry/RayZones.h"
 #include "geometry/ZoneIndex.h"
 
 #include <algorithm>
@@ -126,7 +132,9 @@ int PlainFindZone(const TAGeoData& bodies, const TAZoneData& zones, TMatrixAi& o
     return static_cast<int>(out.size());
 }
 
-enum class TMode { Plain, Prepared, Indexed };
+enum class TMode { Plain, Prepared, Indexed, Carried, CarriedAll };
+constexpr int Modes = 5;
+const char* const ModeNames[Modes] = {"plain", "prepared", "indexed", "carried", "carried-all"};
 
 struct TRng { // the check's 32-bit generator
     uint32_t Seed = 0;
@@ -152,7 +160,8 @@ class TRunner {
     TRunner(const TScene& s, TMode mode) : Scene(s), Mode(mode), Bodies(s.Geo.Bodies) {
         // Bodies is a copy and a copy starts unprepared
         if (mode != TMode::Plain) PrepareBodies(Bodies);
-        if (mode == TMode::Indexed) BuildZoneIndex(Bodies, Scene.Geo.Zones, Index);
+        if (mode >= TMode::Indexed) BuildZoneIndex(Bodies, Scene.Geo.Zones, Index);
+        if (mode == TMode::CarriedAll) Search.MinPieces = 0, Search.CostRatio = HUGE_VAL;
         // The rays are drawn beforehand, as the check draws them, so that the figures time the
         // geometry work alone.
         TRng rng;
@@ -175,8 +184,8 @@ class TRunner {
             Next = (Next + 1) % Starts.size();
             Pts.clear(), Codes.clear();
             Pts.push_back(o), Codes.push_back(-1);
-            if (Mode == TMode::Indexed)
-                RayBodiesIntersections(o, d, Bodies, Index.Rays, Pts, Codes);
+            if (Mode >= TMode::Indexed)
+                RayBodiesIntersections(o, d, Bodies, Index.Rays, Pts, Codes, &Kept);
             else
                 for (const TGeoData& b : Bodies) RayBodyIntersections(o, d, b, Pts, Codes);
             Order.clear();
@@ -185,13 +194,19 @@ class TRunner {
                 Order.push_back({Dot(w, w), static_cast<int>(i)});
             }
             std::sort(Order.begin(), Order.end());
-            for (size_t i = 0; i + 1 < Order.size(); ++i) {
-                const TVector& a = Pts[static_cast<size_t>(Order[i].second)];
-                const TVector& b = Pts[static_cast<size_t>(Order[i + 1].second)];
-                double x = (a.x + b.x) / 2, y = (a.y + b.y) / 2, z = (a.z + b.z) / 2;
-                int n = Mode == TMode::Plain     ? PlainFindZone(Bodies, zones, Hits, x, y, z)
+            Sorted.clear(), SortedCodes.clear();
+            for (const auto& e : Order)
+                Sorted.push_back(Pts[static_cast<size_t>(e.second)]),
+                    SortedCodes.push_back(Codes[static_cast<size_t>(e.second)]);
+            if (Mode >= TMode::Carried)
+                Search.Start(Bodies, zones, Index, Sorted, SortedCodes, Kept);
+            for (size_t i = 0; i + 1 < Sorted.size(); ++i) {
+                TVector m = PieceMid(Sorted, i);
+                const double x = m.x, y = m.y, z = m.z;
+                int n = Mode == TMode::Plain       ? PlainFindZone(Bodies, zones, Hits, x, y, z)
+                        : Mode == TMode::Prepared  ? FindZone(Bodies, zones, Hits, x, y, z)
                         : Mode == TMode::Indexed ? FindZone(Bodies, zones, Index, Hits, x, y, z)
-                                                 : FindZone(Bodies, zones, Hits, x, y, z);
+                                                 : Search.Find(i, Hits);
                 Sum = Mix(Sum, static_cast<uint64_t>(n));
                 for (int32_t h : Hits) Sum = Mix(Sum, static_cast<uint64_t>(h));
                 ++Pieces;
@@ -209,10 +224,12 @@ class TRunner {
     TMode Mode;
     TAGeoData Bodies;
     TZoneIndex Index;
+    TRayZoneSearch Search;
     TMatrixA3d Starts, Dirs;
     size_t Next = 0;
-    TMatrixA3d Pts;
-    TMatrixAi Codes, Hits;
+    TMatrixA3d Pts, Sorted;
+    TMatrixAi Codes, SortedCodes, Hits;
+    std::vector<uint32_t> Kept;
     std::vector<std::pair<double, int>> Order;
 };
 
@@ -225,13 +242,15 @@ double ThreadSeconds() {
 // The best of five rounds: on a shared machine the slowest rounds measure the neighbours.
 double RaysPerSecond(const TScene& s, TMode mode, double seconds, double& piecesPerRay) {
     TRunner r(s, mode);
-    r.Rays(1000); // warm-up
+    double t0 = ThreadSeconds();
+    while (r.Fired < 1000 && ThreadSeconds() - t0 < seconds / 5) r.Rays(1); // warm-up
     double best = 0;
     for (int round = 0; round < 5; ++round) {
-        double t0 = ThreadSeconds(), elapsed = 0;
+        double elapsed = 0;
+        t0 = ThreadSeconds();
         uint64_t first = r.Fired, pieces0 = r.Pieces;
         while (elapsed < seconds / 5) {
-            r.Rays(1000);
+            r.Rays(r.Fired - first < 1000 ? 1 : 100);
             elapsed = ThreadSeconds() - t0;
         }
         double rays = static_cast<double>(r.Fired - first);
@@ -253,7 +272,9 @@ int main(int argc, char** argv) {
     std::string only = argc > 2 ? argv[2] : "", onlyMode = argc > 3 ? argv[3] : "";
     std::vector<TScene> scenes;
     std::string error;
-    for (const char* name : {"10", "50", "200", "types", "sample", "phantom", "shielding"}) {
+    for (const char* name :
+         {"10", "50", "200", "types", "sample", "phantom", "shielding", "nested"}) {
+        if (only.empty() && std::string(name) == "nested") continue; // on request only
         if (!only.empty() && only != name) continue;
         TScene s;
         if (std::string(name) == "types")
@@ -272,7 +293,8 @@ int main(int argc, char** argv) {
         scenes.push_back(std::move(s));
     }
     if (!onlyMode.empty()) { // profiling aid: one mode, no table
-        int m = onlyMode == "plain" ? 0 : onlyMode == "prepared" ? 1 : 2;
+        int m = 0;
+        while (m + 1 < Modes && onlyMode != ModeNames[m]) ++m;
         for (const TScene& s : scenes) {
             double pieces = 0;
             std::printf("%s: %.0f rays/s\n", s.Name.c_str(),
@@ -280,20 +302,31 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    std::printf("%-16s %7s %7s %12s %12s %12s %8s %10s  %s\n", "geometry", "bodies", "zones",
-                "plain", "prepared", "indexed", "pieces", "index KiB", "checksums equal");
+    std::printf("%-16s %7s %7s %10s %10s %10s %10s %10s %8s %10s  %s\n", "geometry", "bodies",
+                "zones", "plain", "prepared", "indexed", "carried", "carr.-all", "pieces",
+                "index KiB", "checksums equal");
     for (const TScene& s : scenes) {
-        double r[3], pieces = 0;
-        for (int m = 0; m < 3; ++m) r[m] = RaysPerSecond(s, static_cast<TMode>(m), seconds, pieces);
+        // the plain modes search every zone at every piece: hopeless on tens of thousands
+        const bool big = s.Geo.Bodies.size() > 5000;
+        const int first = big ? 2 : 0, checkRays = big ? 10 : 20000;
+        double r[Modes] = {}, pieces = 0;
+        for (int m = first; m < Modes; ++m)
+            r[m] = RaysPerSecond(s, static_cast<TMode>(m), seconds, pieces);
         bool same = true;
-        uint64_t c0 = Checksum(s, TMode::Plain, 20000);
-        for (int m = 1; m < 3; ++m) same = same && Checksum(s, static_cast<TMode>(m), 20000) == c0;
+        uint64_t c0 = Checksum(s, static_cast<TMode>(first), checkRays);
+        for (int m = first + 1; m < Modes; ++m)
+            same = same && Checksum(s, static_cast<TMode>(m), checkRays) == c0;
         TAGeoData bodies = s.Geo.Bodies;
         PrepareBodies(bodies);
         TZoneIndex index;
         BuildZoneIndex(bodies, s.Geo.Zones, index);
-        std::printf("%-16s %7zu %7zu %12.0f %12.0f %12.0f %8.2f %10.0f  %s\n", s.Name.c_str(),
-                    s.Geo.Bodies.size(), s.Geo.Zones.size(), r[0], r[1], r[2], pieces,
+        std::printf("%-16s %7zu %7zu", s.Name.c_str(), s.Geo.Bodies.size(), s.Geo.Zones.size());
+        for (int m = 0; m < Modes; ++m)
+            if (m < first)
+                std::printf(" %10s", "-");
+            else
+                std::printf(" %10.0f", r[m]);
+        std::printf(" %8.2f %10.0f  %s\n", pieces,
                     static_cast<double>(ZoneIndexBytes(index)) / 1024, same ? "yes" : "NO");
     }
     std::printf(

@@ -81,6 +81,23 @@ TBenchScene PhantomScene(int side) {
     return s;
 }
 
+TBenchScene NestedScene(int count) {
+    TBenchScene s;
+    s.Name = std::to_string(count) + " nested";
+    for (int k = 1; k <= count; ++k) {
+        s.Geo.Bodies.push_back(MakeBody("SPH", k, {0, 0, 0, static_cast<double>(k)}));
+        if (k == 1)
+            s.Geo.Zones.push_back(MakeZone("1", 2, {{0}}, {{1}}));
+        else
+            s.Geo.Zones.push_back(MakeZone(std::to_string(k), 1 + k % 3, {{k - 1, k - 2}}, {{1, -1}}));
+    }
+    s.Geo.Zones.push_back(MakeZone("void", 0, {{count - 1}}, {{-1}}));
+    // starts near the centre, so that rays cross (nearly) every sphere
+    SetBox(s, {-1, 1, -1, 1, -1, 1});
+    PrepareBodies(s.Geo.Bodies);
+    return s;
+}
+
 bool FileScene(const std::string& path, TBenchScene& s, std::string& error) {
     s.Name = path;
     if (!Load(path, s, error)) return false;
@@ -133,6 +150,10 @@ bool NamedScene(const std::string& name, TBenchScene& s, std::string& error) {
         return true;
     }
     if (name == "shielding") return ShieldingScene(s, error);
+    if (name == "nested") {
+        s = NestedScene(30000);
+        return true;
+    }
     if (name == "sample") {
         if (SampleScene(s)) return true;
         error = "the built-in sample did not load";

@@ -17,10 +17,13 @@ TBenchScene PhantomScene(int side = 10);
 // The shielding-style geometry of ShieldingGeometry.h, read through the data file reader.
 // False (with the reader's message in `error`) when it does not load.
 bool ShieldingScene(TBenchScene& scene, std::string& error, double scale = 1);
+// `count` concentric spheres of radii 1..count, a shell zone between each two, in a void: a ray
+// from the centre crosses every sphere ("nested" in NamedScene: 30,000 spheres).
+TBenchScene NestedScene(int count);
 // The built-in sample.
 bool SampleScene(TBenchScene& scene);
 // Loads a data file through the reader; the box is the union of the body extents.
 bool FileScene(const std::string& path, TBenchScene& scene, std::string& error);
-// By name: "detector" (or a body count such as "200"), "phantom", "shielding", "sample", or a
-// data file path.
+// By name: "detector" (or a body count such as "200"), "phantom", "shielding", "nested",
+// "sample", or a data file path.
 bool NamedScene(const std::string& name, TBenchScene& scene, std::string& error);

@@ -71,7 +71,8 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
 }
 // Long cylinders (pipes, ducts) reach across boxes their enclosing box cannot exclude: the
 // distance of the box centre from the axis, less the half diagonal, and the axial range of the
-// box decide Outside.
+// box decide Outside; the same distance plus the half diagonal, well inside the radius, and an
+// axial range well within the length decide Inside (boxes along a fibre or a ray inside it).
 TBoxSide BoxSide(const TGeoData& b, const TBodyPrep& p, const double lo[3], const double hi[3],
                  double m) {
     double h = p.K[0];
@@ -85,6 +86,10 @@ TBoxSide BoxSide(const TGeoData& b, const TBodyPrep& p, const double lo[3], cons
     if (t + reach < -m || t - reach > h + m) return TBoxSide::Outside;
     double rho = std::sqrt(std::fabs(Dot(w, w) - t * t));
     if (rho - Length(e) > std::fabs(Param(b, 7)) + m) return TBoxSide::Outside;
+    double r = Param(b, 7); // the inside test holds no point for a negative radius
+    if (t - reach >= m && t + reach <= h - m && r > m &&
+        Length(Cross(w, u)) + Length(e) <= r - m) // no cancellation near the axis
+        return TBoxSide::Inside;
     return TBoxSide::Unknown;
 }
 } // namespace

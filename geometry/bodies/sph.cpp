@@ -1,6 +1,8 @@
 // SPH: sphere with centre V and radius R.
 #include "BodyTypes.h"
 
+#include <algorithm>
+
 namespace {
 void Extent(const TGeoData& b, double e[6]) {
     TVector v = ParamVec(b, 1);
@@ -38,17 +40,21 @@ void Crossings(const TVector& o, const TVector& d, const TGeoData& b, const TBod
         if (t >= 0) AddHit(o, d, b, t, 1, pts, codes);
     }
 }
-// Nearest point of the box from the centre.
+// Nearest and farthest points of the box from the centre.
 TBoxSide BoxSide(const TGeoData& b, const TBodyPrep&, const double lo[3], const double hi[3],
                  double m) {
-    double d2 = 0;
+    double near2 = 0, far2 = 0;
     for (int a = 0; a < 3; ++a) {
         double c = b.Params[static_cast<size_t>(a)];
         double g = c < lo[a] ? lo[a] - c : c > hi[a] ? c - hi[a] : 0;
-        d2 += g * g;
+        double f = std::max(std::fabs(lo[a] - c), std::fabs(hi[a] - c));
+        near2 += g * g;
+        far2 += f * f;
     }
-    double r = std::fabs(Param(b, 4)) + m;
-    return d2 > r * r ? TBoxSide::Outside : TBoxSide::Unknown;
+    double r = std::fabs(Param(b, 4));
+    if (near2 > (r + m) * (r + m)) return TBoxSide::Outside;
+    if (r > m && far2 < (r - m) * (r - m)) return TBoxSide::Inside;
+    return TBoxSide::Unknown;
 }
 } // namespace
 

@@ -1,10 +1,13 @@
 // The speed-ups must not change a single bit: prepared bodies (cached constants, box and ball
 // culling) against unprepared copies, and the indexed zone search against the plain one.
 #include "GeoTestUtil.h"
+#include "geometry/RayZones.h"
 #include "geometry/ZoneIndex.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -198,6 +201,67 @@ TEST(ZoneIndex, FindsExactlyWhatThePlainSearchFinds) { // and all-body crossings
             FindZone(bodies, zones, a, p.x, p.y, p.z);
             FindZone(bodies, zones, index, b, p.x, p.y, p.z);
             EXPECT_EQ(a, b);
+        }
+    }
+}
+
+// The search that carries body states along a ray, on every body type (degenerate ones too),
+// terms naming missing bodies, terms of sign 0 and groups not joined by "O", prepared and not:
+// the plain search's answer at every piece midpoint, with pieces left out and start-overs.
+TEST(RayZoneSearch, CarriesExactlyWhatThePlainSearchFinds) {
+    std::mt19937_64 rng(17);
+    std::uniform_real_distribution<double> u(-9, 9);
+    for (int scene = 0; scene < 6; ++scene) {
+        TAGeoData prepared;
+        TAZoneData zones;
+        RandomScene(rng, prepared, zones);
+        TAGeoData unprepared(prepared.begin(), prepared.end());
+        for (const TAGeoData* list : {&prepared, &unprepared}) {
+            const TAGeoData& bodies = *list;
+            TZoneIndex index;
+            BuildZoneIndex(bodies, zones, index);
+            TRayZoneSearch search;
+            search.MinPieces = 0;
+            search.CostRatio = HUGE_VAL;
+            TMatrixA3d pts;
+            TMatrixAi codes, plain, carried;
+            std::vector<uint32_t> kept;
+            for (int i = 0; i < 1500; ++i) {
+                TVector o{u(rng), u(rng), u(rng)}, d = RandomUnit(rng);
+                if (i % 3 == 0) { // along an axis from round coordinates: faces, edges, tangents
+                    o = {std::round(o.x), std::round(o.y), std::round(o.z)};
+                    d = {0, 0, 0};
+                    (i % 9 == 0 ? d.x : i % 9 == 3 ? d.y : d.z) = i % 2 ? -1 : 1;
+                }
+                pts.assign(1, o);
+                codes.assign(1, -1);
+                RayBodiesIntersections(o, d, bodies, index.Rays, pts, codes, &kept);
+                std::vector<std::pair<double, size_t>> order;
+                for (size_t k = 1; k < pts.size(); ++k)
+                    if (std::isfinite(pts[k].x) && std::isfinite(pts[k].y) &&
+                        std::isfinite(pts[k].z))
+                        order.emplace_back(Length(pts[k] - o), k);
+                std::sort(order.begin(), order.end());
+                TMatrixA3d sorted{o};
+                TMatrixAi sortedCodes{-1};
+                for (const auto& e : order)
+                    sorted.push_back(pts[e.second]), sortedCodes.push_back(codes[e.second]);
+                search.Start(bodies, zones, index, sorted, sortedCodes, kept);
+                for (size_t k = 0; k + 1 < sorted.size(); ++k) {
+                    if (i % 4 == 1 && k % 3 == 1) continue;
+                    TVector m = PieceMid(sorted, k);
+                    FindZone(bodies, zones, plain, m.x, m.y, m.z);
+                    search.Find(k, carried);
+                    ASSERT_EQ(plain, carried) << "scene " << scene << " ray " << i << " piece " << k;
+                }
+                if (sorted.size() > 2) {
+                    TVector m = PieceMid(sorted, 0);
+                    FindZone(bodies, zones, plain, m.x, m.y, m.z);
+                    search.Find(0, carried);
+                    ASSERT_EQ(plain, carried) << "scene " << scene << " ray " << i << " again";
+                }
+            }
+            EXPECT_GT(search.CarriedPieces, 3000);
         }
     }
 }

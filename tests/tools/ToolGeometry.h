@@ -1,20 +1,13 @@
 // Small closed-form geometries for the tool tests, built without the reader.
 #pragma once
 
+#include "DetectorGeometry.h" // MakeBody
 #include "geometry/MyCGUnit.h"
 
 #include <initializer_list>
 #include <string>
 #include <vector>
 
-inline TGeoData MakeBody(const char* symbol, int number, std::initializer_list<double> params) {
-    TGeoData b;
-    b.Symbol = symbol;
-    b.Number = number;
-    size_t i = 0;
-    for (double p : params) b.Params[i++] = p;
-    return b;
-}
 inline TGeoData Sph(int number, double r, double x = 0, double y = 0, double z = 0) {
     return MakeBody("SPH", number, {x, y, z, r});
 }

@@ -1,3 +1,4 @@
+#include "BenchScenes.h"
 #include "ToolGeometry.h"
 #include "tools/core/CheckCore.h"
 #include "tools/core/CheckFormat.h"
@@ -131,36 +132,12 @@ TEST(Check, AdvanceForTimeEqualsSingleSteps) {
     EXPECT_EQ(one.Random.Seed, timed.Random.Seed);
 }
 
-namespace {
-
-// Concentric spheres: every ray crosses all of them, so one ray is slow.
-TGeometry NestedSpheres(int count) {
-    TGeometry g;
-    for (int k = 1; k <= count; ++k) g.Bodies.push_back(Sph(k, k));
-    for (int k = 1; k <= count; ++k) {
-        TZoneData z;
-        z.Name = std::to_string(k);
-        z.Material = 1 + k % 3;
-        z.BodyIndex.push_back({k - 1});
-        z.Sign.push_back({1});
-        if (k > 1) {
-            z.BodyIndex.back().push_back(k - 2);
-            z.Sign.back().push_back(-1);
-        }
-        z.GroupOp.push_back('O');
-        g.Zones.push_back(z);
-    }
-    AddZone(g, "void", 0, {{-count}});
-    Prepare(g);
-    return g;
-}
-
-} // namespace
 
 TEST(Check, AnIdleStepReturnsWhileASlowRayIsStillBeingWalked) {
-    TGeometry g = NestedSpheres(2000);
+    TGeometry g = NestedScene(2000).Geo;
+    Prepare(g); // a copy starts unprepared
     TCheckSettings s;
-    s.Rays = 3;
+    s.Rays = 12; // a millisecond or more each: the walk spans many short steps
     TCheckErrorSegments e1, e2, e3;
     TCheckRun whole(e1);
     whole.Start(g.Bodies, g.Zones, s);

@@ -43,7 +43,7 @@ void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIn
                  const TVector& start, const TVector& dir, std::vector<TCheckFinding>& findings,
                  const std::atomic<bool>* cancel) {
     thread_local TRayCrossings walk;
-    walk.Walk(start, dir, bodies, index.Rays);
+    walk.Walk(start, dir, bodies, zones, index);
     const TMatrixA3d& p = walk.Points;
     TMatrixAi& hits = walk.Hits;
     const size_t n = p.size();
@@ -65,8 +65,8 @@ void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIn
     for (size_t i = 0; i + 1 < n; ++i) {
         if (cancel && cancel->load(std::memory_order_relaxed)) return;
         if (Distance(p[i], p[i + 1]) < MinPiece) continue;
-        TVector m = Mid(p[i], p[i + 1]);
-        int count = FindZone(bodies, zones, index, hits, m.x, m.y, m.z);
+        TVector m = PieceMid(p, i);
+        int count = walk.Zones.Find(i, hits);
         if (count == 0) {
             if (lastMaterial != 0) found(TCheckFinding::NoZone, m, p[i], p[i + 1]);
         } else if (count >= 2) {

@@ -47,7 +47,7 @@ void TRayCrossings::Walk(const TVector& start, const TVector& dir, const TAGeoDa
     Codes.clear();
     Points.push_back(start);
     Codes.push_back(-1);
-    RayBodiesIntersections(start, dir, bodies, cull, Points, Codes);
+    RayBodiesIntersections(start, dir, bodies, cull, Points, Codes, &Kept);
     // a degenerate body may give a crossing that is no finite point: it crosses nothing
     size_t kept = 1;
     for (size_t i = 1; i < Points.size(); ++i) {
@@ -59,6 +59,12 @@ void TRayCrossings::Walk(const TVector& start, const TVector& dir, const TAGeoDa
     Points.resize(kept);
     Codes.resize(kept);
     SortCrossings(Points, Codes);
+}
+
+void TRayCrossings::Walk(const TVector& start, const TVector& dir, const TAGeoData& bodies,
+                         const TAZoneData& zones, const TZoneIndex& index) {
+    Walk(start, dir, bodies, index.Rays);
+    Zones.Start(bodies, zones, index, Points, Codes, Kept);
 }
 
 void RunForTime(double seconds, int64_t& batch, int64_t maxBatch,

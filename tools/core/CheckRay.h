@@ -3,6 +3,7 @@
 #pragma once
 
 #include "geometry/MyCGUnit.h"
+#include "geometry/RayZones.h"
 
 #include <cstdint>
 #include <functional>
@@ -11,12 +12,17 @@
 struct TRayCrossings {
     TMatrixA3d Points;
     TMatrixAi Codes;
-    TMatrixAi Hits; // scratch list for the zone searches of the caller
+    std::vector<uint32_t> Kept; // bodies the ray cull kept
+    TMatrixAi Hits;             // scratch list for the zone searches of the caller
+    TRayZoneSearch Zones;       // the zone search along this ray
 
     // Start at `start`, add the crossings of every body in body order, sort by distance.
     // `cull` is the one of the zone index built for these bodies.
     void Walk(const TVector& start, const TVector& dir, const TAGeoData& bodies,
               const TRayCull& cull);
+    // Walk, then set up the zone search at the pieces' midpoints (Zones.Find).
+    void Walk(const TVector& start, const TVector& dir, const TAGeoData& bodies,
+              const TAZoneData& zones, const TZoneIndex& index);
 };
 
 // Sorts the crossings by distance from points[0], carrying the codes along; crossings at equal

@@ -164,17 +164,16 @@ void TVolumeRun::ProcessPositions(int64_t first, int64_t end) {
                 {s.Xmin + (s.Xmax - s.Xmin) * ci / n, s.Ymin + (s.Ymax - s.Ymin) * cj / n, s.Zmin}};
             static const TVector dirs[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
             for (int axis = 0; axis < 3; ++axis) {
-                walk.Walk(starts[axis], dirs[axis], bodies, index.Rays);
+                walk.Walk(starts[axis], dirs[axis], bodies, zones, index);
                 const TMatrixA3d& p = walk.Points;
                 for (size_t k = 0; k + 1 < p.size(); ++k) {
                     const TVector& a = p[k];
                     const TVector& b = p[k + 1];
-                    TVector m{(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2};
                     double d = axis == 0   ? std::fabs(b.x - a.x)
                                : axis == 1 ? std::fabs(b.y - a.y)
                                            : std::fabs(b.z - a.z);
                     if (!std::isfinite(d)) continue; // a degenerate crossing adds nothing
-                    FindZone(bodies, zones, index, walk.Hits, m.x, m.y, m.z);
+                    walk.Zones.Find(k, walk.Hits);
                     for (int32_t z : walk.Hits) out.push_back({z, axis, d * area[axis]});
                 }
             }
