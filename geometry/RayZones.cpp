@@ -100,8 +100,7 @@ void TRayZoneSearch::Start(const TAGeoData& bodies, const TAZoneData& zones,
     const size_t n = bodies.size();
     if (!index.Ready || index.BodyCount != n || index.ZoneCount != zones.size() ||
         index.ZonesStart.size() != n + 1 || codes.size() != points.size() || Pieces == 0 ||
-        Pieces < MinPieces || static_cast<double>(kept.size()) > CostRatio * Pieces ||
-        Pieces >= None / 2)
+        Pieces >= None / 2 || (!Always && (Pieces < MinPieces || !Pays(kept.size()))))
         return;
 
     Mids.resize(Pieces);
@@ -154,6 +153,19 @@ void TRayZoneSearch::Start(const TAGeoData& bodies, const TAZoneData& zones,
         Current.clear();
     }
     Carry = true;
+}
+
+// Following the states costs about one proof per kept body and a few per piece; the index
+// about one inside test per body its leaf leaves undecided, at every piece.
+bool TRayZoneSearch::Pays(size_t kept) const {
+    size_t undecided = 0;
+    for (size_t k : {size_t{0}, Pieces / 2, Pieces - 1}) {
+        TVector m = PieceMid(*Points, k);
+        undecided += ZoneIndexLeafBodies(*Index, m.x, m.y, m.z);
+    }
+    const double perPiece = 1 + static_cast<double>(undecided) / 6; // half of them on average
+    return static_cast<double>(kept) + 3.0 * static_cast<double>(Pieces) <
+           perPiece * static_cast<double>(Pieces);
 }
 
 void TRayZoneSearch::Begin(size_t piece) {

@@ -7,8 +7,8 @@
 // their midpoints, and is tested afresh at the midpoint otherwise. The body's crossing codes end
 // such runs, so a proof is not tried across a surface the ray is known to pass; a tangent ray,
 // a crossing reported off the surface or one missed by rounding therefore costs inside tests,
-// never a wrong answer. The result at every piece is exactly FindZone's. Short rays, where
-// setting up the states costs more than it saves, go to FindZone through the index.
+// never a wrong answer. The result at every piece is exactly FindZone's. Rays where setting up
+// the states costs more than it saves go to FindZone through the index.
 //
 //   walk.Walk(start, dir, bodies, index.Rays);        // TRayCrossings: sorted crossings, kept bodies
 //   search.Start(bodies, zones, index, walk.Points, walk.Codes, walk.Kept);
@@ -29,10 +29,11 @@ inline TVector PieceMid(const TMatrixA3d& points, size_t k) {
 
 class TRayZoneSearch {
   public:
-    // Rays of fewer pieces than this, or with more kept bodies than CostRatio times their
-    // pieces, are searched through the index alone; 0 carries states on every ray (tests).
-    size_t MinPieces = 64;
-    double CostRatio = 4;
+    // Rays of fewer pieces than this are searched through the index alone, and so are rays
+    // where following the kept bodies would cost more than the index's searches (judged from
+    // the leaves at a few midpoints). Always carries states on every ray (tests).
+    size_t MinPieces = 16;
+    bool Always = false;
 
     // `points` and `codes` are the ray's sorted crossings (element 0 the start), `kept` the
     // bodies the ray cull kept (RayBodiesIntersections); all three must stay unchanged until
@@ -48,6 +49,7 @@ class TRayZoneSearch {
     int64_t CarriedPieces = 0, IndexedPieces = 0, InsideTests = 0, BoxProofs = 0;
 
   private:
+    bool Pays(size_t kept) const;
     void Begin(size_t piece);
     bool Reach(const TGeoData& body, uint32_t& first, uint32_t& final) const;
     void Refresh(uint32_t body, size_t piece);

@@ -407,31 +407,42 @@ size_t ZoneIndexBytes(const TZoneIndex& ix) {
            ix.Numbers.capacity() * sizeof(std::pair<int32_t, int32_t>);
 }
 
+namespace {
+// Where in Code the leaf holding the (finite) point starts.
+int32_t LeafAt(const TZoneIndex& ix, double x, double y, double z) {
+    if (!(x >= ix.Lo[0] && x <= ix.Hi[0] && y >= ix.Lo[1] && y <= ix.Hi[1] && z >= ix.Lo[2] &&
+          z <= ix.Hi[2]))
+        return ix.Outer;
+    const double p[3] = {x, y, z};
+    double lo[3] = {ix.Lo[0], ix.Lo[1], ix.Lo[2]}, hi[3] = {ix.Hi[0], ix.Hi[1], ix.Hi[2]};
+    int32_t n = ix.Node[0];
+    while (n >= 0) {
+        int c = 0;
+        for (int a = 0; a < 3; ++a) {
+            double mid = (lo[a] + hi[a]) * 0.5;
+            if (p[a] >= mid)
+                c |= 1 << a, lo[a] = mid;
+            else
+                hi[a] = mid;
+        }
+        n = ix.Node[static_cast<size_t>(n + c)];
+    }
+    return -n - 1;
+}
+} // namespace
+
+size_t ZoneIndexLeafBodies(const TZoneIndex& ix, double x, double y, double z) {
+    if (!ix.Ready || !std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return 0;
+    return static_cast<size_t>(ix.Code[static_cast<size_t>(LeafAt(ix, x, y, z))]);
+}
+
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& ix,
              TMatrixAi& result, double x, double y, double z) {
     if (!ix.Ready || ix.BodyCount != bodies.size() || ix.ZoneCount != zones.size() ||
         !std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
         return FindZone(bodies, zones, result, x, y, z);
     result.clear();
-    int32_t leaf = ix.Outer;
-    if (x >= ix.Lo[0] && x <= ix.Hi[0] && y >= ix.Lo[1] && y <= ix.Hi[1] && z >= ix.Lo[2] &&
-        z <= ix.Hi[2]) {
-        const double p[3] = {x, y, z};
-        double lo[3] = {ix.Lo[0], ix.Lo[1], ix.Lo[2]}, hi[3] = {ix.Hi[0], ix.Hi[1], ix.Hi[2]};
-        int32_t n = ix.Node[0];
-        while (n >= 0) {
-            int c = 0;
-            for (int a = 0; a < 3; ++a) {
-                double mid = (lo[a] + hi[a]) * 0.5;
-                if (p[a] >= mid)
-                    c |= 1 << a, lo[a] = mid;
-                else
-                    hi[a] = mid;
-            }
-            n = ix.Node[static_cast<size_t>(n + c)];
-        }
-        leaf = -n - 1;
-    }
+    const int32_t leaf = LeafAt(ix, x, y, z);
     const int32_t* leafBodies = ix.Code.data() + leaf + 1;
     const size_t m = static_cast<size_t>(leafBodies[-1]);
     const int32_t* code = leafBodies + m + 1;

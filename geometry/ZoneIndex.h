@@ -62,6 +62,10 @@ void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex
 // Memory the index holds, in bytes.
 size_t ZoneIndexBytes(const TZoneIndex& index);
 
+// Bodies the search of a point tests at most (those its leaf leaves undecided): the cost of
+// FindZone there. 0 for an index not built.
+size_t ZoneIndexLeafBodies(const TZoneIndex& index, double x, double y, double z);
+
 // The zone search through the index: the same result list (zone positions in zone order) and
 // count as FindZone(bodies, zones, result, x, y, z).
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,

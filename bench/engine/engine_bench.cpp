@@ -161,7 +161,7 @@ class TRunner {
         // Bodies is a copy and a copy starts unprepared
         if (mode != TMode::Plain) PrepareBodies(Bodies);
         if (mode >= TMode::Indexed) BuildZoneIndex(Bodies, Scene.Geo.Zones, Index);
-        if (mode == TMode::CarriedAll) Search.MinPieces = 0, Search.CostRatio = HUGE_VAL;
+        if (mode == TMode::CarriedAll) Search.Always = true;
         // The rays are drawn beforehand, as the check draws them, so that the figures time the
         // geometry work alone.
         TRng rng;
@@ -218,6 +218,7 @@ class TRunner {
         Fired += static_cast<uint64_t>(count);
     }
     uint64_t Sum = 0xcbf29ce484222325ull, Pieces = 0, Fired = 0;
+    const TRayZoneSearch& Carried() const { return Search; }
 
   private:
     const TScene& Scene;
@@ -240,7 +241,8 @@ double ThreadSeconds() {
 }
 
 // The best of five rounds: on a shared machine the slowest rounds measure the neighbours.
-double RaysPerSecond(const TScene& s, TMode mode, double seconds, double& piecesPerRay) {
+double RaysPerSecond(const TScene& s, TMode mode, double seconds, double& piecesPerRay,
+                     TRayZoneSearch* work = nullptr) {
     TRunner r(s, mode);
     double t0 = ThreadSeconds();
     while (r.Fired < 1000 && ThreadSeconds() - t0 < seconds / 5) r.Rays(1); // warm-up
@@ -257,6 +259,7 @@ double RaysPerSecond(const TScene& s, TMode mode, double seconds, double& pieces
         piecesPerRay = static_cast<double>(r.Pieces - pieces0) / rays;
         best = std::max(best, rays / elapsed);
     }
+    if (work) *work = r.Carried();
     return best;
 }
 
@@ -297,8 +300,17 @@ int main(int argc, char** argv) {
         while (m + 1 < Modes && onlyMode != ModeNames[m]) ++m;
         for (const TScene& s : scenes) {
             double pieces = 0;
-            std::printf("%s: %.0f rays/s\n", s.Name.c_str(),
-                        RaysPerSecond(s, static_cast<TMode>(m), seconds, pieces));
+            TRayZoneSearch work;
+            std::printf("%s: %.1f rays/s\n", s.Name.c_str(),
+                        RaysPerSecond(s, static_cast<TMode>(m), seconds, pieces, &work));
+            if (work.CarriedPieces > 0) {
+                const double all = static_cast<double>(work.CarriedPieces + work.IndexedPieces);
+                const double carried = static_cast<double>(work.CarriedPieces);
+                std::printf("  %.1f %% of the pieces carried; per carried piece %.2f proofs and "
+                            "%.2f inside tests\n",
+                            100 * carried / all, static_cast<double>(work.BoxProofs) / carried,
+                            static_cast<double>(work.InsideTests) / carried);
+            }
         }
         return 0;
     }

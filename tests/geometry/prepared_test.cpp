@@ -221,8 +221,7 @@ TEST(RayZoneSearch, CarriesExactlyWhatThePlainSearchFinds) {
             TZoneIndex index;
             BuildZoneIndex(bodies, zones, index);
             TRayZoneSearch search;
-            search.MinPieces = 0;
-            search.CostRatio = HUGE_VAL;
+            search.Always = true;
             TMatrixA3d pts;
             TMatrixAi codes, plain, carried;
             std::vector<uint32_t> kept;

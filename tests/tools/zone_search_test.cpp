@@ -38,8 +38,7 @@ int CompareAlongRays(const TBenchScene& s, int rays, uint64_t seed) {
     std::mt19937_64 rng(seed);
     std::uniform_real_distribution<double> u(0, 1);
     TRayCrossings walk;
-    walk.Zones.MinPieces = 0; // carry states on every ray, however short
-    walk.Zones.CostRatio = HUGE_VAL;
+    walk.Zones.Always = true; // carry states on every ray, however short
     TMatrixAi plain, indexed, carried;
     const double unit = std::pow(10, std::floor(std::log10(s.Box[1] - s.Box[0]))) / 10;
     int compared = 0;
@@ -118,7 +117,7 @@ TEST(ZoneSearchIdentity, RayAlongASurfaceLineOfTheSample) {
     TZoneIndex index;
     BuildZoneIndex(bodies, s.Geo.Zones, index);
     TRayCrossings walk;
-    walk.Zones.MinPieces = 0;
+    walk.Zones.Always = true;
     TMatrixAi plain, carried;
     for (double x : {2.0, -2.0, 4.9, 0.0})
         for (double z : {13.0, 20.0, 0.0}) {
