@@ -27,11 +27,10 @@ inline double At(const TVector& v, int a) {
 // at the same distance. A box of two midpoints padded by `pad` then holds those between them.
 bool RunsAlongTheRay(const TMatrixA3d& mids, double pad) {
     for (int a = 0; a < 3; ++a) {
-        auto at = [a](const TVector& v) { return At(v, a); };
-        const bool up = at(mids.back()) >= at(mids.front());
-        double reach = at(mids.front()); // largest so far going up, smallest going down
+        const bool up = At(mids.back(), a) >= At(mids.front(), a);
+        double reach = At(mids.front(), a); // largest so far going up, smallest going down
         for (const TVector& m : mids) {
-            double v = at(m);
+            double v = At(m, a);
             if (up ? v < reach - pad : v > reach + pad) return false;
             reach = up ? std::max(reach, v) : std::min(reach, v);
         }
@@ -174,7 +173,6 @@ void TRayZoneSearch::Begin(size_t piece) {
     Expiring.assign(Pieces + 1, None);
     for (uint32_t b : Tracked) {
         Step[b] = static_cast<uint32_t>(Pieces);
-        Until[b] = 0;
         Refresh(b, piece);
     }
     const TVector& m = Mids[piece];
