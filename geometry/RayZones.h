@@ -20,11 +20,12 @@
 #include <cstdint>
 #include <vector>
 
+inline TVector Midpoint(const TVector& a, const TVector& b) {
+    return {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2};
+}
 // Midpoint of piece k (points[k] .. points[k + 1]): the point every zone search of a piece uses.
 inline TVector PieceMid(const TMatrixA3d& points, size_t k) {
-    const TVector& a = points[k];
-    const TVector& b = points[k + 1];
-    return {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2};
+    return Midpoint(points[k], points[k + 1]);
 }
 
 class TRayZoneSearch {

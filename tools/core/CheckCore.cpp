@@ -12,10 +12,6 @@ namespace {
 
 constexpr double MinPiece = 0.01; // pieces shorter than this are not tested
 
-TVector Mid(const TVector& a, const TVector& b) {
-    return {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.z + b.z) / 2};
-}
-
 std::string Xyz(const TVector& m) {
     return "x=" + FormatE(m.x, 4, 11) + " y=" + FormatE(m.y, 4, 11) + " z=" + FormatE(m.z, 4, 11);
 }
@@ -82,7 +78,7 @@ void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIn
         const TVector& last = p[n - 1];
         TVector q{last.x + 0.1 * (last.x - start.x), last.y + 0.1 * (last.y - start.y),
                   last.z + 0.1 * (last.z - start.z)};
-        TVector m = Mid(last, q);
+        TVector m = Midpoint(last, q);
         if (FindZone(bodies, zones, index, hits, m.x, m.y, m.z) == 1)
             lastMaterial = zones[static_cast<size_t>(hits[0])].Material;
         if (lastMaterial != 0) found(TCheckFinding::OpenEnd, m, last, q);
