@@ -15,16 +15,34 @@ elif [ "$mode" != run ]; then
   echo "usage: deps.sh [run|test]" >&2
   exit 2
 fi
-# one query for all of them keeps a second run quick
-installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${PKGS[@]}" 2>/dev/null |
-            awk '/install ok installed/ {print $1}')
+# One query for all of them keeps a second run quick. dpkg-query exits 1 whenever a name is
+# not known to it at all (a package never installed), which is the normal case on a new
+# machine: its status is not an error here, only its output counts.
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${PKGS[@]}" 2>/dev/null || true)
+installed=$(awk '/install ok installed/ {sub(/:.*/, "", $1); print $1}' <<<"$installed")
 missing=()
 for p in "${PKGS[@]}"; do
-  grep -qx "$p" <<<"$installed" || missing+=("$p")
+  grep -qxF "$p" <<<"$installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+SUDO=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null 2>&1 ||
+    { echo "deps.sh: not root and no sudo: install these packages first: ${missing[*]}" >&2; exit 1; }
+  SUDO=(sudo)
+fi
+"${SUDO[@]}" apt-get update -qq ||
+  echo "deps.sh: apt-get update failed; trying the package lists at hand" >&2
+if ! "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive \
+     apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+  # apt-get installs all or nothing; name the ones it could not find where it says so
+  failed=()
+  for p in "${missing[@]}"; do
+    apt-cache show "$p" >/dev/null 2>&1 || failed+=("$p")
+  done
+  [ ${#failed[@]} -gt 0 ] || failed=("${missing[@]}")
+  echo "deps.sh: could not install: ${failed[*]}" >&2
+  exit 1
 fi
