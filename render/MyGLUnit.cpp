@@ -212,6 +212,7 @@ void TGLUnit::ApplyProjection() {
     const double size = FramedSize();
     if (Projection == 0) {
         auto b = OrthoBounds(size, w, h, DepthReach, Translation[14]);
+        if (UseWindow) std::copy(Window.begin(), Window.end(), b.begin());
         glOrtho(b[0], b[1], b[2], b[3], b[4], b[5]);
         // Tracks, axes and labels beyond the meshes' reach are drawn without depth test:
         // clamped instead of clipped they stay in the picture.

@@ -73,6 +73,10 @@ class TGLUnit {
     // Distance from the world origin within which every mesh of the stencil passes lies; the
     // parallel projection's depth range is cut to it (0: not known, a few times Size is used).
     double DepthReach = 0;
+    // When set, the parallel projection shows exactly this rectangle of eye coordinates
+    // (left, right, bottom, top) instead of framing Size.
+    bool UseWindow = false;
+    std::array<double, 4> Window{};
 
     // --- resources ---
     void InitContext();

@@ -89,6 +89,12 @@ double SceneDepthReach(const TGLUnit& gl, const TGeometry& geometry,
     return reach;
 }
 
+TSurfaceOptions ZoneSurfaceOptions(const TDisplaySettings& settings) {
+    TSurfaceOptions o;
+    if (settings.CutOn) o.CutBox = &settings.CutBox;
+    return o;
+}
+
 void DrawGeometry(const TSceneGeometry& s, bool plain) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -112,6 +118,9 @@ void PaintScene(TGLUnit& gl, const TGeometry& geometry, const TTracks& tracks,
     if (!geometry.Bodies.empty() && !options.ZoomDragging) {
         if (options.Quick)
             DrawQuickGeometry({gl, geometry, settings});
+        else if (options.Surfaces && !options.Plain && settings.ViewInfoType != 0 &&
+                 gl.DrawMode == 1)
+            DrawZoneSurfaces(gl, *options.Surfaces, geometry, settings);
         else
             DrawGeometry({gl, geometry, settings}, options.Plain);
         if (options.AxesOn) DrawAxes(gl, settings, options.AxisLayout);

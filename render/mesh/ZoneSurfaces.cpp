@@ -1,0 +1,647 @@
+#include "ZoneSurfaces.h"
+
+#include "BodyMesh.h"
+#include "geometry/BoxSide.h"
+#include "geometry/ZoneIndex.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+namespace {
+
+using TPoly = std::vector<TVector>; // a small convex polygon in the plane of a mesh polygon
+
+// Zones (and materials) that change across a surface point: zone z coded 2z when it holds on
+// the inner side of the body (its outward normal is the body's), 2z + 1 on the outer side;
+// then a -1, then the material entries coded the same way. Empty: the point bounds nothing.
+using TKey = std::vector<int32_t>;
+
+constexpr uint32_t ClusterTriangles = 96;
+constexpr int MaxDepth = 40;   // halvings of one mesh polygon
+constexpr int MaxCuts = 4096; // cuts along planes, each of which takes a body or a box face off
+// Polygons are refined until they are smaller than this share of the smallest body whose
+// surface may cross them, and near a seam down to the finer share.
+constexpr double CoarseShare = 0.15;
+constexpr double FineShare = 0.03;
+constexpr double FinestShare = 1e-3; // where seams meet
+constexpr int SeamSteps = 14; // bisection steps along an edge that a seam crosses
+
+double MaxAbs(const TVector& v) {
+    return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
+}
+
+void PolyBox(const TPoly& p, double lo[3], double hi[3]) {
+    lo[0] = lo[1] = lo[2] = std::numeric_limits<double>::infinity();
+    hi[0] = hi[1] = hi[2] = -std::numeric_limits<double>::infinity();
+    for (const TVector& v : p) {
+        const double c[3] = {v.x, v.y, v.z};
+        for (int a = 0; a < 3; ++a) lo[a] = std::min(lo[a], c[a]), hi[a] = std::max(hi[a], c[a]);
+    }
+}
+
+double Coord(const TVector& v, int axis) {
+    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+}
+
+double PolySize(const TPoly& p) {
+    double s = 0;
+    for (size_t i = 0; i < p.size(); ++i) {
+        TVector d = p[(i + 1) % p.size()] - p[i];
+        s = std::max(s, Dot(d, d));
+    }
+    return std::sqrt(s);
+}
+
+double Area(const TPoly& p) {
+    TVector s;
+    for (size_t i = 1; i + 1 < p.size(); ++i) s = s + Cross(p[i] - p[0], p[i + 1] - p[0]);
+    return 0.5 * Length(s);
+}
+
+TVector Centroid(const TPoly& p) {
+    TVector c;
+    for (const TVector& v : p) c = c + v;
+    return c * (1.0 / static_cast<double>(p.size()));
+}
+
+// Splits a convex polygon by the plane dist(v) = 0 into the parts with dist >= 0 and <= 0.
+template <class F> void SplitPoly(const TPoly& p, F dist, TPoly& pos, TPoly& neg) {
+    pos.clear(), neg.clear();
+    const size_t n = p.size();
+    for (size_t i = 0; i < n; ++i) {
+        const TVector& a = p[i];
+        const TVector& b = p[(i + 1) % n];
+        double da = dist(a), db = dist(b);
+        if (da >= 0) pos.push_back(a);
+        if (da <= 0) neg.push_back(a);
+        if ((da > 0 && db < 0) || (da < 0 && db > 0)) {
+            TVector x = a + (b - a) * (da / (da - db));
+            pos.push_back(x), neg.push_back(x);
+        }
+    }
+}
+
+struct TContext {
+    const TAGeoData& Bodies;
+    const TAZoneData& Zones;
+    const TZoneIndex& Index;
+    const TGeoData* Cut = nullptr; // prepared copy, or null
+    size_t CutId = 0;              // the cut box's id, after every body
+    std::vector<int32_t> ZoneMaterial;
+    std::vector<uint8_t> Used, Plane;
+    std::vector<double> Size; // largest side of a bounded body's box; 0 when unbounded
+    std::vector<TVector> PlaneNormal;
+    std::vector<double> PlaneOffset; // plane: PlaneNormal . p = PlaneOffset
+    std::atomic<bool> Stop{false};
+    std::atomic<size_t> Done{0};
+
+    TContext(const TAGeoData& b, const TAZoneData& z, const TZoneIndex& i)
+        : Bodies(b), Zones(z), Index(i) {}
+    const TGeoData& Body(size_t id) const { return id == CutId ? *Cut : Bodies[id]; }
+};
+
+// What one body contributes, per owner, in the order it was made.
+struct TOwnerTriangles {
+    int32_t Owner = 0;
+    std::vector<float> Vertex, Normal;
+};
+struct TBodyOutput {
+    std::vector<TOwnerTriangles> Zones, Materials;
+};
+
+class TBodyWorker {
+  public:
+    TBodyWorker(TContext& c) : C(c) {}
+
+    void Run(size_t id, TBodyOutput& out) {
+        Out = &out;
+        All.clear();
+        ZoneSlot.assign(C.Zones.size(), -1);
+        MaterialSlot.clear();
+        Id = id;
+        const TGeoData& body = C.Body(id);
+        const TBodyMesh& mesh = body.MeshGrid;
+        size_t polygons = mesh.size();
+        if (C.Plane[id]) polygons = std::min<size_t>(polygons, 1); // the plane face only
+        // Bodies whose surface may cross this one's box.
+        std::vector<uint32_t> cands;
+        double lo[3], hi[3];
+        const auto& box = mesh.Box;
+        for (int a = 0; a < 3; ++a) lo[a] = box[2 * a], hi[a] = box[2 * a + 1];
+        Filter(AllCandidates(), lo, hi, cands);
+        TPoly poly;
+        for (size_t k = 0; k < polygons && !C.Stop.load(std::memory_order_relaxed); ++k) {
+            TMatrixA3d pts = mesh.Polygon(k);
+            if (pts.size() < 3) continue;
+            TVector n = Cross(pts[1] - pts[0], pts[2] - pts[1]);
+            if (pts.size() > 3) {
+                TVector n2 = Cross(pts[2] - pts[0], pts[3] - pts[2]);
+                if (Dot(n2, n2) > Dot(n, n)) n = n2;
+            }
+            double len = Length(n);
+            if (!(len > 0)) continue;
+            Normal = n * (1.0 / len);
+            poly.assign(pts.begin(), pts.end());
+            Refine(poly, cands, 0, 0);
+        }
+        Out = nullptr;
+    }
+
+  private:
+    TContext& C;
+    TBodyOutput* Out = nullptr;
+    size_t Id = 0;
+    TVector Normal;
+    std::vector<int32_t> ZoneSlot, MaterialSlot;
+    TMatrixAi Hits;
+    TMatrixA3d RayPts;
+    TMatrixAi RayCodes;
+    std::vector<int32_t> Minus, Plus, MinusMat, PlusMat;
+    std::vector<uint32_t> All;
+
+    const std::vector<uint32_t>& AllCandidates() {
+        if (All.empty()) {
+            for (size_t b = 0; b < C.Bodies.size(); ++b)
+                if (C.Used[b] && b != Id) All.push_back(static_cast<uint32_t>(b));
+            if (C.Cut && Id != C.CutId) All.push_back(static_cast<uint32_t>(C.CutId));
+        }
+        return All;
+    }
+
+    // The candidates whose surface may pass through the box lo..hi.
+    void Filter(const std::vector<uint32_t>& from, const double lo[3], const double hi[3],
+                std::vector<uint32_t>& to) const {
+        to.clear();
+        for (uint32_t c : from) {
+            if (C.Plane[c]) {
+                // exact: the plane crosses the box where the corners' sides differ
+                const TVector& n = C.PlaneNormal[c];
+                double low = 0, high = 0;
+                const double nv[3] = {n.x, n.y, n.z};
+                for (int a = 0; a < 3; ++a) {
+                    low += nv[a] * (nv[a] >= 0 ? lo[a] : hi[a]);
+                    high += nv[a] * (nv[a] >= 0 ? hi[a] : lo[a]);
+                }
+                double off = C.PlaneOffset[c];
+                double margin = 1e-12 * (std::fabs(off) + MaxAbs({lo[0], lo[1], lo[2]}) +
+                                         MaxAbs({hi[0], hi[1], hi[2]}));
+                if (low - off > margin || off - high > margin) continue;
+            } else if (BodyBoxSide(C.Body(c), lo, hi) != TBoxSide::Unknown) {
+                continue;
+            }
+            to.push_back(c);
+        }
+    }
+
+    void Refine(TPoly& poly, const std::vector<uint32_t>& from, int depth, int cuts) {
+        if (poly.size() < 3) return;
+        double lo[3], hi[3];
+        PolyBox(poly, lo, hi);
+        std::vector<uint32_t> cands;
+        Filter(from, lo, hi, cands);
+        const double size = PolySize(poly);
+        if (cands.empty()) {
+            TKey key;
+            Classify(Centroid(poly), size, cands, key);
+            Emit(poly, key);
+            return;
+        }
+        // Half-space planes cut the polygon exactly; over each part the plane's side is fixed.
+        for (size_t i = 0; i < cands.size(); ++i) {
+            uint32_t c = cands[i];
+            if (!C.Plane[c]) continue;
+            const TVector n = C.PlaneNormal[c];
+            const double off = C.PlaneOffset[c];
+            double dmin = 0, dmax = 0, scale = std::fabs(off);
+            for (const TVector& v : poly) {
+                double d = Dot(n, v) - off;
+                dmin = std::min(dmin, d), dmax = std::max(dmax, d);
+                scale = std::max(scale, MaxAbs(v));
+            }
+            double eps = 1e-12 * scale;
+            if (dmin < -eps && dmax > eps && cuts < MaxCuts) {
+                TPoly pos, neg;
+                SplitPoly(poly, [&](const TVector& v) { return Dot(n, v) - off; }, pos, neg);
+                std::vector<uint32_t> rest(cands);
+                rest.erase(rest.begin() + static_cast<long>(i));
+                Refine(pos, rest, depth, cuts + 1);
+                Refine(neg, rest, depth, cuts + 1);
+                return;
+            }
+        }
+        // The faces of a bounded body's box cut the polygon too: a part outside the box then
+        // drops the body, and seams cannot hide between the corners of a piece that straddles
+        // the box's edge (for boxes the cuts are the seams themselves).
+        for (uint32_t c : cands) {
+            // only once the polygon has come down to the body's scale, so that cuts stay few
+            if (C.Plane[c] || !(C.Size[c] > 0) || size > 2 * C.Size[c] || cuts >= MaxCuts)
+                continue;
+            const TGeoData& cb = C.Body(c);
+            // an RPP's faces exactly, other bodies' padded boxes
+            const double* box = cb.Symbol == "RPP" ? cb.Params.data() : cb.Prep.Box.data();
+            for (int a = 0; a < 3; ++a)
+                for (int side = 0; side < 2; ++side) {
+                    const double v = box[static_cast<size_t>(2 * a + side)];
+                    const double eps = 1e-9 * (hi[a] - lo[a]);
+                    if (!(lo[a] < v - eps && v + eps < hi[a])) continue;
+                    TPoly pos, neg;
+                    SplitPoly(poly, [&](const TVector& p) { return Coord(p, a) - v; }, pos, neg);
+                    Refine(pos, cands, depth, cuts + 1);
+                    Refine(neg, cands, depth, cuts + 1);
+                    return;
+                }
+        }
+        double smallest = std::numeric_limits<double>::infinity();
+        for (uint32_t c : cands)
+            if (!C.Plane[c] && C.Size[c] > 0) smallest = std::min(smallest, C.Size[c]);
+        if (size > CoarseShare * smallest && depth < MaxDepth) {
+            Halve(poly, cands, depth, cuts);
+            return;
+        }
+        // Small against every body that may cross it: classify its corners and its centre.
+        const size_t n = poly.size();
+        std::vector<TKey> keys(n + 1);
+        for (size_t i = 0; i < n; ++i) Classify(poly[i], size, cands, keys[i]);
+        Classify(Centroid(poly), size, cands, keys[n]);
+        bool same = true;
+        for (size_t i = 1; i <= n && same; ++i) same = keys[i] == keys[0];
+        if (same) {
+            Emit(poly, keys[0]);
+            return;
+        }
+        if (size > FineShare * smallest && depth < MaxDepth) {
+            Halve(poly, cands, depth, cuts);
+            return;
+        }
+        // A seam crosses: cut along it where the corners fall into two runs of one key each.
+        size_t changes = 0, first = 0, second = 0;
+        for (size_t i = 0; i < n; ++i) {
+            if (keys[i] == keys[(i + 1) % n]) continue;
+            if (changes == 0) first = i;
+            else second = i;
+            ++changes;
+        }
+        bool twoKeys = changes == 2;
+        for (size_t i = 0; i < n && twoKeys; ++i)
+            twoKeys = keys[i] == keys[first] || keys[i] == keys[(first + 1) % n];
+        if (!twoKeys) {
+            // a corner of the seams, or a feature between the corners: down to a small share
+            if (size > FinestShare * smallest && depth < MaxDepth)
+                Halve(poly, cands, depth, cuts);
+            else
+                Emit(poly, keys[n]);
+            return;
+        }
+        TVector x1 = Seam(poly[first], poly[(first + 1) % n], keys[first], size, cands);
+        TVector x2 = Seam(poly[second], poly[(second + 1) % n], keys[second], size, cands);
+        TPoly a{x1}, b{x2};
+        for (size_t i = (first + 1) % n;; i = (i + 1) % n) {
+            a.push_back(poly[i]);
+            if (i == second) break;
+        }
+        a.push_back(x2);
+        for (size_t i = (second + 1) % n;; i = (i + 1) % n) {
+            b.push_back(poly[i]);
+            if (i == first) break;
+        }
+        b.push_back(x1);
+        // One straight seam must part the two: where the centre of a part that is not a sliver
+        // says otherwise (a corner of the seam inside), refine further.
+        TKey ka, kb;
+        Classify(Centroid(a), size, cands, ka);
+        Classify(Centroid(b), size, cands, kb);
+        const double whole = Area(poly);
+        const bool wrong = (ka != keys[(first + 1) % n] && Area(a) > 0.2 * whole) ||
+                           (kb != keys[(second + 1) % n] && Area(b) > 0.2 * whole);
+        if (wrong && size > FinestShare * smallest && depth < MaxDepth) {
+            Halve(poly, cands, depth, cuts);
+            return;
+        }
+        Emit(a, keys[(first + 1) % n]);
+        Emit(b, keys[(second + 1) % n]);
+    }
+
+    // Cuts the polygon in two across its longest side's direction and refines both halves.
+    void Halve(const TPoly& poly, const std::vector<uint32_t>& cands, int depth, int cuts) {
+        double lo[3], hi[3];
+        PolyBox(poly, lo, hi);
+        int axis = 0;
+        for (int a = 1; a < 3; ++a)
+            if (hi[a] - lo[a] > hi[axis] - lo[axis]) axis = a;
+        const double mid = 0.5 * (lo[axis] + hi[axis]);
+        TPoly pos, neg;
+        SplitPoly(poly, [&](const TVector& v) { return Coord(v, axis) - mid; }, pos, neg);
+        if (pos.size() < 3 || neg.size() < 3) {
+            TKey key;
+            Classify(Centroid(poly), PolySize(poly), cands, key);
+            Emit(poly, key);
+            return;
+        }
+        Refine(pos, cands, depth + 1, cuts);
+        Refine(neg, cands, depth + 1, cuts);
+    }
+
+    // The point of the edge a..b where the classification leaves ka, by bisection.
+    TVector Seam(TVector a, TVector b, const TKey& ka, double size,
+                 const std::vector<uint32_t>& cands) {
+        TKey k;
+        for (int i = 0; i < SeamSteps; ++i) {
+            TVector m = (a + b) * 0.5;
+            Classify(m, size, cands, k);
+            if (k == ka) a = m;
+            else b = m;
+        }
+        return (a + b) * 0.5;
+    }
+
+    bool InsideOf(size_t id, const TVector& p) const {
+        return PointInBody(C.Body(id), p.x, p.y, p.z);
+    }
+
+    void ZonesAt(const TVector& p, std::vector<int32_t>& zones, std::vector<int32_t>& mats) {
+        zones.clear(), mats.clear();
+        if (C.Cut && InsideOf(C.CutId, p)) return;
+        FindZone(C.Bodies, C.Zones, C.Index, Hits, p.x, p.y, p.z);
+        zones.assign(Hits.begin(), Hits.end());
+        for (int32_t z : zones) {
+            int32_t m = C.ZoneMaterial[static_cast<size_t>(z)];
+            if (m >= 0) mats.push_back(m);
+        }
+        std::sort(mats.begin(), mats.end());
+        mats.erase(std::unique(mats.begin(), mats.end()), mats.end());
+    }
+
+    // Appends the entries of the symmetric difference of two sorted lists.
+    static void Difference(const std::vector<int32_t>& inner, const std::vector<int32_t>& outer,
+                           TKey& key) {
+        size_t i = 0, j = 0;
+        while (i < inner.size() || j < outer.size()) {
+            if (j == outer.size() || (i < inner.size() && inner[i] < outer[j]))
+                key.push_back(2 * inner[i++]);
+            else if (i == inner.size() || outer[j] < inner[i])
+                key.push_back(2 * outer[j++] + 1);
+            else
+                ++i, ++j;
+        }
+    }
+
+    // The classification of the surface point near p (a point of the current mesh polygon):
+    // p is carried along the polygon's normal onto the body's true surface, then the zones
+    // just inside and just outside it are compared.
+    void Classify(const TVector& p, double size, const std::vector<uint32_t>& cands, TKey& key) {
+        key.clear();
+        const TGeoData& body = C.Body(Id);
+        const TVector n = Normal;
+        TVector q = p;
+        double h = 0.25 * size + 1e-12 * MaxAbs(p);
+        RayPts.clear(), RayCodes.clear();
+        RayBodyIntersections(p - n * h, n, body, RayPts, RayCodes);
+        double best = h;
+        for (const TVector& x : RayPts) {
+            double d = Length(x - p);
+            if (d <= best) best = d, q = x;
+        }
+        double tau = 1e-10 * MaxAbs(q) + 1e-7 * size;
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (InsideOf(Id, q - n * tau) != InsideOf(Id, q + n * tau)) break;
+            tau *= 10;
+        }
+        const TVector in = q - n * tau, out = q + n * tau;
+        ZonesAt(in, Minus, MinusMat);
+        ZonesAt(out, Plus, PlusMat);
+        Difference(Minus, Plus, key);
+        size_t zonePart = key.size();
+        key.push_back(-1);
+        Difference(MinusMat, PlusMat, key);
+        if (zonePart == 0 && key.size() == 1) {
+            key.clear();
+            return;
+        }
+        // The first body whose surface passes here draws it.
+        for (uint32_t c : cands)
+            if (c < Id && InsideOf(c, in) != InsideOf(c, out)) {
+                key.clear();
+                return;
+            }
+    }
+
+    void Emit(const TPoly& poly, const TKey& key) {
+        if (key.empty() || poly.size() < 3) return;
+        bool materials = false;
+        for (int32_t code : key) {
+            if (code < 0) {
+                materials = true;
+                continue;
+            }
+            int32_t owner = code >> 1;
+            bool flip = (code & 1) != 0;
+            TOwnerTriangles& t = Slot(materials, owner);
+            const TVector nn = flip ? Normal * -1.0 : Normal;
+            for (size_t i = 1; i + 1 < poly.size(); ++i) {
+                const TVector* c[3] = {&poly[0], &poly[i], &poly[i + 1]};
+                if (flip) std::swap(c[1], c[2]);
+                for (const TVector* v : c) {
+                    t.Vertex.insert(t.Vertex.end(), {static_cast<float>(v->x),
+                                                     static_cast<float>(v->y),
+                                                     static_cast<float>(v->z)});
+                    t.Normal.insert(t.Normal.end(), {static_cast<float>(nn.x),
+                                                     static_cast<float>(nn.y),
+                                                     static_cast<float>(nn.z)});
+                }
+            }
+        }
+    }
+
+    TOwnerTriangles& Slot(bool material, int32_t owner) {
+        std::vector<int32_t>& slots = material ? MaterialSlot : ZoneSlot;
+        std::vector<TOwnerTriangles>& list = material ? Out->Materials : Out->Zones;
+        if (slots.size() <= static_cast<size_t>(owner))
+            slots.resize(static_cast<size_t>(owner) + 1, -1);
+        int32_t& s = slots[static_cast<size_t>(owner)];
+        if (s < 0) {
+            s = static_cast<int32_t>(list.size());
+            list.push_back({owner, {}, {}});
+        }
+        return list[static_cast<size_t>(s)];
+    }
+};
+
+void Append(TSurfaceSet& set, const TOwnerTriangles& t) {
+    const size_t triangles = t.Vertex.size() / 9;
+    const size_t base = set.Vertex.size() / 9;
+    set.Vertex.insert(set.Vertex.end(), t.Vertex.begin(), t.Vertex.end());
+    set.Normal.insert(set.Normal.end(), t.Normal.begin(), t.Normal.end());
+    for (size_t first = 0; first < triangles; first += ClusterTriangles) {
+        TSurfaceCluster c;
+        c.First = static_cast<uint32_t>(base + first);
+        c.Count = static_cast<uint32_t>(std::min<size_t>(ClusterTriangles, triangles - first));
+        c.Owner = t.Owner;
+        double sum[3] = {0, 0, 0};
+        const float* v = t.Vertex.data() + first * 9;
+        for (size_t k = 0; k < size_t{c.Count} * 3; ++k)
+            for (int a = 0; a < 3; ++a) sum[a] += v[k * 3 + static_cast<size_t>(a)];
+        for (int a = 0; a < 3; ++a) c.Centre[a] = static_cast<float>(sum[a] / (c.Count * 3.0));
+        set.Clusters.push_back(c);
+    }
+}
+
+} // namespace
+
+size_t TSurfaceSet::Bytes() const {
+    return (Vertex.capacity() + Normal.capacity()) * sizeof(float) +
+           Clusters.capacity() * sizeof(TSurfaceCluster);
+}
+
+bool BuildZoneSurfaces(const TGeometry& geo, const TSurfaceOptions& options, TZoneSurfaces& out) {
+    out = TZoneSurfaces{};
+    // The refinement culls by the bodies' preparation; bodies loaded by the reader have it,
+    // others are prepared in a copy.
+    TAGeoData prepared;
+    const bool ready = std::all_of(geo.Bodies.begin(), geo.Bodies.end(),
+                                   [](const TGeoData& b) { return b.Prep.Ready; });
+    if (!ready) {
+        prepared = geo.Bodies;
+        for (size_t b = 0; b < prepared.size(); ++b) {
+            prepared[b].MeshGrid = geo.Bodies[b].MeshGrid;
+            PrepareBody(prepared[b]);
+        }
+    }
+    const TAGeoData& bodies = ready ? geo.Bodies : prepared;
+    TZoneIndex index;
+    BuildZoneIndex(bodies, geo.Zones, index);
+    TContext ctx(bodies, geo.Zones, index);
+    TGeoData cut;
+    if (options.CutBox) {
+        cut.Symbol = options.CutBox->Symbol;
+        cut.Number = options.CutBox->Number;
+        cut.Params = options.CutBox->Params;
+        PrepareBody(cut);
+        BuildMesh(cut, false, 0);
+        ctx.Cut = &cut;
+    }
+    const size_t n = bodies.size();
+    ctx.CutId = n;
+    const size_t ids = n + (ctx.Cut ? 1 : 0);
+    ctx.Used.assign(ids, 0);
+    ctx.Plane.assign(ids, 0);
+    ctx.Size.assign(ids, 0);
+    ctx.PlaneNormal.assign(ids, TVector{});
+    ctx.PlaneOffset.assign(ids, 0);
+    for (const TZoneData& zone : geo.Zones)
+        for (size_t g = 0; g < zone.BodyIndex.size(); ++g)
+            for (size_t t = 0; t < zone.BodyIndex[g].size(); ++t) {
+                int32_t b = zone.BodyIndex[g][t];
+                int s = g < zone.Sign.size() && t < zone.Sign[g].size() ? zone.Sign[g][t] : 1;
+                if (b >= 0 && static_cast<size_t>(b) < n && s != 0) ctx.Used[static_cast<size_t>(b)] = 1;
+            }
+    if (ctx.Cut) ctx.Used[n] = 1;
+    for (size_t id = 0; id < ids; ++id) {
+        const TGeoData& b = ctx.Body(id);
+        if (b.Symbol == "HAF") {
+            TVector nv{b.Params[0], b.Params[1], b.Params[2]};
+            double len = Length(nv);
+            if (len > 0) {
+                ctx.Plane[id] = 1;
+                ctx.PlaneNormal[id] = nv * (1.0 / len);
+                ctx.PlaneOffset[id] = b.Params[3];
+            }
+        } else if (b.Prep.Ready && b.Prep.Bounded && b.Prep.Box[0] <= b.Prep.Box[1]) {
+            const auto& box = b.Prep.Box;
+            // the smallest side decides how finely seams with the body are followed (a
+            // long thin cylinder's seams are circles of its radius), within reason
+            const double large = std::max({box[1] - box[0], box[3] - box[2], box[5] - box[4]});
+            const double small = std::min({box[1] - box[0], box[3] - box[2], box[5] - box[4]});
+            ctx.Size[id] = std::max(small, large / 50);
+        }
+    }
+    ctx.ZoneMaterial.assign(geo.Zones.size(), -1);
+    for (size_t z = 0; z < geo.Zones.size(); ++z)
+        for (size_t m = 0; m < geo.Materials.size(); ++m)
+            if (geo.Materials[m].Number == geo.Zones[z].Material) {
+                ctx.ZoneMaterial[z] = static_cast<int32_t>(m);
+                break;
+            }
+
+    // The work: every used body with a mesh, the costly ones first.
+    std::vector<size_t> order;
+    std::vector<size_t> weight(ids, 0);
+    size_t total = 0;
+    for (size_t id = 0; id < ids; ++id) {
+        if (!ctx.Used[id] || ctx.Body(id).MeshGrid.empty()) continue;
+        order.push_back(id);
+        weight[id] = ctx.Plane[id] ? 64 : ctx.Body(id).MeshGrid.size();
+        total += weight[id];
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return weight[a] > weight[b]; });
+    std::vector<TBodyOutput> results(ids);
+    std::atomic<size_t> next{0};
+    std::atomic<unsigned> finished{0};
+    auto report = [&] {
+        double done = total ? double(ctx.Done.load()) / double(total) : 1.0;
+        if (options.Progress && !options.Progress(std::min(done, 1.0))) ctx.Stop = true;
+    };
+    // inline: the calling thread works alone and reports between bodies
+    auto work = [&](bool inlineReports) {
+        TBodyWorker worker(ctx);
+        for (;;) {
+            size_t k = next.fetch_add(1);
+            if (k >= order.size() || ctx.Stop.load()) break;
+            size_t id = order[k];
+            worker.Run(id, results[id]);
+            ctx.Done.fetch_add(weight[id]);
+            if (inlineReports) report();
+        }
+        finished.fetch_add(1);
+    };
+    unsigned threads = options.Threads ? options.Threads : std::thread::hardware_concurrency();
+    threads = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(order.size())));
+    if (threads == 1) {
+        work(true);
+    } else {
+        std::vector<std::thread> pool;
+        for (unsigned t = 0; t < threads; ++t) pool.emplace_back(work, false);
+        // The calling thread reports while the others work.
+        while (finished.load() < threads) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            report();
+        }
+        for (auto& th : pool) th.join();
+    }
+    if (ctx.Stop.load()) {
+        out = TZoneSurfaces{};
+        return false;
+    }
+    if (options.Progress && !options.Progress(1.0)) return out = TZoneSurfaces{}, false;
+    for (size_t id = 0; id < ids; ++id) {
+        for (const TOwnerTriangles& t : results[id].Zones) Append(out.Zones, t);
+        for (const TOwnerTriangles& t : results[id].Materials) Append(out.Materials, t);
+        results[id] = TBodyOutput{};
+    }
+    return true;
+}
+
+std::vector<TSurfaceMeasure> MeasureSurfaces(const TSurfaceSet& set, size_t owners) {
+    std::vector<TSurfaceMeasure> m(owners);
+    std::vector<TVector> areaVector(owners);
+    for (const TSurfaceCluster& c : set.Clusters) {
+        if (c.Owner < 0 || static_cast<size_t>(c.Owner) >= owners) continue;
+        TSurfaceMeasure& s = m[static_cast<size_t>(c.Owner)];
+        TVector& av = areaVector[static_cast<size_t>(c.Owner)];
+        for (uint32_t t = c.First; t < c.First + c.Count; ++t) {
+            const float* v = set.Vertex.data() + size_t{t} * 9;
+            TVector a{v[0], v[1], v[2]}, b{v[3], v[4], v[5]}, d{v[6], v[7], v[8]};
+            TVector cr = Cross(b - a, d - a);
+            s.Volume += Dot(a, Cross(b, d)) / 6.0;
+            s.Area += 0.5 * Length(cr);
+            av = av + cr * 0.5;
+            ++s.Triangles;
+        }
+    }
+    for (size_t o = 0; o < owners; ++o) m[o].OpenArea = Length(areaVector[o]);
+    return m;
+}
