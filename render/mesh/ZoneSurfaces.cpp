@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <thread>
 
@@ -15,20 +16,23 @@ namespace {
 
 using TPoly = std::vector<TVector>; // a small convex polygon in the plane of a mesh polygon
 
-// Zones (and materials) that change across a surface point: zone z coded 2z when it holds on
-// the inner side of the body (its outward normal is the body's), 2z + 1 on the outer side;
-// then a -1, then the material entries coded the same way. Empty: the point bounds nothing.
+// Zones (and materials) that change across a surface point, sorted: zone z coded 2z when it
+// holds on the inner side of the body (its outward normal is the body's), 2z + 1 on the outer
+// side; material entries coded the same way with MaterialBit set. Empty: the point bounds
+// nothing.
 using TKey = std::vector<int32_t>;
+constexpr int32_t MaterialBit = 1 << 30;
 
 constexpr uint32_t ClusterTriangles = 96;
 constexpr int MaxDepth = 40;   // halvings of one mesh polygon
+constexpr int UnknownDepth = 24; // halvings to come down to the zone index's cells
 constexpr int MaxCuts = 4096; // cuts along planes, each of which takes a body or a box face off
 // Polygons are refined until they are smaller than this share of the smallest body whose
 // surface may cross them, and near a seam down to the finer share.
-constexpr double CoarseShare = 0.15;
-constexpr double FineShare = 0.03;
+constexpr double CoarseShare = 0.3;
+constexpr double FineShare = 0.06;
 constexpr double FinestShare = 1e-3; // where seams meet
-constexpr int SeamSteps = 14; // bisection steps along an edge that a seam crosses
+constexpr int SeamSteps = 11; // bisection steps along an edge that a seam crosses
 
 double MaxAbs(const TVector& v) {
     return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
@@ -92,10 +96,11 @@ struct TContext {
     const TGeoData* Cut = nullptr; // prepared copy, or null
     size_t CutId = 0;              // the cut box's id, after every body
     std::vector<int32_t> ZoneMaterial;
-    std::vector<uint8_t> Used, Plane;
+    std::vector<uint8_t> Used, Plane, Curved;
     std::vector<double> Size; // largest side of a bounded body's box; 0 when unbounded
     std::vector<TVector> PlaneNormal;
     std::vector<double> PlaneOffset; // plane: PlaneNormal . p = PlaneOffset
+    double IndexCell = 0; // below this size pieces stop halving towards the index's cells
     std::atomic<bool> Stop{false};
     std::atomic<size_t> Done{0};
 
@@ -127,12 +132,6 @@ class TBodyWorker {
         const TBodyMesh& mesh = body.MeshGrid;
         size_t polygons = mesh.size();
         if (C.Plane[id]) polygons = std::min<size_t>(polygons, 1); // the plane face only
-        // Bodies whose surface may cross this one's box.
-        std::vector<uint32_t> cands;
-        double lo[3], hi[3];
-        const auto& box = mesh.Box;
-        for (int a = 0; a < 3; ++a) lo[a] = box[2 * a], hi[a] = box[2 * a + 1];
-        Filter(AllCandidates(), lo, hi, cands);
         TPoly poly;
         for (size_t k = 0; k < polygons && !C.Stop.load(std::memory_order_relaxed); ++k) {
             TMatrixA3d pts = mesh.Polygon(k);
@@ -146,7 +145,13 @@ class TBodyWorker {
             if (!(len > 0)) continue;
             Normal = n * (1.0 / len);
             poly.assign(pts.begin(), pts.end());
-            Refine(poly, cands, 0, 0);
+            // how far a curved body's mesh may lie from its true surface
+            Sag = C.Curved[id] ? 0.1 * PolySize(poly) : 0.0;
+            const TPoly whole = poly;
+            TKey key;
+            Refine(poly, 0, 0, key);
+            Emit(whole, key); // what holds over all of it
+            EmitPolygon(whole);
         }
         Out = nullptr;
     }
@@ -156,7 +161,8 @@ class TBodyWorker {
     TBodyOutput* Out = nullptr;
     size_t Id = 0;
     TVector Normal;
-    std::vector<int32_t> ZoneSlot, MaterialSlot;
+    double Sag = 0;
+    std::vector<int32_t> ZoneSlot, MaterialSlot, LeafBodies;
     TMatrixAi Hits;
     TMatrixA3d RayPts;
     TMatrixAi RayCodes;
@@ -197,18 +203,57 @@ class TBodyWorker {
         }
     }
 
-    void Refine(TPoly& poly, const std::vector<uint32_t>& from, int depth, int cuts) {
-        if (poly.size() < 3) return;
+    enum class TPlace { Unknown, Irrelevant, Known };
+
+    // The bodies whose surfaces may change a zone within the box, from the zone index's leaves:
+    // Irrelevant when this body's own surface changes no zone there.
+    TPlace Candidates(const double lo[3], const double hi[3], std::vector<uint32_t>& cands) {
+        cands.clear();
+        double plo[3], phi[3];
+        for (int a = 0; a < 3; ++a) {
+            const double pad = Sag + 1e-9 * (std::fabs(lo[a]) + std::fabs(hi[a]));
+            plo[a] = lo[a] - pad, phi[a] = hi[a] + pad;
+        }
+        if (!ZoneIndexBodiesInBox(C.Index, plo, phi, 64, LeafBodies)) return TPlace::Unknown;
+        if (Id != C.CutId && !std::binary_search(LeafBodies.begin(), LeafBodies.end(),
+                                                 static_cast<int32_t>(Id)))
+            return TPlace::Irrelevant;
+        std::vector<uint32_t> from;
+        for (int32_t c : LeafBodies)
+            if (static_cast<size_t>(c) != Id) from.push_back(static_cast<uint32_t>(c));
+        if (C.Cut && Id != C.CutId) from.push_back(static_cast<uint32_t>(C.CutId));
+        Filter(from, plo, phi, cands);
+        return TPlace::Known;
+    }
+
+    // known: the candidates of the polygon this one was cut from, once the index has given
+    // them; they only need filtering by the smaller box.
+    // Returns true, leaving the emitting to the caller, when one classification holds over the
+    // whole polygon (`uniform`), so that parts cut apart for nothing join again; otherwise emits
+    // its parts itself.
+    bool Refine(TPoly& poly, int depth, int cuts, TKey& uniform,
+                const std::vector<uint32_t>* known = nullptr) {
+        uniform.clear();
+        if (poly.size() < 3) return true;
         double lo[3], hi[3];
         PolyBox(poly, lo, hi);
-        std::vector<uint32_t> cands;
-        Filter(from, lo, hi, cands);
         const double size = PolySize(poly);
+        std::vector<uint32_t> cands;
+        switch (known ? (Filter(*known, lo, hi, cands), TPlace::Known) : Candidates(lo, hi, cands)) {
+        case TPlace::Irrelevant:
+            return true;
+        case TPlace::Unknown:
+            // many cells of the index: come down to their scale first, within reason
+            if (depth < UnknownDepth && size > C.IndexCell)
+                return Halve(poly, depth, cuts, uniform, nullptr);
+            Filter(AllCandidates(), lo, hi, cands);
+            break;
+        case TPlace::Known:
+            break;
+        }
         if (cands.empty()) {
-            TKey key;
-            Classify(Centroid(poly), size, cands, key);
-            Emit(poly, key);
-            return;
+            Classify(Centroid(poly), size, cands, uniform);
+            return true;
         }
         // Half-space planes cut the polygon exactly; over each part the plane's side is fixed.
         for (size_t i = 0; i < cands.size(); ++i) {
@@ -226,11 +271,7 @@ class TBodyWorker {
             if (dmin < -eps && dmax > eps && cuts < MaxCuts) {
                 TPoly pos, neg;
                 SplitPoly(poly, [&](const TVector& v) { return Dot(n, v) - off; }, pos, neg);
-                std::vector<uint32_t> rest(cands);
-                rest.erase(rest.begin() + static_cast<long>(i));
-                Refine(pos, rest, depth, cuts + 1);
-                Refine(neg, rest, depth, cuts + 1);
-                return;
+                return Join(pos, neg, depth, cuts + 1, uniform, &cands);
             }
         }
         // The faces of a bounded body's box cut the polygon too: a part outside the box then
@@ -250,33 +291,31 @@ class TBodyWorker {
                     if (!(lo[a] < v - eps && v + eps < hi[a])) continue;
                     TPoly pos, neg;
                     SplitPoly(poly, [&](const TVector& p) { return Coord(p, a) - v; }, pos, neg);
-                    Refine(pos, cands, depth, cuts + 1);
-                    Refine(neg, cands, depth, cuts + 1);
-                    return;
+                    return Join(pos, neg, depth, cuts + 1, uniform, &cands);
                 }
         }
         double smallest = std::numeric_limits<double>::infinity();
         for (uint32_t c : cands)
             if (!C.Plane[c] && C.Size[c] > 0) smallest = std::min(smallest, C.Size[c]);
-        if (size > CoarseShare * smallest && depth < MaxDepth) {
-            Halve(poly, cands, depth, cuts);
-            return;
-        }
+        if (size > CoarseShare * smallest && depth < MaxDepth)
+            return Halve(poly, depth, cuts, uniform, &cands);
         // Small against every body that may cross it: classify its corners and its centre.
         const size_t n = poly.size();
         std::vector<TKey> keys(n + 1);
-        for (size_t i = 0; i < n; ++i) Classify(poly[i], size, cands, keys[i]);
-        Classify(Centroid(poly), size, cands, keys[n]);
+        // Corners are taken a hair inside: a corner on a seam (where a cut along a plane put
+        // it) then says what the polygon's side of the seam holds.
+        const TVector centre = Centroid(poly);
+        for (size_t i = 0; i < n; ++i)
+            Classify(poly[i] + (centre - poly[i]) * 1e-6, size, cands, keys[i]);
+        Classify(centre, size, cands, keys[n]);
         bool same = true;
         for (size_t i = 1; i <= n && same; ++i) same = keys[i] == keys[0];
         if (same) {
-            Emit(poly, keys[0]);
-            return;
+            uniform = keys[0];
+            return true;
         }
-        if (size > FineShare * smallest && depth < MaxDepth) {
-            Halve(poly, cands, depth, cuts);
-            return;
-        }
+        if (size > FineShare * smallest && depth < MaxDepth)
+            return Halve(poly, depth, cuts, uniform, &cands);
         // A seam crosses: cut along it where the corners fall into two runs of one key each.
         size_t changes = 0, first = 0, second = 0;
         for (size_t i = 0; i < n; ++i) {
@@ -291,10 +330,9 @@ class TBodyWorker {
         if (!twoKeys) {
             // a corner of the seams, or a feature between the corners: down to a small share
             if (size > FinestShare * smallest && depth < MaxDepth)
-                Halve(poly, cands, depth, cuts);
-            else
-                Emit(poly, keys[n]);
-            return;
+                return Halve(poly, depth, cuts, uniform, &cands);
+            uniform = keys[n];
+            return true;
         }
         TVector x1 = Seam(poly[first], poly[(first + 1) % n], keys[first], size, cands);
         TVector x2 = Seam(poly[second], poly[(second + 1) % n], keys[second], size, cands);
@@ -317,16 +355,45 @@ class TBodyWorker {
         const double whole = Area(poly);
         const bool wrong = (ka != keys[(first + 1) % n] && Area(a) > 0.2 * whole) ||
                            (kb != keys[(second + 1) % n] && Area(b) > 0.2 * whole);
-        if (wrong && size > FinestShare * smallest && depth < MaxDepth) {
-            Halve(poly, cands, depth, cuts);
-            return;
-        }
-        Emit(a, keys[(first + 1) % n]);
-        Emit(b, keys[(second + 1) % n]);
+        if (wrong && size > FinestShare * smallest && depth < MaxDepth)
+            return Halve(poly, depth, cuts, uniform, &cands);
+        const TKey& kA = keys[(first + 1) % n];
+        const TKey& kB = keys[(second + 1) % n];
+        uniform.clear();
+        std::set_intersection(kA.begin(), kA.end(), kB.begin(), kB.end(),
+                              std::back_inserter(uniform));
+        EmitRest(a, kA, uniform);
+        EmitRest(b, kB, uniform);
+        return false;
     }
 
-    // Cuts the polygon in two across its longest side's direction and refines both halves.
-    void Halve(const TPoly& poly, const std::vector<uint32_t>& cands, int depth, int cuts) {
+    // Refines both parts of a polygon. What holds over the whole of both parts is left to the
+    // caller (so that parts cut apart for another owner's sake join again); the rest is
+    // emitted part by part.
+    bool Join(TPoly& pos, TPoly& neg, int depth, int cuts, TKey& uniform,
+              const std::vector<uint32_t>* known) {
+        TKey up, un;
+        const bool wholeP = Refine(pos, depth, cuts, up, known);
+        const bool wholeN = Refine(neg, depth, cuts, un, known);
+        uniform.clear();
+        std::set_intersection(up.begin(), up.end(), un.begin(), un.end(),
+                              std::back_inserter(uniform));
+        EmitRest(pos, up, uniform);
+        EmitRest(neg, un, uniform);
+        return wholeP && wholeN && up.size() == uniform.size() && un.size() == uniform.size();
+    }
+
+    // Emits the codes of key that are not in common.
+    void EmitRest(const TPoly& poly, const TKey& key, const TKey& common) {
+        if (key.size() == common.size()) return;
+        TKey rest;
+        std::set_difference(key.begin(), key.end(), common.begin(), common.end(),
+                            std::back_inserter(rest));
+        Emit(poly, rest);
+    }
+
+    bool Halve(const TPoly& poly, int depth, int cuts, TKey& uniform,
+               const std::vector<uint32_t>* known) {
         double lo[3], hi[3];
         PolyBox(poly, lo, hi);
         int axis = 0;
@@ -336,13 +403,10 @@ class TBodyWorker {
         TPoly pos, neg;
         SplitPoly(poly, [&](const TVector& v) { return Coord(v, axis) - mid; }, pos, neg);
         if (pos.size() < 3 || neg.size() < 3) {
-            TKey key;
-            Classify(Centroid(poly), PolySize(poly), cands, key);
-            Emit(poly, key);
-            return;
+            uniform.clear();
+            return true;
         }
-        Refine(pos, cands, depth + 1, cuts);
-        Refine(neg, cands, depth + 1, cuts);
+        return Join(pos, neg, depth + 1, cuts, uniform, known);
     }
 
     // The point of the edge a..b where the classification leaves ka, by bisection.
@@ -377,13 +441,13 @@ class TBodyWorker {
 
     // Appends the entries of the symmetric difference of two sorted lists.
     static void Difference(const std::vector<int32_t>& inner, const std::vector<int32_t>& outer,
-                           TKey& key) {
+                           TKey& key, int32_t bit) {
         size_t i = 0, j = 0;
         while (i < inner.size() || j < outer.size()) {
             if (j == outer.size() || (i < inner.size() && inner[i] < outer[j]))
-                key.push_back(2 * inner[i++]);
+                key.push_back((2 * inner[i++]) | bit);
             else if (i == inner.size() || outer[j] < inner[i])
-                key.push_back(2 * outer[j++] + 1);
+                key.push_back((2 * outer[j++] + 1) | bit);
             else
                 ++i, ++j;
         }
@@ -397,7 +461,7 @@ class TBodyWorker {
         const TGeoData& body = C.Body(Id);
         const TVector n = Normal;
         TVector q = p;
-        double h = 0.25 * size + 1e-12 * MaxAbs(p);
+        double h = std::max(0.25 * size, 2 * Sag) + 1e-12 * MaxAbs(p);
         RayPts.clear(), RayCodes.clear();
         RayBodyIntersections(p - n * h, n, body, RayPts, RayCodes);
         double best = h;
@@ -413,14 +477,9 @@ class TBodyWorker {
         const TVector in = q - n * tau, out = q + n * tau;
         ZonesAt(in, Minus, MinusMat);
         ZonesAt(out, Plus, PlusMat);
-        Difference(Minus, Plus, key);
-        size_t zonePart = key.size();
-        key.push_back(-1);
-        Difference(MinusMat, PlusMat, key);
-        if (zonePart == 0 && key.size() == 1) {
-            key.clear();
-            return;
-        }
+        Difference(Minus, Plus, key, 0);
+        Difference(MinusMat, PlusMat, key, MaterialBit);
+        if (key.empty()) return;
         // The first body whose surface passes here draws it.
         for (uint32_t c : cands)
             if (c < Id && InsideOf(c, in) != InsideOf(c, out)) {
@@ -429,29 +488,63 @@ class TBodyWorker {
             }
     }
 
+    // Pieces of the current mesh polygon are kept per owner and side until the polygon is
+    // done: an owner whose pieces cover all of it gets the polygon whole.
+    struct TPiece {
+        uint32_t Owner; // (owner << 2) | (material << 1) | flip
+        uint32_t First, Count; // points in PiecePoints
+        double Area;
+    };
+    std::vector<TPiece> Pieces;
+    std::vector<TVector> PiecePoints;
+
     void Emit(const TPoly& poly, const TKey& key) {
         if (key.empty() || poly.size() < 3) return;
-        bool materials = false;
+        const double area = Area(poly);
+        const auto first = static_cast<uint32_t>(PiecePoints.size());
+        PiecePoints.insert(PiecePoints.end(), poly.begin(), poly.end());
         for (int32_t code : key) {
-            if (code < 0) {
-                materials = true;
-                continue;
+            const uint32_t material = (code & MaterialBit) ? 2 : 0;
+            const int32_t c = code & ~MaterialBit;
+            Pieces.push_back({(static_cast<uint32_t>(c >> 1) << 2) | material |
+                                  static_cast<uint32_t>(c & 1),
+                              first, static_cast<uint32_t>(poly.size()), area});
+        }
+    }
+
+    void EmitPolygon(const TPoly& whole) {
+        std::stable_sort(Pieces.begin(), Pieces.end(),
+                         [](const TPiece& a, const TPiece& b) { return a.Owner < b.Owner; });
+        const double wholeArea = Area(whole);
+        for (size_t i = 0; i < Pieces.size();) {
+            size_t j = i;
+            double sum = 0;
+            for (; j < Pieces.size() && Pieces[j].Owner == Pieces[i].Owner; ++j) sum += Pieces[j].Area;
+            const uint32_t key = Pieces[i].Owner;
+            TOwnerTriangles& t = Slot((key & 2) != 0, static_cast<int32_t>(key >> 2));
+            const bool flip = (key & 1) != 0;
+            if (std::fabs(sum - wholeArea) <= 1e-9 * wholeArea) {
+                AddTriangles(t, whole.data(), whole.size(), flip);
+            } else {
+                for (size_t k = i; k < j; ++k)
+                    AddTriangles(t, PiecePoints.data() + Pieces[k].First, Pieces[k].Count, flip);
             }
-            int32_t owner = code >> 1;
-            bool flip = (code & 1) != 0;
-            TOwnerTriangles& t = Slot(materials, owner);
-            const TVector nn = flip ? Normal * -1.0 : Normal;
-            for (size_t i = 1; i + 1 < poly.size(); ++i) {
-                const TVector* c[3] = {&poly[0], &poly[i], &poly[i + 1]};
-                if (flip) std::swap(c[1], c[2]);
-                for (const TVector* v : c) {
-                    t.Vertex.insert(t.Vertex.end(), {static_cast<float>(v->x),
-                                                     static_cast<float>(v->y),
-                                                     static_cast<float>(v->z)});
-                    t.Normal.insert(t.Normal.end(), {static_cast<float>(nn.x),
-                                                     static_cast<float>(nn.y),
-                                                     static_cast<float>(nn.z)});
-                }
+            i = j;
+        }
+        Pieces.clear();
+        PiecePoints.clear();
+    }
+
+    void AddTriangles(TOwnerTriangles& t, const TVector* poly, size_t n, bool flip) {
+        const TVector nn = flip ? Normal * -1.0 : Normal;
+        for (size_t i = 1; i + 1 < n; ++i) {
+            const TVector* c[3] = {&poly[0], &poly[i], &poly[i + 1]};
+            if (flip) std::swap(c[1], c[2]);
+            for (const TVector* v : c) {
+                t.Vertex.insert(t.Vertex.end(), {static_cast<float>(v->x), static_cast<float>(v->y),
+                                                 static_cast<float>(v->z)});
+                t.Normal.insert(t.Normal.end(), {static_cast<float>(nn.x), static_cast<float>(nn.y),
+                                                 static_cast<float>(nn.z)});
             }
         }
     }
@@ -514,6 +607,8 @@ bool BuildZoneSurfaces(const TGeometry& geo, const TSurfaceOptions& options, TZo
     TZoneIndex index;
     BuildZoneIndex(bodies, geo.Zones, index);
     TContext ctx(bodies, geo.Zones, index);
+    ctx.IndexCell = std::max({index.Hi[0] - index.Lo[0], index.Hi[1] - index.Lo[1],
+                              index.Hi[2] - index.Lo[2]}) / 256;
     TGeoData cut;
     if (options.CutBox) {
         cut.Symbol = options.CutBox->Symbol;
@@ -528,6 +623,7 @@ bool BuildZoneSurfaces(const TGeometry& geo, const TSurfaceOptions& options, TZo
     const size_t ids = n + (ctx.Cut ? 1 : 0);
     ctx.Used.assign(ids, 0);
     ctx.Plane.assign(ids, 0);
+    ctx.Curved.assign(ids, 0);
     ctx.Size.assign(ids, 0);
     ctx.PlaneNormal.assign(ids, TVector{});
     ctx.PlaneOffset.assign(ids, 0);
@@ -541,6 +637,8 @@ bool BuildZoneSurfaces(const TGeometry& geo, const TSurfaceOptions& options, TZo
     if (ctx.Cut) ctx.Used[n] = 1;
     for (size_t id = 0; id < ids; ++id) {
         const TGeoData& b = ctx.Body(id);
+        static const char* const curved[] = {"SPH", "RCC", "TRC", "TOR", "REC", "TEC", "ELL", "GEL"};
+        for (const char* c : curved) ctx.Curved[id] = ctx.Curved[id] || b.Symbol == c;
         if (b.Symbol == "HAF") {
             TVector nv{b.Params[0], b.Params[1], b.Params[2]};
             double len = Length(nv);
