@@ -583,6 +583,16 @@ void TGLUnit::DrawLine(const TVector& p1, const TVector& p2) {
     glEnd();
 }
 
+bool TGLUnit::ShowLastFrame() {
+    if (!Valid || ViewWidth <= 0 || ViewHeight <= 0) return false;
+    if (Control && (Control->ClientWidth() != ViewWidth || Control->ClientHeight() != ViewHeight))
+        return false;
+    const std::vector<uint8_t>& frame = ShownBuffer();
+    if (frame.size() != (size_t)RowStride() * (size_t)ViewHeight) return false;
+    ShowOnWindow(frame);
+    return true;
+}
+
 void TGLUnit::PresentWithRect(int x0, int y0, int x1, int y1, TColor colour) {
     if (!Valid || ViewWidth <= 0 || ViewHeight <= 0) return;
     Shown = Buffer;
