@@ -95,6 +95,9 @@ bool RunCommand(const std::string& program, const std::string& argument);
 void OpenHelpPage(const std::string& page, const std::string& browser, const std::string& exeDir);
 // The same with the configured browser and the running program's directory.
 void OpenHelpPage(const std::string& page);
+// The desktop's default handler, given the page's URL; its exit status tells whether a page
+// was shown. When it fails, the message names the page's path.
+inline constexpr const char* DesktopOpener = "xdg-open";
 // Replaces the desktop's default URL handler (tests); returns whether the URL was opened.
 extern std::function<bool(const std::string& url)> OpenUrlHook;
 // Sets a file dialog's name filters; an "All(*.*)" entry keeps that caption but matches
