@@ -610,7 +610,25 @@ void TFmMain::SetReaderHooks(TDataReader& reader) {
     reader.Hooks.RefreshLabels = [this] { UpdateRangeLabel(); };
 }
 
+bool TFmMain::MayLoad() {
+    if (Loading) return false;
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) {
+        ShowMessage("Close the open dialog before loading another file.");
+        return false;
+    }
+    // the playback's next pause or frame ends it: it never goes on over the new data
+    if (Animating) AbortRequested = true;
+    return true;
+}
+
 bool TFmMain::LoadDataFile(const std::string& path) {
+    Loading = true;
+    ++DataGeneration;
+    struct TDone {
+        bool& Flag;
+        ~TDone() { Flag = false; }
+    } done{Loading};
+    if (Animating) AbortRequested = true;
     double size = GL ? GL->Size : 1000.0;
     TDataReader reader(Geometry, Tracks, DisplaySettings, GL ? GL->Size : size);
     SetReaderHooks(reader);
@@ -819,8 +837,12 @@ void TFmMain::MenuPclOpenClick() {
     OpenDataFile(path);
 }
 
-void TFmMain::OpenDataFile(const std::string& path) {
+void TFmMain::OpenDataFile(const std::string& given) {
+    if (!MayLoad()) return;
     StopSpinning();
+    // stored as absolute: Recent Files and reload work from any working directory
+    const std::string path =
+        given.empty() ? given : QFileInfo(Q(given)).absoluteFilePath().toStdString();
     Dirs.OpenDir = DirOf(path);
     Dirs.OpenChosen = true;
     CheckErrorSegments.Reset();
@@ -840,12 +862,15 @@ void TFmMain::OpenDataFile(const std::string& path) {
 }
 
 void TFmMain::MenuReLoadClick() {
+    if (!MayLoad()) return;
     // The path comes from the stored caption: the shown one may carry animation times.
     std::string path = WindowTitle.size() > 10 ? WindowTitle.substr(10) : std::string();
-    if (FileExists(path))
+    if (FileExists(path)) {
+        CheckErrorSegments.Reset(); // the check's error pieces belong to the data replaced
         LoadDataFile(path);
-    else
+    } else {
         ShowMessage(path + " is Not Found!");
+    }
     FormPaint();
 }
 
@@ -878,7 +903,7 @@ void TFmMain::MenuSaveClick() {
 void TFmMain::MenuGeoMakeClick() {
     StopSpinning();
     if (!FmMakeDlg) CreateDialogs();
-    if (FmMakeDlg->exec() != QDialog::Accepted) return;
+    if (FmMakeDlg->exec() != QDialog::Accepted || !MayLoad()) return;
     IsSample = false;
     LoadDataFile(WorkFilePath(DummyFileName));
     setWindowTitle("TRAZON  - MakeData");

@@ -146,6 +146,13 @@ class TFmMain : public QMainWindow {
     TViewSlots ViewSlots;
     bool Animating = false;
     bool AbortRequested = false;
+    // Counts the loads: a nested event loop (an animation's pause, a dialog) that finds it
+    // changed knows that the data under it was replaced.
+    uint64_t DataGeneration = 0;
+    bool Loading = false; // a load is under way (its progress lets events through)
+    // Whether a load may start now: not within another load, nor under an open dialog that
+    // works on the data (a message says why). A running animation is stopped.
+    bool MayLoad();
     int32_t DragMode = 0;
     int32_t DragX = 0, DragY = 0;
     TDialogDirs Dirs;
