@@ -231,30 +231,9 @@ int CliVolume(const TCliArgs& args) {
     TGeometry geometry;
     if (!LoadGeometry(file, geometry)) return 1;
 
-    std::vector<bool> ticks(geometry.Zones.size(), zones == "all");
-    if (zones.empty()) {
-        for (size_t z = 0; z < geometry.Zones.size(); ++z)
-            ticks[z] = geometry.Zones[z].Material > 0;
-    } else if (zones != "all") {
-        size_t from = 0;
-        while (from <= zones.size()) {
-            size_t comma = zones.find(',', from);
-            std::string name =
-                zones.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
-            bool found = false;
-            for (size_t z = 0; z < geometry.Zones.size(); ++z)
-                if (geometry.Zones[z].Name == name) ticks[z] = found = true;
-            if (!found) {
-                std::string names;
-                for (const TZoneData& z : geometry.Zones) names += " " + z.Name;
-                return UsageError(cmd,
-                                  "--zones: no zone named \"" + name + "\" (zones:" + names + ")",
-                                  CliVolumeUsage);
-            }
-            if (comma == std::string::npos) break;
-            from = comma + 1;
-        }
-    }
+    std::vector<bool> ticks;
+    if (!VolumeTicks(geometry.Zones, zones, ticks, error))
+        return UsageError(cmd, "--zones: " + error, CliVolumeUsage);
 
     TCheckErrorSegments errors;
     TVolumeRun run(errors);

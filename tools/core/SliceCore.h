@@ -49,6 +49,14 @@ inline constexpr int32_t SliceUndefined = -1; // the centre lies in no zone
 inline constexpr int32_t SliceOverlap = -2;   // the centre lies in two or more zones
 inline constexpr int32_t SliceNotYet = -3;    // not computed yet
 
+// Class of one point: its zone position, SliceUndefined or SliceOverlap. `hits` is scratch.
+int32_t PointZoneClass(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
+                       TMatrixAi& hits, double x, double y, double z);
+// PointZoneClass of `count` points (x, y, z back to back in `xyz`) into `out`, on `threads`
+// threads (0 = all cores).
+void LocateZones(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
+                 const double* xyz, size_t count, int32_t* out, int threads);
+
 // Classifies every pixel centre of a picture with FindZone through the index, coarse to fine:
 // the first level samples every 16th pixel in both directions and fills the block it stands
 // for, each further level halves the spacing, the last one reaches every pixel. Each pixel's
