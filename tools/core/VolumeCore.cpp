@@ -99,6 +99,7 @@ void TVolumeRun::StartFromSums(const TAZoneData& zones, const TVolumeSettings& s
     Bodies = nullptr;
     Part = 0;
     Parts = 1;
+    KeepSums = false;
     BeginRun(zones, settings, selected);
 }
 
@@ -250,7 +251,7 @@ void TVolumeRun::ProcessPositions(int64_t first, int64_t end) {
 }
 
 void TVolumeRun::CompleteLevel() {
-    if (Parts > 1) {
+    if (KeepSums) {
         // a part cannot judge convergence: it keeps the level's sums and goes on
         Levels.push_back(Sums);
         for (TExactSum& sum : Sums) sum.Clear();

@@ -61,9 +61,10 @@ class TVolumeRun {
 
     // Starts a run; `selected` holds the tick of every zone line (missing entries: unticked).
     // The geometry must stay unchanged while the run is active.
-    // With Parts > 1 the run walks only part Part (0-based) of every level's grid rows, rows
-    // n * Part / Parts up to n * (Part + 1) / Parts of the n rows, through every level up to
-    // the highest without a convergence test, and keeps each level's sums (PartSums).
+    // A part of a split run (KeepSums) walks only part Part (0-based) of every level's grid
+    // rows, rows n * Part / Parts up to n * (Part + 1) / Parts of the n rows, through every
+    // level up to the highest without a convergence test, and keeps each level's sums
+    // (PartSums).
     void Start(const TAGeoData& bodies, const TAZoneData& zones, const TVolumeSettings& settings,
                const std::vector<bool>& selected);
     // One step: the rest of a grid row, or the completion of a level, or the end of the run.
@@ -97,6 +98,7 @@ class TVolumeRun {
     std::vector<TZoneVolume> Volumes; // ZoneVolumes
     int Threads = 1;                  // 0 = all cores
     int Part = 0, Parts = 1;
+    bool KeepSums = false;
 
   private:
     struct TContribution {
