@@ -492,6 +492,14 @@ viewer and trazon-cli run:
     py::class_<TPyGeometry, std::shared_ptr<TPyGeometry>>(m, "Geometry",
                                                           "A loaded data file (trazon.load).")
         .def_readonly("path", &TPyGeometry::Path, "The file it was read from.")
+        .def_property_readonly(
+            "box",
+            [](const TPyGeometry& g) {
+                std::array<double, 6> b = SceneBox(g.Geo.Bodies, g.Settings.SceneSize);
+                return py::make_tuple(b[0], b[1], b[2], b[3], b[4], b[5]);
+            },
+            "(xmin, xmax, ymin, ymax, zmin, zmax) of the bounded bodies: the box the default "
+            "slice window is taken from.")
         .def_property_readonly("bodies", &Bodies,
                                "Structured array, one record per body in file order: symbol, "
                                "number, nparams and params (30 reals, the first nparams used).")

@@ -1,6 +1,7 @@
 """The Python module against known geometries and against trazon-cli on the same files."""
 import os
 import subprocess
+import sys
 import threading
 import time
 
@@ -107,6 +108,10 @@ def test_model_arrays(files):
     np.testing.assert_array_equal(t["weight"], [1, 0.5, 2])
     assert list(t["latch"]) == [1, 1, 3]
     assert list(t["track_end"]) == [0, -1, -1]
+
+
+def test_box_spans_the_bounded_bodies(files):
+    assert trazon.load(files["gap"]).box == pytest.approx((-20, 20, -20, 20, -20, 20), rel=1e-3)
 
 
 def test_read_max_stops_at_the_history(files):
@@ -246,6 +251,16 @@ def test_volume_matches_the_command_line(files):
         g.volume(level=2, zones=["Z9"])
     with pytest.raises(ValueError):
         g.volume(level=15)
+
+
+def test_readme_example_runs(files, tmp_path):
+    example = os.path.join(os.path.dirname(__file__), "..", "example.py")
+    readme = open(os.path.join(os.path.dirname(__file__), "..", "..", "README.md")).read()
+    code = open(example).read()
+    assert code.split("\n", 1)[1] in readme  # the README shows this file
+    out = subprocess.run([sys.executable, example, files["gap"]], cwd=tmp_path, check=True,
+                         capture_output=True, text=True).stdout
+    assert "materials: [1]" in out and "points in no zone:" in out and "Check End" not in out
 
 
 def test_docstrings():
