@@ -111,12 +111,17 @@ py::object Bodies(const TPyGeometry& g) {
     return a;
 }
 
+// The field of zone names, wide enough for the longest.
+py::tuple ZoneNameField(const TAZoneData& zones) {
+    size_t longest = 1;
+    for (const TZoneData& zone : zones) longest = std::max(longest, zone.Name.size());
+    return py::make_tuple("name", "U" + std::to_string(longest));
+}
+
 py::object Zones(const TPyGeometry& g) {
     const TAZoneData& z = g.Geo.Zones;
-    size_t longest = 1;
-    for (const TZoneData& zone : z) longest = std::max(longest, zone.Name.size());
     py::list fields;
-    fields.append(py::make_tuple("name", "U" + std::to_string(longest)));
+    fields.append(ZoneNameField(z));
     fields.append(py::make_tuple("number", "i4"));
     fields.append(py::make_tuple("material", "i4"));
     py::object a = Records(z.size(), fields);
@@ -234,11 +239,7 @@ py::tuple Slice(const TPyGeometry& g, const std::string& planeName, double at,
         height != wh[1])
         throw py::value_error("slice: size must be two whole numbers from 1 to 8192");
     TSliceColorBy by;
-    if (color == "zone")
-        by = TSliceColorBy::Zone;
-    else if (color == "material")
-        by = TSliceColorBy::Material;
-    else
+    if (!ParseSliceColorBy(color, by))
         throw py::value_error("slice: color must be 'zone' or 'material'");
     if (window.is_none()) {
         DefaultSliceWindow(SceneBox(g.Geo.Bodies, g.Settings.SceneSize), width, height, plane);
@@ -266,6 +267,21 @@ py::tuple Slice(const TPyGeometry& g, const std::string& planeName, double at,
     py::array_t<uint8_t> picture({height, width, 3});
     std::copy(rgb.begin(), rgb.end(), picture.mutable_data());
     return py::make_tuple(classes, picture);
+}
+
+// Starts a check or volume run and steps it to its end without the interpreter lock; an
+// interrupt (Ctrl-C) stops it between two steps and is raised.
+template <class Run, class Start, class Step> void RunToTheEnd(Run& run, Start start, Step step) {
+    py::gil_scoped_release release;
+    start();
+    while (run.Running()) {
+        step();
+        py::gil_scoped_acquire acquire;
+        if (PyErr_CheckSignals() != 0) {
+            run.StopByUser();
+            throw py::error_already_set();
+        }
+    }
 }
 
 // What a check run leaves: the command line's lines and the errors as records.
@@ -296,18 +312,8 @@ TPyCheck Check(const TPyGeometry& g, int32_t rays, const py::sequence& start,
     TCheckRun run(segments);
     run.Threads = threads;
     run.Random.Seed = seed;
-    {
-        py::gil_scoped_release release;
-        run.Start(g.Geo.Bodies, g.Geo.Zones, settings);
-        while (run.Running()) {
-            run.Advance(4096);
-            py::gil_scoped_acquire acquire;
-            if (PyErr_CheckSignals() != 0) {
-                run.StopByUser();
-                throw py::error_already_set();
-            }
-        }
-    }
+    RunToTheEnd(run, [&] { run.Start(g.Geo.Bodies, g.Geo.Zones, settings); },
+                [&] { run.Advance(4096); });
     TPyCheck r;
     r.Lines = run.Lines();
     r.ErrorCount = run.ErrorCount();
@@ -368,29 +374,21 @@ TPyVolume Volume(const TPyGeometry& g, int32_t level, const py::sequence& box,
     TCheckErrorSegments segments;
     TVolumeRun run(segments);
     run.Threads = threads;
-    {
-        py::gil_scoped_release release;
-        run.Reset(g.Geo.Zones);
-        run.Start(g.Geo.Bodies, g.Geo.Zones, settings, ticks);
-        while (run.Running()) {
-            run.Step();
-            py::gil_scoped_acquire acquire;
-            if (PyErr_CheckSignals() != 0) {
-                run.StopByUser();
-                throw py::error_already_set();
-            }
-        }
-    }
+    RunToTheEnd(
+        run,
+        [&] {
+            run.Reset(g.Geo.Zones);
+            run.Start(g.Geo.Bodies, g.Geo.Zones, settings, ticks);
+        },
+        [&] { run.Step(); });
     TPyVolume v;
     v.Lines = run.Lines();
     v.ResultLines = run.ResultLines();
     v.Level = run.Level();
     v.Converged = run.Converged();
     const TAZoneData& z = g.Geo.Zones;
-    size_t longest = 1;
-    for (const TZoneData& zone : z) longest = std::max(longest, zone.Name.size());
     py::list fields;
-    fields.append(py::make_tuple("name", "U" + std::to_string(longest)));
+    fields.append(ZoneNameField(z));
     fields.append(py::make_tuple("selected", "?"));
     for (const char* name : {"average", "x", "y", "z"}) fields.append(py::make_tuple(name, "f8"));
     v.Volumes = Records(z.size(), fields);

@@ -282,6 +282,12 @@ std::vector<TSliceLegendEntry> SliceLegend(const TGeometry& g, TSliceColorBy by,
     return out;
 }
 
+bool ParseSliceColorBy(const std::string& text, TSliceColorBy& by) {
+    if (text != "zone" && text != "material") return false;
+    by = text == "zone" ? TSliceColorBy::Zone : TSliceColorBy::Material;
+    return true;
+}
+
 // ---- point inspector ----
 
 int32_t PointZoneClass(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,

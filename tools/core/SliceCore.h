@@ -112,6 +112,8 @@ struct TSliceCounts {
 TSliceCounts CountSlice(const std::vector<int32_t>& classes, size_t zoneCount);
 
 enum class TSliceColorBy { Zone, Material };
+// "zone" or "material"; false for anything else.
+bool ParseSliceColorBy(const std::string& text, TSliceColorBy& by);
 
 // Colour of each zone position: its own colour or its material's, from the display settings.
 // Zones without a material (0 or less) take `voidColor` when coloured by material.
