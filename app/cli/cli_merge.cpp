@@ -17,7 +17,8 @@ const char* const CliMergeUsage =
     "      Merges the N part files of \"check --part I/N\" or \"volume --part I/N\" (all of\n"
     "      them, any order) and prints what the whole run prints, byte for byte; for a\n"
     "      volume run -o writes the result file as volume -o does. Parts of another\n"
-    "      geometry, other settings or another N are refused.";
+    "      geometry, other settings or another N, and missing, doubled or cut files, are\n"
+    "      refused with exit code 1.";
 
 int WritePartFile(const char* command, const std::string& path, const std::string& text) {
     std::string error;
