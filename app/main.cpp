@@ -743,8 +743,7 @@ void TFmMain::ExposePaint() {
 }
 
 const TZoneSurfaces* TFmMain::SurfacesForFrame() {
-    if (!GL || GL->DrawMode != 1 || DisplaySettings.ViewInfoType == 0 || Geometry.Bodies.empty() ||
-        GeometryTooBig)
+    if (!GL || DisplaySettings.ViewInfoType == 0 || Geometry.Bodies.empty() || GeometryTooBig)
         return nullptr;
     std::array<double, 6> cut;
     std::copy_n(DisplaySettings.CutBox.Params.begin(), 6, cut.begin());

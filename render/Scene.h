@@ -84,6 +84,8 @@ struct TSceneGeometry {
     const TGeometry& Geo;
     const TDisplaySettings& Settings;
     TCullFrame* Cull = nullptr;
+    // When given, zones whose surface is empty are left out of the passes.
+    const TZoneSurfaces* Surfaces = nullptr;
 };
 
 // The CSG terms of one group of a zone, base term first. The base is the group's first

@@ -26,14 +26,27 @@ void DrawZoneSurfaces(TGLUnit& gl, const TZoneSurfaces& surfaces, const TGeometr
     // Depth of each cluster's centre in eye coordinates: the farthest (most negative) first.
     GLdouble m[16];
     glGetDoublev(GL_MODELVIEW_MATRIX, m);
-    std::vector<std::pair<float, uint32_t>> order;
+    // Clusters at the same depth (the two sides of one wall) go by colour, so that the
+    // numbering of zones and materials never decides the picture.
+    struct TEntry {
+        float Depth;
+        TColor Colour;
+        uint32_t Cluster;
+        bool operator<(const TEntry& o) const {
+            if (Depth != o.Depth) return Depth < o.Depth;
+            if (Colour != o.Colour) return Colour < o.Colour;
+            return Cluster < o.Cluster;
+        }
+    };
+    std::vector<TEntry> order;
     order.reserve(set.Clusters.size());
     for (size_t k = 0; k < set.Clusters.size(); ++k) {
         const TSurfaceCluster& c = set.Clusters[k];
         if (c.Owner < 0 || static_cast<size_t>(c.Owner) >= owners || !visible[size_t(c.Owner)])
             continue;
         double z = m[2] * c.Centre[0] + m[6] * c.Centre[1] + m[10] * c.Centre[2] + m[14];
-        order.emplace_back(static_cast<float>(z), static_cast<uint32_t>(k));
+        order.push_back({static_cast<float>(z), colour[static_cast<size_t>(c.Owner)],
+                         static_cast<uint32_t>(k)});
     }
     if (order.empty()) return;
     std::sort(order.begin(), order.end());
@@ -54,7 +67,7 @@ void DrawZoneSurfaces(TGLUnit& gl, const TZoneSurfaces& surfaces, const TGeometr
     glNormalPointer(GL_FLOAT, 0, set.Normal.data());
     int32_t owner = -1;
     for (const auto& entry : order) {
-        const TSurfaceCluster& c = set.Clusters[entry.second];
+        const TSurfaceCluster& c = set.Clusters[entry.Cluster];
         if (c.Owner != owner) {
             owner = c.Owner;
             TRGBA k = TGLUnit::ColorToRGBA(colour[static_cast<size_t>(owner)], GeometryAlpha);

@@ -211,7 +211,7 @@ int CliRender(const TCliArgs& args) {
     bool saved = false;
     try {
         TZoneSurfaces surfaces;
-        if (viewType != 0 && !lines) {
+        if (viewType != 0) {
             BuildZoneSurfaces(geometry, ZoneSurfaceOptions(settings), surfaces);
             options.Surfaces = &surfaces;
         }

@@ -579,6 +579,8 @@ void Append(TSurfaceSet& set, const TOwnerTriangles& t) {
             for (int a = 0; a < 3; ++a) sum[a] += v[k * 3 + static_cast<size_t>(a)];
         for (int a = 0; a < 3; ++a) c.Centre[a] = static_cast<float>(sum[a] / (c.Count * 3.0));
         set.Clusters.push_back(c);
+        if (static_cast<size_t>(c.Owner) < set.OwnerTriangles.size())
+            set.OwnerTriangles[static_cast<size_t>(c.Owner)] += c.Count;
     }
 }
 
@@ -715,6 +717,8 @@ bool BuildZoneSurfaces(const TGeometry& geo, const TSurfaceOptions& options, TZo
         return false;
     }
     if (options.Progress && !options.Progress(1.0)) return out = TZoneSurfaces{}, false;
+    out.Zones.OwnerTriangles.assign(geo.Zones.size(), 0);
+    out.Materials.OwnerTriangles.assign(geo.Materials.size(), 0);
     for (size_t id = 0; id < ids; ++id) {
         for (const TOwnerTriangles& t : results[id].Zones) Append(out.Zones, t);
         for (const TOwnerTriangles& t : results[id].Materials) Append(out.Materials, t);

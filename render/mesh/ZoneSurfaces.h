@@ -35,6 +35,7 @@ struct TSurfaceSet {
     std::vector<float> Vertex; // x, y, z of every corner, three corners a triangle
     std::vector<float> Normal; // x, y, z at every corner
     std::vector<TSurfaceCluster> Clusters;
+    std::vector<uint32_t> OwnerTriangles; // per owner
     size_t Triangles() const { return Vertex.size() / 9; }
     size_t Bytes() const;
 };
