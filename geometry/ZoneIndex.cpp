@@ -42,15 +42,16 @@ class TEmitter {
         GroupAt = Out.size();
         Out.push_back(0);
         Terms = 0;
-        Dropped = false;
+        Drop = false;
     }
+    bool Dropped() const { return Drop; }
     void Term(int32_t term, int value) {
-        if (Dropped) return;
-        if (value == 0) Dropped = true;
+        if (Drop) return;
+        if (value == 0) Drop = true;
         if (value < 0) Out.push_back(term), ++Terms;
     }
     void EndGroup() {
-        if (Dropped) {
+        if (Drop) {
             Out.resize(GroupAt);
             return;
         }
@@ -75,7 +76,7 @@ class TEmitter {
     TProgram& Out;
     size_t ZoneAt = 0, GroupAt = 0;
     int32_t Groups = 0, Terms = 0;
-    bool Dropped = false;
+    bool Drop = false;
 };
 
 // Rewrites `in` for a part of its cell, where side(body) gives TBoxSide for every body of `in`.
@@ -89,7 +90,8 @@ template <class TSide> void Reduce(const TProgram& in, TSide side, TProgram& out
             int32_t terms = in[i++];
             if (!e.Always) {
                 e.BeginGroup();
-                for (int32_t t = 0; t < terms; ++t) {
+                // a false term drops the group: the terms after it need no side
+                for (int32_t t = 0; t < terms && !e.Dropped(); ++t) {
                     int32_t term = in[i + static_cast<size_t>(t)];
                     TBoxSide s = side(term >> 1);
                     int value = s == TBoxSide::Unknown                   ? -1
@@ -148,8 +150,15 @@ void RayTables(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex& ix)
     ix.ZonesStart = count;
     ix.ZonesOfBody.resize(count.back());
     std::fill(last.begin(), last.end(), -1);
+    std::vector<uint64_t> terms(zones.size(), 0);
+    for (size_t z = 0; z < zones.size(); ++z)
+        for (const TMatrixAi& group : zones[z].BodyIndex) terms[z] += group.size();
+    ix.ZoneTerms.assign(bodies.size(), 0);
     each([&](size_t b, int32_t z) {
-        if (last[b] != z) last[b] = z, ix.ZonesOfBody[count[b]++] = z;
+        if (last[b] == z) return;
+        last[b] = z, ix.ZonesOfBody[count[b]++] = z;
+        ix.ZoneTerms[b] = static_cast<uint32_t>(std::min<uint64_t>(
+            ix.ZoneTerms[b] + terms[static_cast<size_t>(z)], std::numeric_limits<uint32_t>::max()));
     });
     constexpr int32_t Safe = std::numeric_limits<int32_t>::max() / 10 - 1;
     for (size_t b = 0; b < bodies.size(); ++b) {
@@ -311,16 +320,20 @@ class TBuilder {
                 child.Lo[a] = upper ? mid[a] : p.Lo[a];
                 child.Hi[a] = upper ? p.Hi[a] : mid[a];
             }
-            for (int32_t b : Marked)
-                Side[static_cast<size_t>(b)] = static_cast<int8_t>(
-                    BodyBoxSide(Bodies[static_cast<size_t>(b)], child.Lo, child.Hi));
+            // each body's side once per child, and only for the terms Reduce reaches
             Reduce(
                 p.Program,
-                [&](int32_t b) { return static_cast<TBoxSide>(Side[static_cast<size_t>(b)]); },
+                [&](int32_t b) {
+                    int8_t& side = Side[static_cast<size_t>(b)];
+                    if (side < 0)
+                        side = static_cast<int8_t>(
+                            BodyBoxSide(Bodies[static_cast<size_t>(b)], child.Lo, child.Hi));
+                    return static_cast<TBoxSide>(side);
+                },
                 child.Program);
+            for (int32_t b : Marked) Side[static_cast<size_t>(b)] = -1;
             Pending += child.Program.size();
         }
-        for (int32_t b : Marked) Side[static_cast<size_t>(b)] = -1;
     }
 
     // The leaf's record (bodies replaced by slots of its own body list), shared with every
@@ -404,17 +417,28 @@ size_t ZoneIndexBytes(const TZoneIndex& ix) {
     return sizeof ix + ix.Node.capacity() * sizeof(int32_t) + ix.Code.capacity() * sizeof(int32_t) +
            ix.Rays.Body.capacity() * sizeof(uint32_t) + ix.Rays.X.capacity() * 5 * sizeof(double) +
            ix.ZonesStart.capacity() * sizeof(uint32_t) + ix.ZonesOfBody.capacity() * sizeof(int32_t) +
+           ix.ZoneTerms.capacity() * sizeof(uint32_t) +
            ix.Numbers.capacity() * sizeof(std::pair<int32_t, int32_t>);
 }
 
 namespace {
-// Where in Code the leaf holding the (finite) point starts.
-int32_t LeafAt(const TZoneIndex& ix, double x, double y, double z) {
+// Where in Code the leaf holding the (finite) point starts. The cell found is kept in `cell`:
+// a point that lies in it has the same leaf, without a descent from the root.
+int32_t LeafAt(const TZoneIndex& ix, double x, double y, double z, TZoneCell* cell) {
+    const double p[3] = {x, y, z};
+    if (cell && cell->Leaf >= 0) {
+        bool in = true;
+        for (int a = 0; a < 3; ++a)
+            in = in && p[a] >= cell->Lo[a] &&
+                 (p[a] < cell->Hi[a] || (cell->Closed[a] && p[a] == cell->Hi[a]));
+        if (in) return cell->Leaf;
+    }
     if (!(x >= ix.Lo[0] && x <= ix.Hi[0] && y >= ix.Lo[1] && y <= ix.Hi[1] && z >= ix.Lo[2] &&
           z <= ix.Hi[2]))
         return ix.Outer;
-    const double p[3] = {x, y, z};
     double lo[3] = {ix.Lo[0], ix.Lo[1], ix.Lo[2]}, hi[3] = {ix.Hi[0], ix.Hi[1], ix.Hi[2]};
+    // the root's upper faces belong to it; every lower half ends before its upper bound
+    bool closed[3] = {true, true, true};
     int32_t n = ix.Node[0];
     while (n >= 0) {
         int c = 0;
@@ -423,9 +447,14 @@ int32_t LeafAt(const TZoneIndex& ix, double x, double y, double z) {
             if (p[a] >= mid)
                 c |= 1 << a, lo[a] = mid;
             else
-                hi[a] = mid;
+                hi[a] = mid, closed[a] = false;
         }
         n = ix.Node[static_cast<size_t>(n + c)];
+    }
+    if (cell) {
+        for (int a = 0; a < 3; ++a)
+            cell->Lo[a] = lo[a], cell->Hi[a] = hi[a], cell->Closed[a] = closed[a];
+        cell->Leaf = -n - 1;
     }
     return -n - 1;
 }
@@ -433,16 +462,21 @@ int32_t LeafAt(const TZoneIndex& ix, double x, double y, double z) {
 
 size_t ZoneIndexLeafBodies(const TZoneIndex& ix, double x, double y, double z) {
     if (!ix.Ready || !std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return 0;
-    return static_cast<size_t>(ix.Code[static_cast<size_t>(LeafAt(ix, x, y, z))]);
+    return static_cast<size_t>(ix.Code[static_cast<size_t>(LeafAt(ix, x, y, z, nullptr))]);
 }
 
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& ix,
              TMatrixAi& result, double x, double y, double z) {
+    return FindZone(bodies, zones, ix, nullptr, result, x, y, z);
+}
+
+int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& ix,
+             TZoneCell* cell, TMatrixAi& result, double x, double y, double z) {
     if (!ix.Ready || ix.BodyCount != bodies.size() || ix.ZoneCount != zones.size() ||
         !std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
         return FindZone(bodies, zones, result, x, y, z);
     result.clear();
-    const int32_t leaf = LeafAt(ix, x, y, z);
+    const int32_t leaf = LeafAt(ix, x, y, z, cell);
     const int32_t* leafBodies = ix.Code.data() + leaf + 1;
     const size_t m = static_cast<size_t>(leafBodies[-1]);
     const int32_t* code = leafBodies + m + 1;

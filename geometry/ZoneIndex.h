@@ -48,6 +48,7 @@ struct TZoneIndex {
     // name the body of a crossing code (body -1 where numbers repeat or codes would wrap).
     std::vector<uint32_t> ZonesStart;
     std::vector<int32_t> ZonesOfBody;
+    std::vector<uint32_t> ZoneTerms; // per body: the terms of its zones, what a change costs
     std::vector<std::pair<int32_t, int32_t>> Numbers;
 };
 
@@ -70,3 +71,16 @@ size_t ZoneIndexLeafBodies(const TZoneIndex& index, double x, double y, double z
 // count as FindZone(bodies, zones, result, x, y, z).
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
              TMatrixAi& result, double x, double y, double z);
+
+// The index cell of the last search, for searches of points that follow each other closely
+// (along a ray, a row of pixels, a track): a point in the same cell skips the descent from the
+// root. Starts empty; belongs to one index and one thread: reset it (= TZoneCell{}) whenever
+// the index may have been rebuilt.
+struct TZoneCell {
+    int32_t Leaf = -1; // where the cell's leaf starts in Code, -1 none
+    double Lo[3] = {0, 0, 0}, Hi[3] = {0, 0, 0};
+    bool Closed[3] = {false, false, false}; // the upper bound belongs to the cell
+};
+// FindZone through the index, starting from the cell of the last search (same result).
+int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
+             TZoneCell* cell, TMatrixAi& result, double x, double y, double z);
