@@ -18,6 +18,16 @@ std::string Xyz(const TVector& m) {
 
 } // namespace
 
+void TCheckRandom::Skip(uint64_t draws) {
+    // n steps of seed := a seed + c are one affine map; square the map bit by bit
+    uint32_t a = 134775813u, c = 1u;
+    for (; draws > 0; draws >>= 1) {
+        if (draws & 1) Seed = a * Seed + c;
+        c = a * c + c;
+        a = a * a;
+    }
+}
+
 bool ConvertCheckEntries(const TCheckEntries& e, TCheckSettings& out, std::string& error) {
     TCheckSettings s;
     std::optional<int32_t> rays = ParseInt(e.Rays);
@@ -37,29 +47,27 @@ bool ConvertCheckEntries(const TCheckEntries& e, TCheckSettings& out, std::strin
 
 void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
                  const TVector& start, const TVector& dir, std::vector<TCheckFinding>& findings,
-                 const std::atomic<bool>* cancel) {
+                 const std::atomic<bool>* cancel, size_t maxFindings) {
     thread_local TRayCrossings walk;
     walk.Walk(start, dir, bodies, zones, index);
     const TMatrixA3d& p = walk.Points;
     TMatrixAi& hits = walk.Hits;
     const size_t n = p.size();
+    const size_t limit = findings.size() + maxFindings;
 
     auto found = [&](TCheckFinding::Kind kind, const TVector& m, const TVector& a,
-                     const TVector& b) -> TCheckFinding& {
+                     const TVector& b) {
         TCheckFinding& f = findings.emplace_back();
         f.What = kind;
         f.Mid = m;
         f.PieceStart = a;
         f.PieceEnd = b;
-        if (kind == TCheckFinding::Overlap) f.ZonesHit.assign(hits.begin(), hits.end());
-        for (const TGeoData& body : bodies)
-            if (PointInBody(body, m.x, m.y, m.z)) f.BodiesAt.push_back(body.Number);
-        return f;
     };
 
     int32_t lastMaterial = -1;
     for (size_t i = 0; i + 1 < n; ++i) {
         if (cancel && cancel->load(std::memory_order_relaxed)) return;
+        if (findings.size() >= limit) return;
         if (Distance(p[i], p[i + 1]) < MinPiece) continue;
         TVector m = PieceMid(p, i);
         int count = walk.Zones.Find(i, hits);
@@ -83,6 +91,20 @@ void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIn
             lastMaterial = zones[static_cast<size_t>(hits[0])].Material;
         if (lastMaterial != 0) found(TCheckFinding::OpenEnd, m, last, q);
     }
+}
+
+void AddFindingDetails(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
+                       TCheckFinding& f) {
+    const TVector& m = f.Mid;
+    f.ZonesHit.clear();
+    f.BodiesAt.clear();
+    if (f.What == TCheckFinding::Overlap) {
+        TMatrixAi hits;
+        FindZone(bodies, zones, index, hits, m.x, m.y, m.z);
+        f.ZonesHit.assign(hits.begin(), hits.end());
+    }
+    for (const TGeoData& body : bodies)
+        if (PointInBody(body, m.x, m.y, m.z)) f.BodiesAt.push_back(body.Number);
 }
 
 std::string CheckFindingLine(const TCheckFinding& f, const TAZoneData& zones, const TVector& dir) {
@@ -134,7 +156,13 @@ void TCheckRun::Start(const TAGeoData& bodies, const TAZoneData& zones,
     Zones = &zones;
     BuildZoneIndex(bodies, zones, Index);
     Set = settings;
-    Counter = 0;
+    const int64_t rays = std::max<int64_t>(settings.Rays, 0);
+    const int64_t parts = std::max(Parts, 1);
+    First = rays * Part / parts;
+    End = rays * (Part + 1) / parts;
+    Random.Skip(uint64_t(First) * 5); // five draws per ray
+    Counter = static_cast<int32_t>(First);
+    Found.clear();
     Errors.Reset();
     LastPercent = 0;
     Output.clear();
@@ -157,8 +185,11 @@ void TCheckRun::StopByUser() {
     Stop();
 }
 
-bool TCheckRun::Report(const TCheckFinding& f, const TVector& dir) {
+bool TCheckRun::Report(const TCheckFinding& found, const TVector& dir) {
+    TCheckFinding f = found;
+    AddFindingDetails(*Bodies, *Zones, Index, f);
     AddLine(CheckFindingLine(f, *Zones, dir));
+    Found.push_back({Counter, f, dir});
     ++Errors.Count;
     size_t slot = static_cast<size_t>(Errors.Count - 1);
     if (slot < Errors.Entry.size()) Errors.Entry[slot] = {f.Mid, f.PieceStart, f.PieceEnd};
@@ -221,7 +252,8 @@ void TCheckRun::WalkRays() {
             double phi = ((s.Pmax - s.Pmin) * d[4] + s.Pmin) * deg;
             r.Dir = {std::cos(theta) * std::cos(phi), std::sin(theta) * std::cos(phi),
                      std::sin(phi)};
-            CheckOneRay(bodies, zones, index, r.Start, r.Dir, r.Findings, &Cancel);
+            CheckOneRay(bodies, zones, index, r.Start, r.Dir, r.Findings, &Cancel,
+                        CheckErrorLimit);
         }
     });
 }
@@ -253,12 +285,11 @@ void TCheckRun::AdvanceFor(double seconds) {
     const double end = SteadySeconds() + std::max(seconds, 0.0);
     while (Active) {
         if (!Walking.valid()) {
-            if (Counter >= Set.Rays) {
+            if (Counter >= End) {
                 Finish();
                 return;
             }
-            DrawRays(static_cast<int>(
-                std::min<int64_t>({Batch, int64_t(Set.Rays) - Counter, MaxBatch})));
+            DrawRays(static_cast<int>(std::min<int64_t>({Batch, End - Counter, MaxBatch})));
             WalkStarted = SteadySeconds();
             Walking = std::async(std::launch::async, [this] { WalkRays(); });
         }
@@ -286,12 +317,11 @@ int TCheckRun::Advance(int maxRays) {
         fired += ReportRays();
     }
     while (Active && fired < maxRays) {
-        if (Counter >= Set.Rays) {
+        if (Counter >= End) {
             Finish();
             break;
         }
-        DrawRays(static_cast<int>(
-            std::min<int64_t>({maxRays - fired, int64_t(Set.Rays) - Counter, MaxBatch})));
+        DrawRays(static_cast<int>(std::min<int64_t>({maxRays - fired, End - Counter, MaxBatch})));
         WalkRays();
         fired += ReportRays();
     }

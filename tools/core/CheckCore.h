@@ -21,6 +21,9 @@ class TCheckRandom {
         Seed = Seed * 134775813u + 1u;
         return static_cast<double>(Seed) / 4294967296.0;
     }
+    // Moves on as `draws` calls of Next would, in a number of steps that grows with the
+    // logarithm of `draws`.
+    void Skip(uint64_t draws);
     uint32_t Seed = 0;
 };
 
@@ -44,16 +47,23 @@ bool ConvertCheckEntries(const TCheckEntries& entries, TCheckSettings& out, std:
 struct TCheckFinding {
     enum Kind { NoZone, Overlap, OpenEnd } What = NoZone;
     TVector Mid, PieceStart, PieceEnd;
+    // Filled by AddFindingDetails, for a finding that is reported: a walk holds only what
+    // locates its findings, however many zones overlap or bodies hold the point.
     std::vector<int32_t> ZonesHit; // overlap: zone positions in the order found
     std::vector<int32_t> BodiesAt; // numbers of the bodies containing Mid, body order
 };
 
-// Walks one ray and returns its findings in the order they occur. The index serves the zone
-// searches (built for these lists; otherwise the plain search is used). A set `cancel` ends
-// the walk early, its findings incomplete.
+// Walks one ray and returns its first `maxFindings` findings in the order they occur (a run
+// reports no more than CheckErrorLimit). The index serves the zone searches (built for these
+// lists; otherwise the plain search is used). A set `cancel` ends the walk early, its findings
+// incomplete.
 void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
                  const TVector& start, const TVector& dir, std::vector<TCheckFinding>& findings,
-                 const std::atomic<bool>* cancel = nullptr);
+                 const std::atomic<bool>* cancel = nullptr, size_t maxFindings = 10);
+// The overlapping zones (as the walk's search found them) and the bodies at the finding's
+// midpoint.
+void AddFindingDetails(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
+                       TCheckFinding& f);
 
 class TCheckRun {
   public:
@@ -65,6 +75,9 @@ class TCheckRun {
 
     // Starts a run over the given geometry (which must stay unchanged while running):
     // resets the ray counter and the shared error list, clears the output to "0%".
+    // With Parts > 1 the run fires only part Part (0-based) of the rays: the consecutive
+    // rays from Rays * Part / Parts up to Rays * (Part + 1) / Parts, drawn from where the
+    // generator stands after the rays before them.
     void Start(const TAGeoData& bodies, const TAZoneData& zones, const TCheckSettings& settings);
 
     // One step: fires one ray, or ends the run when every ray is fired.
@@ -87,8 +100,21 @@ class TCheckRun {
     int32_t RaysDone() const { return Counter; }
     int32_t ErrorCount() const { return Errors.Count; }
 
+    // An error as reported: the ray (its number in the run, from 0), the finding and the
+    // ray's direction.
+    struct TReported {
+        int64_t Ray = 0;
+        TCheckFinding Finding;
+        TVector Dir;
+    };
+    const std::vector<TReported>& Reported() const { return Found; }
+    // The rays of this run (all of them, or the part's): [FirstRay(), EndRay()).
+    int64_t FirstRay() const { return First; }
+    int64_t EndRay() const { return End; }
+
     TCheckRandom Random; // continues across runs
     int Threads = 1;     // 0 = all cores
+    int Part = 0, Parts = 1;
 
   private:
     struct TRay {
@@ -119,7 +145,9 @@ class TCheckRun {
     TCheckSettings Set;
     bool Active = false;
     int32_t Counter = 0;
+    int64_t First = 0, End = 0; // rays of this run
     int32_t LastPercent = 0;
+    std::vector<TReported> Found;
     std::vector<std::string> Output;
     uint64_t Rev = 0;
     int64_t Batch = 1; // rays per batch of AdvanceFor
