@@ -606,16 +606,24 @@ bool ZoneIndexBodiesInBox(const TZoneIndex& ix, const double lo[3], const double
             if (leaves.size() > maxLeaves) return false;
             continue;
         }
-        for (int c = 0; c < 8; ++c) {
-            TCell child{n + c, {}, {}};
+        // the cell is halved along the axes of n's low bits; the k-th of them is bit k of
+        // a child's offset from n >> 3
+        int axes[3], count = 0;
+        for (int a = 0; a < 3; ++a)
+            if ((n >> a) & 1) axes[count++] = a;
+        for (int c = 0; c < (1 << count); ++c) {
+            TCell child{(n >> 3) + c, {cell.Lo[0], cell.Lo[1], cell.Lo[2]},
+                        {cell.Hi[0], cell.Hi[1], cell.Hi[2]}};
             bool overlaps = true;
-            for (int a = 0; a < 3; ++a) {
+            for (int k = 0; k < count; ++k) {
+                const int a = axes[k];
                 const double mid = (cell.Lo[a] + cell.Hi[a]) * 0.5;
-                const bool upper = (c >> a) & 1;
+                const bool upper = (c >> k) & 1;
                 child.Lo[a] = upper ? mid : cell.Lo[a];
                 child.Hi[a] = upper ? cell.Hi[a] : mid;
-                overlaps = overlaps && lo[a] <= child.Hi[a] && hi[a] >= child.Lo[a];
             }
+            for (int a = 0; a < 3; ++a)
+                overlaps = overlaps && lo[a] <= child.Hi[a] && hi[a] >= child.Lo[a];
             if (overlaps) stack.push_back(child);
         }
     }

@@ -164,6 +164,7 @@ class TBodyWorker {
     double Sag = 0;
     std::vector<int32_t> ZoneSlot, MaterialSlot, LeafBodies;
     TMatrixAi Hits;
+    TZoneCell Cell; // of the last search: the next point is usually close by
     TMatrixA3d RayPts;
     TMatrixAi RayCodes;
     std::vector<int32_t> Minus, Plus, MinusMat, PlusMat;
@@ -429,7 +430,7 @@ class TBodyWorker {
     void ZonesAt(const TVector& p, std::vector<int32_t>& zones, std::vector<int32_t>& mats) {
         zones.clear(), mats.clear();
         if (C.Cut && InsideOf(C.CutId, p)) return;
-        FindZone(C.Bodies, C.Zones, C.Index, Hits, p.x, p.y, p.z);
+        FindZone(C.Bodies, C.Zones, C.Index, &Cell, Hits, p.x, p.y, p.z);
         zones.assign(Hits.begin(), Hits.end());
         for (int32_t z : zones) {
             int32_t m = C.ZoneMaterial[static_cast<size_t>(z)];
