@@ -579,7 +579,8 @@ bool ZoneIndexBodiesInBox(const TZoneIndex& ix, const double lo[3], const double
                           size_t maxLeaves, std::vector<int32_t>& bodies) {
     bodies.clear();
     if (!ix.Ready || ix.Node.empty()) return false;
-    std::vector<int32_t> leaves;
+    thread_local std::vector<int32_t> leaves;
+    leaves.clear();
     bool outside = false, meets = true;
     for (int a = 0; a < 3; ++a) {
         outside = outside || !(lo[a] >= ix.Lo[a] && hi[a] <= ix.Hi[a]);
@@ -590,12 +591,13 @@ bool ZoneIndexBodiesInBox(const TZoneIndex& ix, const double lo[3], const double
         int32_t Node;
         double Lo[3], Hi[3];
     };
-    std::vector<TCell> stack;
+    thread_local std::vector<TCell> stack;
+    stack.clear();
     if (meets) stack.push_back({0, {ix.Lo[0], ix.Lo[1], ix.Lo[2]}, {ix.Hi[0], ix.Hi[1], ix.Hi[2]}});
     // many cells can share a few leaves: the walk itself is bounded too
     size_t visits = 0;
     while (!stack.empty()) {
-        if (++visits > 16 * maxLeaves + 64) return false;
+        if (++visits > 4 * maxLeaves + 16) return false;
         TCell cell = stack.back();
         stack.pop_back();
         const int32_t n = ix.Node[static_cast<size_t>(cell.Node)];

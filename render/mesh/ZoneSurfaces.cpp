@@ -28,9 +28,12 @@ constexpr int MaxDepth = 40;   // halvings of one mesh polygon
 constexpr int UnknownDepth = 24; // halvings to come down to the zone index's cells
 constexpr int MaxCuts = 4096; // cuts along planes, each of which takes a body or a box face off
 // Polygons are refined until they are smaller than this share of the smallest body whose
-// surface may cross them, and near a seam down to the finer share.
+// surface may cross them.
 constexpr double CoarseShare = 0.3;
-constexpr double FineShare = 0.06;
+// how far (as a share of a piece's size) a seam may bend away from the straight cut of it
+// ... down to this share of the smallest body that may cross it
+constexpr double SeamBend = 0.02;
+constexpr double BendFloor = 0.06;
 constexpr double FinestShare = 1e-3; // where seams meet
 constexpr int SeamSteps = 11; // bisection steps along an edge that a seam crosses
 
@@ -97,6 +100,7 @@ struct TContext {
     size_t CutId = 0;              // the cut box's id, after every body
     std::vector<int32_t> ZoneMaterial;
     std::vector<uint8_t> Used, Plane, Curved;
+    std::vector<uint8_t> Box; // an RPP: its faces are planes of its box
     std::vector<double> Size; // largest side of a bounded body's box; 0 when unbounded
     std::vector<TVector> PlaneNormal;
     std::vector<double> PlaneOffset; // plane: PlaneNormal . p = PlaneOffset
@@ -215,7 +219,7 @@ class TBodyWorker {
             const double pad = Sag + 1e-9 * (std::fabs(lo[a]) + std::fabs(hi[a]));
             plo[a] = lo[a] - pad, phi[a] = hi[a] + pad;
         }
-        if (!ZoneIndexBodiesInBox(C.Index, plo, phi, 64, LeafBodies)) return TPlace::Unknown;
+        if (!ZoneIndexBodiesInBox(C.Index, plo, phi, 24, LeafBodies)) return TPlace::Unknown;
         if (Id != C.CutId && !std::binary_search(LeafBodies.begin(), LeafBodies.end(),
                                                  static_cast<int32_t>(Id)))
             return TPlace::Irrelevant;
@@ -279,12 +283,13 @@ class TBodyWorker {
         // drops the body, and seams cannot hide between the corners of a piece that straddles
         // the box's edge (for boxes the cuts are the seams themselves).
         for (uint32_t c : cands) {
-            // only once the polygon has come down to the body's scale, so that cuts stay few
-            if (C.Plane[c] || !(C.Size[c] > 0) || size > 2 * C.Size[c] || cuts >= MaxCuts)
+            // an RPP's faces are its surface and cut at once; other boxes only once the polygon
+            // has come down to the body's scale, so that cuts stay few
+            if (C.Plane[c] || !(C.Size[c] > 0) || cuts >= MaxCuts ||
+                (!C.Box[c] && size > 2 * C.Size[c]))
                 continue;
             const TGeoData& cb = C.Body(c);
-            // an RPP's faces exactly, other bodies' padded boxes
-            const double* box = cb.Symbol == "RPP" ? cb.Params.data() : cb.Prep.Box.data();
+            const double* box = C.Box[c] ? cb.Params.data() : cb.Prep.Box.data();
             for (int a = 0; a < 3; ++a)
                 for (int side = 0; side < 2; ++side) {
                     const double v = box[static_cast<size_t>(2 * a + side)];
@@ -295,9 +300,19 @@ class TBodyWorker {
                     return Join(pos, neg, depth, cuts + 1, uniform, &cands);
                 }
         }
+        // Planes and boxes have cut the polygon exactly: none of them changes over it any more.
+        // Only the other bodies need the polygon refined down towards their scale.
         double smallest = std::numeric_limits<double>::infinity();
-        for (uint32_t c : cands)
-            if (!C.Plane[c] && C.Size[c] > 0) smallest = std::min(smallest, C.Size[c]);
+        bool exact = true;
+        for (uint32_t c : cands) {
+            if (C.Plane[c] || C.Box[c]) continue;
+            exact = false;
+            if (C.Size[c] > 0) smallest = std::min(smallest, C.Size[c]);
+        }
+        if (exact) {
+            Classify(Centroid(poly), size, cands, uniform);
+            return true;
+        }
         if (size > CoarseShare * smallest && depth < MaxDepth)
             return Halve(poly, depth, cuts, uniform, &cands);
         // Small against every body that may cross it: classify its corners and its centre.
@@ -315,8 +330,6 @@ class TBodyWorker {
             uniform = keys[0];
             return true;
         }
-        if (size > FineShare * smallest && depth < MaxDepth)
-            return Halve(poly, depth, cuts, uniform, &cands);
         // A seam crosses: cut along it where the corners fall into two runs of one key each.
         size_t changes = 0, first = 0, second = 0;
         for (size_t i = 0; i < n; ++i) {
@@ -354,8 +367,24 @@ class TBodyWorker {
         Classify(Centroid(a), size, cands, ka);
         Classify(Centroid(b), size, cands, kb);
         const double whole = Area(poly);
-        const bool wrong = (ka != keys[(first + 1) % n] && Area(a) > 0.2 * whole) ||
-                           (kb != keys[(second + 1) % n] && Area(b) > 0.2 * whole);
+        bool wrong = (ka != keys[(first + 1) % n] && Area(a) > 0.2 * whole) ||
+                     (kb != keys[(second + 1) % n] && Area(b) > 0.2 * whole);
+        if (!wrong && size > BendFloor * smallest) {
+            // and the true seam must pass near the middle of the straight one: a curved seam is
+            // followed by pieces small enough for their chords to stay close to it
+            TVector across = Cross(Normal, x2 - x1);
+            const double len = Length(across);
+            if (len > 0) {
+                across = across * (SeamBend * size / len);
+                const TVector mid = (x1 + x2) * 0.5;
+                TKey k1, k2;
+                Classify(mid + across, size, cands, k1);
+                Classify(mid - across, size, cands, k2);
+                const TKey& kA = keys[(first + 1) % n];
+                const TKey& kB = keys[(second + 1) % n];
+                wrong = !((k1 == kA && k2 == kB) || (k1 == kB && k2 == kA));
+            }
+        }
         if (wrong && size > FinestShare * smallest && depth < MaxDepth)
             return Halve(poly, depth, cuts, uniform, &cands);
         const TKey& kA = keys[(first + 1) % n];
@@ -627,6 +656,7 @@ bool BuildZoneSurfaces(const TGeometry& geo, const TSurfaceOptions& options, TZo
     ctx.Used.assign(ids, 0);
     ctx.Plane.assign(ids, 0);
     ctx.Curved.assign(ids, 0);
+    ctx.Box.assign(ids, 0);
     ctx.Size.assign(ids, 0);
     ctx.PlaneNormal.assign(ids, TVector{});
     ctx.PlaneOffset.assign(ids, 0);
@@ -642,6 +672,8 @@ bool BuildZoneSurfaces(const TGeometry& geo, const TSurfaceOptions& options, TZo
         const TGeoData& b = ctx.Body(id);
         static const char* const curved[] = {"SPH", "RCC", "TRC", "TOR", "REC", "TEC", "ELL", "GEL"};
         for (const char* c : curved) ctx.Curved[id] = ctx.Curved[id] || b.Symbol == c;
+        ctx.Box[id] = b.Symbol == "RPP" && b.Params[0] <= b.Params[1] && b.Params[2] <= b.Params[3] &&
+                      b.Params[4] <= b.Params[5];
         if (b.Symbol == "HAF") {
             TVector nv{b.Params[0], b.Params[1], b.Params[2]};
             double len = Length(nv);
