@@ -139,10 +139,12 @@ TEST(Check, AdvanceForTimeEqualsSingleSteps) {
 
 
 TEST(Check, AnIdleStepReturnsWhileASlowRayIsStillBeingWalked) {
-    TGeometry g = NestedScene(2000).Geo;
+    TGeometry g = NestedScene(20000).Geo;
     Prepare(g); // a copy starts unprepared
     TCheckSettings s;
-    s.Rays = 12; // a millisecond or more each: the walk spans many short steps
+    // several milliseconds each: the walk spans many short steps, and a ray is still under way
+    // when a step of no time returns, also on a busy machine
+    s.Rays = 12;
     TCheckErrorSegments e1, e2, e3;
     TCheckRun whole(e1);
     whole.Start(g.Bodies, g.Zones, s);
