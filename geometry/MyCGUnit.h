@@ -113,7 +113,14 @@ struct TZoneData {
 };
 
 using TAGeoData = std::vector<TGeoData>;
-using TAZoneData = std::vector<TZoneData>;
+
+class TLattice;
+// The zone list. When Lattice is set the list of records is empty and the lattice's cells are
+// the zones (and the bodies): see Lattice.h for what is asked of them.
+struct TAZoneData : std::vector<TZoneData> {
+    using std::vector<TZoneData>::vector;
+    std::shared_ptr<const TLattice> Lattice;
+};
 
 struct TLook {
     TColor Color = 0;

@@ -2,6 +2,7 @@
 // its source line number in "line.tmp"; ReadDataFile builds the model from them.
 #include "input/Reader.h"
 
+#include "geometry/Lattice.h"
 #include "input/LineIO.h"
 #include "input/TextUtil.h"
 
@@ -16,6 +17,7 @@
 #include <unordered_map>
 #include <sys/mman.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,6 +43,21 @@ void AdviseHugePages(void* data, size_t bytes) {
 }
 
 } // namespace
+
+uint64_t MemoryAvailable() {
+    if (std::FILE* f = std::fopen("/proc/meminfo", "r")) {
+        char line[256];
+        unsigned long long kb = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, f))
+            found = std::sscanf(line, "MemAvailable: %llu kB", &kb) == 1;
+        std::fclose(f);
+        if (found) return static_cast<uint64_t>(kb) << 10;
+    }
+    long pages = ::sysconf(_SC_PHYS_PAGES), page = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && page > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(page)
+                                 : UINT64_MAX;
+}
 
 struct TDataReader::TWorkReader {
     TLineReader In;
@@ -465,13 +482,35 @@ bool TDataReader::ReadGenerated(int& materialSkip) {
         int32_t nx = 0, ny = 0, nz = 0;
         if (!readCount(nx, 2)) return !ReportReadError(countError);
         if (!readCount(ny, 2)) return !ReportReadError(countError);
-        if (!readCount(nz, 2) ||
-            tooMany(static_cast<int64_t>(nx - 1) * (ny - 1) * static_cast<int64_t>(nz - 1)))
-            return !ReportReadError(countError);
+        if (!readCount(nz, 2)) return !ReportReadError(countError);
+        const int64_t cells = static_cast<int64_t>(nx - 1) * (ny - 1) * static_cast<int64_t>(nz - 1);
+        // A large lattice is bounded by memory rather than by the body limit: the material
+        // list is read into 4 bytes a cell and kept in 1 or 2.
+        const bool large = tooMany(cells);
+        if (large) {
+            if (cells > MaxLatticeCells)
+                return !ReportReadError(std::string(countError) + " (lattice of " +
+                                        std::to_string(cells) + " cells; at most " +
+                                        std::to_string(MaxLatticeCells) + ")");
+            const uint64_t need = static_cast<uint64_t>(cells) * 6 + (uint64_t{64} << 20);
+            const uint64_t have = MemoryLimit ? MemoryLimit : MemoryAvailable();
+            if (need > have)
+                return !ReportReadError(std::string(countError) + " (lattice of " +
+                                        std::to_string(cells) + " cells needs " +
+                                        std::to_string(need >> 20) + " MB; " +
+                                        std::to_string(have >> 20) + " MB available)");
+        }
         if (!readReals(nx, gen.Coord[0]) || !readReals(ny, gen.Coord[1]) ||
             !readReals(nz, gen.Coord[2]))
             return false;
-        gen.Layout = TGenerated::Slab;
+        auto ordered = [](const std::vector<double>& v) {
+            return std::is_sorted(v.begin(), v.end());
+        };
+        const bool lattice = (large || cells >= MinLatticeCells) && ordered(gen.Coord[0]) &&
+                             ordered(gen.Coord[1]) && ordered(gen.Coord[2]);
+        // boundaries out of order make cells that hold nothing: only the body model has them
+        if (large && !lattice) return !ReportReadError(countError);
+        gen.Layout = lattice ? TGenerated::Lattice : TGenerated::Slab;
         gen.Count =
             static_cast<size_t>(nx - 1) * static_cast<size_t>(ny - 1) * static_cast<size_t>(nz - 1);
         materialSkip = 1;
@@ -544,6 +583,7 @@ void TDataReader::BuildGenerated() {
             addZone(k, static_cast<int>(k), k == 0 ? -1 : static_cast<int>(k - 1));
         }
         break;
+    case TGenerated::Lattice:
     case TGenerated::None:
         break;
     }
@@ -560,13 +600,18 @@ bool TDataReader::ReadMaterials(int extraSkip) {
     }
     for (int k = 0; k <= extraSkip; ++k) NextToken(); // count token(s), not interpreted
     const bool generated = Generated->Layout != TGenerated::None;
+    const bool lattice = Generated->Layout == TGenerated::Lattice;
     const size_t zones = generated ? Generated->Count : g.Zones.size();
     std::vector<int32_t> numbers; // grows with what is read
-    for (size_t i = 0; i < zones; ++i) {
-        NextToken();
-        int32_t m = 0;
-        if (!TryStrToInt32(ReadStr, m)) return !ReportReadError("Read Material Number Error");
-        numbers.push_back(m);
+    if (lattice) {
+        if (!ReadLatticeMaterials(numbers)) return false;
+    } else {
+        for (size_t i = 0; i < zones; ++i) {
+            NextToken();
+            int32_t m = 0;
+            if (!TryStrToInt32(ReadStr, m)) return !ReportReadError("Read Material Number Error");
+            numbers.push_back(m);
+        }
     }
     do {
         if (AtEnd()) {
@@ -575,6 +620,21 @@ bool TDataReader::ReadMaterials(int extraSkip) {
         }
         NextToken();
     } while (ReadStr != "MEND");
+    if (lattice) {
+        auto cells = std::make_shared<TLattice>();
+        TGenerated& gen = *Generated;
+        cells->SetEdges(std::move(gen.Coord[0]), std::move(gen.Coord[1]), std::move(gen.Coord[2]));
+        cells->SetMaterials(numbers);
+        std::set<std::string> used;
+        for (int32_t m : cells->MaterialTable())
+            if (m > 0) used.insert(std::to_string(m));
+        for (const std::string& text : used) {
+            int32_t m = std::stoi(text);
+            g.Materials.push_back({m, PaletteColor(m), true});
+        }
+        g.Zones.Lattice = std::move(cells);
+        return true;
+    }
     if (generated) BuildGenerated();
     std::set<std::string> used; // decimal text order, no duplicates
     g.ZoneLooks.resize(g.Zones.size());
@@ -649,8 +709,35 @@ bool TDataReader::ReadHistories() {
     return true;
 }
 
+bool TDataReader::ReadLatticeMaterials(std::vector<int32_t>& numbers) {
+    const size_t cells = Generated->Count;
+    numbers.resize(cells);
+    for (size_t i = 0; i < cells; ++i) {
+        NextToken();
+        if (!TryStrToInt32(ReadStr, numbers[i]))
+            return !ReportReadError("Read Material Number Error");
+    }
+    return true;
+}
+
 void TDataReader::PostLoad() {
     PrepareBodies(Geometry.Bodies);
+    if (const TLattice* lat = Geometry.Zones.Lattice.get()) {
+        // the farthest lower and upper cell corners, as the cells' extents give them
+        double low = 0, high = 0;
+        for (int a = 0; a < 3; ++a) {
+            const std::vector<double>& e = lat->Edges(a);
+            double l = 0, h = 0;
+            for (size_t i = 0; i + 1 < e.size(); ++i) {
+                l = std::max(l, e[i] * e[i]);
+                h = std::max(h, e[i + 1] * e[i + 1]);
+            }
+            low += l, high += h;
+        }
+        const double dmin = std::sqrt(low), dmax = std::sqrt(high);
+        if (std::isfinite(dmin)) Size = std::max(Size, dmin);
+        if (std::isfinite(dmax)) Size = std::max(Size, dmax);
+    }
     for (const TGeoData& b : Geometry.Bodies) {
         double x0 = 0, x1 = 0, y0 = 0, y1 = 0, z0 = 0, z1 = 0, d0 = 0, d1 = 0;
         BodyExtent(b, x0, x1, y0, y1, z0, z1, d0, d1);

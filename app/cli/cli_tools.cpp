@@ -2,6 +2,7 @@
 // cores as their dialogs, printing what the dialogs' lists hold at the end.
 #include "Cli.h"
 
+#include "geometry/Lattice.h"
 #include "input/FileWrite.h"
 #include "input/Reader.h"
 #include "tools/core/CheckCore.h"
@@ -231,10 +232,10 @@ int CliVolume(const TCliArgs& args) {
     TGeometry geometry;
     if (!LoadGeometry(file, geometry)) return 1;
 
-    std::vector<bool> ticks(geometry.Zones.size(), zones == "all");
+    const size_t zoneCount = ZoneCount(geometry.Zones);
+    std::vector<bool> ticks(zoneCount, zones == "all");
     if (zones.empty()) {
-        for (size_t z = 0; z < geometry.Zones.size(); ++z)
-            ticks[z] = geometry.Zones[z].Material > 0;
+        for (size_t z = 0; z < zoneCount; ++z) ticks[z] = ZoneMaterial(geometry.Zones, z) > 0;
     } else if (zones != "all") {
         size_t from = 0;
         while (from <= zones.size()) {
@@ -242,11 +243,12 @@ int CliVolume(const TCliArgs& args) {
             std::string name =
                 zones.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
             bool found = false;
-            for (size_t z = 0; z < geometry.Zones.size(); ++z)
-                if (geometry.Zones[z].Name == name) ticks[z] = found = true;
+            for (size_t z = 0; z < zoneCount; ++z)
+                if (ZoneName(geometry.Zones, z) == name) ticks[z] = found = true;
             if (!found) {
                 std::string names;
-                for (const TZoneData& z : geometry.Zones) names += " " + z.Name;
+                for (size_t z = 0; z < zoneCount && names.size() < 4096; ++z)
+                    names += " " + ZoneName(geometry.Zones, z);
                 return UsageError(cmd,
                                   "--zones: no zone named \"" + name + "\" (zones:" + names + ")",
                                   CliVolumeUsage);

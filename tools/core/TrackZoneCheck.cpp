@@ -1,6 +1,7 @@
 #include "TrackZoneCheck.h"
 
 #include "CheckRay.h"
+#include "geometry/Lattice.h"
 #include "SliceCore.h"
 
 #include <algorithm>
@@ -64,14 +65,14 @@ const std::vector<TVector>& AroundDirections() {
 
 // Whether the zone comes within t of p: probes at t/4, t/2 and t along the track's directions
 // first (where a step's end point meets its boundary), then around the point.
-bool NearZone(const TAGeoData& bodies, const TZoneData& zone, const TVector& p, double t,
-              const TVector& in, const TVector& out) {
+template <class TContains>
+bool NearZone(TContains&& contains, const TVector& p, double t, const TVector& in,
+              const TVector& out) {
     const double f[3] = {0.25, 0.5, 1.0};
     auto probe = [&](const TVector& d) {
         if (d.x == 0 && d.y == 0 && d.z == 0) return false;
         for (double k : f)
-            if (ZoneContains(bodies, zone, p.x + k * t * d.x, p.y + k * t * d.y,
-                             p.z + k * t * d.z))
+            if (contains(p.x + k * t * d.x, p.y + k * t * d.y, p.z + k * t * d.z))
                 return true;
         return false;
     };
@@ -112,7 +113,7 @@ TTrackZoneResult CheckTrackZones(const TAGeoData& bodies, const TAZoneData& zone
 
     // A coordinate printed as exactly 0 carries no rounding error, yet the point may lie on a
     // boundary through the origin: the probes always reach a little way, relative to the scene.
-    const std::array<double, 6> box = SceneBox(bodies, 1);
+    const std::array<double, 6> box = SceneBox(bodies, zones, 1);
     const double floor = 1e-9 * std::max({box[1] - box[0], box[3] - box[2], box[5] - box[4]});
 
     std::vector<uint8_t> bad(n, 0);
@@ -125,7 +126,7 @@ TTrackZoneResult CheckTrackZones(const TAGeoData& bodies, const TAZoneData& zone
                            FindZone(bodies, zones, index, hits, p.X, p.Y, p.Z);
                            const int32_t want = p.Zone - 1;
                            if (std::find(hits.begin(), hits.end(), want) != hits.end()) continue;
-                           if (want < 0 || static_cast<size_t>(want) >= zones.size()) {
+                           if (want < 0 || static_cast<size_t>(want) >= ZoneCount(zones)) {
                                bad[i] = 1;
                                continue;
                            }
@@ -141,8 +142,15 @@ TTrackZoneResult CheckTrackZones(const TAGeoData& bodies, const TAZoneData& zone
                            double t = options.Tolerance > 0
                                           ? options.Tolerance
                                           : std::max(2 * RoundingError(at, digits), floor);
-                           if (!(t > 0) || !std::isfinite(t) ||
-                               !NearZone(bodies, zones[static_cast<size_t>(want)], at, t, in, out))
+                           const size_t zone = static_cast<size_t>(want);
+                           auto contains = [&](double x, double y, double z) {
+                               if (!zones.Lattice)
+                                   return ZoneContains(bodies, zones[zone], x, y, z);
+                               const std::array<double, 6> c = zones.Lattice->CellBox(zone);
+                               return c[0] <= x && x <= c[1] && c[2] <= y && y <= c[3] &&
+                                      c[4] <= z && z <= c[5];
+                           };
+                           if (!(t > 0) || !std::isfinite(t) || !NearZone(contains, at, t, in, out))
                                bad[i] = 1;
                        }
                    });
@@ -169,8 +177,8 @@ TTrackZoneResult CheckTrackZones(const TAGeoData& bodies, const TAZoneData& zone
 
 std::string TrackZoneMismatchLine(const TTrackZoneMismatch& m, const TAZoneData& zones) {
     std::string recorded =
-        m.Recorded >= 1 && static_cast<size_t>(m.Recorded) <= zones.size()
-            ? zones[static_cast<size_t>(m.Recorded - 1)].Name
+        m.Recorded >= 1 && static_cast<size_t>(m.Recorded) <= ZoneCount(zones)
+            ? ZoneName(zones, static_cast<size_t>(m.Recorded - 1))
             : "#" + std::to_string(m.Recorded) + "(no such zone)";
     return "history " + std::to_string(m.History) + " track " + std::to_string(m.Track) +
            " point " + std::to_string(m.Index) + ": " + ShortNumber(m.At.x) + " " +

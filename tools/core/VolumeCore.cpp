@@ -1,4 +1,5 @@
 #include "VolumeCore.h"
+#include "geometry/Lattice.h"
 
 #include "CheckFormat.h"
 #include "CheckRay.h"
@@ -50,10 +51,12 @@ void TVolumeRun::SetLine0(std::string line) {
 
 void TVolumeRun::Reset(const TAZoneData& zones) {
     Active = false;
-    Volumes.assign(zones.size(), TZoneVolume{});
+    const size_t count = ZoneCount(zones);
+    Volumes.assign(count, TZoneVolume{});
     Results.clear();
-    for (const TZoneData& z : zones) Results.push_back(VolumeResultLine(z.Name, 0, 0, 0, 0, 0, 0));
-    Ticks.assign(zones.size(), false);
+    for (size_t z = 0; z < count; ++z)
+        Results.push_back(VolumeResultLine(ZoneName(zones, z), 0, 0, 0, 0, 0, 0));
+    Ticks.assign(count, false);
     ++ResRev;
     Output.clear();
     ++Rev;
@@ -75,15 +78,16 @@ void TVolumeRun::Start(const TAGeoData& bodies, const TAZoneData& zones,
     J = 0;
     N = 1;
     Batch = 1;
-    Volumes.assign(zones.size(), TZoneVolume{});
+    const size_t count = ZoneCount(zones);
+    Volumes.assign(count, TZoneVolume{});
     for (size_t z = 0; z < Volumes.size(); ++z)
         Volumes[z].Selected = z < selected.size() && selected[z];
-    if (Results.size() != zones.size()) {
+    if (Results.size() != count) {
         // The zone list changed since the dialog was opened: start from zero lines.
         Results.clear();
-        for (const TZoneData& z : zones)
-            Results.push_back(VolumeResultLine(z.Name, 0, 0, 0, 0, 0, 0));
-        Ticks.assign(zones.size(), false);
+        for (size_t z = 0; z < count; ++z)
+            Results.push_back(VolumeResultLine(ZoneName(zones, z), 0, 0, 0, 0, 0, 0));
+        Ticks.assign(count, false);
         for (size_t z = 0; z < Volumes.size(); ++z) Ticks[z] = Volumes[z].Selected;
         ++ResRev;
     }
@@ -226,7 +230,7 @@ void TVolumeRun::CompleteLevel() {
                 directionOk = false;
             }
         }
-        Results.push_back(VolumeResultLine(z < zones.size() ? zones[z].Name : std::string(), v.X,
+        Results.push_back(VolumeResultLine(ZoneName(zones, z), v.X,
                                            v.Y, v.Z, rx, ry, rz));
         Ticks.push_back(v.Selected);
         v.XLast = v.X;
