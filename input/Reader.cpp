@@ -147,7 +147,66 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
     int64_t tokens = 0;
     char lineText[24]; // decimal line number with its line feed, made once per line
     size_t lineTextLen = 0;
+    // The material list of a SLAB layout (millions of integers for a voxel phantom) goes
+    // straight into FastMaterials instead of through the work files: from the third token after
+    // "MSTA" up to the first token that is not an integer, which is written as usual.
+    enum { Header, Layout, SeekMsta, Counts, Materials, Off } fast =
+        layout == TLayout::Csv ? Off : Header;
+    int countsLeft = 2;
+    FastMaterials.clear();
+    FastNext = 0;
+    auto takeFast = [&](std::string_view token) {
+        switch (fast) {
+        case Header: {
+            std::string upper = UpperCase(token);
+            fast = Contains(upper, "GSTA") && !Contains(upper, "CSTA") ? Layout : Off;
+            return false;
+        }
+        case Layout:
+            fast = UpperCase(token) == "SLAB" ? SeekMsta : Off;
+            return false;
+        case SeekMsta:
+            if (token.size() == 4 && UpperCase(token) == "MSTA") fast = Counts;
+            return false;
+        case Counts:
+            if (--countsLeft == 0) fast = Materials;
+            return false;
+        case Materials: {
+            int32_t m = 0;
+            if (TryStrToInt32(token, m)) {
+                FastMaterials.push_back(m);
+                return true;
+            }
+            fast = Off;
+            return false;
+        }
+        case Off:
+            break;
+        }
+        return false;
+    };
+    // A line of the material list read in place: its leading run of plain integers ("-",
+    // 1 to 9 digits, blank-separated); the rest of the line (from a token of any other form
+    // on) goes the usual way. Returns where that rest starts.
+    auto fastLine = [&](std::string_view text) -> size_t {
+        const size_t n = text.size();
+        size_t i = 0;
+        for (;;) {
+            while (i < n && text[i] == ' ') ++i;
+            if (i >= n) return n;
+            const size_t start = i;
+            const bool negative = text[i] == '-';
+            if (negative) ++i;
+            const size_t digits = i;
+            int32_t v = 0;
+            while (i < n && i - digits < 9 && text[i] >= '0' && text[i] <= '9')
+                v = v * 10 + (text[i++] - '0');
+            if (i == digits || (i < n && text[i] != ' ')) return start;
+            FastMaterials.push_back(negative ? -v : v);
+        }
+    };
     auto put = [&](std::string_view token, bool upper) {
+        if (fast != Off && takeFast(token)) return;
         if (upper)
             div.PutUpper(token);
         else
@@ -186,7 +245,7 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1); // CR LF files
         switch (layout) {
         case TLayout::Free:
-            putWords(line);
+            putWords(fast == Materials ? line.substr(fastLine(line)) : line);
             break;
         case TLayout::Csv: {
             size_t start = 0;
@@ -201,7 +260,7 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
         }
         case TLayout::Fixed:
             if (!historyPart) {
-                putWords(line);
+                putWords(fast == Materials ? line.substr(fastLine(line)) : line);
                 std::string_view t = TrimView(line);
                 if (t.size() == 4 && UpperCase(t) == "MEND") historyPart = true;
             } else if (!line.empty() && line[0] == '9') {
@@ -298,7 +357,12 @@ bool TDataReader::ReadDataFile(const std::string& divPath) {
         } catch (const std::exception&) {
         }
     }
+    // the material list the pre-pass kept belongs to its own work files, and is read once
+    if (divPath != PreparedDiv) FastMaterials.clear();
+    FastNext = 0;
     bool ok = Guarded([this] { return ReadModel(); });
+    if (!FastMaterials.empty()) PreparedDiv.clear();
+    std::vector<int32_t>().swap(FastMaterials);
     // the token views point into the buffers released here
     Kept.assign(ReadStr);
     KeptLine.assign(ReadLine);
@@ -607,9 +671,8 @@ bool TDataReader::ReadMaterials(int extraSkip) {
         if (!ReadLatticeMaterials(numbers)) return false;
     } else {
         for (size_t i = 0; i < zones; ++i) {
-            NextToken();
             int32_t m = 0;
-            if (!TryStrToInt32(ReadStr, m)) return !ReportReadError("Read Material Number Error");
+            if (!NextMaterial(m)) return !ReportReadError("Read Material Number Error");
             numbers.push_back(m);
         }
     }
@@ -709,14 +772,26 @@ bool TDataReader::ReadHistories() {
     return true;
 }
 
+bool TDataReader::NextMaterial(int32_t& m) {
+    if (FastNext < FastMaterials.size()) {
+        m = FastMaterials[FastNext++];
+        return true;
+    }
+    NextToken();
+    return TryStrToInt32(ReadStr, m);
+}
+
 bool TDataReader::ReadLatticeMaterials(std::vector<int32_t>& numbers) {
     const size_t cells = Generated->Count;
-    numbers.resize(cells);
-    for (size_t i = 0; i < cells; ++i) {
-        NextToken();
-        if (!TryStrToInt32(ReadStr, numbers[i]))
-            return !ReportReadError("Read Material Number Error");
+    if (FastNext == 0 && FastMaterials.size() >= cells) {
+        numbers = std::move(FastMaterials);
+        numbers.resize(cells);
+        FastMaterials.clear();
+        return true;
     }
+    numbers.resize(cells);
+    for (size_t i = 0; i < cells; ++i)
+        if (!NextMaterial(numbers[i])) return !ReportReadError("Read Material Number Error");
     return true;
 }
 

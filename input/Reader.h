@@ -133,7 +133,8 @@ class TDataReader {
     // error shown and the model emptied) when a file cannot be opened or written.
     bool PrepareTokens(const std::string& dataPath);
     // Pass 2: rebuilds the model from "div.tmp" (and "line.tmp" beside it), then runs the
-    // post-load steps. False after a read error; the model is then empty.
+    // post-load steps. The work files of a SLAB layout lack its material list, which the
+    // pre-pass keeps in memory for one read. False after a read error; the model is then empty.
     bool ReadDataFile(const std::string& divPath);
     // Both passes on a data file.
     bool Load(const std::string& dataPath);
@@ -171,6 +172,8 @@ class TDataReader {
     bool ReadMaterials(int extraSkip);
     // The cell materials of a lattice, one integer token each.
     bool ReadLatticeMaterials(std::vector<int32_t>& numbers);
+    // The next material number: from FastMaterials while it lasts, then from the tokens.
+    bool NextMaterial(int32_t& m);
     bool ReadHistories();
     void PostLoad();
     void EmptyModel();
@@ -188,6 +191,9 @@ class TDataReader {
         std::vector<double> Coord[3]; // CYLS: radii, -, planes; SLAB: x, y, z; SPHR: radii
     };
     std::unique_ptr<TGenerated> Generated;
+    // A SLAB layout's material list as the pre-pass read it (see Tokenize).
+    std::vector<int32_t> FastMaterials;
+    size_t FastNext = 0;
     std::unique_ptr<TWorkReader> Div;
     std::unique_ptr<TWorkReader> Line;
     // Views into the work file buffers (or into Kept), valid until the next NextToken.

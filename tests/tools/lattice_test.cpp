@@ -301,6 +301,46 @@ TEST(Lattice, CompactMaterialsAndUnorderedBoundariesStayBodies) {
     EXPECT_EQ(forced.Geo.Bodies.size(), 2u);
 }
 
+// The material list of a SLAB layout is read in place, bypassing the work files; any token
+// form reads as it does in another layout's list (SPHR here), errors name the same token.
+TEST(Lattice, MaterialListReadsAsTokensDo) {
+    auto materials = [](const std::string& head, const std::string& list, std::string& error) {
+        TModel m;
+        TDataReader reader(m.Geo, m.Tracks, m.Settings, m.Size);
+        reader.MinLatticeCells = 1;
+        reader.Hooks.ShowError = [](const std::string&) {};
+        fs::path path = fs::temp_directory_path() / ("trazon_lattice_m" + std::to_string(::getpid()));
+        std::ofstream(path, std::ios::binary) << head << list << "\n0 1\n4 0 0 0 1 1 1\n";
+        bool ok = reader.Load(path.string());
+        fs::remove(path);
+        error = reader.LastError();
+        std::vector<int32_t> out;
+        if (ok)
+            for (size_t k = 0; k < ZoneCount(m.Geo.Zones); ++k)
+                out.push_back(ZoneMaterial(m.Geo.Zones, k));
+        if (ok) out.push_back(static_cast<int32_t>(m.Tracks.size()));
+        return out;
+    };
+    const std::string slab = "GSTA-FREE\nSLAB 2 2 9\n0 1\n0 1\n0 1 2 3 4 5 6 7 8\nMSTA 8 8\n";
+    // (as many lines as the lattice's head, so that errors name the same line)
+    const std::string sphr = "GSTA-FREE\nSPHR 8\n1 2 3 4\n5 6 7 8\n\nMSTA 8\n";
+    const std::string lists[] = {
+        "1 2 3 4\n5 6 7 8\nMEND",
+        "  +3\t 007 -0 0000000012 \r\n -2147483648 2147483647 \"5\" 9 MEND",
+        "1 2 3 4 5 6 7 8 99 100\nmend",
+        "1 2 3 4 5 6 7\nMEND",
+        "1 2 3 4 5 6 7 2147483648 MEND",
+        "1 2 3 4 5 6 7 8x MEND",
+        "1 2 3 4 5 6 7 8",
+    };
+    for (const std::string& list : lists) {
+        std::string e1, e2;
+        std::vector<int32_t> a = materials(slab, list, e1), b = materials(sphr, list, e2);
+        EXPECT_EQ(a, b) << list;
+        EXPECT_EQ(e1, e2) << list;
+    }
+}
+
 // Above the body limit a lattice is bounded by memory: a clear error before anything is
 // allocated, and the usual material errors.
 TEST(Lattice, ReaderBoundsAndErrors) {
