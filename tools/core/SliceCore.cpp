@@ -183,7 +183,11 @@ bool TSliceRender::Advance(double seconds) {
 
 TSliceCounts CountSlice(const std::vector<int32_t>& classes, size_t zoneCount) {
     TSliceCounts c;
-    c.PerZone.assign(zoneCount, 0);
+    // as far as the zones in the picture reach: a lattice has millions of zones
+    int32_t last = -1;
+    for (int32_t k : classes)
+        if (static_cast<size_t>(k) < zoneCount) last = std::max(last, k);
+    c.PerZone.assign(static_cast<size_t>(last + 1), 0);
     c.Pixels = static_cast<int64_t>(classes.size());
     for (int32_t k : classes) {
         if (k == SliceUndefined)

@@ -101,7 +101,7 @@ class TSliceRender {
 // Counts over a finished (or partial) picture.
 struct TSliceCounts {
     int64_t Pixels = 0, Undefined = 0, Overlap = 0;
-    std::vector<int64_t> PerZone; // by zone position
+    std::vector<int64_t> PerZone; // by zone position, up to the last zone in the picture
 };
 TSliceCounts CountSlice(const std::vector<int32_t>& classes, size_t zoneCount);
 
