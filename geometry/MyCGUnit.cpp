@@ -66,6 +66,7 @@ void TGeometry::Clear() {
     Zones.Lattice.reset();
     ZoneLooks.clear();
     Materials.clear();
+    LatticeFaces.clear();
     MeshReach = 0;
     MeshGeneration = 0;
 }

@@ -42,6 +42,7 @@ int CliRender(const TCliArgs&) {
 #include "render/MyGLUnit.h"
 #include "render/Scene.h"
 #include "render/mesh/BodyMesh.h"
+#include "render/mesh/LatticeMesh.h"
 
 #include <cstdlib>
 #include <new>
@@ -161,6 +162,7 @@ int CliRender(const TCliArgs& args) {
     reader.Hooks.RebuildBodies = [&] {
         RebuildSceneMeshes(geometry, settings.CutBox, settings.SceneSize, settings.ReviseRate,
                            settings.ReviseValue);
+        BuildLatticeFaces(geometry, settings.ViewInfoType, settings.CutOn, settings.CutBox);
     };
     bool loaded = haveFile ? reader.Load(file) : reader.LoadSample();
     RemoveWorkDir();
