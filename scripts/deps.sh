@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages TRAZON needs, when any is missing.
 #   deps.sh run   what building and running the viewer needs (the default)
-#   deps.sh test  that, plus what the tests, the sanitizer and fuzz builds and the package need
+#   deps.sh test  that, plus what the tests, the sanitizer and fuzz builds, the package and the
+#                 Python module need
 set -euo pipefail
 mode="${1:-run}"
 PKGS=(build-essential cmake ccache pkg-config
@@ -10,7 +11,8 @@ PKGS=(build-essential cmake ccache pkg-config
       fonts-ipafont-gothic)
 if [ "$mode" = test ]; then
   PKGS+=(libgtest-dev clang-14 libclang-rt-14-dev dpkg-dev
-         xvfb xauth x11-utils imagemagick)
+         xvfb xauth x11-utils imagemagick
+         pybind11-dev python3-dev python3-numpy python3-pytest)
 elif [ "$mode" != run ]; then
   echo "usage: deps.sh [run|test]" >&2
   exit 2

@@ -19,6 +19,7 @@ int CliRender(const TCliArgs& args);
 int CliSlice(const TCliArgs& args);
 int CliWhere(const TCliArgs& args);
 int CliTracks(const TCliArgs& args);
+int CliMerge(const TCliArgs& args);
 
 // Usage text of each subcommand, for --help and usage errors.
 extern const char* const CliInfoUsage;
@@ -32,6 +33,11 @@ bool ParseReadMaxOption(const TCliArgs& args, size_t& i, int32_t& readMax, std::
 extern const char* const CliSliceUsage;
 extern const char* const CliWhereUsage;
 extern const char* const CliTracksUsage;
+extern const char* const CliMergeUsage;
+
+// Writes a part file of check or volume --part to `path`, or to standard output when it is
+// empty; returns the exit code.
+int WritePartFile(const char* command, const std::string& path, const std::string& text);
 
 // ---- shared by the subcommands ----
 

@@ -1,4 +1,5 @@
-// trazon-cli: headless front end over the engine (info, check, volume, render, slice, where, tracks).
+// trazon-cli: headless front end over the engine (info, check, volume, render, slice, where,
+// tracks, merge).
 #include "Cli.h"
 
 #include "input/AppPaths.h"
@@ -10,11 +11,11 @@ static void PrintHelp(FILE* f) {
     std::fprintf(f,
                  "trazon-cli - headless front end of the TRAZON viewer\n\n"
                  "Usage: trazon-cli SUBCOMMAND [ARGS]\n       trazon-cli --version\n\n"
-                 "%s\n%s\n%s\n%s\n%s\n%s\n%s\n"
+                 "%s\n%s\n%s\n%s\n%s\n%s\n%s\n%s\n"
                  "Exit codes: 0 success, 1 read error in the data file, 2 wrong usage.\n"
                  "Help pages: %s\n",
                  CliInfoUsage, CliCheckUsage, CliVolumeUsage, CliRenderUsage, CliSliceUsage,
-                 CliWhereUsage, CliTracksUsage, HelpPagePath(ExecutableDir(), "index.html").c_str());
+                 CliWhereUsage, CliTracksUsage, CliMergeUsage, HelpPagePath(ExecutableDir(), "index.html").c_str());
 }
 
 int main(int argc, char** argv) {
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
     if (cmd == "slice") return CliSlice(args);
     if (cmd == "where") return CliWhere(args);
     if (cmd == "tracks") return CliTracks(args);
+    if (cmd == "merge") return CliMerge(args);
     std::fprintf(stderr, "trazon-cli: unknown subcommand '%s'\n\n", cmd.c_str());
     PrintHelp(stderr);
     return 2;

@@ -64,11 +64,7 @@ int CliSlice(const TCliArgs& args) {
         return UsageError(cmd, "--size: \"" + size + "\" is not WxH (1 to 8192 each)",
                           CliSliceUsage);
     TSliceColorBy by;
-    if (color == "zone")
-        by = TSliceColorBy::Zone;
-    else if (color == "material")
-        by = TSliceColorBy::Material;
-    else
+    if (!ParseSliceColorBy(color, by))
         return UsageError(cmd, "--color: \"" + color + "\" is not zone or material",
                           CliSliceUsage);
     if (haveWindow) {

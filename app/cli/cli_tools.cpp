@@ -2,11 +2,11 @@
 // cores as their dialogs, printing what the dialogs' lists hold at the end.
 #include "Cli.h"
 
-#include "geometry/Lattice.h"
 #include "input/FileWrite.h"
 #include "input/Reader.h"
 #include "tools/core/CheckCore.h"
 #include "tools/core/CheckFormat.h"
+#include "tools/core/SplitRuns.h"
 #include "tools/core/VolumeCore.h"
 
 #include <cstdio>
@@ -16,19 +16,24 @@
 
 const char* const CliCheckUsage =
     "  check FILE [--rays N] [--start XMIN XMAX YMIN YMAX ZMIN ZMAX] [--theta MIN MAX]\n"
-    "        [--phi MIN MAX] [--threads N]\n"
+    "        [--phi MIN MAX] [--threads N] [--part I/N [-o PART]]\n"
     "      Ray-walk geometry check as the dialog runs it right after program start.\n"
     "      Defaults: 100000 rays from the origin, theta 0 360, phi -90 90 (degrees).\n"
-    "      Prints the lines of the dialog's output list.";
+    "      Prints the lines of the dialog's output list. --part I/N fires only the I-th of N\n"
+    "      shares of the rays and writes a part file (to PART, or standard output) instead;\n"
+    "      \"trazon-cli merge\" turns the N part files into the output of the whole run.";
 const char* const CliVolumeUsage =
     "  volume FILE [--level L] [--box XMIN XMAX YMIN YMAX ZMIN ZMAX] [--ratio MIN MAX]\n"
     "        [--agree MIN MAX] [--zones all|NAME,NAME,...] [-o RESULT.dat] [--threads N]\n"
+    "        [--part I/N]\n"
     "      Region volume calculation. Defaults: level 12 (0 to 14), box -100 100 on every\n"
     "      axis, level-to-level ratio (--ratio) and direction agreement (--agree) 0.999 1.001,\n"
     "      the zones whose material is above 0 ticked (--zones all ticks the void zones too,\n"
     "      whose volume outside the geometry never converges). Prints the final output lines\n"
     "      and the result lines; -o writes the result file (\".dat\" is appended to a name\n"
-    "      without extension).";
+    "      without extension). --part I/N walks only the I-th of N shares of every level's\n"
+    "      grid rows, through every level up to L, and writes a part file to -o PART (as\n"
+    "      named) or standard output; \"trazon-cli merge\" gives the whole run's output.";
 
 namespace {
 
@@ -170,7 +175,8 @@ void TProgress::Done() {
 
 int CliCheck(const TCliArgs& args) {
     const char* cmd = "check";
-    std::string file;
+    std::string file, partText, output;
+    bool havePart = false;
     TCheckEntries entries;
     int threads = 0;
     const std::vector<TOption> options = {{{"--rays"}, {&entries.Rays}},
@@ -178,13 +184,22 @@ int CliCheck(const TCliArgs& args) {
                                            {&entries.Xmin, &entries.Xmax, &entries.Ymin,
                                             &entries.Ymax, &entries.Zmin, &entries.Zmax}},
                                           {{"--theta"}, {&entries.Tmin, &entries.Tmax}},
-                                          {{"--phi"}, {&entries.Pmin, &entries.Pmax}}};
+                                          {{"--phi"}, {&entries.Pmin, &entries.Pmax}},
+                                          {{"--part"}, {&partText}, &havePart},
+                                          {{"-o", "--output"}, {&output}}};
     if (int code = ReadArgs(args, cmd, CliCheckUsage, options, file, threads); code >= 0)
         return code;
     TCheckSettings settings;
     std::string error;
     if (!ConvertCheckEntries(entries, settings, error))
         return UsageError(cmd, error, CliCheckUsage);
+    TRunPart part;
+    if (havePart && !ParseRunPart(partText, part, error))
+        return UsageError(cmd, "--part: " + error, CliCheckUsage);
+    if (!output.empty() && !havePart)
+        return UsageError(cmd, "-o names a part file: give --part I/N too", CliCheckUsage);
+    if (!output.empty() && !CheckWriteTarget(output, error))
+        return UsageError(cmd, "-o: " + error, CliCheckUsage);
 
     TGeometry geometry;
     if (!LoadGeometry(file, geometry)) return 1;
@@ -192,6 +207,8 @@ int CliCheck(const TCliArgs& args) {
     TCheckErrorSegments errors;
     TCheckRun run(errors); // a fresh generator: seed 0, as right after program start
     run.Threads = threads;
+    run.Part = part.Index;
+    run.Parts = part.Count;
     run.Start(geometry.Bodies, geometry.Zones, settings);
     TProgress progress;
     while (run.Running()) {
@@ -199,13 +216,18 @@ int CliCheck(const TCliArgs& args) {
         if (!run.Lines().empty()) progress.Show(run.Lines()[0]);
     }
     progress.Done();
+    if (havePart)
+        return WritePartFile(cmd, output,
+                             CheckPartText(run, geometry.Zones, settings, part,
+                                           GeometryFingerprint(geometry.Bodies, geometry.Zones)));
     PrintLines(run.Lines());
     return 0;
 }
 
 int CliVolume(const TCliArgs& args) {
     const char* cmd = "volume";
-    std::string file, zones, output;
+    std::string file, zones, output, partText;
+    bool havePart = false;
     TVolumeEntries entries;
     int threads = 0;
     const std::vector<TOption> options = {{{"--level"}, {&entries.Level}},
@@ -215,15 +237,21 @@ int CliVolume(const TCliArgs& args) {
                                           {{"--ratio"}, {&entries.RatioMin, &entries.RatioMax}},
                                           {{"--agree"}, {&entries.AgreeMin, &entries.AgreeMax}},
                                           {{"--zones"}, {&zones}},
-                                          {{"-o", "--output"}, {&output}}};
+                                          {{"-o", "--output"}, {&output}},
+                                          {{"--part"}, {&partText}, &havePart}};
     if (int code = ReadArgs(args, cmd, CliVolumeUsage, options, file, threads); code >= 0)
         return code;
     TVolumeSettings settings;
     std::string error;
     if (!ConvertVolumeEntries(entries, settings, error))
         return UsageError(cmd, error, CliVolumeUsage);
-    // a result that cannot be written is found before the calculation, not after it
-    const std::string resultPath = output.empty() ? std::string() : VolumeFileName(output);
+    TRunPart part;
+    if (havePart && !ParseRunPart(partText, part, error))
+        return UsageError(cmd, "--part: " + error, CliVolumeUsage);
+    // a result that cannot be written is found before the calculation, not after it (a part
+    // file keeps the name as given)
+    const std::string resultPath =
+        output.empty() ? std::string() : havePart ? output : VolumeFileName(output);
     // (the name as given too: "-o DIR" names a directory even though "DIR.dat" would do)
     if (!output.empty() &&
         (!CheckWriteTarget(output, error) || !CheckWriteTarget(resultPath, error)))
@@ -232,35 +260,16 @@ int CliVolume(const TCliArgs& args) {
     TGeometry geometry;
     if (!LoadGeometry(file, geometry)) return 1;
 
-    const size_t zoneCount = ZoneCount(geometry.Zones);
-    std::vector<bool> ticks(zoneCount, zones == "all");
-    if (zones.empty()) {
-        for (size_t z = 0; z < zoneCount; ++z) ticks[z] = ZoneMaterial(geometry.Zones, z) > 0;
-    } else if (zones != "all") {
-        size_t from = 0;
-        while (from <= zones.size()) {
-            size_t comma = zones.find(',', from);
-            std::string name =
-                zones.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
-            bool found = false;
-            for (size_t z = 0; z < zoneCount; ++z)
-                if (ZoneName(geometry.Zones, z) == name) ticks[z] = found = true;
-            if (!found) {
-                std::string names;
-                for (size_t z = 0; z < zoneCount && names.size() < 4096; ++z)
-                    names += " " + ZoneName(geometry.Zones, z);
-                return UsageError(cmd,
-                                  "--zones: no zone named \"" + name + "\" (zones:" + names + ")",
-                                  CliVolumeUsage);
-            }
-            if (comma == std::string::npos) break;
-            from = comma + 1;
-        }
-    }
+    std::vector<bool> ticks;
+    if (!VolumeTicks(geometry.Zones, zones, ticks, error))
+        return UsageError(cmd, "--zones: " + error, CliVolumeUsage);
 
     TCheckErrorSegments errors;
     TVolumeRun run(errors);
     run.Threads = threads;
+    run.Part = part.Index;
+    run.Parts = part.Count;
+    run.KeepSums = havePart;
     run.Reset(geometry.Zones);
     run.Start(geometry.Bodies, geometry.Zones, settings, ticks);
     TProgress progress;
@@ -269,6 +278,10 @@ int CliVolume(const TCliArgs& args) {
         if (!run.Lines().empty()) progress.Show(run.Lines()[0]);
     }
     progress.Done();
+    if (havePart)
+        return WritePartFile(cmd, resultPath,
+                             VolumePartText(run, geometry.Zones, settings, ticks, part,
+                                            GeometryFingerprint(geometry.Bodies, geometry.Zones)));
     PrintLines(run.Lines());
     PrintLines(run.ResultLines());
     std::fflush(stdout);

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Builds the .deb, checks its control fields and files, unpacks it with dpkg -x and runs the
-# unpacked trazon-cli (info, --help's help-page line, and render when a display is there).
+# unpacked trazon-cli (info, --help's help-page line, and render when a display is there) and,
+# when the build has the Python module, imports it from the unpacked tree with PYTHON.
+#   package_test.sh CPACK BUILD_DIR [PYTHON PYTHON_DIR]
 set -euo pipefail
 cpack="$1"
 build="$2"
+python="${3:-}"
+pydir="${4:-}"
 work=$(mktemp -d "${TMPDIR:-/tmp}/trazon-pkg.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 fail() { echo "package: $*" >&2; exit 1; }
@@ -46,5 +50,18 @@ if [ -n "${DISPLAY:-}" ]; then
   [ "$(head -c 4 "$work/frame.png" | tail -c 3)" = PNG ] || fail "render wrote no PNG"
 else
   echo "package: no DISPLAY, render not run"
+fi
+if [ -n "$python" ]; then
+  module=$(ls "$root/usr/$pydir"/trazon*.so 2>/dev/null | head -1 || true)
+  [ -n "$module" ] || fail "the Python module is missing from usr/$pydir"
+  # the module's own dependencies come from the library scan too
+  grep -q libpython <<<"$depends" && fail "Depends names libpython (the module needs none)"
+  printf 'CSTA-FREE\nSPH 1 0 0 0 5\nSPH 2 0 0 0 9\nEND\nZ1 1\nZ2 2 -1\nEND\nCEND\nMSTA\n2\n1 0\nMEND\n' \
+    >"$work/ball.dat"
+  out=$(cd "$work" && PYTHONPATH="$root/usr/$pydir" "$python" -c \
+    "import trazon; g = trazon.load('ball.dat'); print(trazon.__file__); print(g.where([[0, 0, 0], [7, 0, 0]]).tolist())") ||
+    fail "import trazon from the unpacked tree failed"
+  grep -qF "$root/usr/$pydir/" <<<"$out" || fail "imported another trazon module: $out"
+  grep -qxF "[0, 1]" <<<"$out" || fail "the unpacked module located the points wrongly: $out"
 fi
 echo "package: $(basename "$deb") builds, unpacks and runs"

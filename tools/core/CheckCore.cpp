@@ -19,6 +19,16 @@ std::string Xyz(const TVector& m) {
 
 } // namespace
 
+void TCheckRandom::Skip(uint64_t draws) {
+    // n steps of seed := a seed + c are one affine map; square the map bit by bit
+    uint32_t a = 134775813u, c = 1u;
+    for (; draws > 0; draws >>= 1) {
+        if (draws & 1) Seed = a * Seed + c;
+        c = a * c + c;
+        a = a * a;
+    }
+}
+
 bool ConvertCheckEntries(const TCheckEntries& e, TCheckSettings& out, std::string& error) {
     TCheckSettings s;
     std::optional<int32_t> rays = ParseInt(e.Rays);
@@ -134,7 +144,13 @@ void TCheckRun::Start(const TAGeoData& bodies, const TAZoneData& zones,
     Zones = &zones;
     BuildZoneIndex(bodies, zones, Index);
     Set = settings;
-    Counter = 0;
+    const int64_t rays = std::max<int64_t>(settings.Rays, 0);
+    const int64_t parts = std::max(Parts, 1);
+    First = rays * Part / parts;
+    End = rays * (Part + 1) / parts;
+    Random.Skip(uint64_t(First) * 5); // five draws per ray
+    Counter = static_cast<int32_t>(First);
+    Found.clear();
     Errors.Reset();
     LastPercent = 0;
     Output.clear();
@@ -159,6 +175,7 @@ void TCheckRun::StopByUser() {
 
 bool TCheckRun::Report(const TCheckFinding& f, const TVector& dir) {
     AddLine(CheckFindingLine(f, *Zones, dir));
+    Found.push_back({Counter, f, dir});
     ++Errors.Count;
     size_t slot = static_cast<size_t>(Errors.Count - 1);
     if (slot < Errors.Entry.size()) Errors.Entry[slot] = {f.Mid, f.PieceStart, f.PieceEnd};
@@ -253,12 +270,11 @@ void TCheckRun::AdvanceFor(double seconds) {
     const double end = SteadySeconds() + std::max(seconds, 0.0);
     while (Active) {
         if (!Walking.valid()) {
-            if (Counter >= Set.Rays) {
+            if (Counter >= End) {
                 Finish();
                 return;
             }
-            DrawRays(static_cast<int>(
-                std::min<int64_t>({Batch, int64_t(Set.Rays) - Counter, MaxBatch})));
+            DrawRays(static_cast<int>(std::min<int64_t>({Batch, End - Counter, MaxBatch})));
             WalkStarted = SteadySeconds();
             Walking = std::async(std::launch::async, [this] { WalkRays(); });
         }
@@ -286,12 +302,11 @@ int TCheckRun::Advance(int maxRays) {
         fired += ReportRays();
     }
     while (Active && fired < maxRays) {
-        if (Counter >= Set.Rays) {
+        if (Counter >= End) {
             Finish();
             break;
         }
-        DrawRays(static_cast<int>(
-            std::min<int64_t>({maxRays - fired, int64_t(Set.Rays) - Counter, MaxBatch})));
+        DrawRays(static_cast<int>(std::min<int64_t>({maxRays - fired, End - Counter, MaxBatch})));
         WalkRays();
         fired += ReportRays();
     }

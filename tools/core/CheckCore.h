@@ -21,6 +21,9 @@ class TCheckRandom {
         Seed = Seed * 134775813u + 1u;
         return static_cast<double>(Seed) / 4294967296.0;
     }
+    // Moves on as `draws` calls of Next would, in a number of steps that grows with the
+    // logarithm of `draws`.
+    void Skip(uint64_t draws);
     uint32_t Seed = 0;
 };
 
@@ -65,6 +68,9 @@ class TCheckRun {
 
     // Starts a run over the given geometry (which must stay unchanged while running):
     // resets the ray counter and the shared error list, clears the output to "0%".
+    // With Parts > 1 the run fires only part Part (0-based) of the rays: the consecutive
+    // rays from Rays * Part / Parts up to Rays * (Part + 1) / Parts, drawn from where the
+    // generator stands after the rays before them.
     void Start(const TAGeoData& bodies, const TAZoneData& zones, const TCheckSettings& settings);
 
     // One step: fires one ray, or ends the run when every ray is fired.
@@ -87,8 +93,21 @@ class TCheckRun {
     int32_t RaysDone() const { return Counter; }
     int32_t ErrorCount() const { return Errors.Count; }
 
+    // An error as reported: the ray (its number in the run, from 0), the finding and the
+    // ray's direction.
+    struct TReported {
+        int64_t Ray = 0;
+        TCheckFinding Finding;
+        TVector Dir;
+    };
+    const std::vector<TReported>& Reported() const { return Found; }
+    // The rays of this run (all of them, or the part's): [FirstRay(), EndRay()).
+    int64_t FirstRay() const { return First; }
+    int64_t EndRay() const { return End; }
+
     TCheckRandom Random; // continues across runs
     int Threads = 1;     // 0 = all cores
+    int Part = 0, Parts = 1;
 
   private:
     struct TRay {
@@ -119,7 +138,9 @@ class TCheckRun {
     TCheckSettings Set;
     bool Active = false;
     int32_t Counter = 0;
+    int64_t First = 0, End = 0; // rays of this run
     int32_t LastPercent = 0;
+    std::vector<TReported> Found;
     std::vector<std::string> Output;
     uint64_t Rev = 0;
     int64_t Batch = 1; // rays per batch of AdvanceFor

@@ -156,8 +156,7 @@ bool TSliceRender::Advance(double seconds) {
                 int64_t n = 0;
                 for (int i = odd ? s : 0; i < W; i += step) {
                     TVector p = SlicePixelCentre(Set, W, H, i, j);
-                    int found = FindZone(*Bodies, *Zones, *Index, hits, p.x, p.y, p.z);
-                    int32_t c = found == 0 ? SliceUndefined : found == 1 ? hits[0] : SliceOverlap;
+                    int32_t c = PointZoneClass(*Bodies, *Zones, *Index, hits, p.x, p.y, p.z);
                     const int i1 = std::min(i + s, W), j1 = std::min(j + s, H);
                     for (int y = j; y < j1; ++y)
                         std::fill(Cls.begin() + static_cast<ptrdiff_t>(y) * W + i,
@@ -294,7 +293,36 @@ std::vector<TSliceLegendEntry> SliceLegend(const TGeometry& g, TSliceColorBy by,
     return out;
 }
 
+bool ParseSliceColorBy(const std::string& text, TSliceColorBy& by) {
+    if (text != "zone" && text != "material") return false;
+    by = text == "zone" ? TSliceColorBy::Zone : TSliceColorBy::Material;
+    return true;
+}
+
 // ---- point inspector ----
+
+int32_t PointZoneClass(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
+                       TMatrixAi& hits, double x, double y, double z) {
+    int found = FindZone(bodies, zones, index, hits, x, y, z);
+    return found == 0 ? SliceUndefined : found == 1 ? hits[0] : SliceOverlap;
+}
+
+void LocateZones(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
+                 const double* xyz, size_t count, int32_t* out, int threads) {
+    // ParallelSlices counts in int: very long lists go in pieces
+    constexpr size_t Piece = size_t{1} << 30;
+    for (size_t first = 0; first < count; first += Piece) {
+        const int n = static_cast<int>(std::min(Piece, count - first));
+        ParallelSlices(n, threads, 256, [&](int begin, int end, int) {
+            thread_local TMatrixAi hits;
+            for (int k = begin; k < end; ++k) {
+                const double* p = xyz + 3 * (first + static_cast<size_t>(k));
+                out[first + static_cast<size_t>(k)] =
+                    PointZoneClass(bodies, zones, index, hits, p[0], p[1], p[2]);
+            }
+        });
+    }
+}
 
 TPointInfo InspectPoint(const TAGeoData& bodies, const TAZoneData& zones,
                         const TZoneIndex& index, double x, double y, double z) {

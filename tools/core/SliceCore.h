@@ -51,6 +51,14 @@ inline constexpr int32_t SliceUndefined = -1; // the centre lies in no zone
 inline constexpr int32_t SliceOverlap = -2;   // the centre lies in two or more zones
 inline constexpr int32_t SliceNotYet = -3;    // not computed yet
 
+// Class of one point: its zone position, SliceUndefined or SliceOverlap. `hits` is scratch.
+int32_t PointZoneClass(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
+                       TMatrixAi& hits, double x, double y, double z);
+// PointZoneClass of `count` points (x, y, z back to back in `xyz`) into `out`, on `threads`
+// threads (0 = all cores).
+void LocateZones(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
+                 const double* xyz, size_t count, int32_t* out, int threads);
+
 // Classifies every pixel centre of a picture with FindZone through the index, coarse to fine:
 // the first level samples every 16th pixel in both directions and fills the block it stands
 // for, each further level halves the spacing, the last one reaches every pixel. Each pixel's
@@ -106,6 +114,8 @@ struct TSliceCounts {
 TSliceCounts CountSlice(const std::vector<int32_t>& classes, size_t zoneCount);
 
 enum class TSliceColorBy { Zone, Material };
+// "zone" or "material"; false for anything else.
+bool ParseSliceColorBy(const std::string& text, TSliceColorBy& by);
 
 // Colour of each zone position: its own colour or its material's, from the display settings.
 // Zones without a material (0 or less) take `voidColor` when coloured by material.

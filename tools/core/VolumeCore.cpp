@@ -30,6 +30,36 @@ bool ConvertVolumeEntries(const TVolumeEntries& e, TVolumeSettings& out, std::st
     return true;
 }
 
+bool VolumeTicks(const TAZoneData& zones, const std::string& spec, std::vector<bool>& ticks,
+                 std::string& error) {
+    const size_t count = ZoneCount(zones);
+    ticks.assign(count, spec == "all");
+    if (spec.empty()) {
+        for (size_t z = 0; z < count; ++z) ticks[z] = ZoneMaterial(zones, z) > 0;
+        return true;
+    }
+    if (spec == "all") return true;
+    size_t from = 0;
+    while (from <= spec.size()) {
+        size_t comma = spec.find(',', from);
+        std::string name =
+            spec.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        bool found = false;
+        for (size_t z = 0; z < count; ++z)
+            if (ZoneName(zones, z) == name) ticks[z] = found = true;
+        if (!found) {
+            std::string names; // (the first of a lattice's millions)
+            for (size_t z = 0; z < count && names.size() < 4096; ++z)
+                names += " " + ZoneName(zones, z);
+            error = "no zone named \"" + name + "\" (zones:" + names + ")";
+            return false;
+        }
+        if (comma == std::string::npos) break;
+        from = comma + 1;
+    }
+    return true;
+}
+
 std::string VolumeResultLine(const std::string& name, double x, double y, double z, double rx,
                              double ry, double rz) {
     return PadLeft(name, 8) + " = " + FormatE(x, 5) + ", " + FormatE(y, 5) + ", " + FormatE(z, 5) +
@@ -65,8 +95,34 @@ void TVolumeRun::Reset(const TAZoneData& zones) {
 void TVolumeRun::Start(const TAGeoData& bodies, const TAZoneData& zones,
                        const TVolumeSettings& settings, const std::vector<bool>& selected) {
     Bodies = &bodies;
-    Zones = &zones;
     BuildZoneIndex(bodies, zones, Index);
+    BeginRun(zones, settings, selected);
+}
+
+void TVolumeRun::StartFromSums(const TAZoneData& zones, const TVolumeSettings& settings,
+                               const std::vector<bool>& selected) {
+    Bodies = nullptr;
+    Part = 0;
+    Parts = 1;
+    KeepSums = false;
+    BeginRun(zones, settings, selected);
+}
+
+void TVolumeRun::FinishLevel(const std::vector<TExactSum>& sums) {
+    if (!Active || K > Set.Level) return;
+    N = PowerOfTwo(K);
+    Counter = 0;
+    for (int k = 0; k <= K; ++k) Counter += PowerOfTwo(k) * PowerOfTwo(k);
+    Sums = sums;
+    Sums.resize(Volumes.size() * 3);
+    I = N;
+    J = 0;
+    CompleteLevel();
+}
+
+void TVolumeRun::BeginRun(const TAZoneData& zones, const TVolumeSettings& settings,
+                          const std::vector<bool>& selected) {
+    Zones = &zones;
     Set = settings;
     Counter = 0;
     Errors.Reset();
@@ -74,14 +130,16 @@ void TVolumeRun::Start(const TAGeoData& bodies, const TAZoneData& zones,
     Total = 0;
     for (int k = 0; k <= Set.Level; ++k) Total += PowerOfTwo(k) * PowerOfTwo(k);
     K = 0;
-    I = 0;
-    J = 0;
     N = 1;
+    I = RowBegin();
+    J = 0;
     Batch = 1;
     const size_t count = ZoneCount(zones);
     Volumes.assign(count, TZoneVolume{});
     for (size_t z = 0; z < Volumes.size(); ++z)
         Volumes[z].Selected = z < selected.size() && selected[z];
+    Sums.assign(count * 3, TExactSum{});
+    Levels.clear();
     if (Results.size() != count) {
         // The zone list changed since the dialog was opened: start from zero lines.
         Results.clear();
@@ -94,6 +152,7 @@ void TVolumeRun::Start(const TAGeoData& bodies, const TAZoneData& zones,
     Output.clear();
     AddLine("0%");
     Active = true;
+    Done = false;
 }
 
 void TVolumeRun::StopByUser() {
@@ -128,7 +187,7 @@ void TVolumeRun::Advance(int64_t positions) {
         return;
     }
     N = PowerOfTwo(K);
-    if (I < N) {
+    if (I < RowEnd()) {
         const int64_t end = std::min(N, J + std::max<int64_t>(positions, 1));
         ProcessPositions(J, end);
         J = end;
@@ -184,7 +243,7 @@ void TVolumeRun::ProcessPositions(int64_t first, int64_t end) {
         }
     });
 
-    // Progress and sums in position order, as one thread would do them.
+    // Progress in position order, as one thread would do it.
     for (int slot = 0; slot < count; ++slot) {
         int64_t p = Total > 0 ? (Counter * 100 + Total - 1) / Total : 100;
         if (p > LastPercent) {
@@ -192,14 +251,28 @@ void TVolumeRun::ProcessPositions(int64_t first, int64_t end) {
             SetLine0(ProgressLine(p, I, first + slot));
         }
         ++Counter;
-        for (const TContribution& c : PerPosition[static_cast<size_t>(slot)]) {
-            TZoneVolume& v = Volumes[static_cast<size_t>(c.Zone)];
-            (c.Axis == 0 ? v.X : c.Axis == 1 ? v.Y : v.Z) += c.Value;
-        }
+        for (const TContribution& c : PerPosition[static_cast<size_t>(slot)])
+            Sums[static_cast<size_t>(c.Zone) * 3 + static_cast<size_t>(c.Axis)].Add(c.Value);
     }
 }
 
 void TVolumeRun::CompleteLevel() {
+    if (KeepSums) {
+        // a part cannot judge convergence: it keeps the level's sums and goes on
+        Levels.push_back(Sums);
+        for (TExactSum& sum : Sums) sum.Clear();
+        ++K;
+        N = PowerOfTwo(K);
+        I = RowBegin();
+        J = 0;
+        return;
+    }
+    for (size_t z = 0; z < Volumes.size(); ++z) {
+        Volumes[z].X = Sums[z * 3].Value();
+        Volumes[z].Y = Sums[z * 3 + 1].Value();
+        Volumes[z].Z = Sums[z * 3 + 2].Value();
+    }
+    for (TExactSum& sum : Sums) sum.Clear();
     LastPercent = Total > 0 ? (Counter * 100 + Total - 1) / Total : 100;
     SetLine0(ProgressLine(LastPercent, N - 1, N - 1));
 
@@ -242,8 +315,11 @@ void TVolumeRun::CompleteLevel() {
     if (any && levelOk && directionOk) {
         AddLine("Calculation Finished");
         Active = false;
+        Done = true;
         return;
     }
-    I = 0;
     ++K;
+    N = PowerOfTwo(K);
+    I = RowBegin();
+    J = 0;
 }

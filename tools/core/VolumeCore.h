@@ -1,12 +1,14 @@
 // Region volume calculation: grids of parallel rays along x, y and z through an evaluation box,
 // refined level by level (2^k rays per side) until the ticked zones converge.
-// One grid row per step; a row's positions are walked on all cores and added in position
-// order, so the sums do not depend on the number of threads.
+// One grid row per step; a row's positions are walked on all cores. The sums are exact until a
+// level is complete and rounded once then, so they depend neither on the number of threads nor
+// on how the rows were shared out (a run split into parts gives the same bits).
 #pragma once
 
 #include "geometry/CheckErrors.h"
 #include "geometry/MyCGUnit.h"
 #include "geometry/ZoneIndex.h"
+#include "tools/core/ExactSum.h"
 
 #include <cstdint>
 #include <string>
@@ -39,6 +41,11 @@ struct TZoneVolume {
     bool Selected = false; // takes part in the convergence test
 };
 
+// The ticks of the zones that must converge: "" those of a material above 0, "all" every zone,
+// otherwise comma-separated zone names (each must name a zone; false with `error` if not).
+bool VolumeTicks(const TAZoneData& zones, const std::string& spec, std::vector<bool>& ticks,
+                 std::string& error);
+
 // "%8s = %.5e, %.5e, %.5e [cm3]  %.5f, %.5f, %.5f"
 std::string VolumeResultLine(const std::string& name, double x, double y, double z, double rx,
                              double ry, double rz);
@@ -54,6 +61,10 @@ class TVolumeRun {
 
     // Starts a run; `selected` holds the tick of every zone line (missing entries: unticked).
     // The geometry must stay unchanged while the run is active.
+    // A part of a split run (KeepSums) walks only part Part (0-based) of every level's grid
+    // rows, rows n * Part / Parts up to n * (Part + 1) / Parts of the n rows, through every
+    // level up to the highest without a convergence test, and keeps each level's sums
+    // (PartSums).
     void Start(const TAGeoData& bodies, const TAZoneData& zones, const TVolumeSettings& settings,
                const std::vector<bool>& selected);
     // One step: the rest of a grid row, or the completion of a level, or the end of the run.
@@ -63,7 +74,18 @@ class TVolumeRun {
     void StepFor(double seconds);
     void StopByUser(); // adds "Stop by User"
 
+    // Ends a run from the level sums of its parts, level by level as Step completes them:
+    // the zones and the settings and ticks of the parts' run, then FinishLevel with every
+    // level's sums (zone-major, x y z; all parts added) until the run is no longer running,
+    // then Step once more if it still is.
+    void StartFromSums(const TAZoneData& zones, const TVolumeSettings& settings,
+                       const std::vector<bool>& selected);
+    void FinishLevel(const std::vector<TExactSum>& sums);
+    // A part's sums of every level it completed, zone-major (x, y, z of zone 0, then zone 1..).
+    const std::vector<std::vector<TExactSum>>& PartSums() const { return Levels; }
+
     bool Running() const { return Active; }
+    bool Converged() const { return Done; } // ended by the convergence test
     const std::vector<std::string>& Lines() const { return Output; }
     const std::vector<std::string>& ResultLines() const { return Results; }
     const std::vector<bool>& ResultTicks() const { return Ticks; }
@@ -75,6 +97,8 @@ class TVolumeRun {
 
     std::vector<TZoneVolume> Volumes; // ZoneVolumes
     int Threads = 1;                  // 0 = all cores
+    int Part = 0, Parts = 1;
+    bool KeepSums = false;
 
   private:
     struct TContribution {
@@ -89,6 +113,10 @@ class TVolumeRun {
     void ProcessPositions(int64_t first, int64_t end);
     void CompleteLevel();
     std::string ProgressLine(int64_t percent, int64_t i, int64_t j) const;
+    void BeginRun(const TAZoneData& zones, const TVolumeSettings& settings,
+                  const std::vector<bool>& selected);
+    int64_t RowBegin() const { return N * Part / std::max(Parts, 1); }
+    int64_t RowEnd() const { return N * (Part + 1) / std::max(Parts, 1); }
 
     TCheckErrorSegments& Errors;
     const TAGeoData* Bodies = nullptr;
@@ -96,6 +124,7 @@ class TVolumeRun {
     TZoneIndex Index;
     TVolumeSettings Set;
     bool Active = false;
+    bool Done = false;
     int K = 0;         // level
     int64_t N = 1;     // rays per side at level K
     int64_t I = 0;     // row
@@ -107,6 +136,8 @@ class TVolumeRun {
     std::vector<bool> Ticks;
     uint64_t Rev = 0, ResRev = 0;
     std::vector<std::vector<TContribution>> PerPosition; // reused from row to row
+    std::vector<TExactSum> Sums;                          // level in progress, zone-major
+    std::vector<std::vector<TExactSum>> Levels;           // a part's completed levels
 };
 
 // Result file name: ".dat" is appended when the name has no extension.
