@@ -240,20 +240,13 @@ std::string TIniFile::Text() const {
     return out;
 }
 
-bool TIniFile::UpdateFile() const {
-    return SaveAs(Path);
+bool TIniFile::UpdateFile(std::string* error) const {
+    return SaveAs(Path, error);
 }
 
-bool TIniFile::SaveAs(const std::string& path) const {
-    if (path.empty()) return false;
-    const std::string text = Text();
-    std::string error;
-    if (WriteFileReplacing(path, text, error)) return true;
-    // No file can be made beside it (a program directory that is not writable, holding a
-    // writable file): the file is rewritten in place rather than the settings being lost.
-    if (access(path.c_str(), W_OK) != 0) return false;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    return static_cast<bool>(out);
+bool TIniFile::SaveAs(const std::string& path, std::string* error) const {
+    std::string reason = "no file name";
+    bool ok = !path.empty() && WriteFileReplacing(path, Text(), reason);
+    if (!ok && error) *error = reason;
+    return ok;
 }

@@ -37,9 +37,10 @@ class TIniFile {
 
     // Writes the whole file through a temporary file beside it, so a failed write leaves the
     // old file intact; where no file can be created beside it, an existing writable file is
-    // rewritten in place. False when it cannot be written.
-    bool UpdateFile() const;
-    bool SaveAs(const std::string& path) const;
+    // rewritten in place, never left cut short. False when it cannot be written whole (the
+    // old file is then as it was), with the reason in `error` when given.
+    bool UpdateFile(std::string* error = nullptr) const;
+    bool SaveAs(const std::string& path, std::string* error = nullptr) const;
     // The file's text as UpdateFile would write it.
     std::string Text() const;
     void SetText(const std::string& text);

@@ -24,7 +24,6 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QWheelEvent>
-#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -140,11 +139,29 @@ void OpenHelpPage(const std::string& page, const std::string& browser, const std
     }
     const std::string url = HelpPageUrl(exeDir, page);
     if (RunCommand(browser, url)) return;
-    bool opened = OpenUrlHook ? OpenUrlHook(url)
-                              : QDesktopServices::openUrl(QUrl(Q(url)));
-    if (!opened)
+    auto noBrowser = [path] {
         ShowMessage("No browser could be started to show the help page " + path +
                     ".\nSet the browser in Environment > Environment for display, or open the page by hand.");
+    };
+    if (OpenUrlHook) {
+        if (!OpenUrlHook(url)) noBrowser();
+        return;
+    }
+    // The desktop's opener is run to its end: it reports whether a page was shown only by its
+    // exit status (xdg-open: 3 when no program takes the page), long after it has started.
+    auto* opener = new QProcess(qApp);
+    QObject::connect(opener, &QProcess::finished, opener,
+                     [opener, noBrowser](int code, QProcess::ExitStatus status) {
+                         opener->deleteLater();
+                         if (status != QProcess::NormalExit || code != 0) noBrowser();
+                     });
+    QObject::connect(opener, &QProcess::errorOccurred, opener,
+                     [opener, noBrowser](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart) return;
+                         opener->deleteLater();
+                         noBrowser();
+                     });
+    opener->start(DesktopOpener, {Q(url)});
 }
 
 void SetFileFilters(QFileDialog& dlg, const QStringList& filters) {
@@ -541,12 +558,20 @@ void TFmMain::WriteSettingsFile() {
     if (SettingsPath.empty()) SettingsPath = SettingsFilePath(ExeDir);
     TIniFile ini(SettingsPath);
     WriteSettings(ini, DisplaySettings, Dirs, MenuState(), ViewSlots);
-    if (!ini.UpdateFile())
-        ShowError("The settings cannot be saved: " + SettingsPath +
-                  " cannot be written. Changes made in this run are lost.");
+    std::string reason;
+    if (!ini.UpdateFile(&reason))
+        ShowError("The settings cannot be saved: " + SettingsPath + " cannot be written (" +
+                  reason + "). The file is left as it was; changes made in this run are lost.");
 }
 
 void TFmMain::closeEvent(QCloseEvent* e) {
+    // edits of the geometry editor that were never saved to a file are not dropped unasked
+    if (!Destroyed && FmMakeDlg && FmMakeDlg->HasUnsavedEdits() &&
+        !AskOkCancel("The geometry editor holds edits that are not saved to a file. Quit and "
+                     "discard them?")) {
+        e->ignore();
+        return;
+    }
     if (Animating) AbortRequested = true;
     FormDestroy();
     e->accept();
@@ -588,7 +613,25 @@ void TFmMain::SetReaderHooks(TDataReader& reader) {
     reader.Hooks.RefreshLabels = [this] { UpdateRangeLabel(); };
 }
 
+bool TFmMain::MayLoad() {
+    if (Loading) return false;
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) {
+        ShowMessage("Close the open dialog before loading another file.");
+        return false;
+    }
+    // the playback's next pause or frame ends it: it never goes on over the new data
+    if (Animating) AbortRequested = true;
+    return true;
+}
+
 bool TFmMain::LoadDataFile(const std::string& path) {
+    Loading = true;
+    ++DataGeneration;
+    struct TDone {
+        bool& Flag;
+        ~TDone() { Flag = false; }
+    } done{Loading};
+    if (Animating) AbortRequested = true;
     double size = GL ? GL->Size : 1000.0;
     TDataReader reader(Geometry, Tracks, DisplaySettings, GL ? GL->Size : size);
     SetReaderHooks(reader);
@@ -797,8 +840,12 @@ void TFmMain::MenuPclOpenClick() {
     OpenDataFile(path);
 }
 
-void TFmMain::OpenDataFile(const std::string& path) {
+void TFmMain::OpenDataFile(const std::string& given) {
+    if (!MayLoad()) return;
     StopSpinning();
+    // stored as absolute: Recent Files and reload work from any working directory
+    const std::string path =
+        given.empty() ? given : QFileInfo(Q(given)).absoluteFilePath().toStdString();
     Dirs.OpenDir = DirOf(path);
     Dirs.OpenChosen = true;
     CheckErrorSegments.Reset();
@@ -818,12 +865,15 @@ void TFmMain::OpenDataFile(const std::string& path) {
 }
 
 void TFmMain::MenuReLoadClick() {
+    if (!MayLoad()) return;
     // The path comes from the stored caption: the shown one may carry animation times.
     std::string path = WindowTitle.size() > 10 ? WindowTitle.substr(10) : std::string();
-    if (FileExists(path))
+    if (FileExists(path)) {
+        CheckErrorSegments.Reset(); // the check's error pieces belong to the data replaced
         LoadDataFile(path);
-    else
+    } else {
         ShowMessage(path + " is Not Found!");
+    }
     FormPaint();
 }
 
@@ -856,7 +906,7 @@ void TFmMain::MenuSaveClick() {
 void TFmMain::MenuGeoMakeClick() {
     StopSpinning();
     if (!FmMakeDlg) CreateDialogs();
-    if (FmMakeDlg->exec() != QDialog::Accepted) return;
+    if (FmMakeDlg->exec() != QDialog::Accepted || !MayLoad()) return;
     IsSample = false;
     LoadDataFile(WorkFilePath(DummyFileName));
     setWindowTitle("TRAZON  - MakeData");

@@ -95,6 +95,9 @@ bool RunCommand(const std::string& program, const std::string& argument);
 void OpenHelpPage(const std::string& page, const std::string& browser, const std::string& exeDir);
 // The same with the configured browser and the running program's directory.
 void OpenHelpPage(const std::string& page);
+// The desktop's default handler, given the page's URL; its exit status tells whether a page
+// was shown. When it fails, the message names the page's path.
+inline constexpr const char* DesktopOpener = "xdg-open";
 // Replaces the desktop's default URL handler (tests); returns whether the URL was opened.
 extern std::function<bool(const std::string& url)> OpenUrlHook;
 // Sets a file dialog's name filters; an "All(*.*)" entry keeps that caption but matches
@@ -143,6 +146,13 @@ class TFmMain : public QMainWindow {
     TViewSlots ViewSlots;
     bool Animating = false;
     bool AbortRequested = false;
+    // Counts the loads: a nested event loop (an animation's pause, a dialog) that finds it
+    // changed knows that the data under it was replaced.
+    uint64_t DataGeneration = 0;
+    bool Loading = false; // a load is under way (its progress lets events through)
+    // Whether a load may start now: not within another load, nor under an open dialog that
+    // works on the data (a message says why). A running animation is stopped.
+    bool MayLoad();
     int32_t DragMode = 0;
     int32_t DragX = 0, DragY = 0;
     TDialogDirs Dirs;

@@ -160,7 +160,7 @@ void TFmMain::MenuAnimationClick() {
     ds.AnimActive = ds.TimeOn;
     if (!ds.TimeOn) {
         Repaint();
-        MenuAnimation->setEnabled(true);
+        MenuAnimation->setEnabled(ds.HasTime);
         return;
     }
 
@@ -184,7 +184,7 @@ void TFmMain::MenuAnimationClick() {
         ds.AnimActive = false;
         STComment->clear();
         ShowError(e.what());
-        MenuAnimation->setEnabled(true);
+        MenuAnimation->setEnabled(ds.HasTime);
         return;
     }
 
@@ -199,7 +199,7 @@ void TFmMain::MenuAnimationClick() {
     host.Pause = [this](int ms) { AnimationPause(ms); };
     TAnimFlags flags{&ds.AnimActive, &ds.WinStart, &ds.WinEnd, &Animating, &AbortRequested};
     RunAnimationFrames(range, ds.HasTime, ds.WaitTime, flags, host);
-    MenuAnimation->setEnabled(true);
+    MenuAnimation->setEnabled(ds.HasTime); // a load meanwhile may bring a file without times
 }
 
 void TFmMain::AnimationPause(int ms) {

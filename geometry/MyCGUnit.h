@@ -205,12 +205,25 @@ void RayBodyIntersections(const TVector& o, const TVector& d, const TGeoData& bo
                           TMatrixA3d& points, TMatrixAi& codes);
 // The enclosing balls of a body list side by side, so that one pass over a few small arrays
 // culls a ray against every body. Build it once per load, after PrepareBodies.
+// Long lists also get a tree over the balls, so that a ray tests the balls near its way only.
 struct TRayCull {
     size_t BodyCount = 0;       // the list it was built for
     size_t Count = 0;           // entries (the arrays are padded to an even length)
     std::vector<uint32_t> Body; // bodies that can have crossings, in list order
     // per entry: centre, 1.001 r^2, 1.001 (r + 1e-6)^2; infinite radii for bodies never culled
     std::vector<double> X, Y, Z, Near, Behind;
+    // The tree (empty for short lists): node 0 is the root; a node with Count 0 has its two
+    // children at its own position + 1 and at Second, a leaf the entries Order[First ..
+    // First + Count). Lo/Hi bound the balls (Radius the largest) of the entries below.
+    struct TNode {
+        double Lo[3] = {0, 0, 0}, Hi[3] = {0, 0, 0};
+        double Radius = 0;
+        uint32_t First = 0, Count = 0, Second = 0;
+    };
+    std::vector<TNode> Nodes;
+    std::vector<uint32_t> Order;  // the entries with a ball, grouped by leaf
+    std::vector<uint64_t> Always; // bit set of the entries without a ball (never culled)
+    double Span = 0;              // largest distance of a ball's point from the origin
 };
 void BuildRayCull(const TAGeoData& bodies, TRayCull& cull);
 

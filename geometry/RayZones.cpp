@@ -93,13 +93,14 @@ void TRayZoneSearch::Start(const TAGeoData& bodies, const TAZoneData& zones,
     Zones = &zones;
     Index = &index;
     Points = &points;
+    Cell = TZoneCell{};
     Started = false;
     Carry = false;
     Pieces = points.size() >= 2 ? points.size() - 1 : 0;
     const size_t n = bodies.size();
     if (!index.Ready || index.BodyCount != n || index.ZoneCount != zones.size() ||
         index.ZonesStart.size() != n + 1 || codes.size() != points.size() || Pieces == 0 ||
-        Pieces >= None / 2 || (!Always && (Pieces < MinPieces || !Pays(kept.size()))))
+        Pieces >= None / 2 || (!Always && (Pieces < MinPieces || !Pays(kept))))
         return;
 
     Mids.resize(Pieces);
@@ -154,17 +155,24 @@ void TRayZoneSearch::Start(const TAGeoData& bodies, const TAZoneData& zones,
     Carry = true;
 }
 
-// Following the states costs about one proof per kept body and a few per piece; the index
-// about one inside test per body its leaf leaves undecided, at every piece.
-bool TRayZoneSearch::Pays(size_t kept) const {
+// Following the states costs about one proof per kept body and a few per piece, and each
+// change of a body's state a test of the zones it takes part in (a term costs about a quarter
+// of an inside test); the index costs about one inside test per body its leaf leaves
+// undecided, at every piece.
+bool TRayZoneSearch::Pays(const std::vector<uint32_t>& kept) const {
     size_t undecided = 0;
     for (size_t k : {size_t{0}, Pieces / 2, Pieces - 1}) {
         TVector m = PieceMid(*Points, k);
         undecided += ZoneIndexLeafBodies(*Index, m.x, m.y, m.z);
     }
     const double perPiece = 1 + static_cast<double>(undecided) / 6; // half of them on average
-    return static_cast<double>(kept) + 3.0 * static_cast<double>(Pieces) <
-           perPiece * static_cast<double>(Pieces);
+    const double index = perPiece * static_cast<double>(Pieces);
+    double carried = static_cast<double>(kept.size()) + 3.0 * static_cast<double>(Pieces);
+    for (uint32_t b : kept) {
+        if (b < Index->ZoneTerms.size()) carried += 0.25 * Index->ZoneTerms[b];
+        if (carried >= index) return false;
+    }
+    return true;
 }
 
 void TRayZoneSearch::Begin(size_t piece) {
@@ -176,7 +184,7 @@ void TRayZoneSearch::Begin(size_t piece) {
         Refresh(b, piece);
     }
     const TVector& m = Mids[piece];
-    FindZone(*Bodies, *Zones, *Index, Current, m.x, m.y, m.z);
+    FindZone(*Bodies, *Zones, *Index, &Cell, Current, m.x, m.y, m.z);
     for (int32_t z : Current) In[static_cast<size_t>(z)] = 1;
     Started = true;
 }
@@ -273,7 +281,7 @@ int TRayZoneSearch::Find(size_t piece, TMatrixAi& result) {
             return 0;
         }
         TVector m = PieceMid(*Points, piece);
-        return FindZone(*Bodies, *Zones, *Index, result, m.x, m.y, m.z);
+        return FindZone(*Bodies, *Zones, *Index, &Cell, result, m.x, m.y, m.z);
     }
     if (!Started || piece < Last) {
         Begin(piece);

@@ -50,7 +50,7 @@ class TRayZoneSearch {
     int64_t CarriedPieces = 0, IndexedPieces = 0, InsideTests = 0, BoxProofs = 0;
 
   private:
-    bool Pays(size_t kept) const;
+    bool Pays(const std::vector<uint32_t>& kept) const;
     void Begin(size_t piece);
     bool Reach(const TGeoData& body, uint32_t& first, uint32_t& final) const;
     void Refresh(uint32_t body, size_t piece);
@@ -61,6 +61,7 @@ class TRayZoneSearch {
     const TAZoneData* Zones = nullptr;
     const TZoneIndex* Index = nullptr;
     const TMatrixA3d* Points = nullptr;
+    TZoneCell Cell; // of the last indexed search along this ray
     bool Carry = false;   // this ray carries states
     bool Started = false; // a Find has set the states up
     size_t Pieces = 0, Last = 0;

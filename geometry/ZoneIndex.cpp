@@ -43,15 +43,16 @@ class TEmitter {
         GroupAt = Out.size();
         Out.push_back(0);
         Terms = 0;
-        Dropped = false;
+        Drop = false;
     }
+    bool Dropped() const { return Drop; }
     void Term(int32_t term, int value) {
-        if (Dropped) return;
-        if (value == 0) Dropped = true;
+        if (Drop) return;
+        if (value == 0) Drop = true;
         if (value < 0) Out.push_back(term), ++Terms;
     }
     void EndGroup() {
-        if (Dropped) {
+        if (Drop) {
             Out.resize(GroupAt);
             return;
         }
@@ -76,7 +77,7 @@ class TEmitter {
     TProgram& Out;
     size_t ZoneAt = 0, GroupAt = 0;
     int32_t Groups = 0, Terms = 0;
-    bool Dropped = false;
+    bool Drop = false;
 };
 
 // Rewrites `in` for a part of its cell, where side(body) gives TBoxSide for every body of `in`.
@@ -90,7 +91,8 @@ template <class TSide> void Reduce(const TProgram& in, TSide side, TProgram& out
             int32_t terms = in[i++];
             if (!e.Always) {
                 e.BeginGroup();
-                for (int32_t t = 0; t < terms; ++t) {
+                // a false term drops the group: the terms after it need no side
+                for (int32_t t = 0; t < terms && !e.Dropped(); ++t) {
                     int32_t term = in[i + static_cast<size_t>(t)];
                     TBoxSide s = side(term >> 1);
                     int value = s == TBoxSide::Unknown                   ? -1
@@ -149,8 +151,15 @@ void RayTables(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex& ix)
     ix.ZonesStart = count;
     ix.ZonesOfBody.resize(count.back());
     std::fill(last.begin(), last.end(), -1);
+    std::vector<uint64_t> terms(zones.size(), 0);
+    for (size_t z = 0; z < zones.size(); ++z)
+        for (const TMatrixAi& group : zones[z].BodyIndex) terms[z] += group.size();
+    ix.ZoneTerms.assign(bodies.size(), 0);
     each([&](size_t b, int32_t z) {
-        if (last[b] != z) last[b] = z, ix.ZonesOfBody[count[b]++] = z;
+        if (last[b] == z) return;
+        last[b] = z, ix.ZonesOfBody[count[b]++] = z;
+        ix.ZoneTerms[b] = static_cast<uint32_t>(std::min<uint64_t>(
+            ix.ZoneTerms[b] + terms[static_cast<size_t>(z)], std::numeric_limits<uint32_t>::max()));
     });
     constexpr int32_t Safe = std::numeric_limits<int32_t>::max() / 10 - 1;
     for (size_t b = 0; b < bodies.size(); ++b) {
@@ -165,7 +174,8 @@ void RayTables(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex& ix)
 
 struct TPending {
     int32_t Node;
-    int Depth;
+    int Depth;        // levels above it
+    int Halvings[3];  // how often each axis was halved above it
     double Lo[3], Hi[3];
     TProgram Program;
 };
@@ -231,6 +241,7 @@ class TBuilder {
         std::vector<TPending> level(1), next;
         level[0].Node = 0;
         level[0].Depth = 0;
+        std::fill(level[0].Halvings, level[0].Halvings + 3, 0);
         std::copy(Ix.Lo, Ix.Lo + 3, level[0].Lo);
         std::copy(Ix.Hi, Ix.Hi + 3, level[0].Hi);
         level[0].Program = std::move(root);
@@ -286,42 +297,99 @@ class TBuilder {
     }
 
     bool WorthSplitting(const TPending& p) {
-        if (p.Depth >= MaxDepth) return false;
+        if (p.Depth >= 3 * MaxDepth) return false;
         Mark(p.Program);
         if (Marked.size() <= LeafBodies) return false;
         double thin = Inf, size = 0;
         for (int32_t b : Marked) thin = std::min(thin, Thickness[static_cast<size_t>(b)]);
-        for (int a = 0; a < 3; ++a) size = std::max(size, p.Hi[a] - p.Lo[a]);
+        for (int a = 0; a < 3; ++a)
+            if (p.Halvings[a] < MaxDepth) size = std::max(size, p.Hi[a] - p.Lo[a]);
         return size > FeatureFraction * thin;
+    }
+
+    // The axes to halve: those along which a half decides some undecided body (stacks of
+    // parallel planes are cut across, not along), else the longest ones, so that cells stay
+    // close to cubes where nothing tells the way. Sides[6 * k + 2 * a + upper] keeps the side
+    // of Marked[k] in each half.
+    int SplitAxes(const TPending& p, const double mid[3]) {
+        Sides.assign(6 * Marked.size(), static_cast<int8_t>(TBoxSide::Unknown));
+        size_t decided[3] = {0, 0, 0};
+        double longest = 0;
+        for (int a = 0; a < 3; ++a)
+            if (p.Halvings[a] < MaxDepth) longest = std::max(longest, p.Hi[a] - p.Lo[a]);
+        for (int a = 0; a < 3; ++a) {
+            if (p.Halvings[a] >= MaxDepth) continue;
+            double lo[3], hi[3];
+            for (int h = 0; h < 2; ++h) {
+                std::copy(p.Lo, p.Lo + 3, lo);
+                std::copy(p.Hi, p.Hi + 3, hi);
+                (h ? lo : hi)[a] = mid[a];
+                for (size_t k = 0; k < Marked.size(); ++k) {
+                    TBoxSide side = BodyBoxSide(Bodies[static_cast<size_t>(Marked[k])], lo, hi);
+                    Sides[6 * k + static_cast<size_t>(2 * a + h)] = static_cast<int8_t>(side);
+                    decided[a] += side != TBoxSide::Unknown;
+                }
+            }
+        }
+        int mask = 0;
+        for (int a = 0; a < 3; ++a)
+            if (decided[a] > 0) mask |= 1 << a;
+        if (mask == 0)
+            for (int a = 0; a < 3; ++a)
+                if (p.Halvings[a] < MaxDepth && p.Hi[a] - p.Lo[a] >= 0.5 * longest)
+                    mask |= 1 << a;
+        return mask;
     }
 
     void Split(TPending& p, std::vector<TPending>& next) {
         Mark(p.Program);
-        int32_t first = static_cast<int32_t>(Ix.Node.size());
-        Ix.Node[static_cast<size_t>(p.Node)] = first;
-        Ix.Node.resize(Ix.Node.size() + 8, 0);
-        Ix.Depth = std::max(Ix.Depth, p.Depth + 1);
         double mid[3];
         for (int a = 0; a < 3; ++a) mid[a] = (p.Lo[a] + p.Hi[a]) * 0.5; // as FindZone descends
-        for (int c = 0; c < 8; ++c) {
+        const int mask = SplitAxes(p, mid);
+        int axes[3], count = 0;
+        for (int a = 0; a < 3; ++a)
+            if ((mask >> a) & 1) axes[count++] = a;
+        const int children = 1 << count;
+        int32_t first = static_cast<int32_t>(Ix.Node.size());
+        Ix.Node[static_cast<size_t>(p.Node)] = first * 8 + mask;
+        Ix.Node.resize(Ix.Node.size() + static_cast<size_t>(children), 0);
+        Ix.Depth = std::max(Ix.Depth, p.Depth + 1);
+        for (size_t k = 0; k < Marked.size(); ++k) Slot[static_cast<size_t>(Marked[k])] =
+            static_cast<int32_t>(k);
+        for (int c = 0; c < children; ++c) {
             TPending& child = next.emplace_back();
             child.Node = first + c;
             child.Depth = p.Depth + 1;
-            for (int a = 0; a < 3; ++a) {
-                bool upper = (c >> a) & 1;
-                child.Lo[a] = upper ? mid[a] : p.Lo[a];
-                child.Hi[a] = upper ? p.Hi[a] : mid[a];
+            std::copy(p.Lo, p.Lo + 3, child.Lo);
+            std::copy(p.Hi, p.Hi + 3, child.Hi);
+            std::copy(p.Halvings, p.Halvings + 3, child.Halvings);
+            for (int k = 0; k < count; ++k) {
+                const int a = axes[k];
+                (((c >> k) & 1) ? child.Lo : child.Hi)[a] = mid[a];
+                ++child.Halvings[a];
             }
-            for (int32_t b : Marked)
-                Side[static_cast<size_t>(b)] = static_cast<int8_t>(
-                    BodyBoxSide(Bodies[static_cast<size_t>(b)], child.Lo, child.Hi));
+            // each body's side once per child, and only for the terms Reduce reaches: a side
+            // decided for a half holding the child holds for the child
             Reduce(
                 p.Program,
-                [&](int32_t b) { return static_cast<TBoxSide>(Side[static_cast<size_t>(b)]); },
+                [&](int32_t b) {
+                    int8_t& side = Side[static_cast<size_t>(b)];
+                    if (side < 0) {
+                        const size_t at = 6 * static_cast<size_t>(Slot[static_cast<size_t>(b)]);
+                        side = static_cast<int8_t>(TBoxSide::Unknown);
+                        for (int k = 0; k < count && side == int8_t(TBoxSide::Unknown); ++k)
+                            side = Sides[at + static_cast<size_t>(2 * axes[k] + ((c >> k) & 1))];
+                        if (side == int8_t(TBoxSide::Unknown) && count > 1)
+                            side = static_cast<int8_t>(BodyBoxSide(
+                                Bodies[static_cast<size_t>(b)], child.Lo, child.Hi));
+                    }
+                    return static_cast<TBoxSide>(side);
+                },
                 child.Program);
+            for (int32_t b : Marked) Side[static_cast<size_t>(b)] = -1;
             Pending += child.Program.size();
         }
-        for (int32_t b : Marked) Side[static_cast<size_t>(b)] = -1;
+        for (int32_t b : Marked) Slot[static_cast<size_t>(b)] = -1;
     }
 
     // The leaf's record (bodies replaced by slots of its own body list), shared with every
@@ -375,7 +443,7 @@ class TBuilder {
     TZoneIndex& Ix;
     size_t Budget;
     size_t Pending = 0; // ints held by programs not yet turned into nodes
-    std::vector<int8_t> Side;
+    std::vector<int8_t> Side, Sides;
     std::vector<int32_t> Slot, Marked, Record, LeafList;
     std::unordered_multimap<uint64_t, int32_t> Seen; // leaf records by hash
     std::vector<double> Thickness;
@@ -404,29 +472,49 @@ void BuildZoneIndex(const TAGeoData& bodies, const TAZoneData& zones, TZoneIndex
 size_t ZoneIndexBytes(const TZoneIndex& ix) {
     return sizeof ix + ix.Node.capacity() * sizeof(int32_t) + ix.Code.capacity() * sizeof(int32_t) +
            ix.Rays.Body.capacity() * sizeof(uint32_t) + ix.Rays.X.capacity() * 5 * sizeof(double) +
+           ix.Rays.Nodes.capacity() * sizeof(TRayCull::TNode) +
+           ix.Rays.Order.capacity() * sizeof(uint32_t) + ix.Rays.Always.capacity() * 8 +
            ix.ZonesStart.capacity() * sizeof(uint32_t) + ix.ZonesOfBody.capacity() * sizeof(int32_t) +
+           ix.ZoneTerms.capacity() * sizeof(uint32_t) +
            ix.Numbers.capacity() * sizeof(std::pair<int32_t, int32_t>);
 }
 
 namespace {
-// Where in Code the leaf holding the (finite) point starts.
-int32_t LeafAt(const TZoneIndex& ix, double x, double y, double z) {
+// Where in Code the leaf holding the (finite) point starts. The cell found is kept in `cell`:
+// a point that lies in it has the same leaf, without a descent from the root.
+int32_t LeafAt(const TZoneIndex& ix, double x, double y, double z, TZoneCell* cell) {
+    const double p[3] = {x, y, z};
+    if (cell && cell->Leaf >= 0) {
+        bool in = true;
+        for (int a = 0; a < 3; ++a)
+            in = in && p[a] >= cell->Lo[a] &&
+                 (p[a] < cell->Hi[a] || (cell->Closed[a] && p[a] == cell->Hi[a]));
+        if (in) return cell->Leaf;
+    }
     if (!(x >= ix.Lo[0] && x <= ix.Hi[0] && y >= ix.Lo[1] && y <= ix.Hi[1] && z >= ix.Lo[2] &&
           z <= ix.Hi[2]))
         return ix.Outer;
-    const double p[3] = {x, y, z};
     double lo[3] = {ix.Lo[0], ix.Lo[1], ix.Lo[2]}, hi[3] = {ix.Hi[0], ix.Hi[1], ix.Hi[2]};
+    // the root's upper faces belong to it; every lower half ends before its upper bound
+    bool closed[3] = {true, true, true};
     int32_t n = ix.Node[0];
     while (n >= 0) {
-        int c = 0;
+        int c = 0, k = 0;
         for (int a = 0; a < 3; ++a) {
+            if (!((n >> a) & 1)) continue; // not halved here
             double mid = (lo[a] + hi[a]) * 0.5;
             if (p[a] >= mid)
-                c |= 1 << a, lo[a] = mid;
+                c |= 1 << k, lo[a] = mid;
             else
-                hi[a] = mid;
+                hi[a] = mid, closed[a] = false;
+            ++k;
         }
-        n = ix.Node[static_cast<size_t>(n + c)];
+        n = ix.Node[static_cast<size_t>((n >> 3) + c)];
+    }
+    if (cell) {
+        for (int a = 0; a < 3; ++a)
+            cell->Lo[a] = lo[a], cell->Hi[a] = hi[a], cell->Closed[a] = closed[a];
+        cell->Leaf = -n - 1;
     }
     return -n - 1;
 }
@@ -434,17 +522,22 @@ int32_t LeafAt(const TZoneIndex& ix, double x, double y, double z) {
 
 size_t ZoneIndexLeafBodies(const TZoneIndex& ix, double x, double y, double z) {
     if (!ix.Ready || !std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return 0;
-    return static_cast<size_t>(ix.Code[static_cast<size_t>(LeafAt(ix, x, y, z))]);
+    return static_cast<size_t>(ix.Code[static_cast<size_t>(LeafAt(ix, x, y, z, nullptr))]);
 }
 
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& ix,
              TMatrixAi& result, double x, double y, double z) {
+    return FindZone(bodies, zones, ix, nullptr, result, x, y, z);
+}
+
+int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& ix,
+             TZoneCell* cell, TMatrixAi& result, double x, double y, double z) {
     if (zones.Lattice) return zones.Lattice->Locate(x, y, z, result);
     if (!ix.Ready || ix.BodyCount != bodies.size() || ix.ZoneCount != zones.size() ||
         !std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
         return FindZone(bodies, zones, result, x, y, z);
     result.clear();
-    const int32_t leaf = LeafAt(ix, x, y, z);
+    const int32_t leaf = LeafAt(ix, x, y, z, cell);
     const int32_t* leafBodies = ix.Code.data() + leaf + 1;
     const size_t m = static_cast<size_t>(leafBodies[-1]);
     const int32_t* code = leafBodies + m + 1;

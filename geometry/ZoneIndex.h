@@ -1,4 +1,5 @@
-// Per-load index for the zone search: an octree over the bodies' enclosing boxes whose leaves
+// Per-load index for the zone search: a tree of cells over the bodies' enclosing boxes, each cell
+// halved along the axes that separate its surfaces (all three where none tells), whose leaves
 // keep only the zones that can contain a point of the leaf, each reduced to the terms the leaf
 // does not decide. A term is decided where the leaf lies wholly inside or wholly outside its
 // body (BodyBoxSide); a group with a decided false term drops out, a zone with no group left
@@ -30,7 +31,8 @@ struct TZoneIndex {
     size_t BodyCount = 0, ZoneCount = 0; // the lists it was built for
     double Lo[3] = {0, 0, 0};            // root cell; points outside it use leaf Outer
     double Hi[3] = {0, 0, 0};
-    // Node[n] >= 0: the first of the node's eight children (bit 0 x, bit 1 y, bit 2 z set for
+    // Node[n] >= 0: a cell halved along the axes of its bits 0 (x), 1 (y) and 2 (z), with
+    // children from Node[n] >> 3 on (the k-th halved axis is bit k of a child's offset, set for
     // the upper half); Node[n] < 0: the leaf at Code[-Node[n] - 1]. Node 0 is the root.
     std::vector<int32_t> Node;
     int32_t Outer = 0; // where in Code the leaf of the points outside the root cell starts
@@ -40,7 +42,7 @@ struct TZoneIndex {
     // negative), the slot indexing the leaf's bodies. Cells with the same leaf share it.
     std::vector<int32_t> Code;
     size_t Leaves = 0;     // distinct leaves
-    int Depth = 0;         // deepest level reached
+    int Depth = 0;         // deepest level reached (a level halves one to three axes)
     bool Budgeted = false; // the memory budget stopped the refinement somewhere
     TRayCull Rays;         // for RayBodiesIntersections on the same bodies
     // For the search along a ray (TRayZoneSearch): the zones each body takes part in,
@@ -48,6 +50,7 @@ struct TZoneIndex {
     // name the body of a crossing code (body -1 where numbers repeat or codes would wrap).
     std::vector<uint32_t> ZonesStart;
     std::vector<int32_t> ZonesOfBody;
+    std::vector<uint32_t> ZoneTerms; // per body: the terms of its zones, what a change costs
     std::vector<std::pair<int32_t, int32_t>> Numbers;
 };
 
@@ -70,3 +73,16 @@ size_t ZoneIndexLeafBodies(const TZoneIndex& index, double x, double y, double z
 // count as FindZone(bodies, zones, result, x, y, z).
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
              TMatrixAi& result, double x, double y, double z);
+
+// The index cell of the last search, for searches of points that follow each other closely
+// (along a ray, a row of pixels, a track): a point in the same cell skips the descent from the
+// root. Starts empty; belongs to one index and one thread: reset it (= TZoneCell{}) whenever
+// the index may have been rebuilt.
+struct TZoneCell {
+    int32_t Leaf = -1; // where the cell's leaf starts in Code, -1 none
+    double Lo[3] = {0, 0, 0}, Hi[3] = {0, 0, 0};
+    bool Closed[3] = {false, false, false}; // the upper bound belongs to the cell
+};
+// FindZone through the index, starting from the cell of the last search (same result).
+int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
+             TZoneCell* cell, TMatrixAi& result, double x, double y, double z);

@@ -1,9 +1,9 @@
 // Private per-process directory for the reader's work files, so that two running copies
 // never share them and the program directory need not be writable.
 #include "input/Reader.h"
+#include "input/SignalCleanup.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,9 +11,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <signal.h>
 #include <sstream>
 #include <system_error>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,38 +26,19 @@ void RemoveAtExit() {
     RemoveWorkDir();
 }
 
-// Paths for the signal handler, made when the directory is created (no allocation there).
-char SigDir[512];
-char SigFiles[4][560];
-pid_t SigOwner = 0;
-// SIGPIPE: "trazon-cli volume FILE | head -1"; SIGABRT: a failed assertion or an uncaught
-// exception.
-const int CleanSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGPIPE, SIGQUIT, SIGABRT};
+// The work files and the directory, held for removal when a signal ends the program.
+int Holds[5] = {-1, -1, -1, -1, -1};
 
-void RemoveOnSignal(int sig) {
-    if (SigOwner == getpid()) {
-        for (const char* f : SigFiles) unlink(f);
-        rmdir(SigDir);
-    }
-    signal(sig, SIG_DFL);
-    raise(sig);
+void HoldForSignals(const std::string& dir) {
+    const char* names[] = {DivFileName, LineFileName, DummyFileName, WorkOwnerFileName};
+    for (int i = 0; i < 4; ++i) Holds[i] = HoldForSignalCleanup(dir + names[i]);
+    Holds[4] = HoldForSignalCleanup(dir, true);
 }
 
-// A program stopped by a signal it does not handle itself still removes its work files.
-void InstallSignalCleanup(const std::string& dir) {
-    if (dir.size() + 16 > sizeof SigDir) return;
-    std::snprintf(SigDir, sizeof SigDir, "%s", dir.c_str());
-    const char* names[] = {DivFileName, LineFileName, DummyFileName, WorkOwnerFileName};
-    for (int i = 0; i < 4; ++i)
-        std::snprintf(SigFiles[i], sizeof SigFiles[i], "%s%s", dir.c_str(), names[i]);
-    SigOwner = getpid();
-    for (int sig : CleanSignals) {
-        struct sigaction old {};
-        if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
-        struct sigaction sa {};
-        sa.sa_handler = RemoveOnSignal;
-        sigemptyset(&sa.sa_mask);
-        sigaction(sig, &sa, nullptr);
+void ReleaseSignalHolds() {
+    for (int& h : Holds) {
+        ReleaseSignalCleanup(h);
+        h = -1;
     }
 }
 
@@ -126,6 +107,7 @@ void RemoveStaleWorkDirs(const std::string& base) {
 const std::string& WorkDir() {
     if (!Dir.empty() && Owner == getpid()) return Dir;
     Dir.clear();
+    ReleaseSignalHolds(); // a forked child's copies of its parent's holds
     // $TMPDIR first; /tmp when it is unset or unusable
     const char* env = std::getenv("TMPDIR");
     for (std::string base : {std::string(env ? env : ""), std::string("/tmp")}) {
@@ -142,7 +124,7 @@ const std::string& WorkDir() {
     }
     if (Dir.empty()) return Dir;
     Owner = getpid();
-    InstallSignalCleanup(Dir);
+    HoldForSignals(Dir);
     if (!ExitHookSet) {
         std::atexit(RemoveAtExit);
         ExitHookSet = true;
@@ -160,6 +142,7 @@ void RemoveWorkDir() {
     if (!Dir.empty() && Owner == getpid()) {
         std::error_code ec;
         std::filesystem::remove_all(Dir, ec);
+        ReleaseSignalHolds();
     }
     Dir.clear();
 }

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShowEvent>
+#include <QTimer>
 
 namespace {
 
@@ -118,6 +119,14 @@ TFmMakeDlg::TFmMakeDlg(QWidget* parent) : QDialog(parent) {
 
     FormCreate();
     resize(960, 640);
+    for (TCGGrid* g : {SGGeo, SGZon}) {
+        QAbstractItemModel* m = g->model();
+        connect(m, &QAbstractItemModel::dataChanged, this, &TFmMakeDlg::ShowModifiedMark);
+        connect(m, &QAbstractItemModel::rowsInserted, this, &TFmMakeDlg::ShowModifiedMark);
+        connect(m, &QAbstractItemModel::rowsRemoved, this, &TFmMakeDlg::ShowModifiedMark);
+        connect(m, &QAbstractItemModel::modelReset, this, &TFmMakeDlg::ShowModifiedMark);
+    }
+    MarkSaved();
 }
 
 TFmMakeDlg::~TFmMakeDlg() {
@@ -220,10 +229,64 @@ void TFmMakeDlg::resizeEvent(QResizeEvent* event) {
 // ---- files ----------------------------------------------------------------------------------
 
 void TFmMakeDlg::SetCaptionFile(const QString& path) {
+    CaptionPath = path;
     setWindowTitle("Making Geometry - " + path);
 }
 
+namespace {
+// The cells of each data row (without the row number), up to the last row holding any.
+QStringList RowTexts(TCGGrid* grid) {
+    QStringList rows;
+    int last = 0;
+    for (int r = 1; r < grid->RowCount(); ++r) {
+        QStringList cells;
+        bool any = false;
+        for (int c = 1; c < grid->ColCount(); ++c) {
+            cells << grid->Cell(c, r);
+            any = any || !cells.back().trimmed().isEmpty();
+        }
+        rows << cells.join(QChar(0x1F));
+        if (any) last = r;
+    }
+    return rows.mid(0, last);
+}
+} // namespace
+
+void TFmMakeDlg::MarkSaved() {
+    SavedGeo = RowTexts(SGGeo);
+    SavedZon = RowTexts(SGZon);
+    MarkPending = false;
+    setWindowTitle("Making Geometry - " + CaptionPath);
+}
+
+bool TFmMakeDlg::HasUnsavedEdits() {
+    SGGeo->CommitEdit();
+    SGZon->CommitEdit();
+    return RowTexts(SGGeo) != SavedGeo || RowTexts(SGZon) != SavedZon;
+}
+
+void TFmMakeDlg::ShowModifiedMark() {
+    if (MarkPending) return;
+    MarkPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (!MarkPending) return;
+        MarkPending = false;
+        const bool edited = RowTexts(SGGeo) != SavedGeo || RowTexts(SGZon) != SavedZon;
+        setWindowTitle("Making Geometry - " + CaptionPath + (edited ? " *" : ""));
+    });
+}
+
+bool TFmMakeDlg::MayDropEdits() {
+    return !HasUnsavedEdits() ||
+           AskWarning(this, "The edited data is not saved. Discard the edits?");
+}
+
+void TFmMakeDlg::reject() {
+    BtnCancelClick();
+}
+
 void TFmMakeDlg::BtnOpenFileClick() {
+    if (!MayDropEdits()) return;
     QString path;
     if (ChooseOpenFile) {
         path = ChooseOpenFile();
@@ -267,6 +330,7 @@ bool TFmMakeDlg::OpenFile(const QString& path) {
     SetCaptionFile(full);
     SaveDialog->selectFile(full);
     TakeSnapshot();
+    MarkSaved();
     if (info.Dropped > 0)
         PlainMessage(this, QString("%1 items of %2 lay beyond the last column of their row and "
                                    "were left out.")
@@ -316,6 +380,7 @@ bool TFmMakeDlg::SaveFile(const QString& chosen) {
     const QString full = info.absoluteFilePath();
     SetCaptionFile(full);
     OpenDialog->selectFile(full);
+    MarkSaved();
     return true;
 }
 
@@ -356,7 +421,7 @@ void TFmMakeDlg::BtnOKClick() {
 
 void TFmMakeDlg::BtnCancelClick() {
     if (!AskWarning(this, "Clear Edited Data! Cansel OK?")) return;
-    reject();
+    QDialog::reject();
     RestoreSnapshot();
 }
 

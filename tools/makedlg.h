@@ -38,6 +38,7 @@ class TFmMakeDlg : public QDialog {
     // --- state ---
     QString RowClipboard;                     // comma text of the copied row
     QStringList SnapGeo, SnapZon;             // comma texts of the data rows, for CANCEL
+    QStringList SavedGeo, SavedZon;           // the same as last opened or saved
     TCGGrid* PopupGrid = nullptr;             // the grid whose popup menu was opened last
     std::string OpenDirChosen, SaveDirChosen; // set when a file was picked in a dialog
 
@@ -75,6 +76,13 @@ class TFmMakeDlg : public QDialog {
     bool WriteViewerFile();
     void TakeSnapshot();
     void RestoreSnapshot();
+    // Whether the tables differ from the file last opened or saved (from the empty tables
+    // before any). The title carries a "*" while they do.
+    bool HasUnsavedEdits();
+    // Asks whether unsaved edits may be dropped; true when there are none or the user agrees.
+    bool MayDropEdits();
+    // Escape and the window's close button ask CANCEL's question.
+    void reject() override;
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -84,4 +92,8 @@ class TFmMakeDlg : public QDialog {
     void ShowPopup(TCGGrid* grid, QWidget* source, const QPoint& pos);
     TCGGrid* ActiveGrid() const;
     void SetCaptionFile(const QString& path);
+    void MarkSaved();
+    void ShowModifiedMark(); // soon after a change: many cells may change at once
+    QString CaptionPath = "NONAME";
+    bool MarkPending = false;
 };

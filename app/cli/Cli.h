@@ -1,5 +1,6 @@
 // trazon-cli subcommands. Each returns the process exit code
-// (0 success, 1 read error, 2 wrong usage or missing display).
+// (0 success, 1 read error, 2 wrong usage or missing display); the program's end turns any
+// of them into WriteErrorExit when standard output could not be written.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,9 @@
 
 #include <string>
 #include <vector>
+
+inline constexpr int WriteErrorExit = 3;
+inline constexpr int OutOfMemoryExit = 4; // a std::bad_alloc anywhere in a run
 
 using TCliArgs = std::vector<std::string>; // the words after the subcommand name
 
@@ -65,6 +69,11 @@ struct TOption {
 // when the words were read, otherwise the exit code to return at once.
 int ReadArgs(const TCliArgs& args, const char* cmd, const char* usage,
              const std::vector<TOption>& options, std::string& file, int& threads);
+
+// A result line on standard output. Names from the data file may hold control characters
+// (escape sequences a terminal would act on): they are shown escaped ("\x1B").
+void PrintLine(const std::string& line);
+void PrintLines(const std::vector<std::string>& lines);
 
 // Progress on standard error, rewritten in place, only for a terminal.
 struct TProgress {

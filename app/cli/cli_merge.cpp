@@ -83,7 +83,7 @@ int CliMerge(const TCliArgs& args) {
     if (!output.empty() && !merged.Volume)
         return UsageError(cmd, "-o writes a volume result file; these are check parts",
                           CliMergeUsage);
-    for (const std::string& l : merged.Lines) std::printf("%s\n", l.c_str());
+    PrintLines(merged.Lines); // escaped as the whole run prints them
     std::fflush(stdout);
     if (!output.empty() && !WriteVolumeFile(resultPath, merged.Zones, merged.Volumes, error)) {
         std::fprintf(stderr, "trazon-cli merge: %s\n", error.c_str());

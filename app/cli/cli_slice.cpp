@@ -3,6 +3,7 @@
 #include "Cli.h"
 
 #include "geometry/Lattice.h"
+#include "input/FileWrite.h"
 #include "render/ImageFile.h"
 #include "tools/core/CheckFormat.h"
 #include "tools/core/SliceCore.h"
@@ -54,6 +55,9 @@ int CliSlice(const TCliArgs& args) {
     if (ImageFormatOf(picture) == TImageFormat::Unknown)
         return UsageError(cmd, "unknown picture type of '" + picture + "' (use .png, .jpg or .bmp)",
                           CliSliceUsage);
+    // a picture that cannot be written is found before the picture is computed
+    if (std::string error; !CheckWriteTarget(picture, error))
+        return UsageError(cmd, "-o: " + error, CliSliceUsage);
     TSlicePlane plane;
     if (planeText.empty()) return UsageError(cmd, "no plane given (--plane z=0)", CliSliceUsage);
     if (!ParseSlicePlane(planeText, plane.Axis, plane.C))
@@ -143,8 +147,7 @@ int CliWhere(const TCliArgs& args) {
     TZoneIndex index;
     BuildZoneIndex(geometry.Bodies, geometry.Zones, index);
     TPointInfo info = InspectPoint(geometry.Bodies, geometry.Zones, index, p[0], p[1], p[2]);
-    for (const std::string& line : PointInfoLines(geometry.Zones, info))
-        std::printf("%s\n", line.c_str());
+    PrintLines(PointInfoLines(geometry.Zones, info));
     return 0;
 }
 
@@ -183,7 +186,6 @@ int CliTracks(const TCliArgs& args) {
     TTrackZoneResult r = CheckTrackZones(geometry.Bodies, geometry.Zones, index, tracks, opt);
     std::printf("points: %lld\n", static_cast<long long>(r.Points));
     std::printf("mismatches: %lld\n", static_cast<long long>(r.Mismatches));
-    for (const TTrackZoneMismatch& m : r.Kept)
-        std::printf("%s\n", TrackZoneMismatchLine(m, geometry.Zones).c_str());
+    for (const TTrackZoneMismatch& m : r.Kept) PrintLine(TrackZoneMismatchLine(m, geometry.Zones));
     return 0;
 }

@@ -104,13 +104,13 @@ int ReadArgs(const TCliArgs& args, const char* cmd, const char* usage,
     return -1;
 }
 
-namespace {
-
-void PrintLines(const std::vector<std::string>& lines) {
-    for (const std::string& l : lines) std::printf("%s\n", l.c_str());
+void PrintLine(const std::string& line) {
+    std::printf("%s\n", ShownText(line, std::string::npos).c_str());
 }
 
-} // namespace
+void PrintLines(const std::vector<std::string>& lines) {
+    for (const std::string& l : lines) PrintLine(l);
+}
 
 int UsageError(const char* command, const std::string& message, const char* usage) {
     std::fprintf(stderr, "trazon-cli %s: %s\n\nUsage:\n%s\n", command, message.c_str(), usage);
@@ -165,7 +165,7 @@ TProgress::TProgress() : On(isatty(STDERR_FILENO) != 0) {}
 void TProgress::Show(const std::string& line) {
     if (!On || line == Shown) return;
     Shown = line;
-    std::fprintf(stderr, "\r%s\033[K", line.c_str());
+    std::fprintf(stderr, "\r%s\033[K", ShownText(line, std::string::npos).c_str());
     std::fflush(stderr);
 }
 
@@ -193,6 +193,10 @@ int CliCheck(const TCliArgs& args) {
     std::string error;
     if (!ConvertCheckEntries(entries, settings, error))
         return UsageError(cmd, error, CliCheckUsage);
+    // no ray checks nothing: a clean result would claim a check that never ran
+    if (settings.Rays < 1)
+        return UsageError(cmd, "--rays: \"" + entries.Rays + "\" is no count of rays (1 or more)",
+                          CliCheckUsage);
     TRunPart part;
     if (havePart && !ParseRunPart(partText, part, error))
         return UsageError(cmd, "--part: " + error, CliCheckUsage);

@@ -105,9 +105,10 @@ bool FileScene(const std::string& path, TBenchScene& s, std::string& error) {
     return true;
 }
 
-bool ShieldingScene(TBenchScene& s, std::string& error, double scale) {
+bool ShieldingScene(TBenchScene& s, std::string& error, double scale, int targetSlices) {
     TShieldingOptions o;
     o.Scale = scale;
+    o.TargetSlices = targetSlices;
     char path[] = "/tmp/trazon-shielding-XXXXXX";
     int fd = mkstemp(path);
     if (fd < 0) {
@@ -118,7 +119,7 @@ bool ShieldingScene(TBenchScene& s, std::string& error, double scale) {
     bool ok = WriteShieldingFile(path, o, error) && Load(path, s, error);
     std::remove(path);
     if (!ok) return false;
-    s.Name = "shielding";
+    s.Name = targetSlices > 0 ? "planes" : "shielding";
     const double* w = ShieldingWorld;
     SetBox(s, {w[0] * scale, w[1] * scale, w[2] * scale, w[3] * scale, w[4] * scale,
                w[5] * scale});
@@ -150,6 +151,7 @@ bool NamedScene(const std::string& name, TBenchScene& s, std::string& error) {
         return true;
     }
     if (name == "shielding") return ShieldingScene(s, error);
+    if (name == "planes") return ShieldingScene(s, error, 1, PlaneSlices);
     if (name == "nested") {
         s = NestedScene(30000);
         return true;

@@ -181,6 +181,68 @@ void Append(std::vector<int>& to, const std::vector<int>& more) {
     to.insert(to.end(), more.begin(), more.end());
 }
 
+// The half-spaces of a prism along x: `sides` faces at distance `apothem` from the axis
+// (y = cy, z = cz), the first face's normal at `turn` degrees in the y-z plane, and the two
+// ends x >= x0, x <= x1; all normals point inwards.
+std::vector<int> Prism(TBuilder& b, int sides, double turn, double apothem, double cy, double cz,
+                       double x0, double x1) {
+    std::vector<int> faces;
+    for (int k = 0; k < sides; ++k) {
+        double phi = (turn + 360.0 * k / sides) * std::numbers::pi / 180;
+        double ny = -std::cos(phi), nz = -std::sin(phi); // inwards
+        faces.push_back(b.Haf(0, ny, nz, ny * cy + nz * cz - apothem));
+    }
+    faces.push_back(b.Haf(1, 0, 0, x0));
+    faces.push_back(b.Haf(-1, 0, 0, -x1));
+    return faces;
+}
+
+// The buried target and its block (see TShieldingOptions::TargetSlices); returns the groups of
+// the ground zone around them: the ground box minus both prisms, one group per pair of faces.
+std::vector<std::vector<int>> BuriedTarget(TBuilder& b, int slices,
+                                           const std::vector<int>& groundBox) {
+    const double cy = 0, cz = -180, length = 1000, radius = 40;
+    const std::vector<int> housing = Prism(b, 8, 22.5, 70, cy, cz, -20, length + 20);
+    const int core = b.Rcc(0, cy, cz, length, 0, 0, radius);
+    // slices between parallel half-spaces x >= c (the last cut ends the last slice)
+    std::vector<int> cuts;
+    for (int k = 1; k < slices; ++k) cuts.push_back(b.Haf(1, 0, 0, length * k / slices));
+    for (int k = 0; k < slices; ++k) {
+        std::vector<int> slice{core};
+        if (k > 0) slice.push_back(cuts[static_cast<size_t>(k - 1)]);
+        if (k + 1 < slices) slice.push_back(-cuts[static_cast<size_t>(k)]);
+        b.Zone(k % 2 ? 8 : 9, {slice});
+    }
+    // eight sectors of the housing around the core, between planes through the axis: four
+    // planes, each bounding two pairs of opposite sectors with either sign
+    std::vector<int> planes;
+    for (int k = 0; k < 4; ++k) {
+        double phi = 45.0 * k * std::numbers::pi / 180;
+        double ny = -std::sin(phi), nz = std::cos(phi); // sides at larger angles are >= 0
+        planes.push_back(b.Haf(0, ny, nz, ny * cy + nz * cz));
+    }
+    for (int k = 0; k < 8; ++k) {
+        const int from = planes[static_cast<size_t>(k % 4)], to = planes[static_cast<size_t>((k + 1) % 4)];
+        const int s0 = k < 4 ? 1 : -1, s1 = (k + 1) % 8 < 4 ? -1 : 1;
+        std::vector<int> sector = housing;
+        sector.push_back(-core);
+        sector.push_back(s0 * from);
+        sector.push_back(s1 * to);
+        b.Zone(3, {sector});
+    }
+    const std::vector<int> block = Prism(b, 6, 0, 50, 300, -250, -900, -600);
+    b.Zone(4, {block});
+    std::vector<std::vector<int>> ground;
+    for (int h : housing)
+        for (int k : block) {
+            std::vector<int> group = groundBox;
+            group.push_back(-h);
+            group.push_back(-k);
+            ground.push_back(std::move(group));
+        }
+    return ground;
+}
+
 } // namespace
 
 std::string ShieldingDataText(const TShieldingOptions& o) {
@@ -265,7 +327,9 @@ std::string ShieldingDataText(const TShieldingOptions& o) {
     std::vector<int> downAir{xHi, yLo, yHi, zLo, zHi, ground, wallOut, -pipe};
     Append(downAir, Neg(down));
     b.Zone(7, {downAir});
-    b.Zone(2, {{xLo, xHi, yLo, yHi, zLo, zHi, -ground, -duct, -slant}});
+    const std::vector<int> groundBox{xLo, xHi, yLo, yHi, zLo, zHi, -ground, -duct, -slant};
+    b.Zone(2, o.TargetSlices > 0 ? BuriedTarget(b, o.TargetSlices, groundBox)
+                                 : std::vector<std::vector<int>>{groundBox});
     b.Zone(7, {{duct, yLo, yHi}});
     b.Zone(7, {{slant, xLo, xHi, yLo, yHi}});
     b.Zone(0, {{-xLo}, {-xHi}, {-yLo}, {-yHi}, {-zLo}, {-zHi}});

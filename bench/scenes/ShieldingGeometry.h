@@ -6,6 +6,7 @@
 // consistency check of it reports nothing.
 //
 //   TShieldingOptions o;                    // about 600 bodies and 650 zones
+//   o.TargetSlices = 200;                   // optionally ~280 half-spaces more (see below)
 //   std::string text = ShieldingDataText(o); // a complete data file (free layout)
 #pragma once
 
@@ -17,6 +18,12 @@ struct TShieldingOptions {
     double Scale = 1;   // every length is multiplied by it (cm at 1)
     int Histories = 0;  // simple beam histories appended after the geometry
     int RackColumns = 14; // components per rack row along the beam (zones grow ~32 per column)
+    // Plane-heavy part buried in the ground, as converted inputs write it (0: none): a target
+    // cylinder cut into this many slices by parallel half-spaces, inside an octagonal housing
+    // of half-spaces split into sectors by planes through its axis, a hexagonal block of
+    // half-spaces, and the ground zone written as the union of intersections that subtracting
+    // both prisms expands into (one group per pair of their faces).
+    int TargetSlices = 0;
 };
 
 // Extent of the world (the box its half-spaces bound, before the tilt of the ceiling), at

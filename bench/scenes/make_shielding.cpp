@@ -1,5 +1,5 @@
 // Writes a shielding-style data file (see ShieldingGeometry.h).
-//   make_shielding OUT.dat [--seed N] [--scale S] [--histories N] [--columns N]
+//   make_shielding OUT.dat [--seed N] [--scale S] [--histories N] [--columns N] [--slices N]
 #include "ShieldingGeometry.h"
 
 #include <cstdio>
@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
             o.Histories = std::atoi(argv[++i]);
         else if (a == "--columns" && more)
             o.RackColumns = std::atoi(argv[++i]);
+        else if (a == "--slices" && more)
+            o.TargetSlices = std::atoi(argv[++i]);
         else if (out.empty() && a[0] != '-')
             out = a;
         else {
@@ -27,9 +29,10 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if (out.empty() || !(o.Scale > 0) || o.Histories < 0 || o.RackColumns < 0) {
+    if (out.empty() || !(o.Scale > 0) || o.Histories < 0 || o.RackColumns < 0 ||
+        o.TargetSlices < 0) {
         std::fprintf(stderr, "usage: make_shielding OUT.dat [--seed N] [--scale S] "
-                             "[--histories N] [--columns N]\n");
+                             "[--histories N] [--columns N] [--slices N]\n");
         return 2;
     }
     std::string error;

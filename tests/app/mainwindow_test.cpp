@@ -1,6 +1,10 @@
 #include "MainWindowFixture.h"
 #include "tools/slicedlg.h"
 #include "tools/trackzonedlg.h"
+#include "tools/cggrid.h"
+#include "tools/makedlg.h"
+#include <QElapsedTimer>
+#include <cstdlib>
 
 TEST_F(MainWindowTest, StartUpShowsTitleScreenOverTurningSample) {
     Start();
@@ -457,6 +461,68 @@ TEST(HelpPageTest, NoBrowserAtAllNamesThePage) {
     EXPECT_NE(messages[0].find(exeDir + "help/missing.html"), std::string::npos);
     MessageBoxHook = nullptr;
     OpenUrlHook = nullptr;
+    fs::remove_all(dir);
+}
+
+// Quitting with edits the geometry editor never saved to a file asks first.
+TEST_F(MainWindowTest, ExitAsksBeforeDroppingUnsavedEditorData) {
+    Start();
+    Main->MenuExitClick();
+    EXPECT_TRUE(Questions.empty()); // nothing edited: no question
+    delete Main;
+    Main = nullptr;
+    Start();
+    Main->FmMakeDlg->SGGeo->SetCell(1, 1, "RPP");
+    Answer = false;
+    Main->MenuExitClick();
+    ASSERT_EQ(Questions.size(), 1u);
+    EXPECT_NE(Questions[0].find("not saved"), std::string::npos);
+    EXPECT_TRUE(Main->isVisible());
+    Answer = true;
+    Main->MenuExitClick();
+    EXPECT_EQ(Questions.size(), 2u);
+    EXPECT_FALSE(Main->isVisible());
+}
+
+// The desktop's opener starts even when it then finds no program for the page: its exit
+// status decides whether the page's path is shown.
+TEST(HelpPageTest, AnOpenerThatShowsNoPageIsNoticed) {
+    App();
+    fs::path dir = fs::temp_directory_path() / ("trazon help opener " + std::to_string(::getpid()));
+    fs::create_directories(dir / "help");
+    fs::create_directories(dir / "bin");
+    std::ofstream(dir / "help/index.html") << "<html></html>\n";
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", ((dir / "bin").string() + ":" + oldPath).c_str(), 1);
+    std::vector<std::string> messages;
+    MessageBoxHook = [&](const std::string& text) { messages.push_back(text); };
+    const std::string exeDir = dir.string() + "/";
+    for (int status : {3, 0}) {
+        fs::path opener = dir / "bin" / DesktopOpener;
+        std::ofstream(opener) << "#!/bin/sh\necho \"$1\" > '" << (dir / "asked").string()
+                              << "'\nexit " << status << "\n";
+        fs::permissions(opener, fs::perms::owner_all);
+        fs::remove(dir / "asked");
+        messages.clear();
+        OpenHelpPage("index.html", "/no/such/browser", exeDir);
+        QElapsedTimer clock;
+        clock.start();
+        while (!fs::exists(dir / "asked") || (status != 0 && messages.empty())) {
+            if (clock.elapsed() > 20000) break;
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        // the opener has ended: any message has come by now
+        for (int i = 0; i < 20; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_TRUE(fs::exists(dir / "asked")) << status;
+        if (status == 0) {
+            EXPECT_TRUE(messages.empty());
+        } else {
+            ASSERT_EQ(messages.size(), 1u);
+            EXPECT_NE(messages[0].find(exeDir + "help/index.html"), std::string::npos);
+        }
+    }
+    setenv("PATH", oldPath.c_str(), 1);
+    MessageBoxHook = nullptr;
     fs::remove_all(dir);
 }
 

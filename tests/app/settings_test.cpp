@@ -8,6 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -365,23 +369,31 @@ TEST(Settings, FileLocation) {
     fs::remove_all(conf);
 }
 
-// A program directory that takes no new file but holds a writable trazon.ini (the temporary
-// file is blocked here by a directory of its name, which stops root as well).
-TEST(IniFile, WritesInPlaceWhereNoFileCanBeCreatedBesideIt) {
-    fs::path dir = TempDir("inplace");
+// A full disk (here: a file size limit) while the settings are saved: the old file stays
+// whole, and the reason is given.
+TEST(IniFile, FullDiskLeavesTheOldFileWhole) {
+    fs::path dir = TempDir("fulldisk");
     const std::string path = (dir / "trazon.ini").string();
-    std::ofstream(path) << "[Particle]\nReadMax=7\n";
-    fs::create_directory(path + ".new");
-    TIniFile ini(path);
-    ini.WriteInteger("Particle", "ReadMax", 8);
-    EXPECT_TRUE(ini.UpdateFile());
-    EXPECT_EQ(TIniFile(path).ReadInteger("Particle", "ReadMax", 0), 8);
-    EXPECT_TRUE(fs::is_directory(path + ".new"));
-    // the temporary file has a name of its own, so a writable directory still gets a new file
-    TIniFile missing((dir / "none.ini").string());
-    fs::create_directory(dir / "none.ini.new");
-    EXPECT_TRUE(missing.UpdateFile());
-    EXPECT_TRUE(fs::is_regular_file(dir / "none.ini"));
+    std::string old = "[Recent]\n";
+    for (int i = 0; i < 100; ++i) old += "File" + std::to_string(i) + "=/data/run" + std::to_string(i) + ".dat\n";
+    std::ofstream(path) << old;
+    pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        TIniFile ini(path);
+        for (int i = 0; i < 200; ++i) ini.WriteString("Recent", "More" + std::to_string(i), "x");
+        std::string error;
+        _exit(!ini.UpdateFile(&error) && !error.empty() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::ifstream in(path);
+    std::string now((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(now, old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     fs::remove_all(dir);
 }
 

@@ -414,3 +414,52 @@ TEST(EditorGrid, OnlyTheFocusedGridShowsItsCurrentCell) {
     EXPECT_EQ(g->textElideMode(), Qt::ElideNone);
     d.Dlg.hide();
 }
+
+// Edits not saved to a file: a "*" in the title, and OPEN FILE and Escape ask before they are
+// dropped.
+TEST(EditorDialog, UnsavedEditsAreMarkedAndNeverDroppedUnasked) {
+    TDialog d;
+    TTempDir dir;
+    ASSERT_TRUE(d.ShowActive());
+    QApplication::processEvents();
+    EXPECT_TRUE(d.Dlg.HasUnsavedEdits()); // typed in, never saved
+    EXPECT_TRUE(d.Dlg.windowTitle().endsWith(" *")) << d.Dlg.windowTitle().toStdString();
+    ASSERT_TRUE(d.Dlg.SaveFile(dir / "saved.geo"));
+    QApplication::processEvents();
+    EXPECT_FALSE(d.Dlg.HasUnsavedEdits());
+    EXPECT_EQ(d.Dlg.windowTitle(), "Making Geometry - " + (dir / "saved.geo"));
+
+    d.Dlg.SGGeo->SetCell(6, 2, "7");
+    QApplication::processEvents();
+    EXPECT_TRUE(d.Dlg.HasUnsavedEdits());
+    EXPECT_EQ(d.Dlg.windowTitle(), "Making Geometry - " + (dir / "saved.geo") + " *");
+
+    // OPEN FILE: "Cancel" keeps the edit and opens nothing
+    int chosen = 0;
+    d.Dlg.ChooseOpenFile = [&] {
+        ++chosen;
+        return dir / "saved.geo";
+    };
+    d.Hooks.Answer = false;
+    d.Dlg.BtnOpenFileClick();
+    ASSERT_EQ(d.Hooks.Questions.size(), 1u);
+    EXPECT_EQ(chosen, 0);
+    EXPECT_EQ(d.Dlg.SGGeo->Cell(6, 2), "7");
+    // Escape asks CANCEL's question; "Cancel" keeps the dialog open
+    QTest::keyClick(&d.Dlg, Qt::Key_Escape);
+    ASSERT_EQ(d.Hooks.Questions.size(), 2u);
+    EXPECT_EQ(d.Hooks.Questions[1], "Clear Edited Data! Cansel OK?");
+    EXPECT_TRUE(d.Dlg.isVisible());
+    // OK drops the edit: the file comes back unmarked
+    d.Hooks.Answer = true;
+    d.Dlg.BtnOpenFileClick();
+    EXPECT_EQ(chosen, 1);
+    QApplication::processEvents();
+    EXPECT_EQ(d.Dlg.SGGeo->Cell(6, 2).trimmed(), "5");
+    EXPECT_FALSE(d.Dlg.HasUnsavedEdits());
+    EXPECT_FALSE(d.Dlg.windowTitle().endsWith(" *"));
+    // nothing to lose: OPEN FILE asks nothing
+    const size_t asked = d.Hooks.Questions.size();
+    d.Dlg.BtnOpenFileClick();
+    EXPECT_EQ(d.Hooks.Questions.size(), asked);
+}

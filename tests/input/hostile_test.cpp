@@ -373,3 +373,124 @@ TEST(FileWrite, TargetCheckedBeforeAnyWork) {
     fs::create_symlink(dir.Path, dir.Path + "dirlink");
     EXPECT_FALSE(CheckWriteTarget(dir.Path + "dirlink", error));
 }
+
+// A FIFO or a device is written into and stays what it is, also through a link.
+TEST(FileWrite, SpecialFilesAreWrittenIntoNotReplaced) {
+    TTempDir dir;
+    const std::string fifo = dir.Path + "pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink(fifo, dir.Path + "link");
+    for (const std::string& target : {fifo, dir.Path + "link"}) {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        pid_t reader = fork();
+        if (reader == 0) {
+            alarm(20); // a FIFO replaced by a file would leave this reader waiting forever
+            std::string got = ReadAll(fifo);
+            (void)!write(fds[1], got.data(), got.size());
+            _exit(0);
+        }
+        close(fds[1]);
+        std::string error;
+        EXPECT_TRUE(WriteFileReplacing(target, "result", error)) << error;
+        waitpid(reader, nullptr, 0);
+        char buf[16] = {};
+        EXPECT_EQ(read(fds[0], buf, sizeof buf), 6);
+        close(fds[0]);
+        EXPECT_EQ(std::string(buf), "result") << target;
+        EXPECT_TRUE(fs::is_fifo(fifo));
+    }
+    std::string error;
+    EXPECT_TRUE(CheckWriteTarget("/dev/null", error)) << error;
+    EXPECT_TRUE(IsSpecialFile("/dev/null"));
+    EXPECT_FALSE(IsSpecialFile(dir.Path));
+    EXPECT_FALSE(IsSpecialFile(dir.Path + "none"));
+}
+
+// Where no file can be made beside it, a writable file is rewritten in place; a full disk
+// (here: a file size limit) then leaves it as it was, never cut short.
+TEST(FileWrite, InPlaceRewriteKeepsTheOldFileWhenTheNewOneDoesNotFit) {
+    TTempDir dir;
+    const std::string target = dir.Path + "trazon.ini";
+    const std::string old(3000, 'o');
+    std::ofstream(target) << old;
+    chmod(target.c_str(), 0666);
+    chmod(dir.Path.c_str(), 0555);
+    auto run = [&](size_t bytes, rlim_t limit) {
+        return InChild([&] {
+            // root writes into any directory: a user of its own is needed for the block
+            if (geteuid() == 0 && setuid(65534) != 0) _exit(3);
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit lim{limit, limit};
+            setrlimit(RLIMIT_FSIZE, &lim);
+            std::string err;
+            bool ok = WriteFileReplacing(target, std::string(bytes, 'n'), err);
+            _exit(ok ? 0 : err.empty() ? 2 : 1);
+        });
+    };
+    int status = run(8000, 5000);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(ReadAll(target), old);
+    status = run(2000, RLIM_INFINITY);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(ReadAll(target), std::string(2000, 'n'));
+    chmod(dir.Path.c_str(), 0755);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 1);
+}
+
+// A signal that ends the program while a file is written leaves no "TARGET.XXXXXX" behind;
+// a file size limit (SIGXFSZ) takes the work directory with it as well.
+TEST(FileWrite, NoTemporaryFileOrWorkDirectoryOutlivesAFatalSignal) {
+    TTempDir dir;
+    const std::string target = dir.Path + "big.bmp";
+    int status = InChild([&] {
+        rlimit lim{1 << 20, 1 << 20};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        std::string err;
+        WriteFileReplacing(target, std::string(4 << 20, 'b'), err);
+        _exit(0);
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    EXPECT_TRUE(fs::is_empty(dir.Path));
+
+    // SIGTERM in the middle of a long write: sent as soon as the temporary file appears
+    const std::string data(Sanitized ? 64 << 20 : 128 << 20, 'b');
+    pid_t child = fork();
+    if (child == 0) {
+        std::string err;
+        WriteFileReplacing(target, data, err);
+        _exit(0);
+    }
+    bool seen = false;
+    for (int i = 0; i < 200000 && !seen; ++i)
+        seen = !fs::is_empty(dir.Path);
+    kill(child, SIGTERM);
+    waitpid(child, &status, 0);
+    if (WIFSIGNALED(status)) {
+        EXPECT_EQ(WTERMSIG(status), SIGTERM);
+        EXPECT_TRUE(fs::is_empty(dir.Path));
+    } else {
+        EXPECT_TRUE(fs::exists(target)); // done before the signal came: only the target
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 1);
+    }
+
+    // the reader's work directory
+    char workDir[512] = {};
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    status = InChild([&] {
+        std::string d = WorkDir();
+        d.copy(workDir, sizeof workDir - 1);
+        (void)!write(fds[1], workDir, sizeof workDir);
+        rlimit lim{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        std::ofstream(d + DivFileName) << std::string(100000, 'x');
+        _exit(0);
+    });
+    ASSERT_EQ(read(fds[0], workDir, sizeof workDir), static_cast<ssize_t>(sizeof workDir));
+    close(fds[0]);
+    close(fds[1]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    ASSERT_NE(workDir[0], 0);
+    EXPECT_NE(access(workDir, F_OK), 0) << workDir;
+}

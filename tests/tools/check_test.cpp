@@ -8,6 +8,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <new>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -380,4 +385,46 @@ TEST(Check, BatchesOnThreadsEqualSingleStepsAndTheSequenceContinues) {
         for (int i = 0; i < 10; ++i) r.Next();
         return r.Seed;
     }());
+}
+
+// 100000 zones that all overlap on every ray: a batch of rays holds where its findings are,
+// not every finding's zone list, so the memory stays that of the ten findings reported.
+TEST(Check, MemoryStaysThatOfTheReportedFindings) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address space limit does not fit the sanitizer's shadow memory";
+#endif
+    TGeometry g = Spheres();
+    for (int z = 0; z < 100000; ++z) AddZone(g, "Z" + std::to_string(z), 1, {{1}});
+    AddZone(g, "SHELL", 0, {{3, -1}});
+    Prepare(g);
+    TCheckSettings s;
+    s.Rays = 1000;
+    pid_t child = fork();
+    if (child == 0) {
+        // the address space in use now, and 250 MB more
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(getpagesize()) +
+                             (rlim_t(250) << 20);
+        rlimit lim{limit, limit};
+        setrlimit(RLIMIT_AS, &lim);
+        try {
+            TCheckErrorSegments errors;
+            TCheckRun run(errors);
+            run.Threads = 1;
+            run.Start(g.Bodies, g.Zones, s);
+            while (run.Running()) run.Advance(4096);
+            const auto& lines = run.Lines();
+            bool ok = lines.size() == 22 && lines.back() == "Stop by error count is 10 over" &&
+                      lines[1].find("Number[Z0,Z1,Z2,") != std::string::npos &&
+                      lines[1].find(",Z99999]") != std::string::npos;
+            _exit(ok ? 0 : 1);
+        } catch (const std::bad_alloc&) {
+            _exit(2);
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }

@@ -362,3 +362,42 @@ TEST(TrackZones, APointPrintedExactlyOnABoundaryThroughTheOriginDoesNotCount) {
     tracks[1].Zone = 9;
     EXPECT_EQ(CheckTrackZones(g.Bodies, g.Zones, index, tracks, {}).Mismatches, 1);
 }
+
+// Points recorded in a slab 0.01 thick, 1 to 10 away from it: within a tolerance reaching the
+// slab every one of them is accepted, and a larger tolerance never finds more mismatches.
+TEST(TrackZones, ALargerToleranceNeverFindsMoreMismatches) {
+    for (int k : {0, -3, 4}) {
+        const double s = std::pow(10.0, k);
+        SCOPED_TRACE("scale 1e" + std::to_string(k));
+        TGeometry g;
+        g.Bodies = {MakeBody("RPP", 1, {-100 * s, 100 * s, -100 * s, 100 * s, -100 * s, 100 * s}),
+                    MakeBody("RPP", 2, {10 * s, 10.01 * s, -100 * s, 100 * s, -100 * s, 100 * s})};
+        AddZone(g, "WORLD", 1, {{1, -2}});
+        AddZone(g, "SLAB", 2, {{2}});
+        Prepare(g);
+        TZoneIndex index;
+        BuildZoneIndex(g.Bodies, g.Zones, index);
+        TTracks tracks;
+        for (int i = 0; i < 10; ++i) {
+            TrackPoint p{1, 5, (i + 0.3) * s, (0.7 * i - 3) * s, 0.1 * i * s, 1.0, 2, 1.0, 0, 0, -1};
+            tracks.push_back(p);
+        }
+        int64_t last = -1;
+        for (double t : {0.5, 1.0, 3.0, 5.0, 10.0, 20.0, 40.0, 100.0, 1e3, 1e6}) {
+            TTrackZoneOptions o;
+            o.Tolerance = t * s;
+            const int64_t count = CheckTrackZones(g.Bodies, g.Zones, index, tracks, o).Mismatches;
+            if (last >= 0) {
+                EXPECT_LE(count, last) << "tolerance " << t;
+            }
+            // the slab is 0.7 to 9.7 away along x
+            if (t >= 10) {
+                EXPECT_EQ(count, 0) << "tolerance " << t;
+            }
+            if (t < 0.7) {
+                EXPECT_EQ(count, 10) << "tolerance " << t;
+            }
+            last = count;
+        }
+    }
+}

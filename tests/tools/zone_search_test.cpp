@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 
 namespace {
@@ -28,9 +30,9 @@ TVector RandomDirection(std::mt19937_64& rng) {
 // some lying in a plane of round coordinates, where faces of the phantom's voxels and of many
 // other bodies lie (crossings coincide, rays run along faces, cells of the index meet there).
 // Returns the number of midpoints compared.
-int CompareAlongRays(const TBenchScene& s, int rays, uint64_t seed) {
-    TAGeoData bodies = s.Geo.Bodies;
-    PrepareBodies(bodies);
+int CompareAlongRays(const TBenchScene& s, int rays, uint64_t seed, bool prepared = true) {
+    TAGeoData bodies = s.Geo.Bodies; // a copy starts unprepared
+    if (prepared) PrepareBodies(bodies);
     const TAZoneData& zones = s.Geo.Zones;
     TZoneIndex index;
     BuildZoneIndex(bodies, zones, index);
@@ -80,6 +82,21 @@ int CompareAlongRays(const TBenchScene& s, int rays, uint64_t seed) {
     return compared;
 }
 
+// A check through the box finds nothing.
+void ExpectNoCheckErrors(TBenchScene& s) {
+    TCheckErrorSegments errors;
+    TCheckRun run(errors);
+    TCheckSettings set;
+    set.Rays = 3000;
+    set.Xmin = s.Box[0], set.Xmax = s.Box[1], set.Ymin = s.Box[2], set.Ymax = s.Box[3];
+    set.Zmin = s.Box[4], set.Zmax = s.Box[5];
+    PrepareBodies(s.Geo.Bodies);
+    run.Start(s.Geo.Bodies, s.Geo.Zones, set);
+    while (run.Running()) run.Advance(1000);
+    ASSERT_GE(run.Lines().size(), 3u);
+    EXPECT_EQ(run.Lines()[run.Lines().size() - 2], "error count = 0") << s.Name;
+}
+
 } // namespace
 
 TEST(ZoneSearchIdentity, ShieldingGeometryAtEveryScale) {
@@ -90,6 +107,19 @@ TEST(ZoneSearchIdentity, ShieldingGeometryAtEveryScale) {
         EXPECT_GE(s.Geo.Zones.size(), 500u);
         EXPECT_LE(s.Geo.Zones.size(), 700u);
         EXPECT_GT(CompareAlongRays(s, 1000, 160 + static_cast<uint64_t>(scale)), 8000);
+    }
+}
+
+// Stacks of parallel half-spaces in a cylinder, sectors between planes through an axis and a
+// ground zone of 80 groups of half-spaces: the kind of geometry converted inputs give. Bodies
+// not prepared leave the index nothing to decide, and the search must still be exact.
+TEST(ZoneSearchIdentity, PlaneHeavyGeometryAtEveryScalePreparedAndNot) {
+    for (double scale : {1e-4, 1.0, 1e4}) {
+        TBenchScene s;
+        std::string error;
+        ASSERT_TRUE(ShieldingScene(s, error, scale, PlaneSlices)) << error;
+        EXPECT_GT(CompareAlongRays(s, 800, 170 + static_cast<uint64_t>(scale)), 20000) << scale;
+        EXPECT_GT(CompareAlongRays(s, 30, 171, false), 1500) << scale;
     }
 }
 
@@ -163,27 +193,66 @@ TEST(ZoneSearch, ConcentricSpheresCostAFewTestsPerPiece) {
     EXPECT_LT(z.InsideTests + z.BoxProofs, 8 * pieces);
 }
 
-// The generated geometry is a clean partition: the check finds nothing, and its zones are
-// written the way the benchmark needs them (air zones subtracting hundreds of bodies).
+// The generated geometries are clean partitions: the check finds nothing, and their zones are
+// written the way the benchmark needs them (air zones subtracting hundreds of bodies; with the
+// buried target, hundreds of half-spaces and a zone of many groups).
 TEST(ShieldingGeometry, IsCleanAndSurfaceHeavy) {
-    TBenchScene s;
-    std::string error;
-    ASSERT_TRUE(ShieldingScene(s, error)) << error;
-    size_t longest = 0, halfSpaces = 0;
-    for (const TZoneData& z : s.Geo.Zones)
-        for (const TMatrixAi& g : z.BodyIndex) longest = std::max(longest, g.size());
-    for (const TGeoData& b : s.Geo.Bodies) halfSpaces += b.Symbol == "HAF";
-    EXPECT_GT(longest, 150u);
-    EXPECT_GE(halfSpaces, 8u);
-    TCheckErrorSegments errors;
-    TCheckRun run(errors);
-    TCheckSettings set;
-    set.Rays = 3000;
-    set.Xmin = s.Box[0], set.Xmax = s.Box[1], set.Ymin = s.Box[2], set.Ymax = s.Box[3];
-    set.Zmin = s.Box[4], set.Zmax = s.Box[5];
-    PrepareBodies(s.Geo.Bodies);
-    run.Start(s.Geo.Bodies, s.Geo.Zones, set);
-    while (run.Running()) run.Advance(1000);
-    ASSERT_GE(run.Lines().size(), 3u);
-    EXPECT_EQ(run.Lines()[run.Lines().size() - 2], "error count = 0");
+    for (int slices : {0, PlaneSlices}) {
+        TBenchScene s;
+        std::string error;
+        ASSERT_TRUE(ShieldingScene(s, error, 1, slices)) << error;
+        size_t longest = 0, halfSpaces = 0, groups = 0;
+        for (const TZoneData& z : s.Geo.Zones) {
+            groups = std::max(groups, z.BodyIndex.size());
+            for (const TMatrixAi& g : z.BodyIndex) longest = std::max(longest, g.size());
+        }
+        for (const TGeoData& b : s.Geo.Bodies) halfSpaces += b.Symbol == "HAF";
+        EXPECT_GT(longest, 150u);
+        EXPECT_GE(halfSpaces, slices > 0 ? 220u : 8u);
+        EXPECT_GE(groups, slices > 0 ? 80u : 2u);
+        ExpectNoCheckErrors(s);
+    }
+}
+
+// The tree that culls long body lists keeps every body whose ball the ray passes: the crossings
+// equal those of every body in turn, bit for bit, at every scale, for rays from far away too.
+TEST(RayCullTree, CrossingsEqualThoseOfEveryBodyInTurn) {
+    for (double scale : {1e-4, 1.0, 1e4}) {
+        TBenchScene s;
+        std::string error;
+        ASSERT_TRUE(ShieldingScene(s, error, scale, PlaneSlices)) << error;
+        TAGeoData bodies = s.Geo.Bodies;
+        PrepareBodies(bodies);
+        TZoneIndex index;
+        BuildZoneIndex(bodies, s.Geo.Zones, index);
+        ASSERT_FALSE(index.Rays.Nodes.empty());
+        std::mt19937_64 rng(180);
+        std::uniform_real_distribution<double> u(0, 1);
+        int crossed = 0;
+        for (int r = 0; r < 4000; ++r) {
+            TVector o{s.Box[0] + (s.Box[1] - s.Box[0]) * u(rng),
+                      s.Box[2] + (s.Box[3] - s.Box[2]) * u(rng),
+                      s.Box[4] + (s.Box[5] - s.Box[4]) * u(rng)};
+            TVector d = RandomDirection(rng);
+            if (r % 3 == 0) { // the volume's rays: along an axis from a face of the box
+                d = TVector{0, 0, 0};
+                (r % 9 == 0 ? d.x : r % 9 == 3 ? d.y : d.z) = 1;
+                (r % 9 == 0 ? o.x : r % 9 == 3 ? o.y : o.z) =
+                    s.Box[r % 9 == 0 ? 0 : r % 9 == 3 ? 2 : 4];
+            }
+            if (r % 7 == 1) o = o * 1e3; // far outside, looking back or away
+            if (r % 7 == 2) d = (TVector{0, 0, 0} - o) * (1 / Length(o));
+            TMatrixA3d one{o}, all{o};
+            TMatrixAi oneCodes{-1}, allCodes{-1};
+            for (const TGeoData& b : bodies) RayBodyIntersections(o, d, b, one, oneCodes);
+            std::vector<uint32_t> kept;
+            RayBodiesIntersections(o, d, bodies, index.Rays, all, allCodes, &kept);
+            ASSERT_EQ(oneCodes, allCodes) << "scale " << scale << " ray " << r;
+            for (size_t q = 0; q < all.size(); ++q)
+                ASSERT_TRUE(std::memcmp(&all[q], &one[q], sizeof(TVector)) == 0) << r;
+            ASSERT_TRUE(std::is_sorted(kept.begin(), kept.end()));
+            crossed += oneCodes.size() > 1;
+        }
+        EXPECT_GT(crossed, 3000);
+    }
 }

@@ -383,3 +383,76 @@ TEST_F(MainViews, OkWithABadNumberKeepsTheDialogOnTheField) {
     EXPECT_EQ(DisplaySettings.DivSpace, 2);
     EXPECT_EQ(DisplaySettings.ParticleStyles[0].Color, 0x00FF00u);
 }
+
+// ---- loads under a playback or a dialog ----
+
+namespace {
+const char* PlainData = "CSTA-FREE\nSPH 1 0.0 0.0 0.0 6.0\nEND\nZ1 1\nEND\nCEND\nMSTA\n1\n1\nMEND\n";
+} // namespace
+
+// Opening another file during the playback ends it: no frame of the old playback is shown
+// over the new file, and a file without times leaves the Animation menu off.
+TEST_F(MainViews, OpeningAnotherFileStopsThePlayback) {
+    Start();
+    OpenTimeData();
+    const std::string plain = (Dir / "plain.pic").string();
+    std::ofstream(plain) << PlainData;
+    DisplaySettings.WaitTime = 3000;
+    std::vector<std::string> titles;
+    QTimer::singleShot(300, Main, [&] {
+        EXPECT_TRUE(Main->Animating);
+        Main->ChooseOpenFile = [plain] { return plain; };
+        Main->MenuPclOpenClick();
+        QObject::connect(Main, &QWidget::windowTitleChanged,
+                         [&](const QString& t) { titles.push_back(t.toStdString()); });
+    });
+    QElapsedTimer clock;
+    clock.start();
+    Main->MenuAnimationClick();
+    EXPECT_LT(clock.elapsed(), 2500);
+    EXPECT_FALSE(Main->Animating);
+    EXPECT_FALSE(DisplaySettings.AnimActive);
+    EXPECT_EQ(Main->windowTitle().toStdString(), "TRAZON  - " + plain);
+    for (const std::string& t : titles) EXPECT_EQ(t, "TRAZON  - " + plain);
+    EXPECT_FALSE(DisplaySettings.HasTime);
+    EXPECT_FALSE(Main->MenuAnimation->isEnabled());
+}
+
+// A load asked for while a dialog works on the data waits for the dialog to close.
+TEST_F(MainViews, NoLoadUnderAnOpenDialog) {
+    Start();
+    OpenTimeData();
+    const std::string plain = (Dir / "plain.pic").string();
+    std::ofstream(plain) << PlainData;
+    const uint64_t before = Main->DataGeneration;
+    QTimer::singleShot(200, Main, [&] {
+        Main->OpenDataFile(plain);
+        Dlg().reject();
+    });
+    Main->MenuViewSetClick(); // the dialog itself, run modally
+    EXPECT_EQ(Main->DataGeneration, before);
+    EXPECT_EQ(Main->WindowTitle, "TRAZON  - " + Path);
+    ASSERT_FALSE(Messages.empty());
+    EXPECT_EQ(Messages.back(), "Close the open dialog before loading another file.");
+}
+
+// Reload drops the check's error pieces as opening does; Recent Files holds absolute paths,
+// whatever the working directory the file was named from.
+TEST_F(MainViews, ReloadClearsCheckErrorsAndRecentFilesAreAbsolute) {
+    Start();
+    OpenTimeData();
+    CheckErrorSegments.Count = 3;
+    Main->MenuReLoadClick();
+    EXPECT_EQ(CheckErrorSegments.Count, 0);
+
+    const fs::path here = fs::current_path();
+    fs::current_path(Dir);
+    std::ofstream("plain.pic") << PlainData;
+    Main->OpenDataFile("plain.pic");
+    fs::current_path(here);
+    ASSERT_FALSE(Main->Dirs.RecentFiles.empty());
+    EXPECT_EQ(Main->Dirs.RecentFiles.front(), (Dir / "plain.pic").string());
+    EXPECT_EQ(Main->WindowTitle, "TRAZON  - " + (Dir / "plain.pic").string());
+    Main->MenuReLoadClick(); // from another working directory
+    EXPECT_TRUE(Messages.empty()) << Messages.front();
+}

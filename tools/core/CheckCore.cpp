@@ -48,28 +48,27 @@ bool ConvertCheckEntries(const TCheckEntries& e, TCheckSettings& out, std::strin
 
 void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
                  const TVector& start, const TVector& dir, std::vector<TCheckFinding>& findings,
-                 const std::atomic<bool>* cancel) {
+                 const std::atomic<bool>* cancel, size_t maxFindings) {
     thread_local TRayCrossings walk;
     walk.Walk(start, dir, bodies, zones, index);
     const TMatrixA3d& p = walk.Points;
     TMatrixAi& hits = walk.Hits;
     const size_t n = p.size();
+    const size_t limit = findings.size() + maxFindings;
 
     auto found = [&](TCheckFinding::Kind kind, const TVector& m, const TVector& a,
-                     const TVector& b) -> TCheckFinding& {
+                     const TVector& b) {
         TCheckFinding& f = findings.emplace_back();
         f.What = kind;
         f.Mid = m;
         f.PieceStart = a;
         f.PieceEnd = b;
-        if (kind == TCheckFinding::Overlap) f.ZonesHit.assign(hits.begin(), hits.end());
-        BodiesAt(bodies, zones, m.x, m.y, m.z, f.BodiesAt);
-        return f;
     };
 
     int32_t lastMaterial = -1;
     for (size_t i = 0; i + 1 < n; ++i) {
         if (cancel && cancel->load(std::memory_order_relaxed)) return;
+        if (findings.size() >= limit) return;
         if (Distance(p[i], p[i + 1]) < MinPiece) continue;
         TVector m = PieceMid(p, i);
         int count = walk.Zones.Find(i, hits);
@@ -93,6 +92,19 @@ void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIn
             lastMaterial = ZoneMaterial(zones, static_cast<size_t>(hits[0]));
         if (lastMaterial != 0) found(TCheckFinding::OpenEnd, m, last, q);
     }
+}
+
+void AddFindingDetails(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
+                       TCheckFinding& f) {
+    const TVector& m = f.Mid;
+    f.ZonesHit.clear();
+    f.BodiesAt.clear();
+    if (f.What == TCheckFinding::Overlap) {
+        TMatrixAi hits;
+        FindZone(bodies, zones, index, hits, m.x, m.y, m.z);
+        f.ZonesHit.assign(hits.begin(), hits.end());
+    }
+    BodiesAt(bodies, zones, m.x, m.y, m.z, f.BodiesAt);
 }
 
 std::string CheckFindingLine(const TCheckFinding& f, const TAZoneData& zones, const TVector& dir) {
@@ -173,7 +185,9 @@ void TCheckRun::StopByUser() {
     Stop();
 }
 
-bool TCheckRun::Report(const TCheckFinding& f, const TVector& dir) {
+bool TCheckRun::Report(const TCheckFinding& found, const TVector& dir) {
+    TCheckFinding f = found;
+    AddFindingDetails(*Bodies, *Zones, Index, f);
     AddLine(CheckFindingLine(f, *Zones, dir));
     Found.push_back({Counter, f, dir});
     ++Errors.Count;
@@ -238,7 +252,8 @@ void TCheckRun::WalkRays() {
             double phi = ((s.Pmax - s.Pmin) * d[4] + s.Pmin) * deg;
             r.Dir = {std::cos(theta) * std::cos(phi), std::sin(theta) * std::cos(phi),
                      std::sin(phi)};
-            CheckOneRay(bodies, zones, index, r.Start, r.Dir, r.Findings, &Cancel);
+            CheckOneRay(bodies, zones, index, r.Start, r.Dir, r.Findings, &Cancel,
+                        CheckErrorLimit);
         }
     });
 }

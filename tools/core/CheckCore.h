@@ -47,16 +47,23 @@ bool ConvertCheckEntries(const TCheckEntries& entries, TCheckSettings& out, std:
 struct TCheckFinding {
     enum Kind { NoZone, Overlap, OpenEnd } What = NoZone;
     TVector Mid, PieceStart, PieceEnd;
+    // Filled by AddFindingDetails, for a finding that is reported: a walk holds only what
+    // locates its findings, however many zones overlap or bodies hold the point.
     std::vector<int32_t> ZonesHit; // overlap: zone positions in the order found
     std::vector<int32_t> BodiesAt; // numbers of the bodies containing Mid, body order
 };
 
-// Walks one ray and returns its findings in the order they occur. The index serves the zone
-// searches (built for these lists; otherwise the plain search is used). A set `cancel` ends
-// the walk early, its findings incomplete.
+// Walks one ray and returns its first `maxFindings` findings in the order they occur (a run
+// reports no more than CheckErrorLimit). The index serves the zone searches (built for these
+// lists; otherwise the plain search is used). A set `cancel` ends the walk early, its findings
+// incomplete.
 void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
                  const TVector& start, const TVector& dir, std::vector<TCheckFinding>& findings,
-                 const std::atomic<bool>* cancel = nullptr);
+                 const std::atomic<bool>* cancel = nullptr, size_t maxFindings = 10);
+// The overlapping zones (as the walk's search found them) and the bodies at the finding's
+// midpoint.
+void AddFindingDetails(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
+                       TCheckFinding& f);
 
 class TCheckRun {
   public:

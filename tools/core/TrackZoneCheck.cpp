@@ -63,23 +63,58 @@ const std::vector<TVector>& AroundDirections() {
     return dirs;
 }
 
-// Whether the zone comes within t of p: probes at t/4, t/2 and t along the track's directions
-// first (where a step's end point meets its boundary), then around the point.
-template <class TContains>
-bool NearZone(TContains&& contains, const TVector& p, double t, const TVector& in,
-              const TVector& out) {
-    const double f[3] = {0.25, 0.5, 1.0};
-    auto probe = [&](const TVector& d) {
-        if (d.x == 0 && d.y == 0 && d.z == 0) return false;
-        for (double k : f)
-            if (contains(p.x + k * t * d.x, p.y + k * t * d.y, p.z + k * t * d.z))
-                return true;
-        return false;
-    };
+// Whether the zone holds a point of the segment from p along the unit direction d up to t.
+// The zone can change only where the segment crosses one of its bodies: between two such
+// crossings it holds either everywhere or nowhere, so one test in every piece decides, and a
+// shell however thin is met. A longer segment has every piece of a shorter one.
+bool ZoneAlong(const TAGeoData& bodies, const TZoneData& zone,
+               const std::vector<int32_t>& zoneBodies, const TVector& p, const TVector& d,
+               double t) {
+    if (d.x == 0 && d.y == 0 && d.z == 0) return false;
+    thread_local TMatrixA3d points;
+    thread_local TMatrixAi codes;
+    thread_local std::vector<double> cuts;
+    points.clear();
+    codes.clear();
+    for (int32_t b : zoneBodies)
+        RayBodyIntersections(p, d, bodies[static_cast<size_t>(b)], points, codes);
+    cuts.assign(1, 0.0);
+    for (const TVector& q : points) {
+        double s = (q.x - p.x) * d.x + (q.y - p.y) * d.y + (q.z - p.z) * d.z;
+        if (s > 0 && s < t) cuts.push_back(s);
+    }
+    cuts.push_back(t);
+    std::sort(cuts.begin(), cuts.end());
+    for (size_t k = 0; k + 1 < cuts.size(); ++k) {
+        if (!(cuts[k + 1] > cuts[k])) continue;
+        const double s = (cuts[k] + cuts[k + 1]) / 2;
+        if (ZoneContains(bodies, zone, p.x + s * d.x, p.y + s * d.y, p.z + s * d.z)) return true;
+    }
+    // the far end: a zone touching the segment only there is still within t
+    return ZoneContains(bodies, zone, p.x + t * d.x, p.y + t * d.y, p.z + t * d.z);
+}
+
+// The positions of the bodies a zone names, each once.
+void ZoneBodies(const TAGeoData& bodies, const TZoneData& zone, std::vector<int32_t>& out) {
+    out.clear();
+    for (const TMatrixAi& group : zone.BodyIndex)
+        for (int32_t b : group)
+            if (b >= 0 && static_cast<size_t>(b) < bodies.size()) out.push_back(b);
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+}
+
+// Whether the zone comes within t of p: searched along the track's directions first (where a
+// step's end point meets its boundary), then along the 26 directions around the point.
+bool NearZone(const TAGeoData& bodies, const TZoneData& zone, const TVector& p, double t,
+              const TVector& in, const TVector& out) {
+    thread_local std::vector<int32_t> zoneBodies;
+    ZoneBodies(bodies, zone, zoneBodies);
+    auto along = [&](const TVector& d) { return ZoneAlong(bodies, zone, zoneBodies, p, d, t); };
     for (const TVector& d : {in, out})
-        if (probe(d) || probe({-d.x, -d.y, -d.z})) return true;
+        if (along(d) || along({-d.x, -d.y, -d.z})) return true;
     for (const TVector& d : AroundDirections())
-        if (probe(d)) return true;
+        if (along(d)) return true;
     return false;
 }
 
@@ -142,16 +177,22 @@ TTrackZoneResult CheckTrackZones(const TAGeoData& bodies, const TAZoneData& zone
                            double t = options.Tolerance > 0
                                           ? options.Tolerance
                                           : std::max(2 * RoundingError(at, digits), floor);
-                           const size_t zone = static_cast<size_t>(want);
-                           auto contains = [&](double x, double y, double z) {
-                               if (!zones.Lattice)
-                                   return ZoneContains(bodies, zones[zone], x, y, z);
-                               const std::array<double, 6> c = zones.Lattice->CellBox(zone);
-                               return c[0] <= x && x <= c[1] && c[2] <= y && y <= c[3] &&
-                                      c[4] <= z && z <= c[5];
-                           };
-                           if (!(t > 0) || !std::isfinite(t) || !NearZone(contains, at, t, in, out))
+                           if (!(t > 0) || !std::isfinite(t)) {
                                bad[i] = 1;
+                           } else if (zones.Lattice) {
+                               // the cell as the RPP body and the zone it stands for
+                               thread_local TAGeoData cell(1);
+                               thread_local TZoneData zone{"", 0, {{0}}, {{1}}, {'O'}};
+                               cell[0].Symbol = "RPP";
+                               cell[0].Number = p.Zone;
+                               const std::array<double, 6> c =
+                                   zones.Lattice->CellBox(static_cast<size_t>(want));
+                               std::copy(c.begin(), c.end(), cell[0].Params.begin());
+                               if (!NearZone(cell, zone, at, t, in, out)) bad[i] = 1;
+                           } else if (!NearZone(bodies, zones[static_cast<size_t>(want)], at, t,
+                                                in, out)) {
+                               bad[i] = 1;
+                           }
                        }
                    });
 

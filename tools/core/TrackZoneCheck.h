@@ -2,7 +2,8 @@
 // (zone number = position in the zone list + 1) does not contain it is a mismatch, unless that
 // zone comes within the tolerance of it: the file prints coordinates with a few significant
 // digits, and a step's end point lies on the boundary the step stopped at, so the point is
-// probed at small distances along its track's incoming and outgoing directions and around it.
+// searched for along its track's incoming and outgoing directions and around it, up to the
+// tolerance: a larger tolerance never finds more mismatches.
 #pragma once
 
 #include "geometry/MyCGUnit.h"

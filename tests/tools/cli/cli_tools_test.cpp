@@ -12,6 +12,7 @@
 #include <sstream>
 #include <csignal>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -159,8 +160,95 @@ TEST_F(CliTools, ReadErrorsAndWrongUsage) {
     EXPECT_EQ(help.Exit, 0);
     EXPECT_NE(help.Out.find("--theta"), std::string::npos);
     // Negative numbers are values, not options.
-    EXPECT_EQ(Cli("check " + Data.string() + " --rays 0 --theta -10 10").Out,
-              "100%\nerror count = 0\nCheck End\n");
+    TResult negative = Cli("check " + Data.string() + " --rays 3 --theta -10 10");
+    EXPECT_EQ(negative.Exit, 0) << negative.Err;
+    EXPECT_NE(negative.Out.find("Check End\n"), std::string::npos);
+    // no ray checks nothing: no clean result for it
+    for (const char* rays : {"0", "-1"}) {
+        TResult none = Cli("check " + Data.string() + " --rays " + rays);
+        EXPECT_EQ(none.Exit, 2) << rays;
+        EXPECT_EQ(none.Out, "") << rays;
+        EXPECT_NE(none.Err.find("--rays"), std::string::npos) << none.Err;
+    }
+}
+
+// A result that does not reach its target is no success: a full device, a closed standard
+// output; the exit code is the write error's own, not the read error's.
+TEST_F(CliTools, OutputThatCannotBeWrittenIsAnError) {
+    fs::path tracks = Dir / "tracks.dat";
+    std::ofstream(tracks) << Slurp(Data) << "0 1\n4 5.5 0 0 1.0 2 1.0\n-1\n9 1\n";
+    const std::string data = Data.string();
+    for (const std::string& words :
+         {"info " + data, "where " + data + " 1 0 0", "check " + data + " --rays 50",
+          "volume " + data + " --level 2", "tracks " + tracks.string() + " --check-zones",
+          std::string("--help")}) {
+        for (const char* redirect : {" >/dev/full", " >&-"}) {
+            std::string line = std::string(TRAZON_CLI) + " " + words + redirect + " 2>" +
+                               (Dir / "err.txt").string();
+            int status = std::system(("bash -c '" + line + "'").c_str());
+            ASSERT_TRUE(WIFEXITED(status)) << words << redirect;
+            EXPECT_EQ(WEXITSTATUS(status), 3) << words << redirect;
+            EXPECT_NE(Slurp(Dir / "err.txt").find("the output cannot be written"),
+                      std::string::npos)
+                << words << redirect;
+        }
+    }
+    EXPECT_NE(Cli("--help").Out.find("3 the output could not be written"), std::string::npos);
+    EXPECT_EQ(Cli("info " + (Dir / "missing.dat").string() + " >/dev/full").Exit, 1);
+}
+
+// "-o" onto a FIFO or a device writes into it; the node stays what it is, and only a plain
+// file name gets ".dat".
+TEST_F(CliTools, VolumeResultIntoAFifoOrADevice) {
+    fs::path fifo = Dir / "result";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink(fifo, Dir / "link");
+    for (const fs::path& target : {fifo, Dir / "link"}) {
+        fs::path got = Dir / "got.txt";
+        pid_t reader = fork();
+        if (reader == 0) {
+            alarm(20); // a FIFO replaced by a file would leave this reader waiting forever
+            std::ifstream in(fifo);
+            std::ofstream(got) << in.rdbuf();
+            _exit(0);
+        }
+        TResult r = Cli("volume " + Data.string() + " --level 1 -o " + target.string());
+        waitpid(reader, nullptr, 0);
+        EXPECT_EQ(r.Exit, 0) << r.Err;
+        EXPECT_TRUE(fs::is_fifo(fifo));
+        EXPECT_FALSE(fs::exists(target.string() + ".dat"));
+        EXPECT_EQ(Slurp(got).rfind("Zone_No.", 0), 0u) << target;
+    }
+    TResult r = Cli("volume " + Data.string() + " --level 1 -o /dev/null");
+    EXPECT_EQ(r.Exit, 0) << r.Err;
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_FALSE(fs::exists("/dev/null.dat"));
+    fs::remove("/dev/null.dat"); // what a faulty build would leave
+}
+
+// A zone name holding escape sequences reaches neither the terminal nor the result file raw.
+TEST_F(CliTools, ControlCharactersOfNamesAreShownEscaped) {
+    fs::path f = Dir / "esc.dat";
+    std::ofstream(f) << "CSTA-FREE\nSPH 1 0 0 0 5\nSPH 2 0 0 0 6\nSPH 3 0 0 0 20\nEND\n"
+                        "Z\x1b]0;t\x07\x1b[2J 1\nZ2 3 -2\nEND\nCEND\nMSTA\n2\n1 0\nMEND\n"
+                        "0 1\n4 5.5 0 0 1.0 1 1.0\n-1\n9 1\n";
+    const std::string shown = "Z\\x1B]0;T\\x07\\x1B[2J";
+    fs::path dat = Dir / "r.dat";
+    TResult runs[] = {Cli("where " + f.string() + " 1 0 0"),
+                      Cli("tracks " + f.string() + " --check-zones"),
+                      Cli("volume " + f.string() + " --level 1 --zones all -o " + dat.string()),
+                      Cli("check " + f.string() + " --rays 1 --start 0 0 0 0 0 0")};
+    for (const TResult& r : runs) {
+        EXPECT_EQ(r.Exit, 0) << r.Err;
+        EXPECT_EQ(r.Out.find('\x1b'), std::string::npos) << r.Out;
+        EXPECT_EQ(r.Out.find('\x07'), std::string::npos) << r.Out;
+    }
+    EXPECT_EQ(runs[0].Out, "zones: " + shown + "\nmaterials: 1\nbodies: 1 2 3\n");
+    EXPECT_NE(runs[1].Out.find("recorded " + shown + " found none"), std::string::npos);
+    EXPECT_NE(runs[2].Out.find(shown + " = "), std::string::npos) << runs[2].Out;
+    const std::string file = Slurp(dat);
+    EXPECT_EQ(file.find('\x1b'), std::string::npos);
+    EXPECT_NE(file.find("\n" + shown + ", "), std::string::npos) << file;
 }
 
 // Hostile inputs and closed pipes: a clear message or a clean exit, and no work directory left.
@@ -294,6 +382,11 @@ TEST_F(CliTools, SlicePrintsItsCountsAndWritesThePicture) {
     }
     EXPECT_EQ(Cli("slice " + Data.string() + " --plane z=0").Exit, 2); // no picture
     EXPECT_EQ(Cli("slice " + Data.string() + " -o x.gif --plane z=0").Exit, 2);
+    // a folder that is missing is found before the picture is computed
+    TResult missing = Cli("slice " + Data.string() + " -o " + (Dir / "none" / "a.png").string() +
+                          " --plane z=0");
+    EXPECT_EQ(missing.Exit, 2);
+    EXPECT_NE(missing.Err.find("does not exist"), std::string::npos) << missing.Err;
 }
 
 TEST_F(CliTools, WherePrintsZonesMaterialsAndBodies) {
