@@ -199,7 +199,7 @@ unsigned long TGLCanvas::NativeWindow() const {
 }
 
 void TGLCanvas::paintEvent(QPaintEvent*) {
-    Owner->FormPaint();
+    Owner->ExposePaint();
 }
 void TGLCanvas::resizeEvent(QResizeEvent*) {
     Owner->FormResize();
@@ -289,6 +289,9 @@ TFmMain::TFmMain(QWidget* parent) : QMainWindow(parent) {
     IdleTimer = new QTimer(this);
     IdleTimer->setInterval(50);
     connect(IdleTimer, &QTimer::timeout, this, [this] { SpinWhileIdle(); });
+    SurfaceTimer = new QTimer(this);
+    SurfaceTimer->setInterval(150);
+    connect(SurfaceTimer, &QTimer::timeout, this, [this] { SurfaceJobStep(); });
 
     BuildMenus();
     FormCreate();
@@ -706,6 +709,15 @@ void TFmMain::FormPaint() {
         // A slow scene follows a drag with quick frames; releasing the mouse draws it whole.
         bool dragging = GL->Rotating || GL->Translating || GL->Scaling;
         options.Quick = dragging && LastFullFrameMs > 100;
+        if (!options.Quick) {
+            options.Surfaces = SurfacesForFrame();
+            // until the zone surfaces are made: the quick picture
+            if (!options.Surfaces && SurfaceJob.Busy()) options.Quick = true;
+        }
+        // a slow frame shows the busy cursor while it is drawn
+        const bool slow = !options.Quick && LastFullFrameMs > 300;
+        if (slow) QApplication::setOverrideCursor(Qt::BusyCursor);
+        ++SceneDraws;
         QElapsedTimer clock;
         clock.start();
         // A geometry whose meshes do not fit in memory is left out of the picture (until the
@@ -722,9 +734,58 @@ void TFmMain::FormPaint() {
                             "the next file is loaded.");
             });
         }
+        if (slow) QApplication::restoreOverrideCursor();
         if (!options.Quick) LastFullFrameMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     }
     InPaint = false;
+}
+
+void TFmMain::ExposePaint() {
+    if (GL && !InPaint && DragMode != 4 && GL->ShowLastFrame()) return;
+    FormPaint();
+}
+
+const TZoneSurfaces* TFmMain::SurfacesForFrame() {
+    if (!GL || DisplaySettings.ViewInfoType == 0 || Geometry.Bodies.empty() || GeometryTooBig)
+        return nullptr;
+    std::array<double, 6> cut;
+    std::copy_n(DisplaySettings.CutBox.Params.begin(), 6, cut.begin());
+    if (KeyMeshGeneration != Geometry.MeshGeneration || KeyCutOn != DisplaySettings.CutOn ||
+        (DisplaySettings.CutOn && KeyCut != cut)) {
+        KeyMeshGeneration = Geometry.MeshGeneration;
+        KeyCutOn = DisplaySettings.CutOn;
+        KeyCut = cut;
+        WantedSurfacesKey =
+            ZoneSurfaceKey(Geometry, DisplaySettings.CutOn ? &DisplaySettings.CutBox : nullptr);
+    }
+    if (SurfacesKey == WantedSurfacesKey) return &Surfaces;
+    if (!Surfaces.Empty()) Surfaces = TZoneSurfaces{}, SurfacesKey = 0; // stale: give it back
+    if (FailedSurfacesKey == WantedSurfacesKey) return nullptr;
+    if (SurfaceJob.Key() != WantedSurfacesKey || !SurfaceJob.Busy()) {
+        SurfaceJob.Start(Geometry, DisplaySettings.CutOn ? &DisplaySettings.CutBox : nullptr,
+                         WantedSurfacesKey);
+        SurfaceTimer->start();
+    }
+    return nullptr;
+}
+
+void TFmMain::SurfaceJobStep() {
+    if (SurfaceJob.Busy()) {
+        if (!Animating)
+            STComment->setText(QString("Computing zone surfaces: %1%")
+                                   .arg(static_cast<int>(SurfaceJob.Progress() * 100)));
+        return;
+    }
+    SurfaceTimer->stop();
+    TZoneSurfaces made;
+    if (SurfaceJob.Take(made)) {
+        Surfaces = std::move(made);
+        SurfacesKey = SurfaceJob.Key();
+    } else {
+        FailedSurfacesKey = SurfaceJob.Key();
+    }
+    if (!Animating) STComment->setText(QString());
+    FormPaint();
 }
 
 void TFmMain::AddDebugMarks(std::vector<TSceneMark>& marks) const {
@@ -1100,7 +1161,7 @@ void TFmMain::FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift,
                                                      : TMouseButton::Middle;
         GL->MouseDown(b, x, y);
     }
-    FormPaint();
+    // a press changes nothing drawn yet: the moves and the release draw what it starts
 }
 
 void TFmMain::FormMouseMove(Qt::KeyboardModifiers, int x, int y) {
@@ -1128,16 +1189,23 @@ void TFmMain::FormMouseMove(Qt::KeyboardModifiers, int x, int y) {
         if (GL) GL->MouseMove(x, y);
         break;
     }
-    FormPaint();
+    // Only a change of the view or a zoom rectangle needs a frame; a hover or a moved label
+    // leaves the scene as it is (what a label uncovers is shown again from the last frame).
+    const bool viewDrag = GL && (GL->Rotating || GL->Translating || GL->Scaling);
+    ViewMoved = ViewMoved || (DragMode == 0 && viewDrag);
+    if (DragMode == 4 || (DragMode == 0 && viewDrag)) FormPaint();
 }
 
 void TFmMain::FormMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
+    // the end of a view drag or a zoom rectangle needs a whole frame; a click does not
+    const bool changed = DragMode == 4 || ViewMoved;
+    ViewMoved = false;
     if (DragMode == 4 && GL) GL->ZoomToRect(DragX, DragY, x, y);
     if (GL) GL->MouseUp();
     DragMode = 0;
     if (QWidget::mouseGrabber() == Canvas && QApplication::mouseButtons() == Qt::NoButton)
         Canvas->releaseMouse();
-    FormPaint();
+    if (changed) FormPaint();
 }
 
 void TFmMain::FormMouseWheel(int delta, int x, int y) {

@@ -7,6 +7,7 @@
 #include "app/ViewPoints.h"
 #include "render/MyGLUnit.h"
 #include "render/Scene.h"
+#include "render/mesh/ZoneSurfaceJob.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -176,6 +177,15 @@ class TFmMain : public QMainWindow {
     void FormCreate();
     void FormDestroy();
     void FormPaint();
+    // The canvas was exposed (a menu or dialog closed over it, the window uncovered): the
+    // last frame is shown again; the scene is drawn only when there is no frame of this size.
+    void ExposePaint();
+    // Frames drawn from the scene since the start (not those shown again), for tests.
+    uint64_t SceneDraws = 0;
+    // Zone and Material display draw the zones' surfaces, made in the background after a
+    // load or a change of the cut box; null while they are not ready.
+    const TZoneSurfaces* SurfacesForFrame();
+    bool SurfacesPending() const { return SurfaceJob.Busy(); }
     void FormResize();
     void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void FormMouseMove(Qt::KeyboardModifiers shift, int x, int y);
@@ -312,6 +322,16 @@ class TFmMain : public QMainWindow {
     bool PointMarked = false;
     TVector PointMark;
     double LastFullFrameMs = 0; // drawing time of the last complete frame
+    bool ViewMoved = false;     // the view was dragged since the button went down
+    // zone surfaces: the ones at hand (for SurfacesKey), the job making the wanted ones
+    void SurfaceJobStep();
+    TZoneSurfaceJob SurfaceJob;
+    TZoneSurfaces Surfaces;
+    uint64_t SurfacesKey = 0, FailedSurfacesKey = 0, WantedSurfacesKey = 0;
+    uint64_t KeyMeshGeneration = ~uint64_t{0};
+    bool KeyCutOn = false;
+    std::array<double, 6> KeyCut{};
+    QTimer* SurfaceTimer = nullptr;
     bool GeometryTooBig = false; // its meshes did not fit in memory: not drawn
 };
 

@@ -576,3 +576,68 @@ int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex&
     }
     return static_cast<int>(result.size());
 }
+
+bool ZoneIndexBodiesInBox(const TZoneIndex& ix, const double lo[3], const double hi[3],
+                          size_t maxLeaves, std::vector<int32_t>& bodies) {
+    bodies.clear();
+    if (!ix.Ready || ix.Node.empty()) return false;
+    thread_local std::vector<int32_t> leaves;
+    leaves.clear();
+    bool outside = false, meets = true;
+    for (int a = 0; a < 3; ++a) {
+        outside = outside || !(lo[a] >= ix.Lo[a] && hi[a] <= ix.Hi[a]);
+        meets = meets && lo[a] <= ix.Hi[a] && hi[a] >= ix.Lo[a];
+    }
+    if (outside) leaves.push_back(ix.Outer);
+    struct TCell {
+        int32_t Node;
+        double Lo[3], Hi[3];
+    };
+    thread_local std::vector<TCell> stack;
+    stack.clear();
+    if (meets) stack.push_back({0, {ix.Lo[0], ix.Lo[1], ix.Lo[2]}, {ix.Hi[0], ix.Hi[1], ix.Hi[2]}});
+    // many cells can share a few leaves: the walk itself is bounded too
+    size_t visits = 0;
+    while (!stack.empty()) {
+        if (++visits > 4 * maxLeaves + 16) return false;
+        TCell cell = stack.back();
+        stack.pop_back();
+        const int32_t n = ix.Node[static_cast<size_t>(cell.Node)];
+        if (n < 0) {
+            // cells may share a leaf: count each once
+            if (std::find(leaves.begin(), leaves.end(), -n - 1) == leaves.end())
+                leaves.push_back(-n - 1);
+            if (leaves.size() > maxLeaves) return false;
+            continue;
+        }
+        // the cell is halved along the axes of n's low bits; the k-th of them is bit k of
+        // a child's offset from n >> 3
+        int axes[3], count = 0;
+        for (int a = 0; a < 3; ++a)
+            if ((n >> a) & 1) axes[count++] = a;
+        for (int c = 0; c < (1 << count); ++c) {
+            TCell child{(n >> 3) + c, {cell.Lo[0], cell.Lo[1], cell.Lo[2]},
+                        {cell.Hi[0], cell.Hi[1], cell.Hi[2]}};
+            bool overlaps = true;
+            for (int k = 0; k < count; ++k) {
+                const int a = axes[k];
+                const double mid = (cell.Lo[a] + cell.Hi[a]) * 0.5;
+                const bool upper = (c >> k) & 1;
+                child.Lo[a] = upper ? mid : cell.Lo[a];
+                child.Hi[a] = upper ? cell.Hi[a] : mid;
+            }
+            for (int a = 0; a < 3; ++a)
+                overlaps = overlaps && lo[a] <= child.Hi[a] && hi[a] >= child.Lo[a];
+            if (overlaps) stack.push_back(child);
+        }
+    }
+    std::sort(leaves.begin(), leaves.end());
+    leaves.erase(std::unique(leaves.begin(), leaves.end()), leaves.end());
+    for (int32_t leaf : leaves) {
+        const int32_t* code = ix.Code.data() + leaf;
+        bodies.insert(bodies.end(), code + 1, code + 1 + code[0]);
+    }
+    std::sort(bodies.begin(), bodies.end());
+    bodies.erase(std::unique(bodies.begin(), bodies.end()), bodies.end());
+    return true;
+}

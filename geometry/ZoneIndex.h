@@ -69,6 +69,14 @@ size_t ZoneIndexBytes(const TZoneIndex& index);
 // FindZone there. 0 for an index not built.
 size_t ZoneIndexLeafBodies(const TZoneIndex& index, double x, double y, double z);
 
+// The bodies that some leaf meeting the box lo..hi leaves undecided for a zone that can hold
+// there (sorted, without repeats): no other body's surface can change a zone inside the box.
+// False, with no list, when the index is not built or more than maxLeaves leaves (or many more
+// cells) meet the box.
+
+bool ZoneIndexBodiesInBox(const TZoneIndex& index, const double lo[3], const double hi[3],
+                          size_t maxLeaves, std::vector<int32_t>& bodies);
+
 // The zone search through the index: the same result list (zone positions in zone order) and
 // count as FindZone(bodies, zones, result, x, y, z).
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,

@@ -212,6 +212,7 @@ void TGLUnit::ApplyProjection() {
     const double size = FramedSize();
     if (Projection == 0) {
         auto b = OrthoBounds(size, w, h, DepthReach, Translation[14]);
+        if (UseWindow) std::copy(Window.begin(), Window.end(), b.begin());
         glOrtho(b[0], b[1], b[2], b[3], b[4], b[5]);
         // Tracks, axes and labels beyond the meshes' reach are drawn without depth test:
         // clamped instead of clipped they stay in the picture.
@@ -580,6 +581,16 @@ void TGLUnit::DrawLine(const TVector& p1, const TVector& p2) {
     glVertex3d(p1.x, p1.y, p1.z);
     glVertex3d(p2.x, p2.y, p2.z);
     glEnd();
+}
+
+bool TGLUnit::ShowLastFrame() {
+    if (!Valid || ViewWidth <= 0 || ViewHeight <= 0) return false;
+    if (Control && (Control->ClientWidth() != ViewWidth || Control->ClientHeight() != ViewHeight))
+        return false;
+    const std::vector<uint8_t>& frame = ShownBuffer();
+    if (frame.size() != (size_t)RowStride() * (size_t)ViewHeight) return false;
+    ShowOnWindow(frame);
+    return true;
 }
 
 void TGLUnit::PresentWithRect(int x0, int y0, int x1, int y1, TColor colour) {

@@ -73,6 +73,10 @@ class TGLUnit {
     // Distance from the world origin within which every mesh of the stencil passes lies; the
     // parallel projection's depth range is cut to it (0: not known, a few times Size is used).
     double DepthReach = 0;
+    // When set, the parallel projection shows exactly this rectangle of eye coordinates
+    // (left, right, bottom, top) instead of framing Size.
+    bool UseWindow = false;
+    std::array<double, 4> Window{};
 
     // --- resources ---
     void InitContext();
@@ -138,6 +142,9 @@ class TGLUnit {
     // top left, 1 pixel wide) over it: the zoom rectangle over the picture it frames. The frame
     // itself is kept, so the next call draws its rectangle over the same picture.
     void PresentWithRect(int x0, int y0, int x1, int y1, TColor colour);
+    // Shows what the last Present or PresentWithRect showed again, without drawing; false
+    // when there is no such frame of the control's present size.
+    bool ShowLastFrame();
     // What the last Present or PresentWithRect showed, in the layout of FrameBuffer.
     const std::vector<uint8_t>& ShownBuffer() const { return Shown.empty() ? Buffer : Shown; }
 

@@ -17,11 +17,17 @@ const TColor White = 0xFFFFFF;
 // Calls draw(zone, colour) for every visible zone in drawing order of the display type.
 template <class F> void ForVisibleZones(const TSceneGeometry& s, F draw) {
     const TGeometry& geo = s.Geo;
+    // A zone whose surface is empty holds no point (A - A): its terms draw nothing either.
+    const std::vector<uint32_t>* counts = s.Surfaces ? &s.Surfaces->Zones.OwnerTriangles : nullptr;
+    auto empty = [&](int z) {
+        return counts && static_cast<size_t>(z) < counts->size() &&
+               (*counts)[static_cast<size_t>(z)] == 0;
+    };
     switch (s.Settings.ViewInfoType) {
     case 1:
         for (int z = static_cast<int>(geo.Zones.size()) - 1; z >= 0; --z) {
             size_t k = static_cast<size_t>(z);
-            if (k < geo.ZoneLooks.size() && geo.ZoneLooks[k].Visible)
+            if (k < geo.ZoneLooks.size() && geo.ZoneLooks[k].Visible && !empty(z))
                 draw(z, geo.ZoneLooks[k].Color);
         }
         break;
@@ -30,7 +36,8 @@ template <class F> void ForVisibleZones(const TSceneGeometry& s, F draw) {
             const TMaterialLook& mat = geo.Materials[static_cast<size_t>(m)];
             if (!mat.Visible) continue;
             for (int z = static_cast<int>(geo.Zones.size()) - 1; z >= 0; --z)
-                if (geo.Zones[static_cast<size_t>(z)].Material == mat.Number) draw(z, mat.Color);
+                if (geo.Zones[static_cast<size_t>(z)].Material == mat.Number && !empty(z))
+                    draw(z, mat.Color);
         }
         break;
     default:
@@ -91,16 +98,22 @@ double SceneDepthReach(const TGLUnit& gl, const TGeometry& geometry,
     return reach;
 }
 
+TSurfaceOptions ZoneSurfaceOptions(const TDisplaySettings& settings) {
+    TSurfaceOptions o;
+    if (settings.CutOn) o.CutBox = &settings.CutBox;
+    return o;
+}
+
 void DrawGeometry(const TSceneGeometry& s, bool plain) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     s.GL.Lists().NextFrame();
     TCullFrame cull;
     if (!plain && cull.SetUp(s)) {
-        DrawByViewType({s.GL, s.Geo, s.Settings, &cull});
+        DrawByViewType({s.GL, s.Geo, s.Settings, &cull, s.Surfaces});
         cull.SyncNormal();
     } else {
-        DrawByViewType({s.GL, s.Geo, s.Settings, nullptr});
+        DrawByViewType({s.GL, s.Geo, s.Settings, nullptr, s.Surfaces});
     }
     glDisable(GL_BLEND);
 }
@@ -114,8 +127,11 @@ void PaintScene(TGLUnit& gl, const TGeometry& geometry, const TTracks& tracks,
     if ((!geometry.Bodies.empty() || geometry.Zones.Lattice) && !options.ZoomDragging) {
         if (options.Quick && !geometry.Zones.Lattice)
             DrawQuickGeometry({gl, geometry, settings});
+        else if (options.Surfaces && !options.Plain && settings.ViewInfoType != 0 &&
+                 gl.DrawMode == 1)
+            DrawZoneSurfaces(gl, *options.Surfaces, geometry, settings);
         else
-            DrawGeometry({gl, geometry, settings}, options.Plain);
+            DrawGeometry({gl, geometry, settings, nullptr, options.Surfaces}, options.Plain);
         if (options.AxesOn) DrawAxes(gl, settings, options.AxisLayout);
         DrawTracks(gl, tracks, settings, options.Quick);
         DrawCheckErrors(gl, checkErrors);

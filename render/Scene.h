@@ -17,6 +17,7 @@
 #include "render/MyGLUnit.h"
 #include "render/mesh/BodyMesh.h"
 #include "render/mesh/Outline.h"
+#include "render/mesh/ZoneSurfaces.h"
 
 #include <array>
 #include <string>
@@ -47,6 +48,10 @@ struct TSceneOptions {
     // A drag is under way and full frames are slow: the visible entries as bodies without the
     // stencil passes, and an even share of a big track selection.
     bool Quick = false;
+    // The zone and material surfaces of this geometry and cut box (BuildZoneSurfaces): Zone
+    // and Material display draw them when filled. Without them (or with Plain) those displays
+    // fall back to the stencil passes, the reference drawing.
+    const TZoneSurfaces* Surfaces = nullptr;
 };
 
 // Draws one complete frame and presents it (TGLUnit::Present). Geometry, axes, tracks and
@@ -59,6 +64,11 @@ void PaintScene(TGLUnit& gl, const TGeometry& geometry, const TTracks& tracks,
 // Frames what the display type draws (DrawnBox) in the current orientation; false, leaving
 // the camera alone, when nothing drawn has a finite box. The default view after a load.
 bool FitView(TGLUnit& gl, const TGeometry& geometry, const TDisplaySettings& settings);
+
+// Parallel projection of exactly the window {UMIN, UMAX, VMIN, VMAX} of an axis view's plane
+// (view mode 0 "X-Y", 1 "X-Z", 3 "Y-Z", 5 "Z-Y": u and v are the mode's axes in order), with
+// the view set afresh.
+void SetViewWindow(TGLUnit& gl, int viewMode, const double window[4]);
 
 // ---- the passes of a frame, for tests and special callers ----
 
@@ -74,6 +84,8 @@ struct TSceneGeometry {
     const TGeometry& Geo;
     const TDisplaySettings& Settings;
     TCullFrame* Cull = nullptr;
+    // When given, zones whose surface is empty are left out of the passes.
+    const TZoneSurfaces* Surfaces = nullptr;
 };
 
 // The CSG terms of one group of a zone, base term first. The base is the group's first
@@ -98,6 +110,11 @@ void DrawTermShape(const TSceneGeometry& s, int bodyIndex, int sign,
 // Filled (DrawMode 1): the stencil passes. Outlines (DrawMode 0): the product's outline
 // (ProductOutline), computed on first use and kept until the meshes are rebuilt.
 void DrawCSG(const TSceneGeometry& s, const TTermList& terms);
+// Zone or Material display (by ViewInfoType) from the zone surfaces, back to front.
+void DrawZoneSurfaces(TGLUnit& gl, const TZoneSurfaces& surfaces, const TGeometry& geo,
+                      const TDisplaySettings& settings);
+// The surfaces options for this geometry and settings: the cut box when it is on.
+TSurfaceOptions ZoneSurfaceOptions(const TDisplaySettings& settings);
 // By ViewInfoType, blending on; culled unless plain.
 void DrawGeometry(const TSceneGeometry& s, bool plain = false);
 // The quick stand-in while dragging: in "Body" display the bodies without the cut, in "Zone"

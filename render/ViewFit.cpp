@@ -48,3 +48,29 @@ bool FitView(TGLUnit& gl, const TGeometry& geometry, const TDisplaySettings& set
     gl.FrameBox(box);
     return true;
 }
+
+void SetViewWindow(TGLUnit& gl, int viewMode, const double window[4]) {
+    gl.SetView(viewMode);
+    int u = 0, v = 1; // the world axes along the picture's width and height
+    switch (viewMode) {
+    case 1:
+        u = 0, v = 2;
+        break;
+    case 3:
+        u = 1, v = 2;
+        break;
+    case 5:
+        u = 2, v = 1;
+        break;
+    default:
+        break;
+    }
+    // Column-major: the eye x and y of world axis a are Rotation[4a] and Rotation[4a + 1].
+    const double su = gl.Rotation[static_cast<size_t>(4 * u)];
+    const double sv = gl.Rotation[static_cast<size_t>(4 * v + 1)];
+    gl.UseWindow = true;
+    gl.Window[0] = su >= 0 ? window[0] : -window[1];
+    gl.Window[1] = su >= 0 ? window[1] : -window[0];
+    gl.Window[2] = sv >= 0 ? window[2] : -window[3];
+    gl.Window[3] = sv >= 0 ? window[3] : -window[2];
+}

@@ -9,7 +9,7 @@ const char* const CliRenderUsage =
     "  render [FILE] -o PICTURE [--size WxH] [--view zy|yz|xz|xy]\n"
     "         [--projection ortho|perspective] [--type body|zone|material] [--lines]\n"
     "         [--axes on|off] [--all-histories] [--turn AX,AY] [--read-max N]\n"
-    "         [--track-color kind|energy]\n"
+    "         [--track-color kind|energy] [--window UMIN UMAX VMIN VMAX]\n"
     "      Draw one frame of FILE (default: the built-in sample data) as the viewer would\n"
     "      and write it as PNG, JPEG or BMP, chosen by the extension of PICTURE. Defaults:\n"
     "      1024x768, view xy, ortho, body, filled polygons, axes on, the last history only.\n"
@@ -20,6 +20,11 @@ const char* const CliRenderUsage =
     "      the viewer's Fit View does.\n"
     "      --track-color energy colours every track segment by the energy of its start\n"
     "      point (logarithmic, blue lowest to red highest energy of the file).\n"
+    "      --window shows exactly that rectangle of the view plane (parallel projection,\n"
+    "      no --turn): UMIN..UMAX along the picture's width and VMIN..VMAX along its height,\n"
+    "      in the view's axes in order (xy: x y; xz: x z; yz: y z; zy: z y), as slice\n"
+    "      --window does, so that a picture along an axis and a slice line up pixel for pixel.\n"
+    "      Zone and material pictures are drawn from the zones' surfaces, computed first.\n"
     "      Needs an X display with GLX (Xvfb serves); without one the exit code is 2.";
 
 #ifndef TRAZON_HAVE_RENDER
@@ -44,6 +49,7 @@ int CliRender(const TCliArgs&) {
 #include "render/mesh/BodyMesh.h"
 #include "render/mesh/LatticeMesh.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <new>
 
@@ -62,6 +68,8 @@ int CliRender(const TCliArgs& args) {
     int width = 1024, height = 768, viewMode = 0, projection = 0, viewType = 0;
     bool lines = false, axes = true, allHistories = false, byEnergy = false;
     double turnX = 0, turnY = 0;
+    bool haveWindow = false;
+    double window[4] = {0, 0, 0, 0};
     int32_t readMax = TDisplaySettings().ReadMax;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -128,6 +136,13 @@ int CliRender(const TCliArgs& args) {
         } else if (a == "--read-max") {
             std::string error;
             if (!ParseReadMaxOption(args, i, readMax, error)) return RenderUsageError(error);
+        } else if (a == "--window") {
+            for (double& w : window)
+                if (!value(v) || !TryStrToFloatDot(v, w) || !std::isfinite(w))
+                    return RenderUsageError("--window needs four numbers UMIN UMAX VMIN VMAX");
+            if (!(window[0] < window[1]) || !(window[2] < window[3]))
+                return RenderUsageError("--window: UMIN must be below UMAX and VMIN below VMAX");
+            haveWindow = true;
         } else if (a == "--all-histories") {
             allHistories = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -140,6 +155,8 @@ int CliRender(const TCliArgs& args) {
         }
     }
     if (picture.empty()) return RenderUsageError("the picture file (-o PICTURE) is missing");
+    if (haveWindow && (projection != 0 || turnX != 0 || turnY != 0))
+        return RenderUsageError("--window needs the parallel projection and no --turn");
     if (ImageFormatOf(picture) == TImageFormat::Unknown)
         return RenderUsageError("PICTURE must end in .png, .jpg, .jpeg or .bmp");
     if (std::string error; !CheckWriteTarget(picture, error))
@@ -186,6 +203,7 @@ int CliRender(const TCliArgs& args) {
     if (turnX != 0) gl.RotateX(turnX * degree);
     if (turnY != 0) gl.RotateY(turnY * degree);
     FitView(gl, geometry, settings);
+    if (haveWindow) SetViewWindow(gl, viewMode, window);
 
     TCheckErrorSegments noErrors;
     TSceneOptions options;
@@ -194,6 +212,11 @@ int CliRender(const TCliArgs& args) {
     std::string error;
     bool saved = false;
     try {
+        TZoneSurfaces surfaces;
+        if (viewType != 0) {
+            BuildZoneSurfaces(geometry, ZoneSurfaceOptions(settings), surfaces);
+            options.Surfaces = &surfaces;
+        }
         PaintScene(gl, geometry, tracks, settings, noErrors, options);
         saved = SaveImage(picture, gl.ViewWidth, gl.ViewHeight, gl.FrameRGB(), error);
     } catch (const std::bad_alloc&) {

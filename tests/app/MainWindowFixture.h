@@ -102,6 +102,12 @@ class MainWindowTest : public ::testing::Test {
         Main->MenuPclOpenClick();
     }
     static bool Enabled(QMenu* m) { return m->menuAction()->isEnabled(); }
+    // Draws a frame and lets the zone surfaces that it asks for be made and drawn.
+    void PaintWithSurfaces() {
+        Main->Repaint();
+        for (int i = 0; i < 600 && Main->SurfacesPending(); ++i) Pump(50);
+        Pump(300); // the job's last step draws the frame with them
+    }
 
     fs::path Dir;
     TFmMain* Main = nullptr;

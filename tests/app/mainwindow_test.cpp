@@ -1,4 +1,6 @@
 #include "MainWindowFixture.h"
+
+#include <QMouseEvent>
 #include "tools/slicedlg.h"
 #include "tools/trackzonedlg.h"
 #include "tools/cggrid.h"
@@ -318,7 +320,7 @@ TEST_F(MainWindowTest, CanvasEqualsTheCommandLinePicture) {
         Main->GL->RotateX(23 * degree);
         Main->GL->RotateY(17 * degree);
         Main->MFitViewClick(); // as the command line frames what is drawn
-        Main->Repaint();
+        PaintWithSurfaces();
         Main->Repaint(); // a second frame: nothing may depend on the one before
         std::vector<uint8_t> canvas = Main->GL->FrameRGB();
         std::string png = (Dir / "cli.png").string();
@@ -578,4 +580,46 @@ TEST_F(MainWindowTest, SliceAndTrackZoneWindowsFollowLoadsAndMarkTheView) {
     EXPECT_FALSE(Main->HasPointMark());
     Main->FmSlice->close();
     EXPECT_FALSE(Main->FmSlice->OutlineShown());
+}
+
+// Hovering, uncovering the canvas, a menu or a dialog closed over it: the last frame is shown
+// again and the scene is not drawn; a change of the view draws it.
+TEST_F(MainWindowTest, HoverExposeAndClosedMenusDrawNoScene) {
+    Start();
+    Main->StopSpinning();
+    Open(Write("time.pic", TimeData));
+    PaintWithSurfaces();
+    const uint64_t before = Main->SceneDraws;
+    for (int i = 0; i < 12; ++i) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(40 + 5 * i, 80), QPointF(40 + 5 * i, 80),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(Main->Canvas, &move);
+    }
+    EXPECT_EQ(Main->SceneDraws, before) << "hover";
+    Main->FormMouseMove(Qt::NoModifier, 200, 200); // a hover reaching the handler itself
+    Main->Canvas->repaint();                        // an expose
+    EXPECT_EQ(Main->SceneDraws, before) << "expose";
+    {
+        QWidget cover;
+        cover.setWindowFlags(Qt::Tool);
+        cover.setGeometry(QRect(Main->mapToGlobal(QPoint(20, 20)), QSize(200, 150)));
+        cover.show();
+        Pump(150);
+    }
+    Pump(150);
+    EXPECT_EQ(Main->SceneDraws, before) << "covered";
+    Main->MenuFile->popup(Main->mapToGlobal(QPoint(10, 30)));
+    Pump(150);
+    Main->MenuFile->hide();
+    Pump(150);
+    EXPECT_EQ(Main->SceneDraws, before);
+    // a click on the canvas without a drag changes nothing either
+    Main->FormMouseDown(Qt::LeftButton, Qt::NoModifier, 100, 100);
+    Main->FormMouseUp(Qt::LeftButton, Qt::NoModifier, 100, 100);
+    EXPECT_EQ(Main->SceneDraws, before);
+    // a drag of the view does
+    Main->FormMouseDown(Qt::LeftButton, Qt::NoModifier, 100, 100);
+    Main->FormMouseMove(Qt::NoModifier, 130, 100);
+    Main->FormMouseUp(Qt::LeftButton, Qt::NoModifier, 130, 100);
+    EXPECT_GE(Main->SceneDraws, before + 2);
 }
