@@ -128,7 +128,7 @@ void PaintScene(TGLUnit& gl, const TGeometry& geometry, const TTracks& tracks,
         if (options.Quick && !geometry.Zones.Lattice)
             DrawQuickGeometry({gl, geometry, settings});
         else if (options.Surfaces && !options.Plain && settings.ViewInfoType != 0 &&
-                 gl.DrawMode == 1)
+                 gl.DrawMode == 1 && !geometry.Zones.Lattice)
             DrawZoneSurfaces(gl, *options.Surfaces, geometry, settings);
         else
             DrawGeometry({gl, geometry, settings, nullptr, options.Surfaces}, options.Plain);
