@@ -7,6 +7,7 @@
 #include "input/Reader.h"
 #include "render/Scene.h"
 #include "render/mesh/BodyMesh.h"
+#include "render/mesh/LatticeMesh.h"
 #include "tools/calvolume.h"
 #include "tools/checkdlg.h"
 #include "tools/makedlg.h"
@@ -595,6 +596,8 @@ void TFmMain::FormDestroy() {
 void TFmMain::RebuildMeshes() {
     RebuildSceneMeshes(Geometry, DisplaySettings.CutBox, DisplaySettings.SceneSize,
                        DisplaySettings.ReviseRate, DisplaySettings.ReviseValue);
+    BuildLatticeFaces(Geometry, DisplaySettings.ViewInfoType, DisplaySettings.CutOn,
+                      DisplaySettings.CutBox);
 }
 
 void TFmMain::SetReaderHooks(TDataReader& reader) {

@@ -1,4 +1,6 @@
 #include "MyCGUnit.h"
+
+#include "Lattice.h"
 #include "bodies/BodyTypes.h"
 
 #include <algorithm>
@@ -61,8 +63,10 @@ void TGeometry::Clear() {
     GrownBodies.clear();
     BodyLooks.clear();
     Zones.clear();
+    Zones.Lattice.reset();
     ZoneLooks.clear();
     Materials.clear();
+    LatticeFaces.clear();
     MeshReach = 0;
     MeshGeneration = 0;
 }
@@ -253,6 +257,7 @@ bool ZoneContains(const TAGeoData& bodies, const TZoneData& zone, double x, doub
 
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, TMatrixAi& result, double x,
              double y, double z) {
+    if (zones.Lattice) return zones.Lattice->Locate(x, y, z, result);
     result.clear();
     for (size_t i = 0; i < zones.size(); ++i)
         if (ZoneContains(bodies, zones[i], x, y, z)) result.push_back(static_cast<int32_t>(i));

@@ -113,7 +113,14 @@ struct TZoneData {
 };
 
 using TAGeoData = std::vector<TGeoData>;
-using TAZoneData = std::vector<TZoneData>;
+
+class TLattice;
+// The zone list. When Lattice is set the list of records is empty and the lattice's cells are
+// the zones (and the bodies): see Lattice.h for what is asked of them.
+struct TAZoneData : std::vector<TZoneData> {
+    using std::vector<TZoneData>::vector;
+    std::shared_ptr<const TLattice> Lattice;
+};
 
 struct TLook {
     TColor Color = 0;
@@ -125,6 +132,13 @@ struct TMaterialLook {
     bool Visible = true;
 };
 
+// One colour's share of the drawn faces of a lattice (render/mesh/LatticeMesh.h): a mesh of
+// rectangles in Faces.MeshGrid, drawn like a body's.
+struct TLatticeFaces {
+    TColor Color = 0;
+    TGeoData Faces;
+};
+
 struct TGeometry {
     TAGeoData Bodies;
     TAGeoData GrownBodies;
@@ -132,6 +146,7 @@ struct TGeometry {
     TAZoneData Zones;
     std::vector<TLook> ZoneLooks;
     std::vector<TMaterialLook> Materials;
+    std::vector<TLatticeFaces> LatticeFaces; // of a lattice zone list, for the display type
     // Largest distance of a body or grown-body mesh point from the origin; set with the meshes.
     double MeshReach = 0;
     // Changes whenever the meshes are rebuilt, so that what is derived from them can be cached.

@@ -98,7 +98,8 @@ void TRayZoneSearch::Start(const TAGeoData& bodies, const TAZoneData& zones,
     Carry = false;
     Pieces = points.size() >= 2 ? points.size() - 1 : 0;
     const size_t n = bodies.size();
-    if (!index.Ready || index.BodyCount != n || index.ZoneCount != zones.size() ||
+    // a lattice's zones are found by index arithmetic: nothing to carry
+    if (zones.Lattice || !index.Ready || index.BodyCount != n || index.ZoneCount != zones.size() ||
         index.ZonesStart.size() != n + 1 || codes.size() != points.size() || Pieces == 0 ||
         Pieces >= None / 2 || (!Always && (Pieces < MinPieces || !Pays(kept))))
         return;

@@ -1,4 +1,5 @@
 #include "ZoneIndex.h"
+#include "Lattice.h"
 
 #include <algorithm>
 #include <cmath>
@@ -531,6 +532,7 @@ int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex&
 
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& ix,
              TZoneCell* cell, TMatrixAi& result, double x, double y, double z) {
+    if (zones.Lattice) return zones.Lattice->Locate(x, y, z, result);
     if (!ix.Ready || ix.BodyCount != bodies.size() || ix.ZoneCount != zones.size() ||
         !std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
         return FindZone(bodies, zones, result, x, y, z);

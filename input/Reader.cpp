@@ -2,6 +2,7 @@
 // its source line number in "line.tmp"; ReadDataFile builds the model from them.
 #include "input/Reader.h"
 
+#include "geometry/Lattice.h"
 #include "input/LineIO.h"
 #include "input/TextUtil.h"
 
@@ -16,6 +17,7 @@
 #include <unordered_map>
 #include <sys/mman.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,6 +43,21 @@ void AdviseHugePages(void* data, size_t bytes) {
 }
 
 } // namespace
+
+uint64_t MemoryAvailable() {
+    if (std::FILE* f = std::fopen("/proc/meminfo", "r")) {
+        char line[256];
+        unsigned long long kb = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, f))
+            found = std::sscanf(line, "MemAvailable: %llu kB", &kb) == 1;
+        std::fclose(f);
+        if (found) return static_cast<uint64_t>(kb) << 10;
+    }
+    long pages = ::sysconf(_SC_PHYS_PAGES), page = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && page > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(page)
+                                 : UINT64_MAX;
+}
 
 struct TDataReader::TWorkReader {
     TLineReader In;
@@ -130,7 +147,66 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
     int64_t tokens = 0;
     char lineText[24]; // decimal line number with its line feed, made once per line
     size_t lineTextLen = 0;
+    // The material list of a SLAB layout (millions of integers for a voxel phantom) goes
+    // straight into FastMaterials instead of through the work files: from the third token after
+    // "MSTA" up to the first token that is not an integer, which is written as usual.
+    enum { Header, Layout, SeekMsta, Counts, Materials, Off } fast =
+        layout == TLayout::Csv ? Off : Header;
+    int countsLeft = 2;
+    FastMaterials.clear();
+    FastNext = 0;
+    auto takeFast = [&](std::string_view token) {
+        switch (fast) {
+        case Header: {
+            std::string upper = UpperCase(token);
+            fast = Contains(upper, "GSTA") && !Contains(upper, "CSTA") ? Layout : Off;
+            return false;
+        }
+        case Layout:
+            fast = UpperCase(token) == "SLAB" ? SeekMsta : Off;
+            return false;
+        case SeekMsta:
+            if (token.size() == 4 && UpperCase(token) == "MSTA") fast = Counts;
+            return false;
+        case Counts:
+            if (--countsLeft == 0) fast = Materials;
+            return false;
+        case Materials: {
+            int32_t m = 0;
+            if (TryStrToInt32(token, m)) {
+                FastMaterials.push_back(m);
+                return true;
+            }
+            fast = Off;
+            return false;
+        }
+        case Off:
+            break;
+        }
+        return false;
+    };
+    // A line of the material list read in place: its leading run of plain integers ("-",
+    // 1 to 9 digits, blank-separated); the rest of the line (from a token of any other form
+    // on) goes the usual way. Returns where that rest starts.
+    auto fastLine = [&](std::string_view text) -> size_t {
+        const size_t n = text.size();
+        size_t i = 0;
+        for (;;) {
+            while (i < n && text[i] == ' ') ++i;
+            if (i >= n) return n;
+            const size_t start = i;
+            const bool negative = text[i] == '-';
+            if (negative) ++i;
+            const size_t digits = i;
+            int32_t v = 0;
+            while (i < n && i - digits < 9 && text[i] >= '0' && text[i] <= '9')
+                v = v * 10 + (text[i++] - '0');
+            if (i == digits || (i < n && text[i] != ' ')) return start;
+            FastMaterials.push_back(negative ? -v : v);
+        }
+    };
     auto put = [&](std::string_view token, bool upper) {
+        if (fast != Off && takeFast(token)) return;
         if (upper)
             div.PutUpper(token);
         else
@@ -169,7 +245,7 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1); // CR LF files
         switch (layout) {
         case TLayout::Free:
-            putWords(line);
+            putWords(fast == Materials ? line.substr(fastLine(line)) : line);
             break;
         case TLayout::Csv: {
             size_t start = 0;
@@ -184,7 +260,7 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
         }
         case TLayout::Fixed:
             if (!historyPart) {
-                putWords(line);
+                putWords(fast == Materials ? line.substr(fastLine(line)) : line);
                 std::string_view t = TrimView(line);
                 if (t.size() == 4 && UpperCase(t) == "MEND") historyPart = true;
             } else if (!line.empty() && line[0] == '9') {
@@ -281,7 +357,12 @@ bool TDataReader::ReadDataFile(const std::string& divPath) {
         } catch (const std::exception&) {
         }
     }
+    // the material list the pre-pass kept belongs to its own work files, and is read once
+    if (divPath != PreparedDiv) FastMaterials.clear();
+    FastNext = 0;
     bool ok = Guarded([this] { return ReadModel(); });
+    if (!FastMaterials.empty()) PreparedDiv.clear();
+    std::vector<int32_t>().swap(FastMaterials);
     // the token views point into the buffers released here
     Kept.assign(ReadStr);
     KeptLine.assign(ReadLine);
@@ -465,13 +546,35 @@ bool TDataReader::ReadGenerated(int& materialSkip) {
         int32_t nx = 0, ny = 0, nz = 0;
         if (!readCount(nx, 2)) return !ReportReadError(countError);
         if (!readCount(ny, 2)) return !ReportReadError(countError);
-        if (!readCount(nz, 2) ||
-            tooMany(static_cast<int64_t>(nx - 1) * (ny - 1) * static_cast<int64_t>(nz - 1)))
-            return !ReportReadError(countError);
+        if (!readCount(nz, 2)) return !ReportReadError(countError);
+        const int64_t cells = static_cast<int64_t>(nx - 1) * (ny - 1) * static_cast<int64_t>(nz - 1);
+        // A large lattice is bounded by memory rather than by the body limit: the material
+        // list is read into 4 bytes a cell and kept in 1 or 2.
+        const bool large = tooMany(cells);
+        if (large) {
+            if (cells > MaxLatticeCells)
+                return !ReportReadError(std::string(countError) + " (lattice of " +
+                                        std::to_string(cells) + " cells; at most " +
+                                        std::to_string(MaxLatticeCells) + ")");
+            const uint64_t need = static_cast<uint64_t>(cells) * 6 + (uint64_t{64} << 20);
+            const uint64_t have = MemoryLimit ? MemoryLimit : MemoryAvailable();
+            if (need > have)
+                return !ReportReadError(std::string(countError) + " (lattice of " +
+                                        std::to_string(cells) + " cells needs " +
+                                        std::to_string(need >> 20) + " MB; " +
+                                        std::to_string(have >> 20) + " MB available)");
+        }
         if (!readReals(nx, gen.Coord[0]) || !readReals(ny, gen.Coord[1]) ||
             !readReals(nz, gen.Coord[2]))
             return false;
-        gen.Layout = TGenerated::Slab;
+        auto ordered = [](const std::vector<double>& v) {
+            return std::is_sorted(v.begin(), v.end());
+        };
+        const bool lattice = (large || cells >= MinLatticeCells) && ordered(gen.Coord[0]) &&
+                             ordered(gen.Coord[1]) && ordered(gen.Coord[2]);
+        // boundaries out of order make cells that hold nothing: only the body model has them
+        if (large && !lattice) return !ReportReadError(countError);
+        gen.Layout = lattice ? TGenerated::Lattice : TGenerated::Slab;
         gen.Count =
             static_cast<size_t>(nx - 1) * static_cast<size_t>(ny - 1) * static_cast<size_t>(nz - 1);
         materialSkip = 1;
@@ -544,6 +647,7 @@ void TDataReader::BuildGenerated() {
             addZone(k, static_cast<int>(k), k == 0 ? -1 : static_cast<int>(k - 1));
         }
         break;
+    case TGenerated::Lattice:
     case TGenerated::None:
         break;
     }
@@ -560,13 +664,17 @@ bool TDataReader::ReadMaterials(int extraSkip) {
     }
     for (int k = 0; k <= extraSkip; ++k) NextToken(); // count token(s), not interpreted
     const bool generated = Generated->Layout != TGenerated::None;
+    const bool lattice = Generated->Layout == TGenerated::Lattice;
     const size_t zones = generated ? Generated->Count : g.Zones.size();
     std::vector<int32_t> numbers; // grows with what is read
-    for (size_t i = 0; i < zones; ++i) {
-        NextToken();
-        int32_t m = 0;
-        if (!TryStrToInt32(ReadStr, m)) return !ReportReadError("Read Material Number Error");
-        numbers.push_back(m);
+    if (lattice) {
+        if (!ReadLatticeMaterials(numbers)) return false;
+    } else {
+        for (size_t i = 0; i < zones; ++i) {
+            int32_t m = 0;
+            if (!NextMaterial(m)) return !ReportReadError("Read Material Number Error");
+            numbers.push_back(m);
+        }
     }
     do {
         if (AtEnd()) {
@@ -575,6 +683,21 @@ bool TDataReader::ReadMaterials(int extraSkip) {
         }
         NextToken();
     } while (ReadStr != "MEND");
+    if (lattice) {
+        auto cells = std::make_shared<TLattice>();
+        TGenerated& gen = *Generated;
+        cells->SetEdges(std::move(gen.Coord[0]), std::move(gen.Coord[1]), std::move(gen.Coord[2]));
+        cells->SetMaterials(numbers);
+        std::set<std::string> used;
+        for (int32_t m : cells->MaterialTable())
+            if (m > 0) used.insert(std::to_string(m));
+        for (const std::string& text : used) {
+            int32_t m = std::stoi(text);
+            g.Materials.push_back({m, PaletteColor(m), true});
+        }
+        g.Zones.Lattice = std::move(cells);
+        return true;
+    }
     if (generated) BuildGenerated();
     std::set<std::string> used; // decimal text order, no duplicates
     g.ZoneLooks.resize(g.Zones.size());
@@ -649,8 +772,47 @@ bool TDataReader::ReadHistories() {
     return true;
 }
 
+bool TDataReader::NextMaterial(int32_t& m) {
+    if (FastNext < FastMaterials.size()) {
+        m = FastMaterials[FastNext++];
+        return true;
+    }
+    NextToken();
+    return TryStrToInt32(ReadStr, m);
+}
+
+bool TDataReader::ReadLatticeMaterials(std::vector<int32_t>& numbers) {
+    const size_t cells = Generated->Count;
+    if (FastNext == 0 && FastMaterials.size() >= cells) {
+        numbers = std::move(FastMaterials);
+        numbers.resize(cells);
+        FastMaterials.clear();
+        return true;
+    }
+    numbers.resize(cells);
+    for (size_t i = 0; i < cells; ++i)
+        if (!NextMaterial(numbers[i])) return !ReportReadError("Read Material Number Error");
+    return true;
+}
+
 void TDataReader::PostLoad() {
     PrepareBodies(Geometry.Bodies);
+    if (const TLattice* lat = Geometry.Zones.Lattice.get()) {
+        // the farthest lower and upper cell corners, as the cells' extents give them
+        double low = 0, high = 0;
+        for (int a = 0; a < 3; ++a) {
+            const std::vector<double>& e = lat->Edges(a);
+            double l = 0, h = 0;
+            for (size_t i = 0; i + 1 < e.size(); ++i) {
+                l = std::max(l, e[i] * e[i]);
+                h = std::max(h, e[i + 1] * e[i + 1]);
+            }
+            low += l, high += h;
+        }
+        const double dmin = std::sqrt(low), dmax = std::sqrt(high);
+        if (std::isfinite(dmin)) Size = std::max(Size, dmin);
+        if (std::isfinite(dmax)) Size = std::max(Size, dmax);
+    }
     for (const TGeoData& b : Geometry.Bodies) {
         double x0 = 0, x1 = 0, y0 = 0, y1 = 0, z0 = 0, z1 = 0, d0 = 0, d1 = 0;
         BodyExtent(b, x0, x1, y0, y1, z0, z1, d0, d1);

@@ -64,6 +64,9 @@ inline constexpr const char* MaxDataRealText = "|value| > 1E+30";
 inline constexpr double MaxBodyReal = 1.3e154;
 inline constexpr const char* MaxBodyRealText = "|value| > 1.3E+154";
 
+// Memory the system can give this process now (MemAvailable, or the physical memory), in bytes.
+uint64_t MemoryAvailable();
+
 // Decimal integer with optional sign that fits 32 bits.
 bool TryStrToInt32(std::string_view s, int32_t& value);
 // Real with "." as decimal separator whatever the locale: [sign] digits [. digits] [e [sign]
@@ -111,6 +114,13 @@ class TDataReader {
     // Upper bound on the bodies a generated layout (CYLS, SLAB, SPHR) may make; larger
     // counts are rejected as a body parameter error instead of exhausting memory.
     int64_t MaxGeneratedBodies = 1000000;
+    // A SLAB layout of at least this many cells, with boundaries in non-decreasing order, is
+    // kept as a lattice (Lattice.h): no body or zone records, no body limit. Its bound is what
+    // the machine can hold (MemoryAvailable) and MaxLatticeCells.
+    int64_t MinLatticeCells = 4096;
+    int64_t MaxLatticeCells = int64_t{1} << 31; // zone positions and codes stay 32-bit
+    // Memory a load may take; 0: what the system reports available (MemoryAvailable).
+    uint64_t MemoryLimit = 0;
     // Longest line of a data file; a longer one is a read error naming its line (a file
     // that never ends a line must not fill the memory).
     size_t MaxLineLength = size_t{16} << 20;
@@ -123,7 +133,8 @@ class TDataReader {
     // error shown and the model emptied) when a file cannot be opened or written.
     bool PrepareTokens(const std::string& dataPath);
     // Pass 2: rebuilds the model from "div.tmp" (and "line.tmp" beside it), then runs the
-    // post-load steps. False after a read error; the model is then empty.
+    // post-load steps. The work files of a SLAB layout lack its material list, which the
+    // pre-pass keeps in memory for one read. False after a read error; the model is then empty.
     bool ReadDataFile(const std::string& divPath);
     // Both passes on a data file.
     bool Load(const std::string& dataPath);
@@ -159,6 +170,10 @@ class TDataReader {
     bool ReadReal(double& value, const char* message, double limit = MaxDataReal,
                   const char* limitText = MaxDataRealText);
     bool ReadMaterials(int extraSkip);
+    // The cell materials of a lattice, one integer token each.
+    bool ReadLatticeMaterials(std::vector<int32_t>& numbers);
+    // The next material number: from FastMaterials while it lasts, then from the tokens.
+    bool NextMaterial(int32_t& m);
     bool ReadHistories();
     void PostLoad();
     void EmptyModel();
@@ -171,11 +186,14 @@ class TDataReader {
 
     // A generated layout as read, made into bodies and zones once its materials are read.
     struct TGenerated {
-        enum { None, Cyls, Slab, Sphr } Layout = None;
+        enum { None, Cyls, Slab, Sphr, Lattice } Layout = None;
         size_t Count = 0;             // bodies (= zones)
         std::vector<double> Coord[3]; // CYLS: radii, -, planes; SLAB: x, y, z; SPHR: radii
     };
     std::unique_ptr<TGenerated> Generated;
+    // A SLAB layout's material list as the pre-pass read it (see Tokenize).
+    std::vector<int32_t> FastMaterials;
+    size_t FastNext = 0;
     std::unique_ptr<TWorkReader> Div;
     std::unique_ptr<TWorkReader> Line;
     // Views into the work file buffers (or into Kept), valid until the next NextToken.

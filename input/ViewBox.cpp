@@ -1,5 +1,7 @@
 #include "ViewBox.h"
 
+#include "geometry/Lattice.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -66,6 +68,10 @@ bool BodyVisible(const TGeometry& g, size_t i) {
 
 bool DrawnBox(const TGeometry& g, const TDisplaySettings& s, TBox& box) {
     box = NoBox;
+    if (g.Zones.Lattice) {
+        box = g.Zones.Lattice->Box();
+        return !IsEmpty(box);
+    }
     TBox b;
     switch (s.ViewInfoType) {
     case 0: {

@@ -47,7 +47,9 @@ template <class F> void ForVisibleZones(const TSceneGeometry& s, F draw) {
 
 // Geometry passes only: blending on for the translucent colours.
 void DrawByViewType(const TSceneGeometry& s) {
-    if (s.Settings.ViewInfoType == 0)
+    if (s.Geo.Zones.Lattice)
+        DrawLatticeFaces(s);
+    else if (s.Settings.ViewInfoType == 0)
         DrawBodies(s);
     else
         ForVisibleZones(s, [&](int z, TColor colour) { DrawZone(s, z, colour); });
@@ -122,11 +124,11 @@ void PaintScene(TGLUnit& gl, const TGeometry& geometry, const TTracks& tracks,
     gl.DepthReach = SceneDepthReach(gl, geometry, settings);
     gl.BeginFrame(settings.BackColor);
     if (!gl.Ready()) return;
-    if (!geometry.Bodies.empty() && !options.ZoomDragging) {
-        if (options.Quick)
+    if ((!geometry.Bodies.empty() || geometry.Zones.Lattice) && !options.ZoomDragging) {
+        if (options.Quick && !geometry.Zones.Lattice)
             DrawQuickGeometry({gl, geometry, settings});
         else if (options.Surfaces && !options.Plain && settings.ViewInfoType != 0 &&
-                 gl.DrawMode == 1)
+                 gl.DrawMode == 1 && !geometry.Zones.Lattice)
             DrawZoneSurfaces(gl, *options.Surfaces, geometry, settings);
         else
             DrawGeometry({gl, geometry, settings, nullptr, options.Surfaces}, options.Plain);

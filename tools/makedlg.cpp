@@ -299,6 +299,12 @@ void TFmMakeDlg::BtnOpenFileClick() {
 }
 
 bool TFmMakeDlg::OpenFile(const QString& path) {
+    TEditorLattice lattice;
+    if (EditorFileLattice(path.toStdString(), lattice)) {
+        PlainMessage(this, QString::fromStdString(EditorLatticeMessage(
+                               QFileInfo(path).fileName().toStdString(), lattice)));
+        return false;
+    }
     const std::string tokenFile = WorkFilePath(DivFileName);
     std::string error;
     if (tokenFile.empty()) {

@@ -237,7 +237,7 @@ TSliceColorBy TFmSlice::ColorBy() const {
 void TFmSlice::ModelChanged() {
     BuildZoneIndex(Model->Bodies, Model->Zones, Index);
     IndexReady = true;
-    Box = SceneBox(Model->Bodies, Settings->SceneSize);
+    Box = SceneBox(Model->Bodies, Model->Zones, Settings->SceneSize);
     int axis = std::clamp(View.Axis, 0, 2);
     View.Axis = axis;
     PlaneRangeChanged();

@@ -1,6 +1,7 @@
 // trazon-cli info: load a data file through both reader passes and print a summary.
 #include "Cli.h"
 
+#include "geometry/Lattice.h"
 #include "geometry/MyCGUnit.h"
 #include "input/DisplaySettings.h"
 #include "input/Reader.h"
@@ -66,8 +67,10 @@ int CliInfo(const TCliArgs& args) {
     RemoveWorkDir();
     if (!ok) return 1;
 
-    std::printf("bodies: %zu\n", geometry.Bodies.size());
-    std::printf("zones: %zu\n", geometry.Zones.size());
+    // a lattice's cells are its bodies and zones
+    const size_t zoneCount = ZoneCount(geometry.Zones);
+    std::printf("bodies: %zu\n", geometry.Zones.Lattice ? zoneCount : geometry.Bodies.size());
+    std::printf("zones: %zu\n", zoneCount);
     std::string materials;
     for (size_t i = 0; i < geometry.Materials.size(); ++i) {
         if (i) materials += ' ';

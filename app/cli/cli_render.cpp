@@ -47,6 +47,7 @@ int CliRender(const TCliArgs&) {
 #include "render/MyGLUnit.h"
 #include "render/Scene.h"
 #include "render/mesh/BodyMesh.h"
+#include "render/mesh/LatticeMesh.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -178,6 +179,7 @@ int CliRender(const TCliArgs& args) {
     reader.Hooks.RebuildBodies = [&] {
         RebuildSceneMeshes(geometry, settings.CutBox, settings.SceneSize, settings.ReviseRate,
                            settings.ReviseValue);
+        BuildLatticeFaces(geometry, settings.ViewInfoType, settings.CutOn, settings.CutBox);
     };
     bool loaded = haveFile ? reader.Load(file) : reader.LoadSample();
     RemoveWorkDir();

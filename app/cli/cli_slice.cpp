@@ -2,8 +2,8 @@
 // track-zone check, from the same cores.
 #include "Cli.h"
 
+#include "geometry/Lattice.h"
 #include "input/FileWrite.h"
-
 #include "render/ImageFile.h"
 #include "tools/core/CheckFormat.h"
 #include "tools/core/SliceCore.h"
@@ -94,7 +94,7 @@ int CliSlice(const TCliArgs& args) {
     TDisplaySettings settings;
     if (!LoadData(file, geometry, tracks, settings)) return 1;
     if (!haveWindow)
-        DefaultSliceWindow(SceneBox(geometry.Bodies, settings.SceneSize), width, height, plane);
+        DefaultSliceWindow(SceneBox(geometry.Bodies, geometry.Zones, settings.SceneSize), width, height, plane);
 
     TZoneIndex index;
     BuildZoneIndex(geometry.Bodies, geometry.Zones, index);
@@ -114,7 +114,7 @@ int CliSlice(const TCliArgs& args) {
         std::fprintf(stderr, "trazon-cli slice: %s\n", error.c_str());
         return 1;
     }
-    TSliceCounts counts = CountSlice(render.Classes(), geometry.Zones.size());
+    TSliceCounts counts = CountSlice(render.Classes(), ZoneCount(geometry.Zones));
     std::printf("pixels: %lld\n", static_cast<long long>(counts.Pixels));
     std::printf("undefined: %lld\n", static_cast<long long>(counts.Undefined));
     std::printf("overlap: %lld\n", static_cast<long long>(counts.Overlap));

@@ -593,3 +593,32 @@ TEST(EditorViewerFile, ReaderSeesTheSameBodiesAndZones) {
         EXPECT_EQ(terms, cells) << zone.Name;
     }
 }
+
+// A lattice data file is recognised from its first lines (free, CSV and fixed layouts), whatever
+// its size; anything else is opened as usual.
+TEST(EditorFile, LatticeIsNotOpenedCellByCell) {
+    TTempDir dir;
+    auto lattice = [&](const std::string& name, const std::string& text, TEditorLattice& out) {
+        std::string path = dir / name;
+        std::ofstream(path) << text;
+        return EditorFileLattice(path, out);
+    };
+    TEditorLattice l;
+    ASSERT_TRUE(lattice("ph.dat", "GSTA-FREE\nslab\n513 513 257\n0 1", l));
+    EXPECT_EQ(l.NX, 512);
+    EXPECT_EQ(l.NZ, 256);
+    EXPECT_EQ(l.Cells(), 512 * 512 * 256);
+    EXPECT_EQ(EditorLatticeMessage("ph.dat", l),
+              "ph.dat holds a lattice of 512 x 512 x 256 cells (67108864 voxels).\n"
+              "A lattice is not edited cell by cell: change the file that made it, then open it "
+              "in the viewer.");
+    EXPECT_TRUE(lattice("ph.csv", "GSTA-CSV\nSLAB,3\n,3,2\n", l));
+    EXPECT_EQ(l.Cells(), 2 * 2 * 1);
+    EXPECT_TRUE(lattice("fixed.dat", "GSTA\n SLAB   3 3 3\n", l));
+    EXPECT_FALSE(lattice("sphr.dat", "GSTA-FREE\nSPHR 3 1 2 3\n", l));
+    EXPECT_FALSE(lattice("cg.geo", "CSTA-FREE\nRPP 1 0 1 0 1 0 1\nEND\nZ1 1\nEND\n", l));
+    EXPECT_FALSE(lattice("both.dat", "GSTA-CSTA\nSLAB 3 3 3\n", l));
+    EXPECT_FALSE(lattice("bad.dat", "GSTA-FREE\nSLAB 3 x 3\n", l));
+    EXPECT_FALSE(lattice("short.dat", "GSTA-FREE\nSLAB 3 3\n", l));
+    EXPECT_FALSE(EditorFileLattice(dir / "missing.dat", l));
+}

@@ -199,8 +199,11 @@ TEST_F(ReaderFixture, GeneratedLayouts) {
     // counts that make no body, or far too many, are rejected instead of exhausting memory
     EXPECT_FALSE(Load("GSTA\nCYLS 1 1 1.0 0.0\n"));
     EXPECT_EQ(LastError, Composed("Read Body Parameter Error", "1", "2"));
+    // (a lattice is bounded by memory and 2^31 cells, and says which bound it met)
     EXPECT_FALSE(Load("GSTA\nSLAB 60000 60000 60000\n"));
-    EXPECT_EQ(LastError, Composed("Read Body Parameter Error", "60000", "2"));
+    EXPECT_EQ(LastError, Composed("Read Body Parameter Error (lattice of 215989200179999 cells; "
+                                  "at most 2147483648)",
+                                  "60000", "2"));
     EXPECT_FALSE(Load("GSTA\nSPHR 2 1.0 x\n"));
     EXPECT_EQ(LastError, Composed("Read Body Parameter Error", "X", "2"));
     EXPECT_FALSE(Load("GSTA\nCONE 2\n"));

@@ -1,4 +1,5 @@
 #include "CheckCore.h"
+#include "geometry/Lattice.h"
 
 #include "CheckFormat.h"
 #include "CheckRay.h"
@@ -76,9 +77,9 @@ void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIn
         } else if (count >= 2) {
             if (lastMaterial == 0) continue;
             found(TCheckFinding::Overlap, m, p[i], p[i + 1]);
-            lastMaterial = zones[static_cast<size_t>(hits[0])].Material;
+            lastMaterial = ZoneMaterial(zones, static_cast<size_t>(hits[0]));
         } else {
-            lastMaterial = zones[static_cast<size_t>(hits[0])].Material;
+            lastMaterial = ZoneMaterial(zones, static_cast<size_t>(hits[0]));
         }
     }
     if (lastMaterial > 0) {
@@ -88,7 +89,7 @@ void CheckOneRay(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIn
                   last.z + 0.1 * (last.z - start.z)};
         TVector m = Midpoint(last, q);
         if (FindZone(bodies, zones, index, hits, m.x, m.y, m.z) == 1)
-            lastMaterial = zones[static_cast<size_t>(hits[0])].Material;
+            lastMaterial = ZoneMaterial(zones, static_cast<size_t>(hits[0]));
         if (lastMaterial != 0) found(TCheckFinding::OpenEnd, m, last, q);
     }
 }
@@ -103,8 +104,7 @@ void AddFindingDetails(const TAGeoData& bodies, const TAZoneData& zones, const T
         FindZone(bodies, zones, index, hits, m.x, m.y, m.z);
         f.ZonesHit.assign(hits.begin(), hits.end());
     }
-    for (const TGeoData& body : bodies)
-        if (PointInBody(body, m.x, m.y, m.z)) f.BodiesAt.push_back(body.Number);
+    BodiesAt(bodies, zones, m.x, m.y, m.z, f.BodiesAt);
 }
 
 std::string CheckFindingLine(const TCheckFinding& f, const TAZoneData& zones, const TVector& dir) {
@@ -116,7 +116,7 @@ std::string CheckFindingLine(const TCheckFinding& f, const TAZoneData& zones, co
         for (size_t k = 0; k < f.ZonesHit.size(); ++k) {
             if (k > 0) list += ",";
             size_t z = static_cast<size_t>(f.ZonesHit[k]);
-            list += z < zones.size() ? zones[z].Name : std::string();
+            list += ZoneName(zones, z);
         }
         return Xyz(f.Mid) + " is Overlap Zone. Number[" + list + "]";
     }

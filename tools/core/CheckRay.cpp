@@ -1,5 +1,7 @@
 #include "CheckRay.h"
 
+#include "geometry/Lattice.h"
+
 #include <algorithm>
 #include <cmath>
 #include <atomic>
@@ -63,7 +65,14 @@ void TRayCrossings::Walk(const TVector& start, const TVector& dir, const TAGeoDa
 
 void TRayCrossings::Walk(const TVector& start, const TVector& dir, const TAGeoData& bodies,
                          const TAZoneData& zones, const TZoneIndex& index) {
-    Walk(start, dir, bodies, index.Rays);
+    if (zones.Lattice) {
+        Points.assign(1, start);
+        Codes.assign(1, -1);
+        Kept.clear();
+        zones.Lattice->RayCrossings(start, dir, Points, Codes);
+    } else {
+        Walk(start, dir, bodies, index.Rays);
+    }
     Zones.Start(bodies, zones, index, Points, Codes, Kept);
 }
 

@@ -44,6 +44,38 @@ bool TokeniseEditorFile(const std::string& path, const std::string& tokenFile, s
     return true;
 }
 
+bool EditorFileLattice(const std::string& path, TEditorLattice& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    const bool csv = HasCsvExtension(path);
+    std::vector<std::string> tokens, words;
+    std::string line;
+    // the header, the layout and three counts come first; a few lines hold them
+    for (int lines = 0; lines < 64 && tokens.size() < 5 && std::getline(in, line); ++lines) {
+        if (line.size() > 4096) line.resize(4096);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        EditorLineTokens(line, csv, words);
+        for (std::string& w : words)
+            if (!IsBlankText(w)) tokens.push_back(std::move(w));
+    }
+    if (tokens.size() < 5 || tokens[0].find("GSTA") == std::string::npos ||
+        tokens[0].find("CSTA") != std::string::npos || tokens[1] != "SLAB")
+        return false;
+    int32_t n[3];
+    for (int a = 0; a < 3; ++a)
+        if (!TryStrToInt32(tokens[static_cast<size_t>(a) + 2], n[a]) || n[a] < 2) return false;
+    out.NX = n[0] - 1, out.NY = n[1] - 1, out.NZ = n[2] - 1;
+    return true;
+}
+
+std::string EditorLatticeMessage(const std::string& fileName, const TEditorLattice& lattice) {
+    return fileName + " holds a lattice of " + std::to_string(lattice.NX) + " x " +
+           std::to_string(lattice.NY) + " x " + std::to_string(lattice.NZ) + " cells (" +
+           std::to_string(lattice.Cells()) +
+           " voxels).\nA lattice is not edited cell by cell: change the file that made it, "
+           "then open it in the viewer.";
+}
+
 TEditorLoad LoadEditorTokens(const std::vector<std::string>& tokens, TGeoTable& bodies,
                              TGeoTable& zones) {
     TEditorLoad info;

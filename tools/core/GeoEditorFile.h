@@ -4,6 +4,7 @@
 
 #include "GeoTable.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,16 @@ void EditorLineTokens(const std::string& line, bool csv, std::vector<std::string
 // Tokenises the editor file `path` (layout by its extension, any case) into `tokenFile`.
 // False with a reason in `error` when a file cannot be read or written.
 bool TokeniseEditorFile(const std::string& path, const std::string& tokenFile, std::string& error);
+
+// A data file whose geometry is a box lattice ("GSTA" header, "SLAB" layout): its cell counts.
+struct TEditorLattice {
+    int64_t NX = 0, NY = 0, NZ = 0; // cells per axis
+    int64_t Cells() const { return NX * NY * NZ; }
+};
+// Whether the file starts as a lattice data file; reads only its first lines.
+bool EditorFileLattice(const std::string& path, TEditorLattice& out);
+// What the editor says instead of opening a lattice.
+std::string EditorLatticeMessage(const std::string& fileName, const TEditorLattice& lattice);
 
 struct TEditorLoad {
     int Dropped = 0; // tokens that found no column (rows longer than the table)

@@ -1,4 +1,5 @@
 #include "SliceCore.h"
+#include "geometry/Lattice.h"
 
 #include "CheckFormat.h"
 #include "CheckRay.h"
@@ -69,6 +70,11 @@ std::array<double, 6> SceneBox(const TAGeoData& bodies, double fallback) {
         return {-h, h, -h, h, -h, h};
     }
     return box;
+}
+
+std::array<double, 6> SceneBox(const TAGeoData& bodies, const TAZoneData& zones,
+                               double fallback) {
+    return zones.Lattice ? zones.Lattice->Box() : SceneBox(bodies, fallback);
 }
 
 void DefaultSliceWindow(const std::array<double, 6>& box, int width, int height,
@@ -176,7 +182,11 @@ bool TSliceRender::Advance(double seconds) {
 
 TSliceCounts CountSlice(const std::vector<int32_t>& classes, size_t zoneCount) {
     TSliceCounts c;
-    c.PerZone.assign(zoneCount, 0);
+    // as far as the zones in the picture reach: a lattice has millions of zones
+    int32_t last = -1;
+    for (int32_t k : classes)
+        if (static_cast<size_t>(k) < zoneCount) last = std::max(last, k);
+    c.PerZone.assign(static_cast<size_t>(last + 1), 0);
     c.Pixels = static_cast<int64_t>(classes.size());
     for (int32_t k : classes) {
         if (k == SliceUndefined)
@@ -200,14 +210,15 @@ const TMaterialLook* MaterialOf(const TGeometry& g, int32_t number) {
 } // namespace
 
 std::vector<TColor> SliceZoneColors(const TGeometry& g, TSliceColorBy by, TColor voidColor) {
-    std::vector<TColor> colors(g.Zones.size());
-    for (size_t z = 0; z < g.Zones.size(); ++z) {
+    const size_t count = ZoneCount(g.Zones);
+    std::vector<TColor> colors(count);
+    for (size_t z = 0; z < count; ++z) {
         if (by == TSliceColorBy::Zone) {
             colors[z] = z < g.ZoneLooks.size() ? g.ZoneLooks[z].Color
                                                : PaletteColor(static_cast<int64_t>(z));
             continue;
         }
-        int32_t m = g.Zones[z].Material;
+        int32_t m = ZoneMaterial(g.Zones, z);
         const TMaterialLook* look = MaterialOf(g, m);
         colors[z] = look ? look->Color : m <= 0 ? voidColor : PaletteColor(m);
     }
@@ -241,12 +252,12 @@ std::vector<TSliceLegendEntry> SliceLegend(const TGeometry& g, TSliceColorBy by,
                                            const TSliceCounts& counts,
                                            const std::vector<TColor>& zoneColors) {
     std::vector<TSliceLegendEntry> out;
-    const size_t nz = std::min({g.Zones.size(), counts.PerZone.size(), zoneColors.size()});
+    const size_t nz = std::min({ZoneCount(g.Zones), counts.PerZone.size(), zoneColors.size()});
     if (by == TSliceColorBy::Zone) {
         for (size_t z = 0; z < nz; ++z) {
             if (counts.PerZone[z] == 0) continue;
-            int32_t m = g.Zones[z].Material;
-            std::string text = g.Zones[z].Name + (m > 0 ? "  material " + std::to_string(m)
+            int32_t m = ZoneMaterial(g.Zones, z);
+            std::string text = ZoneName(g.Zones, z) + (m > 0 ? "  material " + std::to_string(m)
                                                          : std::string("  void"));
             out.push_back({text, static_cast<int32_t>(z), zoneColors[z], counts.PerZone[z]});
         }
@@ -255,7 +266,7 @@ std::vector<TSliceLegendEntry> SliceLegend(const TGeometry& g, TSliceColorBy by,
         std::vector<int32_t> numbers;
         for (const TMaterialLook& m : g.Materials) numbers.push_back(m.Number);
         for (size_t z = 0; z < nz; ++z) {
-            int32_t m = g.Zones[z].Material;
+            int32_t m = ZoneMaterial(g.Zones, z);
             if (m > 0 && std::find(numbers.begin(), numbers.end(), m) == numbers.end())
                 numbers.push_back(m);
         }
@@ -264,7 +275,7 @@ std::vector<TSliceLegendEntry> SliceLegend(const TGeometry& g, TSliceColorBy by,
             TSliceLegendEntry e{number > 0 ? "material " + std::to_string(number) : "void", -1, 0,
                                 0};
             for (size_t z = 0; z < nz; ++z) {
-                int32_t m = g.Zones[z].Material;
+                int32_t m = ZoneMaterial(g.Zones, z);
                 if ((number > 0 ? m == number : m <= 0) && counts.PerZone[z] > 0) {
                     if (e.Pixels == 0) e.Class = static_cast<int32_t>(z), e.Color = zoneColors[z];
                     e.Pixels += counts.PerZone[z];
@@ -319,9 +330,8 @@ TPointInfo InspectPoint(const TAGeoData& bodies, const TAZoneData& zones,
     TMatrixAi hits;
     FindZone(bodies, zones, index, hits, x, y, z);
     info.Zones.assign(hits.begin(), hits.end());
-    for (int32_t k : info.Zones) info.Materials.push_back(zones[static_cast<size_t>(k)].Material);
-    for (const TGeoData& b : bodies)
-        if (PointInBody(b, x, y, z)) info.Bodies.push_back(b.Number);
+    for (int32_t k : info.Zones) info.Materials.push_back(ZoneMaterial(zones, static_cast<size_t>(k)));
+    BodiesAt(bodies, zones, x, y, z, info.Bodies);
     return info;
 }
 
@@ -330,8 +340,9 @@ std::string ZoneNamesText(const TAZoneData& zones, const std::vector<int32_t>& p
     std::string s;
     for (int32_t k : positions) {
         if (!s.empty()) s += ' ';
-        s += k >= 0 && static_cast<size_t>(k) < zones.size() ? zones[static_cast<size_t>(k)].Name
-                                                             : "?";
+        s += k >= 0 && static_cast<size_t>(k) < ZoneCount(zones)
+                 ? ZoneName(zones, static_cast<size_t>(k))
+                 : std::string("?");
     }
     return s;
 }

@@ -39,6 +39,8 @@ inline constexpr const char* SliceAxisNames[3] = {"x", "y", "z"};
 // The box of every bounded body, {xmin, xmax, ymin, ymax, zmin, zmax}; a cube of half-size
 // `fallback` (1 when not positive) around the origin when no body has a finite box.
 std::array<double, 6> SceneBox(const TAGeoData& bodies, double fallback);
+// The same with a lattice's box when the zone list is a lattice.
+std::array<double, 6> SceneBox(const TAGeoData& bodies, const TAZoneData& zones, double fallback);
 // The scene box's range in the plane's u and v, widened about its centre so that pixels of a
 // width x height picture come out square.
 void DefaultSliceWindow(const std::array<double, 6>& box, int width, int height,
@@ -107,7 +109,7 @@ class TSliceRender {
 // Counts over a finished (or partial) picture.
 struct TSliceCounts {
     int64_t Pixels = 0, Undefined = 0, Overlap = 0;
-    std::vector<int64_t> PerZone; // by zone position
+    std::vector<int64_t> PerZone; // by zone position, up to the last zone in the picture
 };
 TSliceCounts CountSlice(const std::vector<int32_t>& classes, size_t zoneCount);
 

@@ -1,6 +1,7 @@
 #include "SplitRuns.h"
 
 #include "CheckFormat.h"
+#include "geometry/Lattice.h"
 
 #include <algorithm>
 #include <bit>
@@ -305,6 +306,13 @@ uint64_t GeometryFingerprint(const TAGeoData& bodies, const TAZoneData& zones) {
             }
         }
     }
+    if (const TLattice* lat = zones.Lattice.get()) {
+        for (int a = 0; a < 3; ++a) {
+            number(uint64_t(lat->Edges(a).size()));
+            for (double e : lat->Edges(a)) number(std::bit_cast<uint64_t>(e));
+        }
+        for (size_t k = 0; k < lat->CellCount(); ++k) number(lat->Material(k));
+    }
     return h;
 }
 
@@ -325,10 +333,11 @@ std::string VolumePartText(const TVolumeRun& run, const TAZoneData& zones,
                            const TVolumeSettings& settings, const std::vector<bool>& ticks,
                            const TRunPart& part, uint64_t fingerprint) {
     std::string t = PartHead("volume", part, fingerprint) + VolumeSettingsLine(settings) + "\n";
-    t += "zones " + std::to_string(zones.size()) + "\n";
-    for (size_t z = 0; z < zones.size(); ++z)
-        t += std::string("zone ") + (z < ticks.size() && ticks[z] ? "1 " : "0 ") + zones[z].Name +
-             "\n";
+    const size_t count = ZoneCount(zones);
+    t += "zones " + std::to_string(count) + "\n";
+    for (size_t z = 0; z < count; ++z)
+        t += std::string("zone ") + (z < ticks.size() && ticks[z] ? "1 " : "0 ") +
+             ZoneName(zones, z) + "\n";
     const std::vector<std::vector<TExactSum>>& levels = run.PartSums();
     for (size_t k = 0; k < levels.size(); ++k) {
         t += "level " + std::to_string(k) + "\n";

@@ -1,6 +1,7 @@
 #include "TrackZoneCheck.h"
 
 #include "CheckRay.h"
+#include "geometry/Lattice.h"
 #include "SliceCore.h"
 
 #include <algorithm>
@@ -147,7 +148,7 @@ TTrackZoneResult CheckTrackZones(const TAGeoData& bodies, const TAZoneData& zone
 
     // A coordinate printed as exactly 0 carries no rounding error, yet the point may lie on a
     // boundary through the origin: the probes always reach a little way, relative to the scene.
-    const std::array<double, 6> box = SceneBox(bodies, 1);
+    const std::array<double, 6> box = SceneBox(bodies, zones, 1);
     const double floor = 1e-9 * std::max({box[1] - box[0], box[3] - box[2], box[5] - box[4]});
 
     std::vector<uint8_t> bad(n, 0);
@@ -160,7 +161,7 @@ TTrackZoneResult CheckTrackZones(const TAGeoData& bodies, const TAZoneData& zone
                            FindZone(bodies, zones, index, hits, p.X, p.Y, p.Z);
                            const int32_t want = p.Zone - 1;
                            if (std::find(hits.begin(), hits.end(), want) != hits.end()) continue;
-                           if (want < 0 || static_cast<size_t>(want) >= zones.size()) {
+                           if (want < 0 || static_cast<size_t>(want) >= ZoneCount(zones)) {
                                bad[i] = 1;
                                continue;
                            }
@@ -176,9 +177,22 @@ TTrackZoneResult CheckTrackZones(const TAGeoData& bodies, const TAZoneData& zone
                            double t = options.Tolerance > 0
                                           ? options.Tolerance
                                           : std::max(2 * RoundingError(at, digits), floor);
-                           if (!(t > 0) || !std::isfinite(t) ||
-                               !NearZone(bodies, zones[static_cast<size_t>(want)], at, t, in, out))
+                           if (!(t > 0) || !std::isfinite(t)) {
                                bad[i] = 1;
+                           } else if (zones.Lattice) {
+                               // the cell as the RPP body and the zone it stands for
+                               thread_local TAGeoData cell(1);
+                               thread_local TZoneData zone{"", 0, {{0}}, {{1}}, {'O'}};
+                               cell[0].Symbol = "RPP";
+                               cell[0].Number = p.Zone;
+                               const std::array<double, 6> c =
+                                   zones.Lattice->CellBox(static_cast<size_t>(want));
+                               std::copy(c.begin(), c.end(), cell[0].Params.begin());
+                               if (!NearZone(cell, zone, at, t, in, out)) bad[i] = 1;
+                           } else if (!NearZone(bodies, zones[static_cast<size_t>(want)], at, t,
+                                                in, out)) {
+                               bad[i] = 1;
+                           }
                        }
                    });
 
@@ -204,8 +218,8 @@ TTrackZoneResult CheckTrackZones(const TAGeoData& bodies, const TAZoneData& zone
 
 std::string TrackZoneMismatchLine(const TTrackZoneMismatch& m, const TAZoneData& zones) {
     std::string recorded =
-        m.Recorded >= 1 && static_cast<size_t>(m.Recorded) <= zones.size()
-            ? zones[static_cast<size_t>(m.Recorded - 1)].Name
+        m.Recorded >= 1 && static_cast<size_t>(m.Recorded) <= ZoneCount(zones)
+            ? ZoneName(zones, static_cast<size_t>(m.Recorded - 1))
             : "#" + std::to_string(m.Recorded) + "(no such zone)";
     return "history " + std::to_string(m.History) + " track " + std::to_string(m.Track) +
            " point " + std::to_string(m.Index) + ": " + ShortNumber(m.At.x) + " " +

@@ -1,4 +1,5 @@
 #include "VolumeCore.h"
+#include "geometry/Lattice.h"
 
 #include "CheckFormat.h"
 #include "CheckRay.h"
@@ -31,9 +32,10 @@ bool ConvertVolumeEntries(const TVolumeEntries& e, TVolumeSettings& out, std::st
 
 bool VolumeTicks(const TAZoneData& zones, const std::string& spec, std::vector<bool>& ticks,
                  std::string& error) {
-    ticks.assign(zones.size(), spec == "all");
+    const size_t count = ZoneCount(zones);
+    ticks.assign(count, spec == "all");
     if (spec.empty()) {
-        for (size_t z = 0; z < zones.size(); ++z) ticks[z] = zones[z].Material > 0;
+        for (size_t z = 0; z < count; ++z) ticks[z] = ZoneMaterial(zones, z) > 0;
         return true;
     }
     if (spec == "all") return true;
@@ -43,11 +45,12 @@ bool VolumeTicks(const TAZoneData& zones, const std::string& spec, std::vector<b
         std::string name =
             spec.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
         bool found = false;
-        for (size_t z = 0; z < zones.size(); ++z)
-            if (zones[z].Name == name) ticks[z] = found = true;
+        for (size_t z = 0; z < count; ++z)
+            if (ZoneName(zones, z) == name) ticks[z] = found = true;
         if (!found) {
-            std::string names;
-            for (const TZoneData& z : zones) names += " " + z.Name;
+            std::string names; // (the first of a lattice's millions)
+            for (size_t z = 0; z < count && names.size() < 4096; ++z)
+                names += " " + ZoneName(zones, z);
             error = "no zone named \"" + name + "\" (zones:" + names + ")";
             return false;
         }
@@ -78,10 +81,12 @@ void TVolumeRun::SetLine0(std::string line) {
 
 void TVolumeRun::Reset(const TAZoneData& zones) {
     Active = false;
-    Volumes.assign(zones.size(), TZoneVolume{});
+    const size_t count = ZoneCount(zones);
+    Volumes.assign(count, TZoneVolume{});
     Results.clear();
-    for (const TZoneData& z : zones) Results.push_back(VolumeResultLine(z.Name, 0, 0, 0, 0, 0, 0));
-    Ticks.assign(zones.size(), false);
+    for (size_t z = 0; z < count; ++z)
+        Results.push_back(VolumeResultLine(ZoneName(zones, z), 0, 0, 0, 0, 0, 0));
+    Ticks.assign(count, false);
     ++ResRev;
     Output.clear();
     ++Rev;
@@ -129,17 +134,18 @@ void TVolumeRun::BeginRun(const TAZoneData& zones, const TVolumeSettings& settin
     I = RowBegin();
     J = 0;
     Batch = 1;
-    Volumes.assign(zones.size(), TZoneVolume{});
+    const size_t count = ZoneCount(zones);
+    Volumes.assign(count, TZoneVolume{});
     for (size_t z = 0; z < Volumes.size(); ++z)
         Volumes[z].Selected = z < selected.size() && selected[z];
-    Sums.assign(zones.size() * 3, TExactSum{});
+    Sums.assign(count * 3, TExactSum{});
     Levels.clear();
-    if (Results.size() != zones.size()) {
+    if (Results.size() != count) {
         // The zone list changed since the dialog was opened: start from zero lines.
         Results.clear();
-        for (const TZoneData& z : zones)
-            Results.push_back(VolumeResultLine(z.Name, 0, 0, 0, 0, 0, 0));
-        Ticks.assign(zones.size(), false);
+        for (size_t z = 0; z < count; ++z)
+            Results.push_back(VolumeResultLine(ZoneName(zones, z), 0, 0, 0, 0, 0, 0));
+        Ticks.assign(count, false);
         for (size_t z = 0; z < Volumes.size(); ++z) Ticks[z] = Volumes[z].Selected;
         ++ResRev;
     }
@@ -297,7 +303,7 @@ void TVolumeRun::CompleteLevel() {
                 directionOk = false;
             }
         }
-        Results.push_back(VolumeResultLine(z < zones.size() ? zones[z].Name : std::string(), v.X,
+        Results.push_back(VolumeResultLine(ZoneName(zones, z), v.X,
                                            v.Y, v.Z, rx, ry, rz));
         Ticks.push_back(v.Selected);
         v.XLast = v.X;

@@ -1,4 +1,5 @@
 #include "CheckFormat.h"
+#include "geometry/Lattice.h"
 #include "VolumeCore.h"
 
 #include "input/FileWrite.h"
@@ -26,11 +27,11 @@ bool WriteVolumeFile(const std::string& path, const TAZoneData& zones,
                      const std::vector<TZoneVolume>& volumes, std::string& error) {
     std::string text = "Zone_No.,     average, x_direction, y_direction, z_direction\n"
                        "        ,       (cm3),       (cm3),       (cm3),       (cm3)\n";
-    for (size_t z = 0; z < zones.size(); ++z) {
+    for (size_t z = 0; z < ZoneCount(zones); ++z) {
         TZoneVolume v = z < volumes.size() ? volumes[z] : TZoneVolume{};
         double mean = (v.XLast + v.YLast + v.ZLast) / 3;
         // one line per zone, and nothing a terminal acts on when the file is shown
-        text += PadLeft(ShownText(zones[z].Name, std::string::npos), 8) + ", " + FormatE(mean, 5) + ", " + FormatE(v.XLast, 5) +
+        text += PadLeft(ShownText(ZoneName(zones, z), std::string::npos), 8) + ", " + FormatE(mean, 5) + ", " + FormatE(v.XLast, 5) +
                 ", " + FormatE(v.YLast, 5) + ", " + FormatE(v.ZLast, 5) + "\n";
     }
 
