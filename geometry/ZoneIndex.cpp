@@ -15,6 +15,8 @@ constexpr size_t LeafBodies = 2;
 // ... and while it is larger than this fraction of the thinnest undecided body (its enclosing
 // box's smallest side): finer cells cannot separate surfaces that meet.
 constexpr double FeatureFraction = 0.25;
+// The thinnest a body counts as, against its largest side.
+constexpr double MinThickness = 1e-2;
 
 // A program under construction: per zone {zone, group count, per group {term count, terms}},
 // a term being body * 2 + (1 when negative).
@@ -188,9 +190,16 @@ class TBuilder {
         for (size_t b = 0; b < bodies.size(); ++b) {
             const TBodyPrep& p = bodies[b].Prep;
             if (!p.Ready || !p.Bounded) continue;
-            for (int a = 0; a < 3; ++a)
-                Thickness[b] = std::min(Thickness[b], p.Box[static_cast<size_t>(2 * a + 1)] -
-                                                          p.Box[static_cast<size_t>(2 * a)]);
+            double largest = 0;
+            for (int a = 0; a < 3; ++a) {
+                const double side =
+                    p.Box[static_cast<size_t>(2 * a + 1)] - p.Box[static_cast<size_t>(2 * a)];
+                Thickness[b] = std::min(Thickness[b], side);
+                largest = std::max(largest, side);
+            }
+            // a body of no thickness (a cylinder of radius 0, a flat box) would have its cells
+            // halved to the last level along all of it
+            Thickness[b] = std::max(Thickness[b], MinThickness * largest);
         }
     }
 

@@ -256,3 +256,34 @@ TEST(RayCullTree, CrossingsEqualThoseOfEveryBodyInTurn) {
         EXPECT_GT(crossed, 3000);
     }
 }
+
+// Bodies of no thickness (cylinders of radius 0 along one axis, as a generated layout can
+// give) must not drive the index's cells down to the last level along all of them.
+TEST(ZoneIndex, BodiesOfNoThicknessKeepTheIndexSmall) {
+    TAGeoData bodies;
+    TAZoneData zones;
+    for (int k = 0; k < 4; ++k) {
+        TGeoData b;
+        b.Symbol = "RCC";
+        b.Number = k + 1;
+        b.Params = {0, 0, k < 2 ? -1.0 : 4.0, 0, 0, k < 2 ? 5.0 : -4.0, 0};
+        bodies.push_back(b);
+        TZoneData z;
+        z.Name = std::to_string(k + 1);
+        z.Material = 1;
+        z.BodyIndex = {{k}};
+        z.Sign = {{1}};
+        z.GroupOp = {'O'};
+        zones.push_back(z);
+    }
+    PrepareBodies(bodies);
+    TZoneIndex index;
+    BuildZoneIndex(bodies, zones, index);
+    EXPECT_TRUE(index.Ready);
+    EXPECT_LT(index.Depth, 40);
+    EXPECT_LT(ZoneIndexBytes(index), size_t{1} << 20);
+    TMatrixAi plain, indexed;
+    for (double z : {-1.0, 0.0, 2.5, 4.0, 6.0})
+        EXPECT_EQ(FindZone(bodies, zones, index, indexed, 0, 0, z),
+                  FindZone(bodies, zones, plain, 0, 0, z));
+}
