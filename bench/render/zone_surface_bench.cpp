@@ -95,8 +95,8 @@ std::string Spheres20000() {
         t << "SPH " << k + 1 << " " << 3 * i << " " << 3 * j << " " << 3 * l << " 1\n";
     }
     t << "RPP " << n + 1 << " -2 84 -2 84 -2 80\nEND\n";
-    for (int k = 0; k < n; ++k) t << "S" << k + 1 << " " << k + 1 << "\n";
-    t << "AIR " << n + 1;
+    for (int k = 0; k < n; ++k) t << "Z" << k + 1 << " " << k + 1 << "\n";
+    t << "Z" << n + 1 << " " << n + 1;
     for (int k = 0; k < n; ++k) t << " -" << k + 1;
     t << "\nEND\nCEND\nMSTA\n" << n + 1 << "\n";
     for (int k = 0; k < n; ++k) t << 1 + k % 5 << " ";
