@@ -711,8 +711,10 @@ void TFmMain::FormPaint() {
         options.Quick = dragging && LastFullFrameMs > 100;
         if (!options.Quick) {
             options.Surfaces = SurfacesForFrame();
-            // until the zone surfaces are made: the quick picture
-            if (!options.Surfaces && SurfaceJob.Busy()) options.Quick = true;
+            // until the zone surfaces are made, or when they were too large: the quick picture
+            if (!options.Surfaces && DisplaySettings.ViewInfoType != 0 &&
+                (SurfaceJob.Busy() || FailedSurfacesKey == WantedSurfacesKey))
+                options.Quick = true;
         }
         // a slow frame shows the busy cursor while it is drawn
         const bool slow = !options.Quick && LastFullFrameMs > 300;

@@ -214,8 +214,14 @@ int CliRender(const TCliArgs& args) {
     try {
         TZoneSurfaces surfaces;
         if (viewType != 0) {
-            BuildZoneSurfaces(geometry, ZoneSurfaceOptions(settings), surfaces);
-            options.Surfaces = &surfaces;
+            if (BuildZoneSurfaces(geometry, ZoneSurfaceOptions(settings), surfaces)) {
+                options.Surfaces = &surfaces;
+            } else {
+                // beyond their budget: the bodies stand in, as in the viewer's quick picture
+                options.Quick = true;
+                std::fprintf(stderr, "trazon-cli render: the zone surfaces are too large to "
+                                     "draw; the bodies stand in for the zones\n");
+            }
         }
         PaintScene(gl, geometry, tracks, settings, noErrors, options);
         saved = SaveImage(picture, gl.ViewWidth, gl.ViewHeight, gl.FrameRGB(), error);

@@ -155,8 +155,9 @@ int main(int argc, char** argv) {
     TZoneSurfaces surfaces;
     TSurfaceOptions options;
     options.Threads = threads;
-    BuildZoneSurfaces(geo, options, surfaces);
+    const bool made = BuildZoneSurfaces(geo, options, surfaces);
     const double build = ProcessSeconds() - t0;
+    if (!made) std::printf("zone surfaces: more than %zu triangles, given up\n", options.MaxTriangles);
     const double wall = std::chrono::duration<double>(Clock::now() - w0).count();
     size_t polygons = 0;
     for (const TGeoData& b : geo.Bodies) polygons += b.MeshGrid.size();
@@ -187,8 +188,9 @@ int main(int argc, char** argv) {
         return Millis([&] { PaintScene(gl, geo, tracks, settings, none, o); }, 3);
     };
     const double body = frame(0, nullptr, false);
-    const double zone = frame(1, &surfaces, false), material = frame(2, &surfaces, false);
-    const double quick = frame(1, &surfaces, true);
+    const TZoneSurfaces* drawn = made ? &surfaces : nullptr;
+    const double zone = frame(1, drawn, false), material = frame(2, drawn, false);
+    const double quick = frame(1, drawn, true);
     std::printf("frames (processor ms): body %.0f, zone %.0f, material %.0f, dragging %.0f\n",
                 body, zone, material, quick);
     std::printf("zone display against body display, surfaces included: zone %.1fx, material "

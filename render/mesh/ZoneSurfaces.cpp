@@ -107,6 +107,8 @@ struct TContext {
     double IndexCell = 0; // below this size pieces stop halving towards the index's cells
     std::atomic<bool> Stop{false};
     std::atomic<size_t> Done{0};
+    std::atomic<size_t> Triangles{0};
+    size_t MaxTriangles = 0;
 
     TContext(const TAGeoData& b, const TAZoneData& z, const TZoneIndex& i)
         : Bodies(b), Zones(z), Index(i) {}
@@ -566,6 +568,11 @@ class TBodyWorker {
     }
 
     void AddTriangles(TOwnerTriangles& t, const TVector* poly, size_t n, bool flip) {
+        if (n < 3) return;
+        if (C.Triangles.fetch_add(n - 2) + (n - 2) > C.MaxTriangles) {
+            C.Stop = true; // too many: the build gives up
+            return;
+        }
         const TVector nn = flip ? Normal * -1.0 : Normal;
         for (size_t i = 1; i + 1 < n; ++i) {
             const TVector* c[3] = {&poly[0], &poly[i], &poly[i + 1]};
@@ -639,6 +646,7 @@ bool BuildZoneSurfaces(const TGeometry& geo, const TSurfaceOptions& options, TZo
     TZoneIndex index;
     BuildZoneIndex(bodies, geo.Zones, index);
     TContext ctx(bodies, geo.Zones, index);
+    ctx.MaxTriangles = options.MaxTriangles;
     ctx.IndexCell = std::max({index.Hi[0] - index.Lo[0], index.Hi[1] - index.Lo[1],
                               index.Hi[2] - index.Lo[2]}) / 256;
     TGeoData cut;

@@ -51,13 +51,16 @@ struct TSurfaceOptions {
     // Removed from every zone when given (an RPP); its faces show the zones they cut.
     const TGeoData* CutBox = nullptr;
     unsigned Threads = 0; // 0: every core
+    // More triangles than this and the build gives up (returns false with an empty result):
+    // beyond it neither memory nor drawing would cope, and the caller draws another way.
+    size_t MaxTriangles = 12000000;
     // Called now and then from the calling thread with the share done (0..1); returning false
     // stops the work, and the build then returns false with an empty result.
     std::function<bool(double done)> Progress;
 };
 
 // Builds the surfaces from geo.Bodies (prepared, with their meshes built) and geo.Zones.
-// Returns false when stopped through Progress.
+// Returns false when stopped through Progress or when they would pass MaxTriangles.
 bool BuildZoneSurfaces(const TGeometry& geo, const TSurfaceOptions& options, TZoneSurfaces& out);
 
 // Per owner: the volume the oriented triangles enclose (divergence theorem) and the length of

@@ -222,6 +222,22 @@ TEST(ZoneSurfaces, MaterialSurfacesLeaveOutWallsBetweenZonesOfOneMaterial) {
     EXPECT_NEAR(mats[0].Volume, 2000, 1e-3);
 }
 
+TEST(ZoneSurfaces, GivesUpBeyondItsTriangleBudget) {
+    TSurfaceScene s;
+    for (int k = 0; k < 20; ++k) s.Add("SPH", {3.0 * k, 0, 0, 1});
+    s.Zone({{1}});
+    s.Zone({{2}, {3}, {4}});
+    s.Build();
+    TZoneSurfaces surfaces;
+    TSurfaceOptions options;
+    options.MaxTriangles = 1000; // one sphere's mesh has 1800
+    EXPECT_FALSE(BuildZoneSurfaces(s.Geo, options, surfaces));
+    EXPECT_TRUE(surfaces.Empty());
+    options.MaxTriangles = 100000;
+    EXPECT_TRUE(BuildZoneSurfaces(s.Geo, options, surfaces));
+    EXPECT_FALSE(surfaces.Empty());
+}
+
 TEST(ZoneSurfaces, StopsWhenTheProgressSaysSo) {
     TSurfaceScene s;
     for (int k = 0; k < 50; ++k) s.Add("SPH", {3.0 * k, 0, 0, 1});
