@@ -295,14 +295,19 @@ struct TPyCheck {
 
 py::tuple Triple(const TVector& v) { return py::make_tuple(v.x, v.y, v.z); }
 
+// The box's six bounds as the entry texts of the check's or the volume's settings.
+template <class TEntries> void SetBoxEntries(TEntries& e, const std::array<double, 6>& b) {
+    e.Xmin = Number(b[0]), e.Xmax = Number(b[1]), e.Ymin = Number(b[2]), e.Ymax = Number(b[3]);
+    e.Zmin = Number(b[4]), e.Zmax = Number(b[5]);
+}
+
 TPyCheck Check(const TPyGeometry& g, int32_t rays, const py::sequence& start,
                const py::sequence& theta, const py::sequence& phi, uint32_t seed, int threads) {
     std::array<double, 6> s = Values<6>(start, "start");
     std::array<double, 2> t = Values<2>(theta, "theta"), p = Values<2>(phi, "phi");
     TCheckEntries e;
     e.Rays = std::to_string(rays);
-    e.Xmin = Number(s[0]), e.Xmax = Number(s[1]), e.Ymin = Number(s[2]), e.Ymax = Number(s[3]);
-    e.Zmin = Number(s[4]), e.Zmax = Number(s[5]);
+    SetBoxEntries(e, s);
     e.Tmin = Number(t[0]), e.Tmax = Number(t[1]), e.Pmin = Number(p[0]), e.Pmax = Number(p[1]);
     TCheckSettings settings;
     std::string error;
@@ -351,25 +356,24 @@ TPyVolume Volume(const TPyGeometry& g, int32_t level, const py::sequence& box,
     std::array<double, 2> r = Values<2>(ratio, "ratio"), a = Values<2>(agree, "agree");
     TVolumeEntries e;
     e.Level = std::to_string(level);
-    e.Xmin = Number(b[0]), e.Xmax = Number(b[1]), e.Ymin = Number(b[2]), e.Ymax = Number(b[3]);
-    e.Zmin = Number(b[4]), e.Zmax = Number(b[5]);
+    SetBoxEntries(e, b);
     e.RatioMin = Number(r[0]), e.RatioMax = Number(r[1]);
     e.AgreeMin = Number(a[0]), e.AgreeMax = Number(a[1]);
     TVolumeSettings settings;
     std::string error;
     if (!ConvertVolumeEntries(e, settings, error)) RaiseEntryError(error);
-    std::string spec;
+    std::string wanted; // the zone names, comma-separated, as the command line takes them
     if (py::isinstance<py::str>(zones)) {
-        spec = zones.cast<std::string>();
+        wanted = zones.cast<std::string>();
     } else if (!zones.is_none()) {
         for (const py::handle& name : zones.cast<py::sequence>()) {
-            if (!spec.empty()) spec += ",";
-            spec += name.cast<std::string>();
+            if (!wanted.empty()) wanted += ",";
+            wanted += name.cast<std::string>();
         }
-        if (spec.empty()) throw py::value_error("volume: zones names no zone");
+        if (wanted.empty()) throw py::value_error("volume: zones names no zone");
     }
     std::vector<bool> ticks;
-    if (!VolumeTicks(g.Geo.Zones, spec, ticks, error)) throw py::value_error("volume: " + error);
+    if (!VolumeTicks(g.Geo.Zones, wanted, ticks, error)) throw py::value_error("volume: " + error);
 
     TCheckErrorSegments segments;
     TVolumeRun run(segments);
