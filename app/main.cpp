@@ -45,7 +45,6 @@
 #include <fstream>
 #include <sys/stat.h>
 
-std::string SettingsPathOverride;
 
 namespace {
 
@@ -57,19 +56,9 @@ QColor ToQColor(TColor c) {
     return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
-bool FileExists(const std::string& path) {
-    struct stat st;
-    return !path.empty() && stat(path.c_str(), &st) == 0;
-}
-
 std::string DirOf(const std::string& path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-std::string BaseName(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 QLabel* MakeText(QWidget* parent, const QRect& r, bool large) {
@@ -152,7 +141,9 @@ bool TGLCanvas::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------------------------------------
 // Main window
 
-TFmMain::TFmMain(TDocument& document, QWidget* parent) : QMainWindow(parent), Doc(document) {
+TFmMain::TFmMain(TDocument& document, const std::string& settingsPath, const TBoxHooks& boxes,
+                 QWidget* parent)
+    : QMainWindow(parent), Doc(document), GivenSettingsPath(settingsPath), Boxes(boxes) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAcceptDrops(true);
     Canvas = new TGLCanvas(this);
@@ -242,7 +233,7 @@ void TFmMain::BuildMenus() {
     MenuGeoMake = item(MenuFile, &TFmMain::MenuGeoMakeClick);
     MenuFile->addSeparator();
     MenuOpenDos = item(MenuFile, &TFmMain::MenuOpenDosClick);
-    MenuPrint = item(MenuFile, &TFmMain::MenuPrintClick);
+    MenuPrint = MenuFile->addAction(QString()); // shown disabled: nothing is printed
     MenuExit = item(MenuFile, &TFmMain::MenuExitClick);
     MenuReLoad->setEnabled(false);
     MenuSave->setEnabled(false);
@@ -369,7 +360,7 @@ void TFmMain::SetEnglishTexts() {
 
 void TFmMain::FormCreate() {
     ExeDir = ExecutableDir();
-    SetMessageHook([](const std::string& text) { ::ShowMessage(text); });
+    SetMessageHook([this](const std::string& text) { ShowMessage(text); });
     GL = std::make_unique<TGLUnit>(Canvas, 1000.0);
     Doc.Display.WaitTime = 1000;
     ReadSettingsFile();
@@ -386,19 +377,25 @@ void TFmMain::FormCreate() {
 }
 
 void TFmMain::CreateDialogs() {
-    if (!FmViewDlg) FmViewDlg = new TFmViewDlg(this);
-    if (!FmMakeDlg) FmMakeDlg = new TFmMakeDlg(this, Doc, *this);
+    if (!FmViewDlg) {
+        FmViewDlg = new TFmViewDlg(this);
+        FmViewDlg->Host = this;
+    }
+    if (!FmMakeDlg) {
+        FmMakeDlg = new TFmMakeDlg(this, Doc, *this);
+        FmMakeDlg->Boxes = Boxes;
+    }
     if (!FmCheckDlg) FmCheckDlg = new TFmCheckDlg(this, Doc, *this);
     if (!FmCalVolume) FmCalVolume = new TFmCalVolume(this, Doc, *this);
 }
 
 void TFmMain::ReadSettingsFile() {
-    SettingsPath = SettingsPathOverride.empty() ? SettingsFilePath(ExeDir) : SettingsPathOverride;
+    SettingsPath = GivenSettingsPath.empty() ? SettingsFilePath(ExeDir) : GivenSettingsPath;
     const std::string beside = ExeDir + SettingsFileName;
     // Moving to the per-user file (the program's file cannot be written): its settings go along.
-    if (!FileExists(SettingsPath) && SettingsPathOverride.empty() && FileExists(beside))
+    if (!PathExists(SettingsPath) && GivenSettingsPath.empty() && PathExists(beside))
         TIniFile(beside).SaveAs(SettingsPath);
-    if (!FileExists(SettingsPath)) std::ofstream(SettingsPath, std::ios::app);
+    if (!PathExists(SettingsPath)) std::ofstream(SettingsPath, std::ios::app);
     TIniFile ini(SettingsPath);
     TMenuSettings menus;
     ReadSettings(ini, ExeDir, Doc.Display, Dirs, menus, ViewSlots);
@@ -505,7 +502,7 @@ void TFmMain::FormDestroy() {
 
 TLoadHooks TFmMain::LoadHooks() {
     TLoadHooks hooks;
-    hooks.ShowError = [](const std::string& t) { ShowError(t); };
+    hooks.ShowError = [this](const std::string& t) { ShowError(t); };
     // A new scene is framed on what is drawn: a detector inside a large void world shows
     // the detector, not a dot in the middle of the world.
     hooks.ResetCamera = [this] {
@@ -594,7 +591,7 @@ void TFmMain::UpdateRangeLabel() {
 void TFmMain::FormPaint() {
     if (!GL || Destroyed || InPaint) return;
     InPaint = true;
-    if (DragMode == 4) {
+    if (DragMode == TDragMode::ZoomRect) {
         // While a zoom rectangle is dragged: the last frame with the rectangle over it.
         GL->PresentWithRect(DragX, DragY, RectX, RectY, Doc.Display.ForeColor);
     } else {
@@ -630,8 +627,8 @@ void TFmMain::FormPaint() {
         } catch (const std::bad_alloc&) {
             GeometryTooBig = true;
             PaintScene(*GL, NoGeometry, Doc.Tracks, Doc.Display, Doc.CheckErrors, options);
-            QTimer::singleShot(0, this, [] {
-                ::ShowMessage("Not enough memory to draw the geometry. It stays hidden until "
+            QTimer::singleShot(0, this, [this] {
+                ShowMessage("Not enough memory to draw the geometry. It stays hidden until "
                             "the next file is loaded.");
             });
         }
@@ -642,7 +639,7 @@ void TFmMain::FormPaint() {
 }
 
 void TFmMain::ExposePaint() {
-    if (GL && !InPaint && DragMode != 4 && GL->ShowLastFrame()) return;
+    if (GL && !InPaint && DragMode != TDragMode::ZoomRect && GL->ShowLastFrame()) return;
     FormPaint();
 }
 
@@ -723,7 +720,7 @@ void TFmMain::ClearPointMark() {
 }
 
 void TFmMain::OpenHelp(const std::string& page) {
-    OpenHelpPage(page, Doc.Display.BrowserName, ExeDir);
+    OpenHelpPage(page, Doc.Display.BrowserName, ExeDir, Boxes);
 }
 
 void TFmMain::MenuSliceClick() {
@@ -738,10 +735,6 @@ void TFmMain::MenuTrackZonesClick() {
     FmTrackZones->show();
     FmTrackZones->raise();
     FmTrackZones->activateWindow();
-}
-
-void TFmMain::MenuRendarClick() {
-    FormPaint();
 }
 
 QImage TFmMain::ClientImage() {
@@ -834,7 +827,7 @@ void TFmMain::OpenDataFile(const std::string& given) {
 void TFmMain::MenuReLoadClick() {
     if (!MayLoad()) return;
     const std::string path = Doc.Path;
-    if (FileExists(path)) {
+    if (PathExists(path)) {
         Doc.CheckErrors.Reset(); // the check's error pieces belong to the data replaced
         LoadDataFile(path);
     } else {
@@ -864,7 +857,7 @@ void TFmMain::MenuSaveClick() {
     if (path.empty()) return;
     Dirs.SaveDir = DirOf(path);
     Dirs.SaveChosen = true;
-    if (FileExists(path) && !AskOkCancel(BaseName(path) + " is Found! OverWrite OK?")) return;
+    if (!MayOverwrite(path, [this](const std::string& q) { return AskOkCancel(q); })) return;
     FormPaint();
     if (!SaveClientImage(path)) ShowMessage("Cannot write the image file " + path);
 }
@@ -886,8 +879,6 @@ void TFmMain::MenuGeoMakeClick() {
 void TFmMain::MenuOpenDosClick() {
     if (!RunCommand("xterm", "")) ShowMessage("Cannot start the terminal program xterm.");
 }
-
-void TFmMain::MenuPrintClick() {}
 
 void TFmMain::MenuExitClick() {
     close();
@@ -988,7 +979,7 @@ void TFmMain::UpdateRecentMenu() {
 
 void TFmMain::OpenRecentFile(const std::string& path) {
     StopSpinning();
-    if (!FileExists(path)) {
+    if (!PathExists(path)) {
         ShowMessage(path + " is Not Found!");
         RemoveRecentFile(Dirs.RecentFiles, path);
         UpdateRecentMenu();
@@ -1038,27 +1029,27 @@ void TFmMain::FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift,
     QPoint p(x, y);
     auto inside = [&](QWidget* w) { return w->isVisible() && w->geometry().contains(p); };
     if (inside(STMemo)) {
-        DragMode = 1;
+        DragMode = TDragMode::Memo;
         DragX = x;
         DragY = y;
     } else if (inside(STTitle)) {
-        DragMode = 2;
+        DragMode = TDragMode::Title;
         DragX = x;
         DragY = y;
     } else if (PGuide->isVisible() && PGuide->BtnUp->isVisible() &&
                PGuide->BtnUp->geometry().contains(p - PGuide->pos())) {
-        DragMode = 0;
+        DragMode = TDragMode::View;
         BtnUpClick();
     } else if (PGuide->isVisible() && PGuide->BtnDown->isVisible() &&
                PGuide->BtnDown->geometry().contains(p - PGuide->pos())) {
-        DragMode = 0;
+        DragMode = TDragMode::View;
         BtnDownClick();
     } else if (inside(PGuide)) {
-        DragMode = 3;
+        DragMode = TDragMode::Legend;
         DragX = x;
         DragY = y;
     } else if (shift & Qt::ShiftModifier) {
-        DragMode = 4;
+        DragMode = TDragMode::ZoomRect;
         DragX = RectX = x;
         DragY = RectY = y;
     } else if (GL) {
@@ -1078,37 +1069,37 @@ void TFmMain::FormMouseMove(Qt::KeyboardModifiers, int x, int y) {
         DragY = y;
     };
     switch (DragMode) {
-    case 1:
+    case TDragMode::Memo:
         drag(STMemo);
         break;
-    case 2:
+    case TDragMode::Title:
         drag(STTitle);
         break;
-    case 3:
+    case TDragMode::Legend:
         drag(PGuide);
         break;
-    case 4:
+    case TDragMode::ZoomRect:
         RectX = x;
         RectY = y;
         break;
-    default:
+    case TDragMode::View:
         if (GL) GL->MouseMove(x, y);
         break;
     }
     // Only a change of the view or a zoom rectangle needs a frame; a hover or a moved label
     // leaves the scene as it is (what a label uncovers is shown again from the last frame).
     const bool viewDrag = GL && (GL->Rotating || GL->Translating || GL->Scaling);
-    ViewMoved = ViewMoved || (DragMode == 0 && viewDrag);
-    if (DragMode == 4 || (DragMode == 0 && viewDrag)) FormPaint();
+    ViewMoved = ViewMoved || (DragMode == TDragMode::View && viewDrag);
+    if (DragMode == TDragMode::ZoomRect || (DragMode == TDragMode::View && viewDrag)) FormPaint();
 }
 
 void TFmMain::FormMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
     // the end of a view drag or a zoom rectangle needs a whole frame; a click does not
-    const bool changed = DragMode == 4 || ViewMoved;
+    const bool changed = DragMode == TDragMode::ZoomRect || ViewMoved;
     ViewMoved = false;
-    if (DragMode == 4 && GL) GL->ZoomToRect(DragX, DragY, x, y);
+    if (DragMode == TDragMode::ZoomRect && GL) GL->ZoomToRect(DragX, DragY, x, y);
     if (GL) GL->MouseUp();
-    DragMode = 0;
+    DragMode = TDragMode::View;
     if (QWidget::mouseGrabber() == Canvas && QApplication::mouseButtons() == Qt::NoButton)
         Canvas->releaseMouse();
     if (changed) FormPaint();

@@ -79,14 +79,14 @@ class TStaticText : public QLabel {
     void mouseDoubleClickEvent(QMouseEvent*) override { emit DoubleClicked(); }
 };
 
-// When set, the settings file is read from and written to this path (tests).
-extern std::string SettingsPathOverride;
-
 // The main window shows one document, which its owner keeps (the program's main, a test).
 class TFmMain : public QMainWindow, public TViewerHost {
     Q_OBJECT
   public:
-    explicit TFmMain(TDocument& document, QWidget* parent = nullptr);
+    // settingsPath: where trazon.ini is read and written (empty: SettingsFilePath); boxes:
+    // a test's answers to the window's message boxes.
+    explicit TFmMain(TDocument& document, const std::string& settingsPath = {},
+                     const TBoxHooks& boxes = {}, QWidget* parent = nullptr);
     ~TFmMain() override;
 
     // --- components ---
@@ -133,10 +133,15 @@ class TFmMain : public QMainWindow, public TViewerHost {
     // Whether a load may start now: not within another load, nor under an open dialog that
     // works on the data (a message says why). A running animation is stopped.
     bool MayLoad();
-    int32_t DragMode = 0;
+    // What a drag with the button down moves: the view (the camera's own modes), the memo,
+    // the title or the legend, or the corner of a zoom rectangle (with Shift).
+    enum class TDragMode { View, Memo, Title, Legend, ZoomRect };
+    TDragMode DragMode = TDragMode::View;
     int32_t DragX = 0, DragY = 0;
     TDialogDirs Dirs;
     std::string SettingsPath; // where trazon.ini is read and written
+    const std::string GivenSettingsPath; // the one the constructor was given, or empty
+    TBoxHooks Boxes; // the window's message boxes, questions and URL handler
 
     // Dialogs, created in the start-up order by CreateDialogs.
     TFmViewDlg* FmViewDlg = nullptr;
@@ -180,7 +185,6 @@ class TFmMain : public QMainWindow, public TViewerHost {
     void MenuSaveClick();
     void MenuGeoMakeClick();
     void MenuOpenDosClick();
-    void MenuPrintClick();
     void MenuExitClick();
     void MenuChkClick();
     void MenuCalVolumeClick();
@@ -196,7 +200,6 @@ class TFmMain : public QMainWindow, public TViewerHost {
     void MPerspectiveClick();
     void MPolygonClick();
     void MLineClick();
-    void MenuRendarClick();
     void MenuUsageClick();
     void MenuSliceClick();
     void MenuTrackZonesClick();
@@ -205,28 +208,8 @@ class TFmMain : public QMainWindow, public TViewerHost {
     void MenuViewSetClick();
     void MEyeLoadFileClick();
     void MEyeSaveFileClick();
-    void MEyeSaveClick(int slot); // shared routine of MEyeSave1Click..MEyeSave10Click
-    void MEyeLoadClick(int slot); // shared routine of MEyeLoad1Click..MEyeLoad10Click
-    void MEyeSave1Click() { MEyeSaveClick(1); }
-    void MEyeSave2Click() { MEyeSaveClick(2); }
-    void MEyeSave3Click() { MEyeSaveClick(3); }
-    void MEyeSave4Click() { MEyeSaveClick(4); }
-    void MEyeSave5Click() { MEyeSaveClick(5); }
-    void MEyeSave6Click() { MEyeSaveClick(6); }
-    void MEyeSave7Click() { MEyeSaveClick(7); }
-    void MEyeSave8Click() { MEyeSaveClick(8); }
-    void MEyeSave9Click() { MEyeSaveClick(9); }
-    void MEyeSave10Click() { MEyeSaveClick(10); }
-    void MEyeLoad1Click() { MEyeLoadClick(1); }
-    void MEyeLoad2Click() { MEyeLoadClick(2); }
-    void MEyeLoad3Click() { MEyeLoadClick(3); }
-    void MEyeLoad4Click() { MEyeLoadClick(4); }
-    void MEyeLoad5Click() { MEyeLoadClick(5); }
-    void MEyeLoad6Click() { MEyeLoadClick(6); }
-    void MEyeLoad7Click() { MEyeLoadClick(7); }
-    void MEyeLoad8Click() { MEyeLoadClick(8); }
-    void MEyeLoad9Click() { MEyeLoadClick(9); }
-    void MEyeLoad10Click() { MEyeLoadClick(10); }
+    void MEyeSaveClick(int slot); // Save ViewPoint > slot (1..10)
+    void MEyeLoadClick(int slot); // Load ViewPoint > slot (1..10)
     void MenuAnimationClick();
     void STCommentDblClick();
     // Time fields of the settings dialog after a load that has (or lacks) a time column.
@@ -248,7 +231,9 @@ class TFmMain : public QMainWindow, public TViewerHost {
     void CentreOn(const TVector& point) override;
     void ClearPointMark() override;
     bool HasPointMark() const override { return PointMarked; }
-    void ShowMessage(const std::string& text) override { ::ShowMessage(text); }
+    void ShowMessage(const std::string& text) override { Boxes.ShowMessage(text); }
+    void ShowError(const std::string& text) override { Boxes.ShowError(text); }
+    bool AskOkCancel(const std::string& text) override { return Boxes.AskOkCancel(text); }
     void OpenHelp(const std::string& page) override;
 
     // --- operations ---

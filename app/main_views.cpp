@@ -4,6 +4,7 @@
 #include "app/Animation.h"
 #include "app/ViewPoints.h"
 #include "app/resource.h"
+#include "input/FileWrite.h"
 #include "dialogs/DisplaySettingsDialog.h"
 #include "dialogs/SliceDialog.h"
 #include "input/Reader.h"
@@ -133,9 +134,7 @@ void TFmMain::MEyeSaveFileClick() {
     if (path.empty()) return;
     const QFileInfo info(Q(path));
     ViewDialogDir = info.absolutePath().toStdString();
-    if (info.exists() &&
-        !AskOkCancel(info.fileName().toStdString() + " is Found! OverWrite OK?"))
-        return;
+    if (!MayOverwrite(path, [this](const std::string& q) { return AskOkCancel(q); })) return;
     if (!SaveViewPointFile(path, ViewSlots))
         ShowMessage("Cannot write the view point file " + path);
 }

@@ -2,6 +2,7 @@
 
 #include "dialogs/ViewerHost.h"
 #include "input/AppPaths.h"
+#include "input/FileWrite.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -9,10 +10,6 @@
 #include <QMessageBox>
 #include <QProcess>
 
-#include <sys/stat.h>
-
-std::function<void(const std::string&)> MessageBoxHook;
-std::function<bool(const std::string&)> QuestionHook;
 
 namespace {
 
@@ -20,31 +17,17 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-bool FileExists(const std::string& path) {
-    struct stat st;
-    return !path.empty() && stat(path.c_str(), &st) == 0;
-}
-
 } // namespace
 
 void ShowMessage(const std::string& text) {
-    if (MessageBoxHook) {
-        MessageBoxHook(text);
-        return;
-    }
     QMessageBox::information(QApplication::activeWindow(), "TRAZON", Q(text));
 }
 
 void ShowError(const std::string& text) {
-    if (MessageBoxHook) {
-        MessageBoxHook(text);
-        return;
-    }
     QMessageBox::critical(QApplication::activeWindow(), "TRAZON", Q(text));
 }
 
 bool AskOkCancel(const std::string& text) {
-    if (QuestionHook) return QuestionHook(text);
     return QMessageBox::question(QApplication::activeWindow(), "TRAZON", Q(text),
                                  QMessageBox::Ok | QMessageBox::Cancel,
                                  QMessageBox::Cancel) == QMessageBox::Ok;
@@ -59,22 +42,41 @@ bool RunCommand(const std::string& program, const std::string& argument) {
     return QProcess::startDetached(prog, words);
 }
 
-std::function<bool(const std::string& url)> OpenUrlHook;
+void TBoxHooks::ShowMessage(const std::string& text) const {
+    if (Message)
+        Message(text);
+    else
+        ::ShowMessage(text);
+}
 
-void OpenHelpPage(const std::string& page, const std::string& browser, const std::string& exeDir) {
+void TBoxHooks::ShowError(const std::string& text) const {
+    if (Message)
+        Message(text);
+    else
+        ::ShowError(text);
+}
+
+bool TBoxHooks::AskOkCancel(const std::string& text) const {
+    return Question ? Question(text) : ::AskOkCancel(text);
+}
+
+void OpenHelpPage(const std::string& page, const std::string& browser, const std::string& exeDir,
+                  const TBoxHooks& boxes) {
     const std::string path = HelpPagePath(exeDir, page);
-    if (!FileExists(path)) {
-        ShowMessage("The help page " + path + " was not found.");
+    if (!PathExists(path)) {
+        boxes.ShowMessage("The help page " + path + " was not found.");
         return;
     }
     const std::string url = HelpPageUrl(exeDir, page);
     if (RunCommand(browser, url)) return;
-    auto noBrowser = [path] {
-        ShowMessage("No browser could be started to show the help page " + path +
-                    ".\nSet the browser in Environment > Environment for display, or open the page by hand.");
+    // the opener may report after the caller has returned: the message hook goes along
+    auto noBrowser = [path, show = boxes.Message] {
+        TBoxHooks{show, {}, {}}.ShowMessage(
+            "No browser could be started to show the help page " + path +
+            ".\nSet the browser in Environment > Environment for display, or open the page by hand.");
     };
-    if (OpenUrlHook) {
-        if (!OpenUrlHook(url)) noBrowser();
+    if (boxes.OpenUrl) {
+        if (!boxes.OpenUrl(url)) noBrowser();
         return;
     }
     // The desktop's opener is run to its end: it reports whether a page was shown only by its
@@ -114,6 +116,17 @@ void ShowMessage(TViewerHost* host, const std::string& text) {
         host->ShowMessage(text);
     else
         ShowMessage(text);
+}
+
+void ShowError(TViewerHost* host, const std::string& text) {
+    if (host)
+        host->ShowError(text);
+    else
+        ShowError(text);
+}
+
+bool AskOkCancel(TViewerHost* host, const std::string& text) {
+    return host ? host->AskOkCancel(text) : AskOkCancel(text);
 }
 
 void OpenHelp(TViewerHost* host, const std::string& page) {

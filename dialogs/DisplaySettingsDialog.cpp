@@ -3,6 +3,7 @@
 #include "app/Animation.h"
 #include "app/ColorNames.h"
 #include "dialogs/Desktop.h"
+#include "dialogs/ViewerHost.h"
 #include "app/resource.h"
 #include "input/Reader.h"
 
@@ -664,7 +665,8 @@ void TFmViewDlg::BtnHelpClick() {
     if (RunHelp)
         RunHelp(program, HelpPageUrl(exeDir, "setdlg.html"));
     else
-        OpenHelpPage("setdlg.html", program, exeDir);
+        OpenHelpPage("setdlg.html", program, exeDir,
+                     {[host = Host](const std::string& t) { ShowMessage(host, t); }, {}, {}});
 }
 
 // Enabled states that follow the check boxes, after the controls were set from code.
@@ -965,7 +967,7 @@ bool TFmViewDlg::CheckEntries() {
     try {
         Apply(scratch, noGeometry, Tracks ? *Tracks : noTracks);
     } catch (const EFieldError& e) {
-        ShowError(e.what());
+        ShowError(Host, e.what());
         for (QWidget* page : {TSGeometry, TSParticle, TSGeneral, TSDelete})
             if (page->isAncestorOf(e.Field)) PageControl->setCurrentWidget(page);
         if (auto* list = qobject_cast<QListWidget*>(e.Field); list && e.Row >= 0)

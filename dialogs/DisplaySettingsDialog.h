@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 
+class TViewerHost;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -165,6 +166,8 @@ class TFmViewDlg : public QDialog {
     const TTracks* Tracks = nullptr;
     double CameraSize = 1000.0;
     std::string ExeDir;
+    // The window the settings are for; its boxes show errors (none: the toolkit's).
+    TViewerHost* Host = nullptr;
 
     // Replaceable for tests: colour picker (true and the colour on OK), program picker
     // (empty when cancelled) and the help launcher (program, argument).

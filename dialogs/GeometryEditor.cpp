@@ -3,6 +3,7 @@
 #include "app/IniFile.h"
 #include "app/resource.h"
 #include "dialogs/Desktop.h"
+#include "input/FileWrite.h"
 #include "dialogs/ViewerHost.h"
 #include "document/Document.h"
 #include "tools/core/GeoEditorFile.h"
@@ -30,23 +31,6 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// Plain message box; tests answer it through the main window's hook.
-void PlainMessage(QWidget* parent, const QString& text) {
-    if (MessageBoxHook) {
-        MessageBoxHook(text.toStdString());
-        return;
-    }
-    QMessageBox box(QMessageBox::NoIcon, "TRAZON", text, QMessageBox::Ok, parent);
-    box.exec();
-}
-
-// Warning box with OK and Cancel; true for OK.
-bool AskWarning(QWidget* parent, const QString& text) {
-    if (QuestionHook) return QuestionHook(text.toStdString());
-    return QMessageBox::warning(parent, "TRAZON", text, QMessageBox::Ok | QMessageBox::Cancel,
-                                QMessageBox::Cancel) == QMessageBox::Ok;
-}
-
 std::string DirOfFile(const QString& path) {
     return QFileInfo(path).absolutePath().toStdString();
 }
@@ -57,6 +41,21 @@ std::string WithoutTrailingSlash(std::string dir) {
 }
 
 } // namespace
+
+void TFmMakeDlg::PlainMessage(const QString& text) {
+    if (Boxes.Message) {
+        Boxes.Message(text.toStdString());
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, "TRAZON", text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+bool TFmMakeDlg::AskWarning(const QString& text) {
+    if (Boxes.Question) return Boxes.Question(text.toStdString());
+    return QMessageBox::warning(this, "TRAZON", text, QMessageBox::Ok | QMessageBox::Cancel,
+                                QMessageBox::Cancel) == QMessageBox::Ok;
+}
 
 TFmMakeDlg::TFmMakeDlg(QWidget* parent, TDocument& document, TViewerHost& host)
     : TFmMakeDlg(parent) {
@@ -286,7 +285,7 @@ void TFmMakeDlg::ShowModifiedMark() {
 
 bool TFmMakeDlg::MayDropEdits() {
     return !HasUnsavedEdits() ||
-           AskWarning(this, "The edited data is not saved. Discard the edits?");
+           AskWarning("The edited data is not saved. Discard the edits?");
 }
 
 void TFmMakeDlg::reject() {
@@ -309,24 +308,24 @@ void TFmMakeDlg::BtnOpenFileClick() {
 bool TFmMakeDlg::OpenFile(const QString& path) {
     TEditorLattice lattice;
     if (EditorFileLattice(path.toStdString(), lattice)) {
-        PlainMessage(this, QString::fromStdString(EditorLatticeMessage(
+        PlainMessage(QString::fromStdString(EditorLatticeMessage(
                                QFileInfo(path).fileName().toStdString(), lattice)));
         return false;
     }
     const std::string tokenFile = WorkFilePath(DivFileName);
     std::string error;
     if (tokenFile.empty()) {
-        ShowError("Cannot create the work directory for the token file.");
+        Boxes.ShowError("Cannot create the work directory for the token file.");
         return false;
     }
     if (!TokeniseEditorFile(path.toStdString(), tokenFile, error)) {
-        ShowError("Cannot read the file: " + error);
+        Boxes.ShowError("Cannot read the file: " + error);
         return false;
     }
     TGeoTable bodies, zones;
     TEditorLoad info;
     if (!LoadEditorTokenFile(tokenFile, bodies, zones, info, error)) {
-        ShowError("Cannot read the file: " + error);
+        Boxes.ShowError("Cannot read the file: " + error);
         return false;
     }
     if (Doc) Doc->CheckErrors.Reset();
@@ -340,7 +339,7 @@ bool TFmMakeDlg::OpenFile(const QString& path) {
     TakeSnapshot();
     MarkSaved();
     if (info.Dropped > 0)
-        PlainMessage(this, QString("%1 items of %2 lay beyond the last column of their row and "
+        PlainMessage(QString("%1 items of %2 lay beyond the last column of their row and "
                                    "were left out.")
                                .arg(info.Dropped)
                                .arg(QFileInfo(path).fileName()));
@@ -362,8 +361,8 @@ void TFmMakeDlg::BtnSaveFileClick() {
 bool TFmMakeDlg::SaveFile(const QString& chosen) {
     QString path = chosen;
     if (QFileInfo(path).suffix().isEmpty()) path += ".geo";
-    QFileInfo info(path);
-    if (info.exists() && !AskWarning(this, info.fileName() + " is Found! OverWrite OK?"))
+    if (!MayOverwrite(path.toStdString(),
+                      [this](const std::string& q) { return AskWarning(Q(q)); }))
         return false;
     SGGeo->CommitEdit();
     SGZon->CommitEdit();
@@ -371,7 +370,7 @@ bool TFmMakeDlg::SaveFile(const QString& chosen) {
     const bool csv = HasCsvExtension(path.toStdString());
     TSplitCell split;
     if (FindSplitCell(bodies, zones, csv, split) &&
-        !AskWarning(this, QString("%1 Row %2, Column %3 holds \"%4\", which will not read back as "
+        !AskWarning(QString("%1 Row %2, Column %3 holds \"%4\", which will not read back as "
                                   "one item. Save anyway?")
                               .arg(split.IsZone ? "Zone Data" : "Body Data")
                               .arg(split.Row)
@@ -382,10 +381,10 @@ bool TFmMakeDlg::SaveFile(const QString& chosen) {
     const bool ok = csv ? WriteCsvFile(path.toStdString(), bodies, zones, error)
                         : WriteBlankSeparatedFile(path.toStdString(), bodies, zones, false, error);
     if (!ok) {
-        ShowError("Cannot write " + path.toStdString() + ": " + error);
+        Boxes.ShowError("Cannot write " + path.toStdString() + ": " + error);
         return false;
     }
-    const QString full = info.absoluteFilePath();
+    const QString full = QFileInfo(path).absoluteFilePath();
     SetCaptionFile(full);
     OpenDialog->selectFile(full);
     MarkSaved();
@@ -406,7 +405,7 @@ bool TFmMakeDlg::ValidateGeometry() {
     TCGGrid* grid = res.IsZone ? SGZon : SGGeo;
     grid->SetRowMode(false);
     grid->SetCurrent(grid->CurrentCol() > 0 ? grid->CurrentCol() : 1, res.Row);
-    PlainMessage(this, Q(res.Message));
+    PlainMessage(Q(res.Message));
     return false;
 }
 
@@ -415,7 +414,7 @@ bool TFmMakeDlg::WriteViewerFile() {
     std::string error = "no work directory";
     if (path.empty() ||
         !WriteBlankSeparatedFile(path, SGGeo->ToTable(), SGZon->ToTable(), true, error)) {
-        ShowError("Cannot write the viewer file " + path + ": " + error);
+        Boxes.ShowError("Cannot write the viewer file " + path + ": " + error);
         return false;
     }
     return true;
@@ -428,7 +427,7 @@ void TFmMakeDlg::BtnOKClick() {
 }
 
 void TFmMakeDlg::BtnCancelClick() {
-    if (!AskWarning(this, "Clear Edited Data! Cansel OK?")) return;
+    if (!AskWarning("Clear Edited Data! Cansel OK?")) return;
     QDialog::reject();
     RestoreSnapshot();
 }

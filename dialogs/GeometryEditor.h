@@ -5,6 +5,7 @@
 // viewer file (ViewerFilePath()), QDialog::Rejected when it was closed any other way.
 #pragma once
 
+#include "dialogs/Desktop.h"
 #include "dialogs/EditorGrid.h"
 
 #include <QDialog>
@@ -47,6 +48,8 @@ class TFmMakeDlg : public QDialog {
     TCGGrid* PopupGrid = nullptr;             // the grid whose popup menu was opened last
     std::string OpenDirChosen, SaveDirChosen; // set when a file was picked in a dialog
 
+    // Its message boxes and questions; a test answers them here.
+    TBoxHooks Boxes;
     // File choosers, replaceable by tests; they return the chosen path, empty on cancel.
     std::function<QString()> ChooseOpenFile;
     std::function<QString()> ChooseSaveFile;
@@ -94,6 +97,8 @@ class TFmMakeDlg : public QDialog {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void PlainMessage(const QString& text);     // a box without icon
+    bool AskWarning(const QString& text);       // a warning with OK and Cancel; true for OK
     void ShowPopup(TCGGrid* grid, QWidget* source, const QPoint& pos);
     TCGGrid* ActiveGrid() const;
     void SetCaptionFile(const QString& path);

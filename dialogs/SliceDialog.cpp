@@ -1,6 +1,7 @@
 #include "SliceDialog.h"
 
 #include "dialogs/Desktop.h"
+#include "input/FileWrite.h"
 #include "dialogs/ViewerHost.h"
 #include "document/Document.h"
 #include "render/ImageFile.h"
@@ -477,11 +478,10 @@ void TFmSlice::BtnSaveClick() {
             path = dlg.selectedFiles().first().toStdString();
     }
     if (path.empty()) return;
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0) {
-        std::string name = path.substr(path.rfind('/') + 1);
-        if (!AskOkCancel(name + " is Found! OverWrite OK?")) return;
-    }
+    if (!MayOverwrite(path, [this](const std::string& q) {
+            return AskOverwrite ? AskOverwrite(q) : AskOkCancel(Host, q);
+        }))
+        return;
     std::string error;
     if (!SavePicture(path, error)) ShowMessage(Host, error);
 }

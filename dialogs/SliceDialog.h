@@ -70,6 +70,8 @@ class TFmSlice : public QDialog {
     std::function<void()> OutlineChanged;
     // Save-as file chooser, replaceable by tests: empty when cancelled.
     std::function<std::string()> ChooseSaveFile;
+    // The overwrite question, replaceable by tests (true = OK). Empty: the host asks.
+    std::function<bool(const std::string&)> AskOverwrite;
 
     // The plane's outline as four corner points, when the 3-D view should show it.
     bool OutlineShown() const;

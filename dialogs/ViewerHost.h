@@ -15,8 +15,10 @@ class TViewerHost {
     // Removes the mark.
     virtual void ClearPointMark() = 0;
     virtual bool HasPointMark() const = 0;
-    // An information box.
+    // An information box, an error box, a question (true = OK).
     virtual void ShowMessage(const std::string& text) = 0;
+    virtual void ShowError(const std::string& text) = 0;
+    virtual bool AskOkCancel(const std::string& text) = 0;
     // Opens a page of the program's help ("slice.html", ...) with the configured browser.
     virtual void OpenHelp(const std::string& page) = 0;
 
@@ -24,6 +26,9 @@ class TViewerHost {
     ~TViewerHost() = default;
 };
 
-// For a dialog shown without a host (tests): the desktop's message box and help stand in.
+// For a dialog shown without a host (tests): the toolkit's boxes and the desktop's help stand
+// in.
 void ShowMessage(TViewerHost* host, const std::string& text);
+void ShowError(TViewerHost* host, const std::string& text);
+bool AskOkCancel(TViewerHost* host, const std::string& text);
 void OpenHelp(TViewerHost* host, const std::string& page);

@@ -1,6 +1,7 @@
 #include "VolumeDialog.h"
 
 #include "dialogs/Desktop.h"
+#include "input/FileWrite.h"
 #include "dialogs/ViewerHost.h"
 #include "document/Document.h"
 #include "ToolWidgets.h"
@@ -257,18 +258,13 @@ void TFmCalVolume::BtnSaveFileClick() {
     }
     if (chosen.empty()) return;
     std::string path = VolumeFileName(chosen);
-    if (QFileInfo::exists(QString::fromStdString(path))) {
-        std::string question = VolumeOverwriteQuestion(path);
-        bool ok;
-        if (AskOverwrite) {
-            ok = AskOverwrite(question);
-        } else {
-            ok = QMessageBox::warning(this, windowTitle(), QString::fromStdString(question),
-                                      QMessageBox::Ok | QMessageBox::Cancel,
-                                      QMessageBox::Cancel) == QMessageBox::Ok;
-        }
-        if (!ok) return;
-    }
+    const bool mayWrite = MayOverwrite(path, [this](const std::string& question) {
+        if (AskOverwrite) return AskOverwrite(question);
+        return QMessageBox::warning(this, windowTitle(), QString::fromStdString(question),
+                                    QMessageBox::Ok | QMessageBox::Cancel,
+                                    QMessageBox::Cancel) == QMessageBox::Ok;
+    });
+    if (!mayWrite) return;
     if (Write_VolumeFile_Dat(path)) Say("Save File Finished");
 }
 

@@ -187,3 +187,18 @@ bool CheckWriteTarget(const std::string& path, std::string& error) {
     }
     return true;
 }
+
+bool PathExists(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0;
+}
+
+std::string OverwriteQuestion(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return (slash == std::string::npos ? path : path.substr(slash + 1)) +
+           " is Found! OverWrite OK?";
+}
+
+bool MayOverwrite(const std::string& path, const std::function<bool(const std::string&)>& ask) {
+    return !PathExists(path) || ask(OverwriteQuestion(path));
+}

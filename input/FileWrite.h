@@ -2,6 +2,7 @@
 // as it was.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,3 +22,12 @@ bool IsSpecialFile(const std::string& path);
 // Whether a file can be written at `path` before any work is done for it: the name is no
 // directory and its directory exists and is writable. False with a reason in `error`.
 bool CheckWriteTarget(const std::string& path, std::string& error);
+
+// Whether anything (file, directory, device; a link that leads somewhere) is at `path`.
+bool PathExists(const std::string& path);
+// The question asked before a file at `path` is overwritten: "NAME is Found! OverWrite OK?"
+// with the name without its folder.
+std::string OverwriteQuestion(const std::string& path);
+// Whether a file may be written at `path`: nothing is there, or `ask` (shown the overwrite
+// question) agrees.
+bool MayOverwrite(const std::string& path, const std::function<bool(const std::string&)>& ask);

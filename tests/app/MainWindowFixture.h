@@ -66,9 +66,9 @@ class MainWindowTest : public ::testing::Test {
         Dir = fs::temp_directory_path() / ("trazon_main_" + std::to_string(::getpid()));
         fs::remove_all(Dir);
         fs::create_directories(Dir);
-        SettingsPathOverride = (Dir / "trazon.ini").string();
-        MessageBoxHook = [this](const std::string& t) { Messages.push_back(t); };
-        QuestionHook = [this](const std::string& t) {
+        SettingsFile = (Dir / "trazon.ini").string();
+        Boxes.Message = [this](const std::string& t) { Messages.push_back(t); };
+        Boxes.Question = [this](const std::string& t) {
             Questions.push_back(t);
             return Answer;
         };
@@ -76,13 +76,10 @@ class MainWindowTest : public ::testing::Test {
     void TearDown() override {
         delete Main;
         Main = nullptr;
-        MessageBoxHook = nullptr;
-        QuestionHook = nullptr;
-        SettingsPathOverride.clear();
         fs::remove_all(Dir);
     }
     TFmMain* Start() {
-        Main = new TFmMain(Doc);
+        Main = new TFmMain(Doc, SettingsFile, Boxes);
         Main->CreateDialogs();
         Main->show();
         Pump(100);
@@ -111,6 +108,8 @@ class MainWindowTest : public ::testing::Test {
 
     fs::path Dir;
     TDocument Doc; // what the window shows
+    std::string SettingsFile; // the window's trazon.ini
+    TBoxHooks Boxes;          // answers to the window's boxes
     TFmMain* Main = nullptr;
     std::vector<std::string> Messages, Questions;
     bool Answer = true;

@@ -66,7 +66,7 @@ QPointF Pixel(const TGLUnit& gl, int w, int h, double x, double y, double z) {
 } // namespace
 
 TEST_F(MainWindowTest, SettingsThatCannotBeSavedAreReportedOnce) {
-    SettingsPathOverride = (Dir / "missing" / "trazon.ini").string();
+    SettingsFile = (Dir / "missing" / "trazon.ini").string();
     Start();
     EXPECT_TRUE(Messages.empty());
     delete Main;
@@ -77,7 +77,7 @@ TEST_F(MainWindowTest, SettingsThatCannotBeSavedAreReportedOnce) {
 
 TEST_F(MainWindowTest, ViewPointFileOverAnExistingFileAsksFirst) {
     Start();
-    Main->MEyeSave2Click();
+    Main->MEyeSaveClick(2);
     const std::string picture = Write("picture.bmp", "BM picture bytes\n[x]\nkey=1\n");
     Main->ChooseViewSaveFile = [picture] { return picture; };
     Answer = false;
@@ -108,7 +108,7 @@ TEST_F(MainWindowTest, MemoAndLegendStartWhereTheLayoutPutsThem) {
 
 TEST_F(MainWindowTest, ReadErrorsUseTheErrorBox) {
     Start();
-    MessageBoxHook = nullptr;
+    Main->Boxes.Message = nullptr;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QTimer::singleShot(300, [&icon] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -208,7 +208,7 @@ TEST_F(MainWindowTest, RecentFilesAreKeptAndOpened) {
     // kept in the settings file under their own section
     delete Main;
     Main = nullptr;
-    TIniFile ini(SettingsPathOverride);
+    TIniFile ini(SettingsFile);
     EXPECT_EQ(ini.ReadString("RecentFiles", "File1", ""), b);
     EXPECT_EQ(ini.ReadString("RecentFiles", "File2", ""), a);
     Start();
@@ -254,7 +254,7 @@ TEST_F(MainWindowTest, SlotMenusShowFilledSlotsAndShortcuts) {
     Start();
     Open(Write("plain.pic", PlainData));
     for (int i = 0; i < 10; ++i) EXPECT_FALSE(Main->MEyeLoad[i]->isChecked()) << i;
-    Main->MEyeSave4Click();
+    Main->MEyeSaveClick(4);
     EXPECT_TRUE(Main->MEyeLoad[3]->isChecked());
     EXPECT_TRUE(Main->MEyeSave[3]->isChecked());
     EXPECT_FALSE(Main->MEyeLoad[2]->isChecked());

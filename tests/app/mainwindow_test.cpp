@@ -172,7 +172,7 @@ TEST_F(MainWindowTest, SettingsFileWrittenAtShutDownAndReadAtStart) {
     Start();
     delete Main;
     Main = nullptr;
-    std::string text = ReadFile(SettingsPathOverride);
+    std::string text = ReadFile(SettingsFile);
     for (const char* key :
          {"[Particle]", "ReadMax=1000", "[ParticleView4]", "Color=clYellow", "[GroundColor]",
           "Back=clBlack", "[AxisData]", "[DrawType]", "DirectionType=5", "[ViewMode]", "Rate=1E-6",
@@ -181,7 +181,7 @@ TEST_F(MainWindowTest, SettingsFileWrittenAtShutDownAndReadAtStart) {
     EXPECT_EQ(text.find("EyePos"), std::string::npos);
 
     // values in the file set the menus through their handlers; unknown keys are kept
-    std::ofstream(SettingsPathOverride)
+    std::ofstream(SettingsFile)
         << "[Dir]\nMGOpenDir=/editor/dir\n[AxisData]\nOnOff=0\n[DrawType]\nDrawType=0\n"
            "[DirectionType]\nDirectionType=1\n[ViewMode]\nViewMode=1\n";
     Start();
@@ -196,7 +196,7 @@ TEST_F(MainWindowTest, SettingsFileWrittenAtShutDownAndReadAtStart) {
     Main->ViewSlots[6].EyePos = 77;
     delete Main;
     Main = nullptr;
-    text = ReadFile(SettingsPathOverride);
+    text = ReadFile(SettingsFile);
     EXPECT_NE(text.find("MGOpenDir=/editor/dir"), std::string::npos);
     EXPECT_NE(text.find("DirectionType=1"), std::string::npos);
     EXPECT_NE(text.find("[EyePos]\nData7=77"), std::string::npos);
@@ -205,18 +205,18 @@ TEST_F(MainWindowTest, SettingsFileWrittenAtShutDownAndReadAtStart) {
 }
 
 TEST_F(MainWindowTest, UnknownMenuValueKeepsDefault) {
-    std::ofstream(SettingsPathOverride) << "[DirectionType]\nDirectionType=2\n";
+    std::ofstream(SettingsFile) << "[DirectionType]\nDirectionType=2\n";
     Start();
     EXPECT_TRUE(Main->MZY->isChecked());
     delete Main;
     Main = nullptr;
-    EXPECT_NE(ReadFile(SettingsPathOverride).find("DirectionType=5"), std::string::npos);
+    EXPECT_NE(ReadFile(SettingsFile).find("DirectionType=5"), std::string::npos);
 }
 
 TEST_F(MainWindowTest, GarbledSettingsFileGivesDefaults) {
     std::string junk =
         "[GroundColor\n\x01\x02\xff=\n[Particle]\nReadMax=abc\n[ColorCount]\nGeo=-4\n";
-    std::ofstream(SettingsPathOverride, std::ios::binary) << junk;
+    std::ofstream(SettingsFile, std::ios::binary) << junk;
     Start();
     EXPECT_EQ(Doc.Display.ReadMax, 1000);
     EXPECT_TRUE(Doc.Display.GColor.empty());
@@ -254,11 +254,11 @@ TEST_F(MainWindowTest, ZoomRectangleBackwardsEqualsForwards) {
         Main->GL->SetView(0);
         Main->GL->Size = 100;
         Main->FormMouseDown(Qt::LeftButton, Qt::ShiftModifier, x0, y0);
-        EXPECT_EQ(Main->DragMode, 4);
+        EXPECT_EQ(Main->DragMode, TFmMain::TDragMode::ZoomRect);
         Main->FormMouseMove(Qt::ShiftModifier, (x0 + x1) / 2, (y0 + y1) / 2);
         Main->FormMouseMove(Qt::ShiftModifier, x1, y1);
         Main->FormMouseUp(Qt::LeftButton, Qt::ShiftModifier, x1, y1);
-        EXPECT_EQ(Main->DragMode, 0);
+        EXPECT_EQ(Main->DragMode, TFmMain::TDragMode::View);
         return std::make_pair(Main->GL->Size, Main->GL->Translation);
     };
     auto fwd = zoom(100, 120, 300, 220);
@@ -357,18 +357,18 @@ TEST_F(MainWindowTest, MouseDragsCameraAndLabels) {
     Main->STMemo->hide();
     QPoint inMemo = Main->STMemo->geometry().center();
     Main->FormMouseDown(Qt::LeftButton, Qt::NoModifier, inMemo.x(), inMemo.y());
-    EXPECT_EQ(Main->DragMode, 0);
+    EXPECT_EQ(Main->DragMode, TFmMain::TDragMode::View);
     Main->FormMouseUp(Qt::LeftButton, Qt::NoModifier, inMemo.x(), inMemo.y());
     // the visible legend panel is dragged
     Main->PGuide->show();
     QPoint start = Main->PGuide->pos();
     QPoint in = Main->PGuide->geometry().center();
     Main->FormMouseDown(Qt::LeftButton, Qt::NoModifier, in.x(), in.y());
-    EXPECT_EQ(Main->DragMode, 3);
+    EXPECT_EQ(Main->DragMode, TFmMain::TDragMode::Legend);
     Main->FormMouseMove(Qt::NoModifier, in.x() - 30, in.y() + 12);
     Main->FormMouseUp(Qt::LeftButton, Qt::NoModifier, in.x() - 30, in.y() + 12);
     EXPECT_EQ(Main->PGuide->pos(), start + QPoint(-30, 12));
-    EXPECT_EQ(Main->DragMode, 0);
+    EXPECT_EQ(Main->DragMode, TFmMain::TDragMode::View);
     // mouse moves during an animation are dropped
     Main->Animating = true;
     Main->FormMouseDown(Qt::LeftButton, Qt::NoModifier, 10, 10);
@@ -440,13 +440,14 @@ TEST(HelpPageTest, NoBrowserAtAllNamesThePage) {
     fs::create_directories(dir / "help");
     std::ofstream(dir / "help/index.html") << "<html></html>\n";
     std::vector<std::string> messages, urls;
-    MessageBoxHook = [&](const std::string& text) { messages.push_back(text); };
-    OpenUrlHook = [&](const std::string& url) {
+    TBoxHooks boxes;
+    boxes.Message = [&](const std::string& text) { messages.push_back(text); };
+    boxes.OpenUrl = [&](const std::string& url) {
         urls.push_back(url);
         return false; // the desktop has no handler either
     };
     const std::string exeDir = dir.string() + "/";
-    OpenHelpPage("index.html", "/no/such/browser", exeDir);
+    OpenHelpPage("index.html", "/no/such/browser", exeDir, boxes);
     ASSERT_EQ(urls.size(), 1u);
     // '#' and blanks of the program's path are encoded, so the browser gets the right file
     EXPECT_EQ(urls[0], FileUrl(exeDir + "help/index.html"));
@@ -457,12 +458,10 @@ TEST(HelpPageTest, NoBrowserAtAllNamesThePage) {
     // a page that is not there is named too, and nothing is started
     messages.clear();
     urls.clear();
-    OpenHelpPage("missing.html", "/no/such/browser", exeDir);
+    OpenHelpPage("missing.html", "/no/such/browser", exeDir, boxes);
     EXPECT_TRUE(urls.empty());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find(exeDir + "help/missing.html"), std::string::npos);
-    MessageBoxHook = nullptr;
-    OpenUrlHook = nullptr;
     fs::remove_all(dir);
 }
 
@@ -497,7 +496,8 @@ TEST(HelpPageTest, AnOpenerThatShowsNoPageIsNoticed) {
     const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
     setenv("PATH", ((dir / "bin").string() + ":" + oldPath).c_str(), 1);
     std::vector<std::string> messages;
-    MessageBoxHook = [&](const std::string& text) { messages.push_back(text); };
+    TBoxHooks boxes;
+    boxes.Message = [&](const std::string& text) { messages.push_back(text); };
     const std::string exeDir = dir.string() + "/";
     for (int status : {3, 0}) {
         fs::path opener = dir / "bin" / DesktopOpener;
@@ -506,7 +506,7 @@ TEST(HelpPageTest, AnOpenerThatShowsNoPageIsNoticed) {
         fs::permissions(opener, fs::perms::owner_all);
         fs::remove(dir / "asked");
         messages.clear();
-        OpenHelpPage("index.html", "/no/such/browser", exeDir);
+        OpenHelpPage("index.html", "/no/such/browser", exeDir, boxes);
         QElapsedTimer clock;
         clock.start();
         while (!fs::exists(dir / "asked") || (status != 0 && messages.empty())) {
@@ -524,7 +524,6 @@ TEST(HelpPageTest, AnOpenerThatShowsNoPageIsNoticed) {
         }
     }
     setenv("PATH", oldPath.c_str(), 1);
-    MessageBoxHook = nullptr;
     fs::remove_all(dir);
 }
 

@@ -63,15 +63,15 @@ struct THooks {
     bool Answer = true;
     THooks() {
         App(); // before any widget of the fixture
-        MessageBoxHook = [this](const std::string& t) { Messages.push_back(t); };
-        QuestionHook = [this](const std::string& t) {
+    }
+    TBoxHooks Boxes() {
+        TBoxHooks b;
+        b.Message = [this](const std::string& t) { Messages.push_back(t); };
+        b.Question = [this](const std::string& t) {
             Questions.push_back(t);
             return Answer;
         };
-    }
-    ~THooks() {
-        MessageBoxHook = nullptr;
-        QuestionHook = nullptr;
+        return b;
     }
 };
 
@@ -81,6 +81,7 @@ struct TDialog {
     TFmMakeDlg Dlg{nullptr};
     TDialog() {
         App();
+        Dlg.Boxes = Hooks.Boxes();
         Fill(Dlg.SGGeo, 1, {"RPP", "1", "-10", "10", "-10", "10", "-10", "10"});
         Fill(Dlg.SGGeo, 2, {"SPH", "2", "0", "0", "0", "5"});
         Fill(Dlg.SGZon, 1, {"1", "2"});

@@ -1,4 +1,5 @@
 #include "ToolGeometry.h"
+#include "input/FileWrite.h"
 #include "tools/core/VolumeCore.h"
 
 #include <gtest/gtest.h>
@@ -272,7 +273,7 @@ TEST(VolumeFile, LayoutNameAndSafeReplace) {
     EXPECT_EQ(VolumeFileName("/a.b/out"), "/a.b/out.dat");
     EXPECT_EQ(VolumeFileName("out.txt"), "out.txt");
     EXPECT_EQ(VolumeFileName("out/"), "out/"); // a directory gets no hidden "out/.dat"
-    EXPECT_EQ(VolumeOverwriteQuestion("/x/y/res.dat"), "res.dat is Found! OverWrite OK?");
+    EXPECT_EQ(OverwriteQuestion("/x/y/res.dat"), "res.dat is Found! OverWrite OK?");
 
     TGeometry g;
     g.Bodies = {Sph(1, 1)};

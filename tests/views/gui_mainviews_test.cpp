@@ -56,19 +56,17 @@ class MainViews : public ::testing::Test {
         Dir = fs::temp_directory_path() / ("trazon_views_" + std::to_string(::getpid()));
         fs::remove_all(Dir);
         fs::create_directories(Dir);
-        SettingsPathOverride = (Dir / "trazon.ini").string();
-        MessageBoxHook = [this](const std::string& t) { Messages.push_back(t); };
+        SettingsFile = (Dir / "trazon.ini").string();
+        Boxes.Message = [this](const std::string& t) { Messages.push_back(t); };
         Doc.Display = TDisplaySettings();
     }
     void TearDown() override {
         delete Main;
         Main = nullptr;
-        MessageBoxHook = nullptr;
-        SettingsPathOverride.clear();
         fs::remove_all(Dir);
     }
     TFmMain* Start() {
-        Main = new TFmMain(Doc);
+        Main = new TFmMain(Doc, SettingsFile, Boxes);
         Main->CreateDialogs();
         Main->show();
         Pump(50);
@@ -97,6 +95,8 @@ class MainViews : public ::testing::Test {
     fs::path Dir;
     std::string Path;
     TDocument Doc;
+    std::string SettingsFile;
+    TBoxHooks Boxes;
     TFmMain* Main = nullptr;
     std::vector<std::string> Messages;
 };
@@ -109,10 +109,10 @@ TEST_F(MainViews, SlotSaveTurnRestoreReturnsTheExactView) {
     TurnView();
     const double size = Main->GL->Size;
     const auto t = Main->GL->Translation, r = Main->GL->Rotation;
-    Main->MEyeSave3Click();
+    Main->MEyeSaveClick(3);
     TurnView();
     ASSERT_NE(Main->GL->Rotation, r);
-    Main->MEyeLoad3Click();
+    Main->MEyeLoadClick(3);
     EXPECT_EQ(Main->GL->Size, size);
     EXPECT_EQ(Main->GL->Translation, t);
     EXPECT_EQ(Main->GL->Rotation, r);
@@ -122,7 +122,7 @@ TEST_F(MainViews, SlotSaveTurnRestoreReturnsTheExactView) {
     TurnView();
     const auto r2 = Main->GL->Rotation;
     const double s2 = Main->GL->Size;
-    Main->MEyeLoad7Click();
+    Main->MEyeLoadClick(7);
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0], "視点データがまだ保存されていません");
     EXPECT_EQ(Main->GL->Rotation, r2);
@@ -132,7 +132,7 @@ TEST_F(MainViews, SlotSaveTurnRestoreReturnsTheExactView) {
 TEST_F(MainViews, SlotsSurviveARestartThroughTheSettingsFile) {
     Start();
     TurnView();
-    Main->MEyeSave2Click();
+    Main->MEyeSaveClick(2);
     const TViewSlot saved = Main->ViewSlots[1];
     Restart();
     ASSERT_FALSE(Main->ViewSlots[1].Empty());
@@ -140,14 +140,14 @@ TEST_F(MainViews, SlotsSurviveARestartThroughTheSettingsFile) {
     for (int i = 0; i < 16; ++i)
         EXPECT_NEAR(Main->ViewSlots[1].RMatrix[i], saved.RMatrix[i], 1e-13);
     for (int n : {1, 3, 10}) EXPECT_TRUE(Main->ViewSlots[n - 1].Empty());
-    Main->MEyeLoad2Click();
+    Main->MEyeLoadClick(2);
     EXPECT_TRUE(Messages.empty());
 }
 
 TEST_F(MainViews, ViewPointFileRoundTrip) {
     Start();
     TurnView();
-    Main->MEyeSave2Click();
+    Main->MEyeSaveClick(2);
     const TViewSlot saved = Main->ViewSlots[1];
     const std::string file = (Dir / "views.viw").string();
     Main->ChooseViewSaveFile = [file] { return file; };
@@ -155,7 +155,7 @@ TEST_F(MainViews, ViewPointFileRoundTrip) {
     ASSERT_TRUE(fs::exists(file));
 
     Main->ViewSlots = TViewSlots();
-    Main->MEyeSave5Click(); // replaced by the file's content
+    Main->MEyeSaveClick(5); // replaced by the file's content
     Main->ChooseViewOpenFile = [file] { return file; };
     const double sizeBefore = Main->GL->Size;
     Main->MEyeLoadFileClick();

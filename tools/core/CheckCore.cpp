@@ -299,12 +299,7 @@ void TCheckRun::AdvanceFor(double seconds) {
             std::future_status::ready)
             return;
         Walking.get();
-        // batches of about a quarter of the time given leave room for the event loop
-        const double took = SteadySeconds() - WalkStarted;
-        if (took < seconds / 8)
-            Batch = std::min<int64_t>(Batch * 2, MaxBatch);
-        else if (took > seconds / 3)
-            Batch = std::max<int64_t>(Batch / 2, 1);
+        Batch = NextBatch(Batch, SteadySeconds() - WalkStarted, seconds, 1, MaxBatch);
         ReportRays();
         if (SteadySeconds() >= end) return;
     }

@@ -4,6 +4,7 @@
 
 #include "geometry/MyCGUnit.h"
 #include "geometry/RayZones.h"
+#include "tools/core/Parallel.h"
 
 #include <cstdint>
 #include <functional>
@@ -31,20 +32,3 @@ void SortCrossings(TMatrixA3d& points, TMatrixAi& codes);
 
 double Distance(const TVector& a, const TVector& b);
 
-// Calls work(count) again and again for about `seconds` (at least once), with a count of work
-// units that adapts to the time a call takes, so the last call ends soon after the time is up
-// however slow a unit is. `batch` carries the count from one such step to the next. Stops early
-// when work returns false.
-void RunForTime(double seconds, int64_t& batch, int64_t maxBatch,
-                const std::function<bool(int64_t count)>& work);
-
-// Number of worker threads used when the caller asks for 0 (all cores).
-int HardwareThreads();
-
-// Calls work(begin, end, worker) for consecutive chunks of [0, count) on up to `threads`
-// threads (0 = all cores), each chunk exactly once; worker is 0 for the calling thread and
-// 1..threads-1 for helpers. Runs inline when one thread is enough. Returns when every chunk is
-// done; the caller then combines the results in index order. Calls are serialised; `work` must
-// not call ParallelSlices itself.
-void ParallelSlices(int count, int threads, int minPerThread,
-                    const std::function<void(int begin, int end, int worker)>& work);

@@ -171,10 +171,7 @@ bool TSliceRender::Advance(double seconds) {
         ++Rev;
         // Slow geometries get smaller batches, so that a caller's time slice holds.
         const double took = std::chrono::duration<double>(Clock::now() - b0).count();
-        if (took < 0.005)
-            Batch = std::min(Batch * 2, 1 << 16);
-        else if (took > 0.02)
-            Batch = std::max(Batch / 2, 64);
+        Batch = static_cast<int>(NextBatch(Batch, took, seconds, 64, 1 << 16));
         if (std::chrono::duration<double>(Clock::now() - t0).count() >= seconds) break;
     }
     return Level < 0;

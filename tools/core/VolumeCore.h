@@ -142,8 +142,6 @@ class TVolumeRun {
 
 // Result file name: ".dat" is appended when the name has no extension.
 std::string VolumeFileName(const std::string& chosen);
-// The question asked before overwriting: the name without directory + " is Found! OverWrite OK?"
-std::string VolumeOverwriteQuestion(const std::string& path);
 // Writes the result file (values of the last completed level) through a temporary file that
 // replaces the target only when complete. False with a message in `error` on failure.
 bool WriteVolumeFile(const std::string& path, const TAZoneData& zones,

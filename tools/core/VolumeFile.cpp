@@ -17,12 +17,6 @@ std::string VolumeFileName(const std::string& chosen) {
     return chosen + ".dat";
 }
 
-std::string VolumeOverwriteQuestion(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return (slash == std::string::npos ? path : path.substr(slash + 1)) +
-           " is Found! OverWrite OK?";
-}
-
 bool WriteVolumeFile(const std::string& path, const TAZoneData& zones,
                      const std::vector<TZoneVolume>& volumes, std::string& error) {
     std::string text = "Zone_No.,     average, x_direction, y_direction, z_direction\n"

@@ -143,7 +143,7 @@ TEST_F(SliceWindow, SavesThePictureAndAsksBeforeOverwriting) {
     ASSERT_TRUE(fs::exists(file));
     EXPECT_GT(fs::file_size(file), 100u);
     std::string asked;
-    QuestionHook = [&](const std::string& q) {
+    Dlg->AskOverwrite = [&](const std::string& q) {
         asked = q;
         return false;
     };
@@ -151,7 +151,7 @@ TEST_F(SliceWindow, SavesThePictureAndAsksBeforeOverwriting) {
     Dlg->BtnSaveClick();
     EXPECT_EQ(asked, file.filename().string() + " is Found! OverWrite OK?");
     EXPECT_EQ(fs::file_size(file), 10u); // Cancel wrote nothing
-    QuestionHook = nullptr;
+    Dlg->AskOverwrite = nullptr;
     std::string error;
     EXPECT_FALSE(Dlg->SavePicture("/nonexistent-dir/x.png", error));
     EXPECT_FALSE(error.empty());
