@@ -124,6 +124,11 @@ void TFmCheckDlg::NotifyErrors() {
 }
 
 void TFmCheckDlg::BtnStartClick() {
+    WithinMemory([this] { StartOrStop(); }, [this] { OutOfMemory(); },
+                 [this] { SayOutOfMemory(); });
+}
+
+void TFmCheckDlg::StartOrStop() {
     if (BtnStart->text() != "CHECK START") {
         Run.StopByUser();
         StopCheck();
@@ -154,6 +159,10 @@ void TFmCheckDlg::BtnStartClick() {
 }
 
 void TFmCheckDlg::CheckStep() {
+    WithinMemory([this] { Advance(); }, [this] { OutOfMemory(); }, [this] { SayOutOfMemory(); });
+}
+
+void TFmCheckDlg::Advance() {
     if (!Run.Running()) {
         StopCheck();
         return;
@@ -169,6 +178,20 @@ void TFmCheckDlg::StopCheck() {
     BtnStart->setText("CHECK START");
     EnableEntries(true);
     ShowLines();
+}
+
+void TFmCheckDlg::OutOfMemory() {
+    Run.StopOutOfMemory();
+    StopCheck();
+    NotifyErrors();
+}
+
+void TFmCheckDlg::SayOutOfMemory() {
+    const std::string text = "Not enough memory for the geometry check: the run was stopped.";
+    if (Message)
+        Message(text);
+    else
+        ShowMessage(text);
 }
 
 void TFmCheckDlg::ShowLines() {

@@ -3,6 +3,7 @@
 #include "app/main.h"
 #include "app/resource.h"
 #include "tools/core/CheckFormat.h"
+#include "tools/ToolWidgets.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -96,9 +97,22 @@ void TFmTrackZones::BtnCheckClick() {
     }
     Checked = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    TZoneIndex index;
-    BuildZoneIndex(Model->Bodies, Model->Zones, index);
-    Last = CheckTrackZones(Model->Bodies, Model->Zones, index, *Points, options);
+    const bool done = WithinMemory(
+        [&] {
+            TZoneIndex index;
+            BuildZoneIndex(Model->Bodies, Model->Zones, index);
+            Last = CheckTrackZones(Model->Bodies, Model->Zones, index, *Points, options);
+        },
+        [this] { ClearResult(); }, // Checked stays: no new try until the user asks
+        [this] {
+            QApplication::restoreOverrideCursor();
+            const std::string error = "Not enough memory to check the track zones.";
+            if (Message)
+                Message(error);
+            else
+                ShowMessage(error);
+        });
+    if (!done) return;
     QApplication::restoreOverrideCursor();
     LPoints->setText(QString("points: %1").arg(Last.Points));
     LMismatches->setText(
@@ -113,13 +127,17 @@ void TFmTrackZones::BtnCheckClick() {
         LBMismatch->addItem(QString::fromStdString(TrackZoneMismatchLine(m, Model->Zones)));
 }
 
-void TFmTrackZones::ModelChanged() {
-    Checked = false;
+void TFmTrackZones::ClearResult() {
     Last = TTrackZoneResult{};
     QSignalBlocker block(LBMismatch);
     LBMismatch->clear();
     LPoints->setText("points: -");
     LMismatches->setText("mismatches: -");
+}
+
+void TFmTrackZones::ModelChanged() {
+    Checked = false;
+    ClearResult();
     if (isVisible()) BtnCheckClick();
 }
 

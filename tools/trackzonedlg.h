@@ -46,6 +46,7 @@ class TFmTrackZones : public QDialog {
   private:
     void Build();
     void RowChosen(int row);
+    void ClearResult(); // no result shown
 
     const TGeometry* Model;
     const TTracks* Points;
