@@ -2,8 +2,8 @@
 #include "tests/FailingAllocation.h"
 #include "tests/TestApp.h"
 #include "tests/tools/ToolGeometry.h"
-#include "tools/calvolume.h"
-#include "tools/checkdlg.h"
+#include "dialogs/VolumeDialog.h"
+#include "dialogs/CheckDialog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -163,6 +163,8 @@ TEST(CheckDialog, RunningOutOfMemoryStopsTheRunWithAMessage) {
     d.Message = [&](const std::string& m) { said.push_back(m); };
     d.ErrorsChanged = [] {};
     d.EIteration->setText("3000");
+    d.BtnStartClick(); // the toolkit's first-time set-up (timers, lists) happens unarmed
+    ASSERT_TRUE(WaitIdle(d));
     int failed[2] = {0, 0}; // on the dialog's thread, on workers
     for (bool workers : {false, true}) {
         for (int64_t nth : FailAt) {
@@ -202,6 +204,8 @@ TEST(VolumeDialog, RunningOutOfMemoryStopsTheRunWithAMessage) {
     d.ErrorsChanged = [] {};
     d.ResetZoneVolumes();
     d.EIteration->setText("5");
+    d.BtnStartClick(); // the toolkit's first-time set-up (timers, lists) happens unarmed
+    ASSERT_TRUE(WaitIdle(d));
     int failed[2] = {0, 0}; // on the dialog's thread, on workers
     for (bool workers : {false, true}) {
         for (int64_t nth : FailAt) {

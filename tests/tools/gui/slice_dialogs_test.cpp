@@ -1,11 +1,11 @@
 // The slice window and the track-zone check dialog under a display: the picture, the legend,
 // hovering, panning and zooming, saving, and choosing a mismatch.
-#include "app/main.h"
+#include "dialogs/Desktop.h"
 #include "tests/FailingAllocation.h"
 #include "tests/TestApp.h"
 #include "tests/tools/ToolGeometry.h"
-#include "tools/slicedlg.h"
-#include "tools/trackzonedlg.h"
+#include "dialogs/SliceDialog.h"
+#include "dialogs/TrackZoneDialog.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -242,6 +242,7 @@ TEST(TrackZonesDialog, RunningOutOfMemoryShowsAMessageAndNoResult) {
     TFmTrackZones d(nullptr, g, tracks);
     std::vector<std::string> said;
     d.Message = [&](const std::string& m) { said.push_back(m); };
+    d.BtnCheckClick(); // the toolkit's first-time set-up (timers, lists) happens unarmed
     int failed[2] = {0, 0}; // on the dialog's thread, on workers
     for (bool workers : {false, true}) {
         for (int64_t nth : {1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144}) {
