@@ -35,6 +35,7 @@ constexpr double CoarseShare = 0.3;
 constexpr double SeamBend = 0.02;
 constexpr double BendFloor = 0.06;
 constexpr double FinestShare = 1e-3; // where seams meet
+constexpr double QueryShrink = 0.25;
 constexpr int SeamSteps = 11; // bisection steps along an edge that a seam crosses
 
 double MaxAbs(const TVector& v) {
@@ -152,7 +153,7 @@ class TBodyWorker {
             Normal = n * (1.0 / len);
             poly.assign(pts.begin(), pts.end());
             // how far a curved body's mesh may lie from its true surface
-            Sag = C.Curved[id] ? 0.1 * PolySize(poly) : 0.0;
+            Sag = C.Curved[id] ? MeshSag(poly) : 0.0;
             const TPoly whole = poly;
             TKey key;
             Refine(poly, 0, 0, key);
@@ -212,16 +213,12 @@ class TBodyWorker {
 
     enum class TPlace { Unknown, Irrelevant, Known };
 
-    // The bodies whose surfaces may change a zone within the box, from the zone index's leaves:
+    // The bodies whose surfaces may change a zone within the box (grown by the sag already),
+    // from the zone index's leaves:
     // Irrelevant when this body's own surface changes no zone there.
     TPlace Candidates(const double lo[3], const double hi[3], std::vector<uint32_t>& cands) {
         cands.clear();
-        double plo[3], phi[3];
-        for (int a = 0; a < 3; ++a) {
-            const double pad = Sag + 1e-9 * (std::fabs(lo[a]) + std::fabs(hi[a]));
-            plo[a] = lo[a] - pad, phi[a] = hi[a] + pad;
-        }
-        if (!ZoneIndexBodiesInBox(C.Index, plo, phi, 24, LeafBodies)) return TPlace::Unknown;
+        if (!ZoneIndexBodiesInBox(C.Index, lo, hi, 24, LeafBodies)) return TPlace::Unknown;
         if (Id != C.CutId && !std::binary_search(LeafBodies.begin(), LeafBodies.end(),
                                                  static_cast<int32_t>(Id)))
             return TPlace::Irrelevant;
@@ -229,7 +226,7 @@ class TBodyWorker {
         for (int32_t c : LeafBodies)
             if (static_cast<size_t>(c) != Id) from.push_back(static_cast<uint32_t>(c));
         if (C.Cut && Id != C.CutId) from.push_back(static_cast<uint32_t>(C.CutId));
-        Filter(from, plo, phi, cands);
+        Filter(from, lo, hi, cands);
         return TPlace::Known;
     }
 
@@ -239,21 +236,36 @@ class TBodyWorker {
     // whole polygon (`uniform`), so that parts cut apart for nothing join again; otherwise emits
     // its parts itself.
     bool Refine(TPoly& poly, int depth, int cuts, TKey& uniform,
-                const std::vector<uint32_t>* known = nullptr) {
+                const std::vector<uint32_t>* known = nullptr, double queried = 0) {
         uniform.clear();
         if (poly.size() < 3) return true;
         double lo[3], hi[3];
         PolyBox(poly, lo, hi);
         const double size = PolySize(poly);
+        // A curved body's true surface lies within Sag of its mesh: the bodies that may cross
+        // the piece are those that may cross the box grown by that much.
+        double plo[3], phi[3];
+        for (int a = 0; a < 3; ++a) {
+            const double pad = Sag + 1e-9 * (std::fabs(lo[a]) + std::fabs(hi[a]));
+            plo[a] = lo[a] - pad, phi[a] = hi[a] + pad;
+        }
         std::vector<uint32_t> cands;
-        switch (known ? (Filter(*known, lo, hi, cands), TPlace::Known) : Candidates(lo, hi, cands)) {
+        // The index is asked again once a piece has come down to a quarter of the size it was
+        // last asked at: it may then say that this body's surface bounds nothing there.
+        TPlace place = TPlace::Unknown;
+        if (!known || size < QueryShrink * queried) {
+            place = Candidates(plo, phi, cands);
+            if (place != TPlace::Unknown) queried = size;
+        }
+        if (place == TPlace::Unknown && known) Filter(*known, plo, phi, cands), place = TPlace::Known;
+        switch (place) {
         case TPlace::Irrelevant:
             return true;
         case TPlace::Unknown:
             // many cells of the index: come down to their scale first, within reason
             if (depth < UnknownDepth && size > C.IndexCell)
-                return Halve(poly, depth, cuts, uniform, nullptr);
-            Filter(AllCandidates(), lo, hi, cands);
+                return Halve(poly, depth, cuts, uniform, nullptr, 0);
+            Filter(AllCandidates(), plo, phi, cands);
             break;
         case TPlace::Known:
             break;
@@ -278,7 +290,7 @@ class TBodyWorker {
             if (dmin < -eps && dmax > eps && cuts < MaxCuts) {
                 TPoly pos, neg;
                 SplitPoly(poly, [&](const TVector& v) { return Dot(n, v) - off; }, pos, neg);
-                return Join(pos, neg, depth, cuts + 1, uniform, &cands);
+                return Join(pos, neg, depth, cuts + 1, uniform, &cands, queried);
             }
         }
         // The faces of a bounded body's box cut the polygon too: a part outside the box then
@@ -299,7 +311,7 @@ class TBodyWorker {
                     if (!(lo[a] < v - eps && v + eps < hi[a])) continue;
                     TPoly pos, neg;
                     SplitPoly(poly, [&](const TVector& p) { return Coord(p, a) - v; }, pos, neg);
-                    return Join(pos, neg, depth, cuts + 1, uniform, &cands);
+                    return Join(pos, neg, depth, cuts + 1, uniform, &cands, queried);
                 }
         }
         // Planes and boxes have cut the polygon exactly: none of them changes over it any more.
@@ -316,7 +328,7 @@ class TBodyWorker {
             return true;
         }
         if (size > CoarseShare * smallest && depth < MaxDepth)
-            return Halve(poly, depth, cuts, uniform, &cands);
+            return Halve(poly, depth, cuts, uniform, &cands, queried);
         // Small against every body that may cross it: classify its corners and its centre.
         const size_t n = poly.size();
         std::vector<TKey> keys(n + 1);
@@ -346,7 +358,7 @@ class TBodyWorker {
         if (!twoKeys) {
             // a corner of the seams, or a feature between the corners: down to a small share
             if (size > FinestShare * smallest && depth < MaxDepth)
-                return Halve(poly, depth, cuts, uniform, &cands);
+                return Halve(poly, depth, cuts, uniform, &cands, queried);
             uniform = keys[n];
             return true;
         }
@@ -388,7 +400,7 @@ class TBodyWorker {
             }
         }
         if (wrong && size > FinestShare * smallest && depth < MaxDepth)
-            return Halve(poly, depth, cuts, uniform, &cands);
+            return Halve(poly, depth, cuts, uniform, &cands, queried);
         const TKey& kA = keys[(first + 1) % n];
         const TKey& kB = keys[(second + 1) % n];
         uniform.clear();
@@ -403,10 +415,10 @@ class TBodyWorker {
     // caller (so that parts cut apart for another owner's sake join again); the rest is
     // emitted part by part.
     bool Join(TPoly& pos, TPoly& neg, int depth, int cuts, TKey& uniform,
-              const std::vector<uint32_t>* known) {
+              const std::vector<uint32_t>* known, double queried) {
         TKey up, un;
-        const bool wholeP = Refine(pos, depth, cuts, up, known);
-        const bool wholeN = Refine(neg, depth, cuts, un, known);
+        const bool wholeP = Refine(pos, depth, cuts, up, known, queried);
+        const bool wholeN = Refine(neg, depth, cuts, un, known, queried);
         uniform.clear();
         std::set_intersection(up.begin(), up.end(), un.begin(), un.end(),
                               std::back_inserter(uniform));
@@ -425,7 +437,7 @@ class TBodyWorker {
     }
 
     bool Halve(const TPoly& poly, int depth, int cuts, TKey& uniform,
-               const std::vector<uint32_t>* known) {
+               const std::vector<uint32_t>* known, double queried) {
         double lo[3], hi[3];
         PolyBox(poly, lo, hi);
         int axis = 0;
@@ -438,7 +450,7 @@ class TBodyWorker {
             uniform.clear();
             return true;
         }
-        return Join(pos, neg, depth + 1, cuts, uniform, known);
+        return Join(pos, neg, depth + 1, cuts, uniform, known, queried);
     }
 
     // The point of the edge a..b where the classification leaves ka, by bisection.
@@ -452,6 +464,27 @@ class TBodyWorker {
             else b = m;
         }
         return (a + b) * 0.5;
+    }
+
+    // Twice the largest distance, along the normal, from the polygon's centre and the middles
+    // of its edges to the body's true surface: a long strip of a cylinder lies within a hair
+    // of it, however long it is. A tenth of the polygon's size where a point finds no surface.
+    double MeshSag(const TPoly& poly) {
+        const double size = PolySize(poly);
+        const double h = 0.25 * size;
+        const TGeoData& body = C.Body(Id);
+        double sag = 0;
+        auto probe = [&](const TVector& p) {
+            RayPts.clear(), RayCodes.clear();
+            RayBodyIntersections(p - Normal * h, Normal, body, RayPts, RayCodes);
+            double best = std::numeric_limits<double>::infinity();
+            for (const TVector& x : RayPts) best = std::min(best, Length(x - p));
+            return best <= h ? (sag = std::max(sag, best), true) : false;
+        };
+        bool found = probe(Centroid(poly));
+        for (size_t i = 0; i < poly.size() && found; ++i)
+            found = probe((poly[i] + poly[(i + 1) % poly.size()]) * 0.5);
+        return found ? 2 * sag + 1e-9 * size : 0.1 * size;
     }
 
     bool InsideOf(size_t id, const TVector& p) const {
