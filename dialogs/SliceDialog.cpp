@@ -243,7 +243,14 @@ TSliceColorBy TFmSlice::ColorBy() const {
 bool TFmSlice::WithinMemory(const std::function<void()>& work) {
     return ::WithinMemory(
         work, [this] { StopPicture(); },
-        [this] { ShowMessage(Host, "Not enough memory for the slice picture: it was stopped."); });
+        [this] { Say("Not enough memory for the slice picture: it was stopped."); });
+}
+
+void TFmSlice::Say(const std::string& text) {
+    if (Message)
+        Message(text);
+    else
+        ShowMessage(Host, text);
 }
 
 void TFmSlice::StopPicture() {
@@ -520,7 +527,7 @@ void TFmSlice::BtnSaveClick() {
         }))
         return;
     std::string error;
-    if (!SavePicture(path, error)) ShowMessage(Host, error);
+    if (!SavePicture(path, error)) Say(error);
 }
 
 void TFmSlice::showEvent(QShowEvent* e) {

@@ -72,6 +72,8 @@ class TFmSlice : public QDialog {
     std::function<std::string()> ChooseSaveFile;
     // The overwrite question, replaceable by tests (true = OK). Empty: the host asks.
     std::function<bool(const std::string&)> AskOverwrite;
+    // Shows a message (a failed save, no memory). Empty: the host's message box.
+    std::function<void(const std::string&)> Message;
 
     // The plane's outline as four corner points, when the 3-D view should show it.
     bool OutlineShown() const;
@@ -105,6 +107,7 @@ class TFmSlice : public QDialog {
     // Runs a piece of the picture's work; when memory runs out the picture stops empty and
     // the user is told. False then.
     bool WithinMemory(const std::function<void()>& work);
+    void Say(const std::string& text); // Message, or the host's box
     void StopPicture();
 
     const TGeometry* Model;

@@ -161,7 +161,7 @@ TEST_F(SliceWindow, SavesThePictureAndAsksBeforeOverwriting) {
 
 TEST_F(SliceWindow, RunningOutOfMemoryStopsThePictureWithAMessage) {
     std::vector<std::string> said;
-    MessageBoxHook = [&](const std::string& m) { said.push_back(m); };
+    Dlg->Message = [&](const std::string& m) { said.push_back(m); };
     int failed[2] = {0, 0}; // on the dialog's thread, on workers
     for (bool workers : {false, true}) {
         for (int64_t nth : {1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144, 233, 377, 610, 987}) {
@@ -190,7 +190,7 @@ TEST_F(SliceWindow, RunningOutOfMemoryStopsThePictureWithAMessage) {
             Dlg->CanvasHover(10, 10); // the status line on whatever is there
         }
     }
-    MessageBoxHook = nullptr;
+    Dlg->Message = nullptr;
     EXPECT_GE(failed[0], 2);
     // (its workers allocate nothing once warm: the check dialog covers failures on workers)
     // the next change of window computes a whole picture again
