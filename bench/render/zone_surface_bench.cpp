@@ -10,6 +10,7 @@
 // zone subtracts all of them.
 #include "ShieldingGeometry.h"
 #include "TestScenes.h"
+#include "document/Document.h"
 #include "input/Reader.h"
 #include "render/Scene.h"
 
@@ -136,19 +137,13 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    TGeometry geo;
-    TTracks tracks;
-    TDisplaySettings settings;
+    TDocument doc;
+    TGeometry& geo = doc.Geometry;
+    const TTracks& tracks = doc.Tracks;
+    TDisplaySettings& settings = doc.Display;
     double size = 1000;
     double t0 = ProcessSeconds();
-    {
-        TDataReader reader(geo, tracks, settings, size);
-        reader.Hooks.RebuildBodies = [&] {
-            RebuildSceneMeshes(geo, settings.CutBox, settings.SceneSize, settings.ReviseRate,
-                               settings.ReviseValue);
-        };
-        if (!reader.Load(path)) return 1;
-    }
+    if (!doc.Load(path, size)) return 1;
     const double load = ProcessSeconds() - t0;
     t0 = ProcessSeconds();
     auto w0 = Clock::now();

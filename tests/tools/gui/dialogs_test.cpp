@@ -1,8 +1,8 @@
 // The check and volume dialogs under a display: captions, enabled states, start and stop.
 #include "tests/TestApp.h"
 #include "tests/tools/ToolGeometry.h"
-#include "tools/calvolume.h"
-#include "tools/checkdlg.h"
+#include "dialogs/VolumeDialog.h"
+#include "dialogs/CheckDialog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

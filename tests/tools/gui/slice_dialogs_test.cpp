@@ -1,10 +1,10 @@
 // The slice window and the track-zone check dialog under a display: the picture, the legend,
 // hovering, panning and zooming, saving, and choosing a mismatch.
-#include "app/main.h"
+#include "dialogs/Desktop.h"
 #include "tests/TestApp.h"
 #include "tests/tools/ToolGeometry.h"
-#include "tools/slicedlg.h"
-#include "tools/trackzonedlg.h"
+#include "dialogs/SliceDialog.h"
+#include "dialogs/TrackZoneDialog.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>

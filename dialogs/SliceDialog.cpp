@@ -1,7 +1,8 @@
-#include "slicedlg.h"
+#include "SliceDialog.h"
 
-#include "app/main.h"
-#include "app/resource.h"
+#include "dialogs/Desktop.h"
+#include "dialogs/ViewerHost.h"
+#include "document/Document.h"
 #include "render/ImageFile.h"
 
 #include <QApplication>
@@ -126,7 +127,10 @@ std::string G(double v) {
 
 } // namespace
 
-TFmSlice::TFmSlice(QWidget* parent) : TFmSlice(parent, Geometry, DisplaySettings) {}
+TFmSlice::TFmSlice(QWidget* parent, TDocument& document, TViewerHost& host)
+    : TFmSlice(parent, document.Geometry, document.Display) {
+    Host = &host;
+}
 
 TFmSlice::TFmSlice(QWidget* parent, const TGeometry& geometry, const TDisplaySettings& settings)
     : QDialog(parent), Model(&geometry), Settings(&settings) {
@@ -225,7 +229,7 @@ void TFmSlice::Build() {
     connect(CBOutline, &QCheckBox::toggled, this, [this] { NotifyOutline(); });
     connect(BtnFit, &QPushButton::clicked, this, &TFmSlice::FitWindow);
     connect(BtnSave, &QPushButton::clicked, this, &TFmSlice::BtnSaveClick);
-    connect(BtnHelp, &QPushButton::clicked, this, [] { OpenHelpPage("slice.html"); });
+    connect(BtnHelp, &QPushButton::clicked, this, [this] { OpenHelp(Host, "slice.html"); });
     connect(BtnClose, &QPushButton::clicked, this, &QDialog::close);
     resize(900, 640);
 }
@@ -444,8 +448,8 @@ std::array<TVector, 4> TFmSlice::OutlineCorners() const {
 void TFmSlice::NotifyOutline() {
     if (OutlineChanged)
         OutlineChanged();
-    else if (FmMain && isVisible())
-        FmMain->Repaint();
+    else if (Host && isVisible())
+        Host->Repaint();
 }
 
 bool TFmSlice::SavePicture(const std::string& path, std::string& error) {
@@ -479,7 +483,7 @@ void TFmSlice::BtnSaveClick() {
         if (!AskOkCancel(name + " is Found! OverWrite OK?")) return;
     }
     std::string error;
-    if (!SavePicture(path, error)) ShowMessage(error);
+    if (!SavePicture(path, error)) ShowMessage(Host, error);
 }
 
 void TFmSlice::showEvent(QShowEvent* e) {
@@ -493,6 +497,6 @@ void TFmSlice::hideEvent(QHideEvent* e) {
     QDialog::hideEvent(e);
     if (OutlineChanged)
         OutlineChanged();
-    else if (FmMain)
-        FmMain->Repaint();
+    else if (Host)
+        Host->Repaint();
 }

@@ -1,7 +1,8 @@
-#include "checkdlg.h"
+#include "CheckDialog.h"
 
-#include "app/main.h"
-#include "app/resource.h"
+#include "dialogs/Desktop.h"
+#include "dialogs/ViewerHost.h"
+#include "document/Document.h"
 #include "ToolWidgets.h"
 
 #include <QGridLayout>
@@ -17,7 +18,10 @@
 
 #include <algorithm>
 
-TFmCheckDlg::TFmCheckDlg(QWidget* parent) : TFmCheckDlg(parent, Geometry, CheckErrorSegments) {}
+TFmCheckDlg::TFmCheckDlg(QWidget* parent, TDocument& document, TViewerHost& host)
+    : TFmCheckDlg(parent, document.Geometry, document.CheckErrors) {
+    Host = &host;
+}
 
 TFmCheckDlg::TFmCheckDlg(QWidget* parent, const TGeometry& geometry, TCheckErrorSegments& errors)
     : QDialog(parent), Model(&geometry), Run(errors) {
@@ -119,8 +123,8 @@ void TFmCheckDlg::NotifyErrors() {
     ShownErrors = Run.ErrorCount();
     if (ErrorsChanged)
         ErrorsChanged();
-    else if (FmMain)
-        FmMain->Repaint();
+    else if (Host)
+        Host->Repaint();
 }
 
 void TFmCheckDlg::BtnStartClick() {
@@ -142,7 +146,7 @@ void TFmCheckDlg::BtnStartClick() {
         if (Message)
             Message(error);
         else
-            ShowMessage(error);
+            ShowMessage(Host, error);
         return;
     }
     BtnStart->setText("CHECK STOP");
@@ -191,5 +195,5 @@ void TFmCheckDlg::done(int result) {
 }
 
 void TFmCheckDlg::BtnHelpClick() {
-    OpenHelpPage("setting.html");
+    OpenHelp(Host, "setting.html");
 }

@@ -1,7 +1,8 @@
-#include "calvolume.h"
+#include "VolumeDialog.h"
 
-#include "app/main.h"
-#include "app/resource.h"
+#include "dialogs/Desktop.h"
+#include "dialogs/ViewerHost.h"
+#include "document/Document.h"
 #include "ToolWidgets.h"
 
 #include <QFileDialog>
@@ -18,7 +19,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-TFmCalVolume::TFmCalVolume(QWidget* parent) : TFmCalVolume(parent, Geometry, CheckErrorSegments) {}
+TFmCalVolume::TFmCalVolume(QWidget* parent, TDocument& document, TViewerHost& host)
+    : TFmCalVolume(parent, document.Geometry, document.CheckErrors) {
+    Host = &host;
+}
 
 TFmCalVolume::TFmCalVolume(QWidget* parent, const TGeometry& geometry, TCheckErrorSegments& errors)
     : QDialog(parent), Model(&geometry), Run(errors) {
@@ -128,7 +132,7 @@ void TFmCalVolume::Say(const std::string& text) {
     if (Message)
         Message(text);
     else
-        ShowMessage(text);
+        ShowMessage(Host, text);
 }
 
 void TFmCalVolume::ResetZoneVolumes() {
@@ -183,8 +187,8 @@ void TFmCalVolume::BtnStartClick() {
     ShowResults();
     if (ErrorsChanged)
         ErrorsChanged();
-    else if (FmMain)
-        FmMain->Repaint();
+    else if (Host)
+        Host->Repaint();
     Idle->start();
 }
 
@@ -235,7 +239,7 @@ void TFmCalVolume::done(int result) {
 }
 
 void TFmCalVolume::BtnHelpClick() {
-    OpenHelpPage("setting.html");
+    OpenHelp(Host, "setting.html");
 }
 
 void TFmCalVolume::BtnSaveFileClick() {

@@ -1,7 +1,8 @@
-#include "trackzonedlg.h"
+#include "TrackZoneDialog.h"
 
-#include "app/main.h"
-#include "app/resource.h"
+#include "dialogs/Desktop.h"
+#include "dialogs/ViewerHost.h"
+#include "document/Document.h"
 #include "tools/core/CheckFormat.h"
 
 #include <QApplication>
@@ -13,7 +14,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-TFmTrackZones::TFmTrackZones(QWidget* parent) : TFmTrackZones(parent, Geometry, Tracks) {}
+TFmTrackZones::TFmTrackZones(QWidget* parent, TDocument& document, TViewerHost& host)
+    : TFmTrackZones(parent, document.Geometry, document.Tracks) {
+    Host = &host;
+}
 
 TFmTrackZones::TFmTrackZones(QWidget* parent, const TGeometry& geometry, const TTracks& tracks)
     : QDialog(parent), Model(&geometry), Points(&tracks) {
@@ -74,7 +78,7 @@ void TFmTrackZones::Build() {
 
     connect(BtnCheck, &QPushButton::clicked, this, &TFmTrackZones::BtnCheckClick);
     connect(ETolerance, &QLineEdit::returnPressed, this, &TFmTrackZones::BtnCheckClick);
-    connect(BtnHelp, &QPushButton::clicked, this, [] { OpenHelpPage("slice.html"); });
+    connect(BtnHelp, &QPushButton::clicked, this, [this] { OpenHelp(Host, "slice.html"); });
     connect(BtnClose, &QPushButton::clicked, this, &QDialog::close);
     connect(LBMismatch, &QListWidget::currentRowChanged, this, &TFmTrackZones::RowChosen);
 }
@@ -89,7 +93,7 @@ void TFmTrackZones::BtnCheckClick() {
             if (Message)
                 Message(error);
             else
-                ShowMessage(error);
+                ShowMessage(Host, error);
             return;
         }
         options.Tolerance = *t;
@@ -136,14 +140,14 @@ void TFmTrackZones::RowChosen(int row) {
     const TTrackZoneMismatch& m = Last.Kept[static_cast<size_t>(row)];
     if (PointChosen)
         PointChosen(m);
-    else if (FmMain)
-        FmMain->CentreOn(m.At);
+    else if (Host)
+        Host->CentreOn(m.At);
 }
 
 void TFmTrackZones::hideEvent(QHideEvent* e) {
     QDialog::hideEvent(e);
-    if (!PointChosen && FmMain && FmMain->HasPointMark()) {
-        FmMain->ClearPointMark();
-        FmMain->Repaint();
+    if (!PointChosen && Host && Host->HasPointMark()) {
+        Host->ClearPointMark();
+        Host->Repaint();
     }
 }
