@@ -128,6 +128,11 @@ void TFmCheckDlg::NotifyErrors() {
 }
 
 void TFmCheckDlg::BtnStartClick() {
+    WithinMemory([this] { StartOrStop(); }, [this] { OutOfMemory(); },
+                 [this] { SayOutOfMemory(); });
+}
+
+void TFmCheckDlg::StartOrStop() {
     if (BtnStart->text() != "CHECK START") {
         Run.StopByUser();
         StopCheck();
@@ -158,6 +163,10 @@ void TFmCheckDlg::BtnStartClick() {
 }
 
 void TFmCheckDlg::CheckStep() {
+    WithinMemory([this] { Advance(); }, [this] { OutOfMemory(); }, [this] { SayOutOfMemory(); });
+}
+
+void TFmCheckDlg::Advance() {
     if (!Run.Running()) {
         StopCheck();
         return;
@@ -173,6 +182,20 @@ void TFmCheckDlg::StopCheck() {
     BtnStart->setText("CHECK START");
     EnableEntries(true);
     ShowLines();
+}
+
+void TFmCheckDlg::OutOfMemory() {
+    Run.StopOutOfMemory();
+    StopCheck();
+    NotifyErrors();
+}
+
+void TFmCheckDlg::SayOutOfMemory() {
+    const std::string text = "Not enough memory for the geometry check: the run was stopped.";
+    if (Message)
+        Message(text);
+    else
+        ShowMessage(Host, text);
 }
 
 void TFmCheckDlg::ShowLines() {

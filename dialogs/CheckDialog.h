@@ -60,6 +60,10 @@ class TFmCheckDlg : public QDialog {
     void ShowLines();
     void EnableEntries(bool on);
     void NotifyErrors();
+    void StartOrStop();    // the Start/Stop button's work
+    void Advance();        // the idle step's work
+    void OutOfMemory();    // ends a run that ran out of memory
+    void SayOutOfMemory(); // and tells the user
 
     const TGeometry* Model;
     TViewerHost* Host = nullptr;

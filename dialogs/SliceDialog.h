@@ -100,6 +100,10 @@ class TFmSlice : public QDialog {
     void SpinChanged(double value);
     void NotifyOutline();
     TSliceColorBy ColorBy() const;
+    // Runs a piece of the picture's work; when memory runs out the picture stops empty and
+    // the user is told. False then.
+    bool WithinMemory(const std::function<void()>& work);
+    void StopPicture();
 
     const TGeometry* Model;
     TViewerHost* Host = nullptr;
@@ -115,5 +119,5 @@ class TFmSlice : public QDialog {
     uint64_t ShownRevision = ~0ull;
     bool Fitted = false;  // the window shows the whole scene box (kept so on resizes)
     bool Syncing = false; // slider and spin box follow each other without feedback
-    int HoverX = -1; // canvas column under the pointer, -1 when it is elsewhere
+    int HoverX = -1;      // canvas column under the pointer, -1 when it is elsewhere
 };

@@ -4,6 +4,7 @@
 #include "dialogs/ViewerHost.h"
 #include "document/Document.h"
 #include "tools/core/CheckFormat.h"
+#include "dialogs/ToolWidgets.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -100,9 +101,22 @@ void TFmTrackZones::BtnCheckClick() {
     }
     Checked = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    TZoneIndex index;
-    BuildZoneIndex(Model->Bodies, Model->Zones, index);
-    Last = CheckTrackZones(Model->Bodies, Model->Zones, index, *Points, options);
+    const bool done = WithinMemory(
+        [&] {
+            TZoneIndex index;
+            BuildZoneIndex(Model->Bodies, Model->Zones, index);
+            Last = CheckTrackZones(Model->Bodies, Model->Zones, index, *Points, options);
+        },
+        [this] { ClearResult(); }, // Checked stays: no new try until the user asks
+        [this] {
+            QApplication::restoreOverrideCursor();
+            const std::string error = "Not enough memory to check the track zones.";
+            if (Message)
+                Message(error);
+            else
+                ShowMessage(Host, error);
+        });
+    if (!done) return;
     QApplication::restoreOverrideCursor();
     LPoints->setText(QString("points: %1").arg(Last.Points));
     LMismatches->setText(
@@ -117,13 +131,17 @@ void TFmTrackZones::BtnCheckClick() {
         LBMismatch->addItem(QString::fromStdString(TrackZoneMismatchLine(m, Model->Zones)));
 }
 
-void TFmTrackZones::ModelChanged() {
-    Checked = false;
+void TFmTrackZones::ClearResult() {
     Last = TTrackZoneResult{};
     QSignalBlocker block(LBMismatch);
     LBMismatch->clear();
     LPoints->setText("points: -");
     LMismatches->setText("mismatches: -");
+}
+
+void TFmTrackZones::ModelChanged() {
+    Checked = false;
+    ClearResult();
     if (isVisible()) BtnCheckClick();
 }
 

@@ -48,6 +48,7 @@ class TFmTrackZones : public QDialog {
   private:
     void Build();
     void RowChosen(int row);
+    void ClearResult(); // no result shown
 
     const TGeometry* Model;
     TViewerHost* Host = nullptr;

@@ -158,6 +158,11 @@ void TFmCalVolume::EnableEntries(bool on) {
 }
 
 void TFmCalVolume::BtnStartClick() {
+    WithinMemory([this] { StartOrStop(); }, [this] { OutOfMemory(); },
+                 [this] { SayOutOfMemory(); });
+}
+
+void TFmCalVolume::StartOrStop() {
     if (BtnStart->text() != "Calculation START") {
         Run.StopByUser();
         StopVolume();
@@ -193,11 +198,24 @@ void TFmCalVolume::BtnStartClick() {
 }
 
 void TFmCalVolume::VolumeStep() {
+    WithinMemory([this] { Advance(); }, [this] { OutOfMemory(); }, [this] { SayOutOfMemory(); });
+}
+
+void TFmCalVolume::Advance() {
     // a row at a high level can take long: the step ends after a slice of time
     if (Run.Running()) Run.StepFor(IdleSliceSeconds);
     ShowLines();
     ShowResults();
     if (!Run.Running()) StopVolume();
+}
+
+void TFmCalVolume::OutOfMemory() {
+    Run.StopOutOfMemory();
+    StopVolume();
+}
+
+void TFmCalVolume::SayOutOfMemory() {
+    Say("Not enough memory for the volume calculation: the run was stopped.");
 }
 
 void TFmCalVolume::StopVolume() {

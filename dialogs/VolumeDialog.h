@@ -73,6 +73,10 @@ class TFmCalVolume : public QDialog {
     void ShowResults();
     void EnableEntries(bool on);
     void Say(const std::string& text);
+    void StartOrStop();    // the Start/Stop button's work
+    void Advance();        // the idle step's work
+    void OutOfMemory();    // ends a run that ran out of memory
+    void SayOutOfMemory(); // and tells the user
 
     const TGeometry* Model;
     TViewerHost* Host = nullptr;
