@@ -9,7 +9,7 @@
 
 namespace {
 constexpr double Inf = std::numeric_limits<double>::infinity();
-constexpr int MaxDepth = 24;
+constexpr int MaxDepth = ZoneIndexLevels / 3; // halvings of one axis
 // A cell is split while more bodies than this stay undecided in it...
 constexpr size_t LeafBodies = 2;
 // ... and while it is larger than this fraction of the thinnest undecided body (its enclosing
@@ -489,25 +489,57 @@ size_t ZoneIndexBytes(const TZoneIndex& ix) {
 }
 
 namespace {
-// Where in Code the leaf holding the (finite) point starts. The cell found is kept in `cell`:
-// a point that lies in it has the same leaf, without a descent from the root.
+// Whether the point lies in the cell lo..hi, whose upper bounds belong to it where `closed`
+// says so: the cell the descent below takes for it.
+inline bool InCell(const double p[3], const double lo[3], const double hi[3], unsigned closed) {
+    bool in = true;
+    for (int a = 0; a < 3; ++a)
+        in = in && p[a] >= lo[a] && (p[a] < hi[a] || (((closed >> a) & 1) && p[a] == hi[a]));
+    return in;
+}
+
+// Where in Code the leaf holding the (finite) point starts. The cell found and the cells above
+// it are kept in `cell`: a point that lies in the same cell has the same leaf without a
+// descent, a point in another cell descends from the smallest kept cell that holds it.
 int32_t LeafAt(const TZoneIndex& ix, double x, double y, double z, TZoneCell* cell) {
     const double p[3] = {x, y, z};
     if (cell && cell->Leaf >= 0) {
-        bool in = true;
-        for (int a = 0; a < 3; ++a)
-            in = in && p[a] >= cell->Lo[a] &&
-                 (p[a] < cell->Hi[a] || (cell->Closed[a] && p[a] == cell->Hi[a]));
-        if (in) return cell->Leaf;
+        unsigned closed = 0;
+        for (int a = 0; a < 3; ++a) closed |= cell->Closed[a] ? 1u << a : 0u;
+        if (InCell(p, cell->Lo, cell->Hi, closed)) return cell->Leaf;
     }
     if (!(x >= ix.Lo[0] && x <= ix.Hi[0] && y >= ix.Lo[1] && y <= ix.Hi[1] && z >= ix.Lo[2] &&
           z <= ix.Hi[2]))
         return ix.Outer;
     double lo[3] = {ix.Lo[0], ix.Lo[1], ix.Lo[2]}, hi[3] = {ix.Hi[0], ix.Hi[1], ix.Hi[2]};
     // the root's upper faces belong to it; every lower half ends before its upper bound
-    bool closed[3] = {true, true, true};
-    int32_t n = ix.Node[0];
+    unsigned closed = 7;
+    int32_t at = 0; // position in Node of the cell holding the point
+    int level = 0;
+    if (cell) {
+        // the smallest kept cell that holds the point (the root holds it)
+        level = std::min(cell->Levels, ZoneIndexLevels + 1) - 1;
+        while (level > 0 && !InCell(p, cell->Path[level].Lo, cell->Path[level].Hi,
+                                    cell->Path[level].Closed))
+            --level;
+        if (level > 0) {
+            const TZoneCell::TLevel& l = cell->Path[level];
+            at = l.Node, closed = l.Closed;
+            std::copy(l.Lo, l.Lo + 3, lo);
+            std::copy(l.Hi, l.Hi + 3, hi);
+        } else {
+            level = 0;
+        }
+    }
+    int32_t n = ix.Node[static_cast<size_t>(at)];
     while (n >= 0) {
+        if (cell && level <= ZoneIndexLevels) {
+            TZoneCell::TLevel& l = cell->Path[level];
+            l.Node = at, l.Closed = static_cast<uint8_t>(closed);
+            std::copy(lo, lo + 3, l.Lo);
+            std::copy(hi, hi + 3, l.Hi);
+        }
+        ++level;
         int c = 0, k = 0;
         for (int a = 0; a < 3; ++a) {
             if (!((n >> a) & 1)) continue; // not halved here
@@ -515,14 +547,17 @@ int32_t LeafAt(const TZoneIndex& ix, double x, double y, double z, TZoneCell* ce
             if (p[a] >= mid)
                 c |= 1 << k, lo[a] = mid;
             else
-                hi[a] = mid, closed[a] = false;
+                hi[a] = mid, closed &= ~(1u << a);
             ++k;
         }
-        n = ix.Node[static_cast<size_t>((n >> 3) + c)];
+        at = (n >> 3) + c;
+        n = ix.Node[static_cast<size_t>(at)];
     }
     if (cell) {
+        // the leaf's own cell is kept above; the path ends with the cells halved on the way
+        cell->Levels = std::min(level, ZoneIndexLevels + 1);
         for (int a = 0; a < 3; ++a)
-            cell->Lo[a] = lo[a], cell->Hi[a] = hi[a], cell->Closed[a] = closed[a];
+            cell->Lo[a] = lo[a], cell->Hi[a] = hi[a], cell->Closed[a] = (closed >> a) & 1;
         cell->Leaf = -n - 1;
     }
     return -n - 1;

@@ -82,14 +82,28 @@ bool ZoneIndexBodiesInBox(const TZoneIndex& index, const double lo[3], const dou
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
              TMatrixAi& result, double x, double y, double z);
 
+// Levels of cells below the root at most (each level halves an axis that was halved fewer
+// than 24 times).
+inline constexpr int ZoneIndexLevels = 3 * 24;
+
 // The index cell of the last search, for searches of points that follow each other closely
 // (along a ray, a row of pixels, a track): a point in the same cell skips the descent from the
-// root. Starts empty; belongs to one index and one thread: reset it (= TZoneCell{}) whenever
-// the index may have been rebuilt.
+// root, a point in a neighbouring cell descends only from the smallest cell above both. Starts
+// empty; belongs to one index and one thread: reset it (= TZoneCell{}) whenever the index may
+// have been rebuilt.
 struct TZoneCell {
+    TZoneCell() {} // the path stays unwritten until a search fills it
     int32_t Leaf = -1; // where the cell's leaf starts in Code, -1 none
     double Lo[3] = {0, 0, 0}, Hi[3] = {0, 0, 0};
     bool Closed[3] = {false, false, false}; // the upper bound belongs to the cell
+    // The cells from the root down to the last leaf's: Path[0 .. Levels), Path[0] the root.
+    struct TLevel {
+        int32_t Node;             // position in Node
+        uint8_t Closed;           // bit a: the upper bound on axis a belongs to the cell
+        double Lo[3], Hi[3];
+    };
+    int Levels = 0;
+    TLevel Path[ZoneIndexLevels + 1];
 };
 // FindZone through the index, starting from the cell of the last search (same result).
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
