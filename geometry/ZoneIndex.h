@@ -39,7 +39,10 @@ struct TZoneIndex {
     // A leaf, all in one run so that a search reads one place: {body count m, m bodies,
     // program length, program}. The program lists per candidate zone, in zone order, {zone,
     // group count, then per group {term count, terms}}; a term is slot * 2 + (1 when
-    // negative), the slot indexing the leaf's bodies. Cells with the same leaf share it.
+    // negative), the slot indexing the leaf's bodies. A leaf of at most LeafMaskBodies bodies
+    // writes each group instead as two 64-bit masks of slots, the bodies it needs inside and
+    // those it needs outside, each as two ints (low half first). Cells with the same leaf
+    // share it.
     std::vector<int32_t> Code;
     size_t Leaves = 0;     // distinct leaves
     int Depth = 0;         // deepest level reached (a level halves one to three axes)
@@ -53,6 +56,9 @@ struct TZoneIndex {
     std::vector<uint32_t> ZoneTerms; // per body: the terms of its zones, what a change costs
     std::vector<std::pair<int32_t, int32_t>> Numbers;
 };
+
+// Leaves of at most this many bodies keep their groups as masks of slots.
+inline constexpr size_t LeafMaskBodies = 64;
 
 // Upper bound on the memory of one index (nodes and leaf programs), in bytes.
 inline constexpr size_t ZoneIndexBudget = size_t{96} << 20;
