@@ -2,17 +2,17 @@
 
 #include "app/LegendPanel.h"
 #include "app/resource.h"
-#include "app/viewdlg.h"
+#include "dialogs/DisplaySettingsDialog.h"
 #include "input/FileWrite.h"
 #include "input/Reader.h"
 #include "render/Scene.h"
 #include "render/mesh/BodyMesh.h"
 #include "render/mesh/LatticeMesh.h"
-#include "tools/calvolume.h"
-#include "tools/checkdlg.h"
-#include "tools/makedlg.h"
-#include "tools/slicedlg.h"
-#include "tools/trackzonedlg.h"
+#include "dialogs/VolumeDialog.h"
+#include "dialogs/CheckDialog.h"
+#include "dialogs/GeometryEditor.h"
+#include "dialogs/SliceDialog.h"
+#include "dialogs/TrackZoneDialog.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -45,9 +45,6 @@
 #include <fstream>
 #include <sys/stat.h>
 
-TFmMain* FmMain = nullptr;
-std::function<void(const std::string&)> MessageBoxHook;
-std::function<bool(const std::string&)> QuestionHook;
 std::string SettingsPathOverride;
 
 namespace {
@@ -96,90 +93,6 @@ QLabel* MakeText(QWidget* parent, const QRect& r, bool large) {
 }
 
 } // namespace
-
-void ShowMessage(const std::string& text) {
-    if (MessageBoxHook) {
-        MessageBoxHook(text);
-        return;
-    }
-    QMessageBox::information(QApplication::activeWindow(), "TRAZON", Q(text));
-}
-
-void ShowError(const std::string& text) {
-    if (MessageBoxHook) {
-        MessageBoxHook(text);
-        return;
-    }
-    QMessageBox::critical(QApplication::activeWindow(), "TRAZON", Q(text));
-}
-
-bool AskOkCancel(const std::string& text) {
-    if (QuestionHook) return QuestionHook(text);
-    return QMessageBox::question(QApplication::activeWindow(), "TRAZON", Q(text),
-                                 QMessageBox::Ok | QMessageBox::Cancel,
-                                 QMessageBox::Cancel) == QMessageBox::Ok;
-}
-
-bool RunCommand(const std::string& program, const std::string& argument) {
-    QStringList words = QProcess::splitCommand(Q(program).trimmed());
-    if (words.isEmpty()) return false;
-    QString prog = words.takeFirst();
-    QString arg = Q(argument).trimmed();
-    if (!arg.isEmpty()) words << Q(argument);
-    return QProcess::startDetached(prog, words);
-}
-
-std::function<bool(const std::string& url)> OpenUrlHook;
-
-void OpenHelpPage(const std::string& page, const std::string& browser, const std::string& exeDir) {
-    const std::string path = HelpPagePath(exeDir, page);
-    if (!FileExists(path)) {
-        ShowMessage("The help page " + path + " was not found.");
-        return;
-    }
-    const std::string url = HelpPageUrl(exeDir, page);
-    if (RunCommand(browser, url)) return;
-    auto noBrowser = [path] {
-        ShowMessage("No browser could be started to show the help page " + path +
-                    ".\nSet the browser in Environment > Environment for display, or open the page by hand.");
-    };
-    if (OpenUrlHook) {
-        if (!OpenUrlHook(url)) noBrowser();
-        return;
-    }
-    // The desktop's opener is run to its end: it reports whether a page was shown only by its
-    // exit status (xdg-open: 3 when no program takes the page), long after it has started.
-    auto* opener = new QProcess(qApp);
-    QObject::connect(opener, &QProcess::finished, opener,
-                     [opener, noBrowser](int code, QProcess::ExitStatus status) {
-                         opener->deleteLater();
-                         if (status != QProcess::NormalExit || code != 0) noBrowser();
-                     });
-    QObject::connect(opener, &QProcess::errorOccurred, opener,
-                     [opener, noBrowser](QProcess::ProcessError error) {
-                         if (error != QProcess::FailedToStart) return;
-                         opener->deleteLater();
-                         noBrowser();
-                     });
-    opener->start(DesktopOpener, {Q(url)});
-}
-
-void SetFileFilters(QFileDialog& dlg, const QStringList& filters) {
-    // The dialog takes the patterns from the last parentheses, so "All(*.*) (*)" matches
-    // everything; its combo box entry is then shown under the plain caption again.
-    const QString all = "All(*.*)", allEverything = "All(*.*) (*)";
-    QStringList list = filters;
-    for (QString& f : list)
-        if (f == all) f = allEverything;
-    dlg.setNameFilters(list);
-    if (auto* combo = dlg.findChild<QComboBox*>("fileTypeCombo"))
-        for (int i = 0; i < combo->count(); ++i)
-            if (combo->itemText(i) == allEverything) combo->setItemText(i, all);
-}
-
-void OpenHelpPage(const std::string& page) {
-    OpenHelpPage(page, DisplaySettings.BrowserName, FmMain ? FmMain->ExeDir : ExecutableDir());
-}
 
 // ---------------------------------------------------------------------------------------------
 // Drawing surface
@@ -239,8 +152,7 @@ bool TGLCanvas::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------------------------------------
 // Main window
 
-TFmMain::TFmMain(QWidget* parent) : QMainWindow(parent) {
-    FmMain = this;
+TFmMain::TFmMain(TDocument& document, QWidget* parent) : QMainWindow(parent), Doc(document) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAcceptDrops(true);
     Canvas = new TGLCanvas(this);
@@ -299,7 +211,6 @@ TFmMain::TFmMain(QWidget* parent) : QMainWindow(parent) {
 
 TFmMain::~TFmMain() {
     FormDestroy();
-    if (FmMain == this) FmMain = nullptr;
 }
 
 void TFmMain::BuildMenus() {
@@ -458,28 +369,27 @@ void TFmMain::SetEnglishTexts() {
 
 void TFmMain::FormCreate() {
     ExeDir = ExecutableDir();
-    SetMessageHook([](const std::string& text) { ShowMessage(text); });
+    SetMessageHook([](const std::string& text) { ::ShowMessage(text); });
     GL = std::make_unique<TGLUnit>(Canvas, 1000.0);
-    DisplaySettings.WaitTime = 1000;
+    Doc.Display.WaitTime = 1000;
     ReadSettingsFile();
-    CheckErrorSegments.Reset();
+    Doc.CheckErrors.Reset();
     SetEnglishTexts();
     Animating = false;
     AbortRequested = false;
-    DisplaySettings.AnimActive = false;
+    Doc.Display.AnimActive = false;
     IsSample = true;
-    TDataReader reader(Geometry, Tracks, DisplaySettings, GL->Size);
-    SetReaderHooks(reader);
-    reader.LoadSample();
+    Doc.Path.clear();
+    Doc.LoadSample(GL->Size, LoadHooks());
     IdleTimer->start();
     FormResize();
 }
 
 void TFmMain::CreateDialogs() {
     if (!FmViewDlg) FmViewDlg = new TFmViewDlg(this);
-    if (!FmMakeDlg) FmMakeDlg = new TFmMakeDlg(this);
-    if (!FmCheckDlg) FmCheckDlg = new TFmCheckDlg(this);
-    if (!FmCalVolume) FmCalVolume = new TFmCalVolume(this);
+    if (!FmMakeDlg) FmMakeDlg = new TFmMakeDlg(this, Doc, *this);
+    if (!FmCheckDlg) FmCheckDlg = new TFmCheckDlg(this, Doc, *this);
+    if (!FmCalVolume) FmCalVolume = new TFmCalVolume(this, Doc, *this);
 }
 
 void TFmMain::ReadSettingsFile() {
@@ -491,7 +401,7 @@ void TFmMain::ReadSettingsFile() {
     if (!FileExists(SettingsPath)) std::ofstream(SettingsPath, std::ios::app);
     TIniFile ini(SettingsPath);
     TMenuSettings menus;
-    ReadSettings(ini, ExeDir, DisplaySettings, Dirs, menus, ViewSlots);
+    ReadSettings(ini, ExeDir, Doc.Display, Dirs, menus, ViewSlots);
     switch (menus.AxisData) {
     case 0:
         MAxisOffClick();
@@ -538,8 +448,8 @@ void TFmMain::ReadSettingsFile() {
     default:
         break;
     }
-    ResetUnstoredSettings(DisplaySettings);
-    BuildMesh(DisplaySettings.CutBox, true, DisplaySettings.SceneSize);
+    ResetUnstoredSettings(Doc.Display);
+    Doc.RebuildCutBoxMesh();
     UpdateSlotMenus();
     UpdateRecentMenu();
 }
@@ -560,7 +470,7 @@ bool TFmMain::AxisOn() const {
 void TFmMain::WriteSettingsFile() {
     if (SettingsPath.empty()) SettingsPath = SettingsFilePath(ExeDir);
     TIniFile ini(SettingsPath);
-    WriteSettings(ini, DisplaySettings, Dirs, MenuState(), ViewSlots);
+    WriteSettings(ini, Doc.Display, Dirs, MenuState(), ViewSlots);
     std::string reason;
     if (!ini.UpdateFile(&reason))
         ShowError("The settings cannot be saved: " + SettingsPath + " cannot be written (" +
@@ -593,27 +503,18 @@ void TFmMain::FormDestroy() {
 // ---------------------------------------------------------------------------------------------
 // Loading
 
-void TFmMain::RebuildMeshes() {
-    RebuildSceneMeshes(Geometry, DisplaySettings.CutBox, DisplaySettings.SceneSize,
-                       DisplaySettings.ReviseRate, DisplaySettings.ReviseValue);
-    BuildLatticeFaces(Geometry, DisplaySettings.ViewInfoType, DisplaySettings.CutOn,
-                      DisplaySettings.CutBox);
-}
-
-void TFmMain::SetReaderHooks(TDataReader& reader) {
-    reader.Hooks.ShowError = [](const std::string& t) { ShowError(t); };
-    reader.Hooks.CutBoxChanged = [] {
-        BuildMesh(DisplaySettings.CutBox, true, DisplaySettings.SceneSize);
-    };
+TLoadHooks TFmMain::LoadHooks() {
+    TLoadHooks hooks;
+    hooks.ShowError = [](const std::string& t) { ShowError(t); };
     // A new scene is framed on what is drawn: a detector inside a large void world shows
     // the detector, not a dot in the middle of the world.
-    reader.Hooks.ResetCamera = [this] {
+    hooks.ResetCamera = [this] {
         if (!GL) return;
         GL->SetView(-1);
-        FitView(*GL, Geometry, DisplaySettings);
+        FitView(*GL, Doc.Geometry, Doc.Display);
     };
-    reader.Hooks.RebuildBodies = [this] { RebuildMeshes(); };
-    reader.Hooks.RefreshLabels = [this] { UpdateRangeLabel(); };
+    hooks.RefreshLabels = [this] { UpdateRangeLabel(); };
+    return hooks;
 }
 
 bool TFmMain::MayLoad() {
@@ -636,9 +537,7 @@ bool TFmMain::LoadDataFile(const std::string& path) {
     } done{Loading};
     if (Animating) AbortRequested = true;
     double size = GL ? GL->Size : 1000.0;
-    TDataReader reader(Geometry, Tracks, DisplaySettings, GL ? GL->Size : size);
-    SetReaderHooks(reader);
-    bool ok = reader.Load(path);
+    bool ok = Doc.Load(path, GL ? GL->Size : size, LoadHooks());
     GeometryTooBig = false;
     PointMarked = false;
     if (FmSlice) FmSlice->ModelChanged();
@@ -665,10 +564,10 @@ void TFmMain::SpinWhileIdle() {
 
 void TFmMain::ApplyLabelColours() {
     QPalette pal;
-    pal.setColor(QPalette::Window, ToQColor(DisplaySettings.BackColor));
-    pal.setColor(QPalette::WindowText, ToQColor(DisplaySettings.ForeColor));
-    pal.setColor(QPalette::Base, ToQColor(DisplaySettings.BackColor));
-    pal.setColor(QPalette::Text, ToQColor(DisplaySettings.ForeColor));
+    pal.setColor(QPalette::Window, ToQColor(Doc.Display.BackColor));
+    pal.setColor(QPalette::WindowText, ToQColor(Doc.Display.ForeColor));
+    pal.setColor(QPalette::Base, ToQColor(Doc.Display.BackColor));
+    pal.setColor(QPalette::Text, ToQColor(Doc.Display.ForeColor));
     for (QWidget* w : {(QWidget*)STComment, (QWidget*)STName, (QWidget*)STVer, (QWidget*)STSelect,
                        (QWidget*)STLeft, (QWidget*)STRight, (QWidget*)STMid, (QWidget*)STTitle,
                        (QWidget*)STMemo}) {
@@ -683,9 +582,9 @@ void TFmMain::UpdateRangeLabel() {
         MenuSave->setEnabled(true);
         for (QMenu* m : {MenuEnv, MenuDispAxis, MenuAxis, MenuProjection, MenuDispType, MenuTool})
             m->menuAction()->setEnabled(true);
-        MenuAnimation->setEnabled(DisplaySettings.HasTime);
+        MenuAnimation->setEnabled(Doc.Display.HasTime);
     }
-    PGuide->Refresh(Tracks, DisplaySettings);
+    PGuide->Refresh(Doc.Tracks, Doc.Display);
     ApplyLabelColours();
 }
 
@@ -697,9 +596,9 @@ void TFmMain::FormPaint() {
     InPaint = true;
     if (DragMode == 4) {
         // While a zoom rectangle is dragged: the last frame with the rectangle over it.
-        GL->PresentWithRect(DragX, DragY, RectX, RectY, DisplaySettings.ForeColor);
+        GL->PresentWithRect(DragX, DragY, RectX, RectY, Doc.Display.ForeColor);
     } else {
-        if (!Geometry.Bodies.empty() && !DisplaySettings.AnimActive &&
+        if (!Doc.Geometry.Bodies.empty() && !Doc.Display.AnimActive &&
             windowTitle() != Q(WindowTitle))
             setWindowTitle(Q(WindowTitle));
         TSceneOptions options;
@@ -712,7 +611,7 @@ void TFmMain::FormPaint() {
         if (!options.Quick) {
             options.Surfaces = SurfacesForFrame();
             // until the zone surfaces are made, or when they were too large: the quick picture
-            if (!options.Surfaces && DisplaySettings.ViewInfoType != 0 &&
+            if (!options.Surfaces && Doc.Display.ViewInfoType != 0 &&
                 (SurfaceJob.Busy() || FailedSurfacesKey == WantedSurfacesKey))
                 options.Quick = true;
         }
@@ -726,13 +625,13 @@ void TFmMain::FormPaint() {
         // next load) instead of ending the program.
         static const TGeometry NoGeometry;
         try {
-            PaintScene(*GL, GeometryTooBig ? NoGeometry : Geometry, Tracks, DisplaySettings,
-                       CheckErrorSegments, options);
+            PaintScene(*GL, GeometryTooBig ? NoGeometry : Doc.Geometry, Doc.Tracks, Doc.Display,
+                       Doc.CheckErrors, options);
         } catch (const std::bad_alloc&) {
             GeometryTooBig = true;
-            PaintScene(*GL, NoGeometry, Tracks, DisplaySettings, CheckErrorSegments, options);
+            PaintScene(*GL, NoGeometry, Doc.Tracks, Doc.Display, Doc.CheckErrors, options);
             QTimer::singleShot(0, this, [] {
-                ShowMessage("Not enough memory to draw the geometry. It stays hidden until "
+                ::ShowMessage("Not enough memory to draw the geometry. It stays hidden until "
                             "the next file is loaded.");
             });
         }
@@ -748,23 +647,23 @@ void TFmMain::ExposePaint() {
 }
 
 const TZoneSurfaces* TFmMain::SurfacesForFrame() {
-    if (!GL || DisplaySettings.ViewInfoType == 0 || Geometry.Bodies.empty() || GeometryTooBig)
+    if (!GL || Doc.Display.ViewInfoType == 0 || Doc.Geometry.Bodies.empty() || GeometryTooBig)
         return nullptr;
     std::array<double, 6> cut;
-    std::copy_n(DisplaySettings.CutBox.Params.begin(), 6, cut.begin());
-    if (KeyMeshGeneration != Geometry.MeshGeneration || KeyCutOn != DisplaySettings.CutOn ||
-        (DisplaySettings.CutOn && KeyCut != cut)) {
-        KeyMeshGeneration = Geometry.MeshGeneration;
-        KeyCutOn = DisplaySettings.CutOn;
+    std::copy_n(Doc.Display.CutBox.Params.begin(), 6, cut.begin());
+    if (KeyMeshGeneration != Doc.Geometry.MeshGeneration || KeyCutOn != Doc.Display.CutOn ||
+        (Doc.Display.CutOn && KeyCut != cut)) {
+        KeyMeshGeneration = Doc.Geometry.MeshGeneration;
+        KeyCutOn = Doc.Display.CutOn;
         KeyCut = cut;
         WantedSurfacesKey =
-            ZoneSurfaceKey(Geometry, DisplaySettings.CutOn ? &DisplaySettings.CutBox : nullptr);
+            ZoneSurfaceKey(Doc.Geometry, Doc.Display.CutOn ? &Doc.Display.CutBox : nullptr);
     }
     if (SurfacesKey == WantedSurfacesKey) return &Surfaces;
     if (!Surfaces.Empty()) Surfaces = TZoneSurfaces{}, SurfacesKey = 0; // stale: give it back
     if (FailedSurfacesKey == WantedSurfacesKey) return nullptr;
     if (SurfaceJob.Key() != WantedSurfacesKey || !SurfaceJob.Busy()) {
-        SurfaceJob.Start(Geometry, DisplaySettings.CutOn ? &DisplaySettings.CutBox : nullptr,
+        SurfaceJob.Start(Doc.Geometry, Doc.Display.CutOn ? &Doc.Display.CutBox : nullptr,
                          WantedSurfacesKey);
         SurfaceTimer->start();
     }
@@ -823,15 +722,19 @@ void TFmMain::ClearPointMark() {
     PointMarked = false;
 }
 
+void TFmMain::OpenHelp(const std::string& page) {
+    OpenHelpPage(page, Doc.Display.BrowserName, ExeDir);
+}
+
 void TFmMain::MenuSliceClick() {
-    if (!FmSlice) FmSlice = new TFmSlice(this);
+    if (!FmSlice) FmSlice = new TFmSlice(this, Doc, *this);
     FmSlice->show();
     FmSlice->raise();
     FmSlice->activateWindow();
 }
 
 void TFmMain::MenuTrackZonesClick() {
-    if (!FmTrackZones) FmTrackZones = new TFmTrackZones(this);
+    if (!FmTrackZones) FmTrackZones = new TFmTrackZones(this, Doc, *this);
     FmTrackZones->show();
     FmTrackZones->raise();
     FmTrackZones->activateWindow();
@@ -844,7 +747,7 @@ void TFmMain::MenuRendarClick() {
 QImage TFmMain::ClientImage() {
     int w = Canvas->width(), h = Canvas->height();
     QImage img(w, h, QImage::Format_RGB888);
-    img.fill(ToQColor(DisplaySettings.BackColor));
+    img.fill(ToQColor(Doc.Display.BackColor));
     if (GL && GL->Ready() && GL->ViewWidth == w && GL->ViewHeight == h) {
         std::vector<uint8_t> rgb = GL->FrameRGB();
         if (rgb.size() == (size_t)w * h * 3)
@@ -911,8 +814,9 @@ void TFmMain::OpenDataFile(const std::string& given) {
         given.empty() ? given : QFileInfo(Q(given)).absoluteFilePath().toStdString();
     Dirs.OpenDir = DirOf(path);
     Dirs.OpenChosen = true;
-    CheckErrorSegments.Reset();
+    Doc.CheckErrors.Reset();
     IsSample = false;
+    Doc.Path = path;
     setWindowTitle(Q("Now loading " + path));
     AddRecentFile(Dirs.RecentFiles, path);
     UpdateRecentMenu();
@@ -929,10 +833,9 @@ void TFmMain::OpenDataFile(const std::string& given) {
 
 void TFmMain::MenuReLoadClick() {
     if (!MayLoad()) return;
-    // The path comes from the stored caption: the shown one may carry animation times.
-    std::string path = WindowTitle.size() > 10 ? WindowTitle.substr(10) : std::string();
+    const std::string path = Doc.Path;
     if (FileExists(path)) {
-        CheckErrorSegments.Reset(); // the check's error pieces belong to the data replaced
+        Doc.CheckErrors.Reset(); // the check's error pieces belong to the data replaced
         LoadDataFile(path);
     } else {
         ShowMessage(path + " is Not Found!");
@@ -971,6 +874,7 @@ void TFmMain::MenuGeoMakeClick() {
     if (!FmMakeDlg) CreateDialogs();
     if (FmMakeDlg->exec() != QDialog::Accepted || !MayLoad()) return;
     IsSample = false;
+    Doc.Path.clear(); // the editor's hand-over is no file to load again
     LoadDataFile(WorkFilePath(DummyFileName));
     setWindowTitle("TRAZON  - MakeData");
     WindowTitle = "TRAZON  - MakeData";
@@ -1001,7 +905,7 @@ void TFmMain::MenuCalVolumeClick() {
 }
 
 void TFmMain::MenuUsageClick() {
-    OpenHelpPage("index.html");
+    OpenHelp("index.html");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1057,7 +961,7 @@ void TFmMain::MXYClick() {
 
 void TFmMain::MFitViewClick() {
     if (!GL) return;
-    FitView(*GL, Geometry, DisplaySettings);
+    FitView(*GL, Doc.Geometry, Doc.Display);
     FormPaint();
 }
 
@@ -1111,12 +1015,12 @@ void TFmMain::dropEvent(QDropEvent* e) {
 // Legend range buttons
 
 void TFmMain::BtnUpClick() {
-    PGuide->SetRangeText(HistRangeUp(DisplaySettings, HistMax(Tracks)));
+    PGuide->SetRangeText(HistRangeUp(Doc.Display, HistMax(Doc.Tracks)));
     FormPaint();
 }
 
 void TFmMain::BtnDownClick() {
-    PGuide->SetRangeText(HistRangeDown(DisplaySettings, HistMax(Tracks)));
+    PGuide->SetRangeText(HistRangeDown(Doc.Display, HistMax(Doc.Tracks)));
     FormPaint();
 }
 

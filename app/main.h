@@ -1,10 +1,14 @@
 // The main window: menus and commands, the status texts over the picture, start-up and
 // shut-down, mouse view control, and the drawing surface the GL picture is copied into.
+// It shows a document and serves the dialogs as their host.
 #pragma once
 
 #include "app/LegendPanel.h"
 #include "app/Settings.h"
 #include "app/ViewPoints.h"
+#include "dialogs/Desktop.h"
+#include "dialogs/ViewerHost.h"
+#include "document/Document.h"
 #include "render/MyGLUnit.h"
 #include "render/Scene.h"
 #include "render/mesh/ZoneSurfaceJob.h"
@@ -75,40 +79,14 @@ class TStaticText : public QLabel {
     void mouseDoubleClickEvent(QMouseEvent*) override { emit DoubleClicked(); }
 };
 
-// Message boxes and questions of the main window go through these, so that tests can answer
-// them. Empty: the toolkit's boxes.
-extern std::function<void(const std::string& text)> MessageBoxHook;
-extern std::function<bool(const std::string& text)> QuestionHook; // true = OK
 // When set, the settings file is read from and written to this path (tests).
 extern std::string SettingsPathOverride;
 
-void ShowMessage(const std::string& text); // information box
-void ShowError(const std::string& text);   // error box
-bool AskOkCancel(const std::string& text);
-
-// Starts an external program in the background without a shell: the program text is split
-// into program and arguments (quotes respected) and the argument is passed as one word.
-// Returns false when it could not be started.
-bool RunCommand(const std::string& program, const std::string& argument);
-// Opens a help page ("index.html", "setdlg.html", ...) of the program in exeDir with the
-// given browser, or with the desktop's default handler when the browser cannot be started.
-// When neither opens it, or the page is missing, a message names the page's path.
-void OpenHelpPage(const std::string& page, const std::string& browser, const std::string& exeDir);
-// The same with the configured browser and the running program's directory.
-void OpenHelpPage(const std::string& page);
-// The desktop's default handler, given the page's URL; its exit status tells whether a page
-// was shown. When it fails, the message names the page's path.
-inline constexpr const char* DesktopOpener = "xdg-open";
-// Replaces the desktop's default URL handler (tests); returns whether the URL was opened.
-extern std::function<bool(const std::string& url)> OpenUrlHook;
-// Sets a file dialog's name filters; an "All(*.*)" entry keeps that caption but matches
-// every file, names without a dot included.
-void SetFileFilters(QFileDialog& dlg, const QStringList& filters);
-
-class TFmMain : public QMainWindow {
+// The main window shows one document, which its owner keeps (the program's main, a test).
+class TFmMain : public QMainWindow, public TViewerHost {
     Q_OBJECT
   public:
-    explicit TFmMain(QWidget* parent = nullptr);
+    explicit TFmMain(TDocument& document, QWidget* parent = nullptr);
     ~TFmMain() override;
 
     // --- components ---
@@ -140,6 +118,7 @@ class TFmMain : public QMainWindow {
     QAction* MenuUsage = nullptr;
 
     // --- state ---
+    TDocument& Doc;
     std::unique_ptr<TGLUnit> GL;
     bool IsSample = false;
     std::string WindowTitle;
@@ -264,9 +243,15 @@ class TFmMain : public QMainWindow {
     void AnimationPause(int ms);
     // end of the view block
 
-    // --- operations other windows call ---
-    // Redraws the picture now (synchronously).
-    void Repaint() { FormPaint(); }
+    // --- what the dialogs ask of the window ---
+    void Repaint() override { FormPaint(); }
+    void CentreOn(const TVector& point) override;
+    void ClearPointMark() override;
+    bool HasPointMark() const override { return PointMarked; }
+    void ShowMessage(const std::string& text) override { ::ShowMessage(text); }
+    void OpenHelp(const std::string& page) override;
+
+    // --- operations ---
     // The open command after its file dialog: loads the file, sets the caption, menus and
     // time fields, and repaints.
     void OpenDataFile(const std::string& path);
@@ -275,13 +260,6 @@ class TFmMain : public QMainWindow {
     // Range label, legend, title-screen texts, data menus and colours after a read or after
     // the settings dialog.
     void UpdateRangeLabel();
-    // Moves the view so that the point is in the middle and marks it (the track-zone check).
-    void CentreOn(const TVector& point);
-    // Removes the mark.
-    void ClearPointMark();
-    bool HasPointMark() const { return PointMarked; }
-    // Rebuilds the cut box mesh, the grown bodies and every body mesh.
-    void RebuildMeshes();
     // Idle rotation of the sample; removed for good by open and the editor.
     void StopSpinning();
     bool Spinning() const;
@@ -308,7 +286,8 @@ class TFmMain : public QMainWindow {
     void dropEvent(QDropEvent* e) override;
 
   private:
-    void SetReaderHooks(TDataReader& reader);
+    // What a load asks of the window: error boxes, the camera, the labels.
+    TLoadHooks LoadHooks();
     void BuildMenus();
     void SetEnglishTexts();
     void SpinWhileIdle();
@@ -334,6 +313,3 @@ class TFmMain : public QMainWindow {
     QTimer* SurfaceTimer = nullptr;
     bool GeometryTooBig = false; // its meshes did not fit in memory: not drawn
 };
-
-// The one main window of the program (null before it is created).
-extern TFmMain* FmMain;

@@ -4,8 +4,8 @@
 #include "app/Animation.h"
 #include "app/ViewPoints.h"
 #include "app/resource.h"
-#include "app/viewdlg.h"
-#include "tools/slicedlg.h"
+#include "dialogs/DisplaySettingsDialog.h"
+#include "dialogs/SliceDialog.h"
 #include "input/Reader.h"
 
 #include <QApplication>
@@ -64,12 +64,12 @@ std::string ChooseViewFile(QWidget* parent, bool save, const std::string& dir) {
 void TFmMain::MenuViewSetClick() {
     if (!FmViewDlg) return;
     TFmViewDlg& dlg = *FmViewDlg;
-    dlg.Settings = &DisplaySettings;
-    dlg.Geometry = &Geometry;
+    dlg.Settings = &Doc.Display;
+    dlg.Geometry = &Doc.Geometry;
     dlg.CameraSize = GL ? GL->Size : 1000.0;
     dlg.ExeDir = ExeDir;
-    dlg.Tracks = &Tracks;
-    dlg.Fill(DisplaySettings, Geometry);
+    dlg.Tracks = &Doc.Tracks;
+    dlg.Fill(Doc.Display, Doc.Geometry);
     // The time fields keep what the last load or OK left in them; Cancel puts back what the
     // user typed into the fields that showing the dialog does not refill.
     dlg.KeepUnfilledTexts();
@@ -78,34 +78,34 @@ void TFmMain::MenuViewSetClick() {
     if (!ok) dlg.RestoreUnfilledTexts();
     if (ok) {
         try {
-            dlg.Apply(DisplaySettings, Geometry, Tracks);
+            dlg.Apply(Doc.Display, Doc.Geometry, Doc.Tracks);
         } catch (const EConvertError& e) {
             // What was applied before the bad text stays; the rest of the command is skipped.
             ShowError(e.what());
             return;
         }
-        ShowUserText(STTitle, DisplaySettings.TitleOn, DisplaySettings.TitleText);
-        ShowUserText(STMemo, DisplaySettings.MemoOn, DisplaySettings.MemoText);
-        PGuide->setVisible(DisplaySettings.LegendOn);
-        RebuildMeshes();
+        ShowUserText(STTitle, Doc.Display.TitleOn, Doc.Display.TitleText);
+        ShowUserText(STMemo, Doc.Display.MemoOn, Doc.Display.MemoText);
+        PGuide->setVisible(Doc.Display.LegendOn);
+        Doc.RebuildMeshes();
         UpdateRangeLabel();
         if (FmSlice) FmSlice->ColoursChanged();
     }
-    if (!DisplaySettings.TimeOn) DisplaySettings.AnimActive = false;
+    if (!Doc.Display.TimeOn) Doc.Display.AnimActive = false;
     // Redraw so that the new settings show at once, whichever way the dialog closed.
     Repaint();
 }
 
 void TFmMain::SetTimeFields() {
     if (FmViewDlg)
-        FmViewDlg->SetTimeFields(DisplaySettings);
+        FmViewDlg->SetTimeFields(Doc.Display);
     else
-        DisplaySettings.TimeOn = DisplaySettings.HasTime;
+        Doc.Display.TimeOn = Doc.Display.HasTime;
 }
 
 void TFmMain::ClearTimeOption() {
     if (FmViewDlg) FmViewDlg->SetTimeChecked(false);
-    DisplaySettings.TimeOn = false;
+    Doc.Display.TimeOn = false;
 }
 
 // ---- View points -------------------------------------------------------------------------------
@@ -155,7 +155,7 @@ void TFmMain::MEyeLoadFileClick() {
 void TFmMain::MenuAnimationClick() {
     // A load or the settings dialog during playback enables the menu again; one loop at a time.
     if (Animating) return;
-    TDisplaySettings& ds = DisplaySettings;
+    TDisplaySettings& ds = Doc.Display;
     MenuAnimation->setEnabled(false);
     ds.AnimActive = ds.TimeOn;
     if (!ds.TimeOn) {

@@ -5,11 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-TGeometry Geometry;
-TTracks Tracks;
-TDisplaySettings DisplaySettings;
-TCheckErrorSegments CheckErrorSegments;
-
 const std::array<const char*, 3> DisplayTypeNames = {"Body", "Zone", "Material"};
 const std::array<const char*, 4> LineKindNames = {"Solid", "Dot", "DashDot", "DashDotDot"};
 const std::array<const char*, 3> ParticleNames = {"Photon", "Electron", "Positron"};

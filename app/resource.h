@@ -1,6 +1,4 @@
-// Program-wide state shared by the main window, the dialogs and the drawing: the geometry
-// model, the track list, the display settings and the check's error pieces, with the shared
-// constant lists. No Qt here.
+// Names shown by the main window and the dialogs, and where the settings file lives. No Qt.
 #pragma once
 
 #include "geometry/CheckErrors.h"
@@ -12,11 +10,6 @@
 
 #include <array>
 #include <string>
-
-extern TGeometry Geometry;
-extern TTracks Tracks;
-extern TDisplaySettings DisplaySettings;
-extern TCheckErrorSegments CheckErrorSegments;
 
 // Geometry display types (ViewInfoType 0, 1, 2).
 extern const std::array<const char*, 3> DisplayTypeNames; // "Body", "Zone", "Material"

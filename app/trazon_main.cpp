@@ -6,7 +6,8 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("TRAZON");
-    TFmMain* main = new TFmMain;
+    TDocument document; // what the program shows: the window and its dialogs work on it
+    TFmMain* main = new TFmMain(document);
     main->CreateDialogs();
     main->show();
     // A data file named on the command line is opened as with the open command.

@@ -37,6 +37,7 @@ int CliRender(const TCliArgs&) {
 
 #else
 
+#include "document/Document.h"
 #include "geometry/CheckErrors.h"
 #include "geometry/MyCGUnit.h"
 #include "input/DisplaySettings.h"
@@ -46,8 +47,6 @@ int CliRender(const TCliArgs&) {
 #include "render/ImageFile.h"
 #include "render/MyGLUnit.h"
 #include "render/Scene.h"
-#include "render/mesh/BodyMesh.h"
-#include "render/mesh/LatticeMesh.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -162,9 +161,10 @@ int CliRender(const TCliArgs& args) {
     if (std::string error; !CheckWriteTarget(picture, error))
         return RenderUsageError("-o: " + error);
 
-    TGeometry geometry;
-    TTracks tracks;
-    TDisplaySettings settings;
+    TDocument doc;
+    TGeometry& geometry = doc.Geometry;
+    const TTracks& tracks = doc.Tracks;
+    TDisplaySettings& settings = doc.Display;
     settings.ViewInfoType = viewType;
     settings.ColorByEnergy = byEnergy;
     settings.ReadMax = readMax;
@@ -173,15 +173,9 @@ int CliRender(const TCliArgs& args) {
         settings.HistRangeOn = false;
     }
     double size = 1000.0;
-    TDataReader reader(geometry, tracks, settings, size);
-    reader.Hooks.ShowError = [](const std::string& text) { std::fputs(text.c_str(), stderr); };
-    reader.Hooks.CutBoxChanged = [&] { BuildMesh(settings.CutBox, true, 0); };
-    reader.Hooks.RebuildBodies = [&] {
-        RebuildSceneMeshes(geometry, settings.CutBox, settings.SceneSize, settings.ReviseRate,
-                           settings.ReviseValue);
-        BuildLatticeFaces(geometry, settings.ViewInfoType, settings.CutOn, settings.CutBox);
-    };
-    bool loaded = haveFile ? reader.Load(file) : reader.LoadSample();
+    TLoadHooks hooks;
+    hooks.ShowError = [](const std::string& text) { std::fputs(text.c_str(), stderr); };
+    bool loaded = haveFile ? doc.Load(file, size, hooks) : doc.LoadSample(size, hooks);
     RemoveWorkDir();
     if (!loaded) return 1;
 

@@ -10,6 +10,7 @@
 // spheres.dat).
 #include "ShieldingGeometry.h"
 #include "TestScenes.h"
+#include "document/Document.h"
 #include "input/Reader.h"
 #include "render/Scene.h"
 
@@ -52,11 +53,12 @@ double PeakMegabytes() {
 // Loads a data file through the reader and builds the meshes as the viewer does.
 bool LoadScene(const std::string& path, TGeometry& geo, TTracks& tracks, TDisplaySettings& ds,
                double& size) {
-    TDataReader reader(geo, tracks, ds, size);
-    reader.Hooks.RebuildBodies = [&] {
-        RebuildSceneMeshes(geo, ds.CutBox, ds.SceneSize, ds.ReviseRate, ds.ReviseValue);
-    };
-    return path.empty() ? reader.LoadSample() : reader.Load(path);
+    TDocument doc;
+    const bool loaded = path.empty() ? doc.LoadSample(size) : doc.Load(path, size);
+    geo = std::move(doc.Geometry);
+    tracks = std::move(doc.Tracks);
+    ds = std::move(doc.Display);
+    return loaded;
 }
 
 TGeoData Body(const std::string& sym, int number, std::initializer_list<double> params) {

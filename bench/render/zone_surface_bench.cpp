@@ -3,13 +3,14 @@
 // triangles and memory, and the medians of full frames (Body, Zone and Material, the last two
 // also by the stencil passes with --stencil) and of the quick dragging frame. Run under Xvfb:
 //   DISPLAY=:99 ./zone_surface_bench FILE|shielding|plane-heavy|terms300|groups3000|spheres20000
-//                                   [--threads N] [--stencil] [--write DIR]
+//                                   [--threads N] [--stencil] [--open] [--write DIR]
 // The named scenes are generated: the shielding generator (plane-heavy: with its buried
 // target of sliced half-spaces), one zone of 300 intersected half-spaces (a polyhedron round a
 // ball), one zone of 3,000 OR groups (boxes in a grid), and 20,000 spheres in a box whose air
 // zone subtracts all of them.
 #include "ShieldingGeometry.h"
 #include "TestScenes.h"
+#include "document/Document.h"
 #include "input/Reader.h"
 #include "render/Scene.h"
 
@@ -109,11 +110,12 @@ std::string Spheres20000() {
 int main(int argc, char** argv) {
     std::string what = argc > 1 ? argv[1] : "shielding", dir = "/tmp/";
     unsigned threads = 0;
-    bool stencil = false;
+    bool stencil = false, open = false;
     for (int k = 2; k < argc; ++k) {
         std::string a = argv[k];
         if (a == "--threads" && k + 1 < argc) threads = static_cast<unsigned>(std::atoi(argv[++k]));
         else if (a == "--stencil") stencil = true;
+        else if (a == "--open") open = true;
         else if (a == "--write" && k + 1 < argc) dir = std::string(argv[++k]) + "/";
     }
     std::string path = what;
@@ -136,19 +138,13 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    TGeometry geo;
-    TTracks tracks;
-    TDisplaySettings settings;
+    TDocument doc;
+    TGeometry& geo = doc.Geometry;
+    const TTracks& tracks = doc.Tracks;
+    TDisplaySettings& settings = doc.Display;
     double size = 1000;
     double t0 = ProcessSeconds();
-    {
-        TDataReader reader(geo, tracks, settings, size);
-        reader.Hooks.RebuildBodies = [&] {
-            RebuildSceneMeshes(geo, settings.CutBox, settings.SceneSize, settings.ReviseRate,
-                               settings.ReviseValue);
-        };
-        if (!reader.Load(path)) return 1;
-    }
+    if (!doc.Load(path, size)) return 1;
     const double load = ProcessSeconds() - t0;
     t0 = ProcessSeconds();
     auto w0 = Clock::now();
@@ -158,6 +154,20 @@ int main(int argc, char** argv) {
     const bool made = BuildZoneSurfaces(geo, options, surfaces);
     const double build = ProcessSeconds() - t0;
     if (!made) std::printf("zone surfaces: more than %zu triangles, given up\n", options.MaxTriangles);
+    if (made && open) {
+        // A closed surface's area vectors add up to nothing: what remains is a hole or a
+        // piece too many.
+        const auto m = MeasureSurfaces(surfaces.Zones, geo.Zones.size());
+        size_t leaky = 0;
+        for (size_t z = 0; z < m.size(); ++z)
+            if (m[z].OpenArea > 1e-3 * m[z].Area) {
+                ++leaky;
+                std::printf("  zone %s open: %.3g of %.3g area, volume %.6g\n",
+                            geo.Zones[z].Name.c_str(), m[z].OpenArea, m[z].Area, m[z].Volume);
+            }
+        std::printf("zones not closed (open area above 1e-3 of the area): %zu of %zu\n", leaky,
+                    m.size());
+    }
     const double wall = std::chrono::duration<double>(Clock::now() - w0).count();
     size_t polygons = 0;
     for (const TGeoData& b : geo.Bodies) polygons += b.MeshGrid.size();

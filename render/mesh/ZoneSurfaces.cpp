@@ -35,6 +35,7 @@ constexpr double CoarseShare = 0.3;
 constexpr double SeamBend = 0.02;
 constexpr double BendFloor = 0.06;
 constexpr double FinestShare = 1e-3; // where seams meet
+constexpr double QueryShrink = 0.25;
 constexpr int SeamSteps = 11; // bisection steps along an edge that a seam crosses
 
 double MaxAbs(const TVector& v) {
@@ -105,6 +106,13 @@ struct TContext {
     std::vector<TVector> PlaneNormal;
     std::vector<double> PlaneOffset; // plane: PlaneNormal . p = PlaneOffset
     double IndexCell = 0; // below this size pieces stop halving towards the index's cells
+    // The OR groups of every zone that take part in its union, as their terms (body, sign)
+    // sorted by body; and per body the groups it is a term of. A body's surface can only
+    // change a zone where one of its groups has every other term holding.
+    std::vector<uint32_t> GroupFirst; // per group, into GroupBody/GroupSign; one more at the end
+    std::vector<int32_t> GroupBody;
+    std::vector<int8_t> GroupSign;
+    std::vector<std::vector<uint32_t>> BodyGroups;
     std::atomic<bool> Stop{false};
     std::atomic<size_t> Done{0};
     std::atomic<size_t> Triangles{0};
@@ -124,6 +132,16 @@ struct TBodyOutput {
     std::vector<TOwnerTriangles> Zones, Materials;
 };
 
+// What a piece takes over from the piece it was cut from.
+struct TFrom {
+    // the candidates, once the index has given them (they only need filtering by the smaller
+    // box), and the size of the piece the index was last asked for
+    const std::vector<uint32_t>* Known = nullptr;
+    double Queried = 0;
+    // this body's groups that may still change a zone over the piece; null: every one
+    const std::vector<uint32_t>* Alive = nullptr;
+};
+
 class TBodyWorker {
   public:
     TBodyWorker(TContext& c) : C(c) {}
@@ -132,6 +150,8 @@ class TBodyWorker {
         Out = &out;
         All.clear();
         ZoneSlot.assign(C.Zones.size(), -1);
+        StateStamp.resize(C.Bodies.size(), 0);
+        State.resize(C.Bodies.size(), TBoxSide::Unknown);
         MaterialSlot.clear();
         Id = id;
         const TGeoData& body = C.Body(id);
@@ -152,10 +172,10 @@ class TBodyWorker {
             Normal = n * (1.0 / len);
             poly.assign(pts.begin(), pts.end());
             // how far a curved body's mesh may lie from its true surface
-            Sag = C.Curved[id] ? 0.1 * PolySize(poly) : 0.0;
+            Sag = C.Curved[id] ? MeshSag(poly) : 0.0;
             const TPoly whole = poly;
             TKey key;
-            Refine(poly, 0, 0, key);
+            Refine(poly, 0, 0, key, {});
             Emit(whole, key); // what holds over all of it
             EmitPolygon(whole);
         }
@@ -169,6 +189,9 @@ class TBodyWorker {
     TVector Normal;
     double Sag = 0;
     std::vector<int32_t> ZoneSlot, MaterialSlot, LeafBodies;
+    uint64_t Stamp = 0; // of the term states below, one per piece
+    std::vector<uint64_t> StateStamp;
+    std::vector<TBoxSide> State;
     TMatrixAi Hits;
     TZoneCell Cell; // of the last search: the next point is usually close by
     TMatrixA3d RayPts;
@@ -210,18 +233,78 @@ class TBodyWorker {
         }
     }
 
+    // Where body c lies over the piece. The planes and boxes that cut pieces exactly are
+    // decided on the piece itself, its edge counting with its inside (a piece cut off by a
+    // plane lies on one side of it; its corners on the plane are its edge); other bodies by
+    // their box test on the piece's box grown by the sag. A curved body's piece is not its
+    // true surface: there only the grown box decides.
+    TBoxSide SideOnPiece(uint32_t c, const TPoly& poly, const double lo[3], const double hi[3],
+                         const double plo[3], const double phi[3]) const {
+        if (Sag == 0 && C.Plane[c]) {
+            const TVector& n = C.PlaneNormal[c];
+            const double off = C.PlaneOffset[c];
+            double dmin = std::numeric_limits<double>::infinity(), dmax = -dmin;
+            double scale = std::fabs(off);
+            for (const TVector& v : poly) {
+                const double d = Dot(n, v) - off;
+                dmin = std::min(dmin, d), dmax = std::max(dmax, d);
+                scale = std::max(scale, MaxAbs(v));
+            }
+            const double eps = 1e-12 * scale;
+            // a half-space holds where the distance along its normal is at least its offset
+            if (dmin >= -eps && dmax > eps) return TBoxSide::Inside;
+            if (dmax <= eps && dmin < -eps) return TBoxSide::Outside;
+            return TBoxSide::Unknown;
+        }
+        if (Sag == 0 && C.Box[c]) {
+            const double* box = C.Body(c).Params.data();
+            bool inside = true;
+            for (int a = 0; a < 3; ++a) {
+                const double blo = box[2 * a], bhi = box[2 * a + 1];
+                const double eps = 1e-12 * (std::fabs(blo) + std::fabs(bhi) + std::fabs(lo[a]) +
+                                            std::fabs(hi[a]));
+                // beyond a face: outside; within every slab, and not flat on a face: inside
+                if (hi[a] <= blo + eps && lo[a] < blo - eps) return TBoxSide::Outside;
+                if (lo[a] >= bhi - eps && hi[a] > bhi + eps) return TBoxSide::Outside;
+                inside = inside && lo[a] >= blo - eps && hi[a] <= bhi + eps &&
+                         (hi[a] - lo[a] > 2 * eps || (lo[a] > blo + eps && hi[a] < bhi - eps));
+            }
+            return inside ? TBoxSide::Inside : TBoxSide::Unknown;
+        }
+        return BodyBoxSide(C.Body(c), plo, phi);
+    }
+
+    // Keeps the groups of `from` none of whose other terms fails over the piece; false when
+    // none is left.
+    bool KeepAlive(const std::vector<uint32_t>& from, const TPoly& poly, const double lo[3],
+                   const double hi[3], const double plo[3], const double phi[3],
+                   std::vector<uint32_t>& alive) {
+        ++Stamp;
+        alive.clear();
+        for (uint32_t g : from) {
+            bool dead = false;
+            for (uint32_t k = C.GroupFirst[g]; k < C.GroupFirst[g + 1] && !dead; ++k) {
+                const auto t = static_cast<uint32_t>(C.GroupBody[k]);
+                if (t == Id) continue;
+                if (StateStamp[t] != Stamp) {
+                    StateStamp[t] = Stamp;
+                    State[t] = SideOnPiece(t, poly, lo, hi, plo, phi);
+                }
+                dead = State[t] == (C.GroupSign[k] > 0 ? TBoxSide::Outside : TBoxSide::Inside);
+            }
+            if (!dead) alive.push_back(g);
+        }
+        return !alive.empty();
+    }
+
     enum class TPlace { Unknown, Irrelevant, Known };
 
-    // The bodies whose surfaces may change a zone within the box, from the zone index's leaves:
+    // The bodies whose surfaces may change a zone within the box (grown by the sag already),
+    // from the zone index's leaves:
     // Irrelevant when this body's own surface changes no zone there.
     TPlace Candidates(const double lo[3], const double hi[3], std::vector<uint32_t>& cands) {
         cands.clear();
-        double plo[3], phi[3];
-        for (int a = 0; a < 3; ++a) {
-            const double pad = Sag + 1e-9 * (std::fabs(lo[a]) + std::fabs(hi[a]));
-            plo[a] = lo[a] - pad, phi[a] = hi[a] + pad;
-        }
-        if (!ZoneIndexBodiesInBox(C.Index, plo, phi, 24, LeafBodies)) return TPlace::Unknown;
+        if (!ZoneIndexBodiesInBox(C.Index, lo, hi, 24, LeafBodies)) return TPlace::Unknown;
         if (Id != C.CutId && !std::binary_search(LeafBodies.begin(), LeafBodies.end(),
                                                  static_cast<int32_t>(Id)))
             return TPlace::Irrelevant;
@@ -229,31 +312,52 @@ class TBodyWorker {
         for (int32_t c : LeafBodies)
             if (static_cast<size_t>(c) != Id) from.push_back(static_cast<uint32_t>(c));
         if (C.Cut && Id != C.CutId) from.push_back(static_cast<uint32_t>(C.CutId));
-        Filter(from, plo, phi, cands);
+        Filter(from, lo, hi, cands);
         return TPlace::Known;
     }
 
-    // known: the candidates of the polygon this one was cut from, once the index has given
-    // them; they only need filtering by the smaller box.
     // Returns true, leaving the emitting to the caller, when one classification holds over the
     // whole polygon (`uniform`), so that parts cut apart for nothing join again; otherwise emits
     // its parts itself.
-    bool Refine(TPoly& poly, int depth, int cuts, TKey& uniform,
-                const std::vector<uint32_t>* known = nullptr) {
+    bool Refine(TPoly& poly, int depth, int cuts, TKey& uniform, TFrom from) {
         uniform.clear();
         if (poly.size() < 3) return true;
         double lo[3], hi[3];
         PolyBox(poly, lo, hi);
         const double size = PolySize(poly);
+        // A curved body's true surface lies within Sag of its mesh: the bodies that may cross
+        // the piece are those that may cross the box grown by that much.
+        double plo[3], phi[3];
+        for (int a = 0; a < 3; ++a) {
+            const double pad = Sag + 1e-9 * (std::fabs(lo[a]) + std::fabs(hi[a]));
+            plo[a] = lo[a] - pad, phi[a] = hi[a] + pad;
+        }
+        // Groups with a term that fails over the whole piece change no zone on it.
+        std::vector<uint32_t> alive;
+        if (Id != C.CutId) {
+            if (!KeepAlive(from.Alive ? *from.Alive : C.BodyGroups[Id], poly, lo, hi, plo, phi,
+                           alive))
+                return true;
+            from.Alive = &alive;
+        }
         std::vector<uint32_t> cands;
-        switch (known ? (Filter(*known, lo, hi, cands), TPlace::Known) : Candidates(lo, hi, cands)) {
+        // The index is asked again once a piece has come down to a quarter of the size it was
+        // last asked at: it may then say that this body's surface bounds nothing there.
+        TPlace place = TPlace::Unknown;
+        const std::vector<uint32_t>* known = from.Known;
+        if (!known || size < QueryShrink * from.Queried) {
+            place = Candidates(plo, phi, cands);
+            if (place != TPlace::Unknown) from.Queried = size;
+        }
+        if (place == TPlace::Unknown && known) Filter(*known, plo, phi, cands), place = TPlace::Known;
+        switch (place) {
         case TPlace::Irrelevant:
             return true;
         case TPlace::Unknown:
             // many cells of the index: come down to their scale first, within reason
             if (depth < UnknownDepth && size > C.IndexCell)
-                return Halve(poly, depth, cuts, uniform, nullptr);
-            Filter(AllCandidates(), lo, hi, cands);
+                return Halve(poly, depth, cuts, uniform, {nullptr, 0, from.Alive});
+            Filter(AllCandidates(), plo, phi, cands);
             break;
         case TPlace::Known:
             break;
@@ -278,7 +382,7 @@ class TBodyWorker {
             if (dmin < -eps && dmax > eps && cuts < MaxCuts) {
                 TPoly pos, neg;
                 SplitPoly(poly, [&](const TVector& v) { return Dot(n, v) - off; }, pos, neg);
-                return Join(pos, neg, depth, cuts + 1, uniform, &cands);
+                return Join(pos, neg, depth, cuts + 1, uniform, {&cands, from.Queried, from.Alive});
             }
         }
         // The faces of a bounded body's box cut the polygon too: a part outside the box then
@@ -299,7 +403,7 @@ class TBodyWorker {
                     if (!(lo[a] < v - eps && v + eps < hi[a])) continue;
                     TPoly pos, neg;
                     SplitPoly(poly, [&](const TVector& p) { return Coord(p, a) - v; }, pos, neg);
-                    return Join(pos, neg, depth, cuts + 1, uniform, &cands);
+                    return Join(pos, neg, depth, cuts + 1, uniform, {&cands, from.Queried, from.Alive});
                 }
         }
         // Planes and boxes have cut the polygon exactly: none of them changes over it any more.
@@ -316,7 +420,7 @@ class TBodyWorker {
             return true;
         }
         if (size > CoarseShare * smallest && depth < MaxDepth)
-            return Halve(poly, depth, cuts, uniform, &cands);
+            return Halve(poly, depth, cuts, uniform, {&cands, from.Queried, from.Alive});
         // Small against every body that may cross it: classify its corners and its centre.
         const size_t n = poly.size();
         std::vector<TKey> keys(n + 1);
@@ -346,7 +450,7 @@ class TBodyWorker {
         if (!twoKeys) {
             // a corner of the seams, or a feature between the corners: down to a small share
             if (size > FinestShare * smallest && depth < MaxDepth)
-                return Halve(poly, depth, cuts, uniform, &cands);
+                return Halve(poly, depth, cuts, uniform, {&cands, from.Queried, from.Alive});
             uniform = keys[n];
             return true;
         }
@@ -388,7 +492,7 @@ class TBodyWorker {
             }
         }
         if (wrong && size > FinestShare * smallest && depth < MaxDepth)
-            return Halve(poly, depth, cuts, uniform, &cands);
+            return Halve(poly, depth, cuts, uniform, {&cands, from.Queried, from.Alive});
         const TKey& kA = keys[(first + 1) % n];
         const TKey& kB = keys[(second + 1) % n];
         uniform.clear();
@@ -402,11 +506,10 @@ class TBodyWorker {
     // Refines both parts of a polygon. What holds over the whole of both parts is left to the
     // caller (so that parts cut apart for another owner's sake join again); the rest is
     // emitted part by part.
-    bool Join(TPoly& pos, TPoly& neg, int depth, int cuts, TKey& uniform,
-              const std::vector<uint32_t>* known) {
+    bool Join(TPoly& pos, TPoly& neg, int depth, int cuts, TKey& uniform, const TFrom& from) {
         TKey up, un;
-        const bool wholeP = Refine(pos, depth, cuts, up, known);
-        const bool wholeN = Refine(neg, depth, cuts, un, known);
+        const bool wholeP = Refine(pos, depth, cuts, up, from);
+        const bool wholeN = Refine(neg, depth, cuts, un, from);
         uniform.clear();
         std::set_intersection(up.begin(), up.end(), un.begin(), un.end(),
                               std::back_inserter(uniform));
@@ -424,8 +527,7 @@ class TBodyWorker {
         Emit(poly, rest);
     }
 
-    bool Halve(const TPoly& poly, int depth, int cuts, TKey& uniform,
-               const std::vector<uint32_t>* known) {
+    bool Halve(const TPoly& poly, int depth, int cuts, TKey& uniform, const TFrom& from) {
         double lo[3], hi[3];
         PolyBox(poly, lo, hi);
         int axis = 0;
@@ -438,12 +540,32 @@ class TBodyWorker {
             uniform.clear();
             return true;
         }
-        return Join(pos, neg, depth + 1, cuts, uniform, known);
+        return Join(pos, neg, depth + 1, cuts, uniform, from);
     }
 
-    // The point of the edge a..b where the classification leaves ka, by bisection.
+    // The point of the edge a..b where the classification leaves ka: where the surface of the
+    // one candidate that crosses the edge meets it, else by bisection. (On a curved body the
+    // edge is a chord of the true surface: the two agree within the mesh's own error.)
     TVector Seam(TVector a, TVector b, const TKey& ka, double size,
                  const std::vector<uint32_t>& cands) {
+        const TVector ab = b - a;
+        const double length = Length(ab);
+        if (length > 0) {
+            const TVector d = ab * (1.0 / length);
+            const double margin = 1e-9 * length;
+            int crossings = 0;
+            double at = 0;
+            for (uint32_t c : cands) {
+                RayPts.clear(), RayCodes.clear();
+                RayBodyIntersections(a, d, C.Body(c), RayPts, RayCodes);
+                for (const TVector& x : RayPts) {
+                    const double t = Dot(x - a, d);
+                    if (t > margin && t < length - margin) ++crossings, at = t;
+                }
+                if (crossings > 1) break;
+            }
+            if (crossings == 1) return a + d * at;
+        }
         TKey k;
         for (int i = 0; i < SeamSteps; ++i) {
             TVector m = (a + b) * 0.5;
@@ -452,6 +574,27 @@ class TBodyWorker {
             else b = m;
         }
         return (a + b) * 0.5;
+    }
+
+    // Twice the largest distance, along the normal, from the polygon's centre and the middles
+    // of its edges to the body's true surface: a long strip of a cylinder lies within a hair
+    // of it, however long it is. A tenth of the polygon's size where a point finds no surface.
+    double MeshSag(const TPoly& poly) {
+        const double size = PolySize(poly);
+        const double h = 0.25 * size;
+        const TGeoData& body = C.Body(Id);
+        double sag = 0;
+        auto probe = [&](const TVector& p) {
+            RayPts.clear(), RayCodes.clear();
+            RayBodyIntersections(p - Normal * h, Normal, body, RayPts, RayCodes);
+            double best = std::numeric_limits<double>::infinity();
+            for (const TVector& x : RayPts) best = std::min(best, Length(x - p));
+            return best <= h ? (sag = std::max(sag, best), true) : false;
+        };
+        bool found = probe(Centroid(poly));
+        for (size_t i = 0; i < poly.size() && found; ++i)
+            found = probe((poly[i] + poly[(i + 1) % poly.size()]) * 0.5);
+        return found ? 2 * sag + 1e-9 * size : 0.1 * size;
     }
 
     bool InsideOf(size_t id, const TVector& p) const {
@@ -699,6 +842,35 @@ bool BuildZoneSurfaces(const TGeometry& geo, const TSurfaceOptions& options, TZo
             ctx.Size[id] = std::max(small, large / 50);
         }
     }
+    ctx.BodyGroups.assign(n, {});
+    ctx.GroupFirst.push_back(0);
+    std::vector<std::pair<int32_t, int8_t>> terms;
+    for (const TZoneData& zone : geo.Zones)
+        for (size_t g = 0; g < zone.BodyIndex.size(); ++g) {
+            if (!ZoneGroupCounts(zone, g)) continue;
+            terms.clear();
+            bool never = false; // a plus term naming no body: the group holds nowhere
+            for (size_t t = 0; t < zone.BodyIndex[g].size(); ++t) {
+                const int s = g < zone.Sign.size() && t < zone.Sign[g].size() ? zone.Sign[g][t] : 1;
+                const int32_t b = zone.BodyIndex[g][t];
+                if (s == 0) continue;
+                if (b < 0 || static_cast<size_t>(b) >= n) {
+                    never = never || s > 0;
+                    continue;
+                }
+                terms.push_back({b, static_cast<int8_t>(s > 0 ? 1 : -1)});
+            }
+            if (never || terms.empty()) continue;
+            std::sort(terms.begin(), terms.end());
+            const auto id = static_cast<uint32_t>(ctx.GroupFirst.size() - 1);
+            for (size_t k = 0; k < terms.size(); ++k) {
+                ctx.GroupBody.push_back(terms[k].first);
+                ctx.GroupSign.push_back(terms[k].second);
+                if (k == 0 || terms[k].first != terms[k - 1].first)
+                    ctx.BodyGroups[static_cast<size_t>(terms[k].first)].push_back(id);
+            }
+            ctx.GroupFirst.push_back(static_cast<uint32_t>(ctx.GroupBody.size()));
+        }
     ctx.ZoneMaterial.assign(geo.Zones.size(), -1);
     for (size_t z = 0; z < geo.Zones.size(); ++z)
         for (size_t m = 0; m < geo.Materials.size(); ++m)

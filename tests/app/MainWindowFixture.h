@@ -82,7 +82,7 @@ class MainWindowTest : public ::testing::Test {
         fs::remove_all(Dir);
     }
     TFmMain* Start() {
-        Main = new TFmMain;
+        Main = new TFmMain(Doc);
         Main->CreateDialogs();
         Main->show();
         Pump(100);
@@ -110,6 +110,7 @@ class MainWindowTest : public ::testing::Test {
     }
 
     fs::path Dir;
+    TDocument Doc; // what the window shows
     TFmMain* Main = nullptr;
     std::vector<std::string> Messages, Questions;
     bool Answer = true;

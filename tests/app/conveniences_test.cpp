@@ -3,7 +3,7 @@
 // slot menus, shortcuts and the read error box.
 #include "MainWindowFixture.h"
 
-#include "app/viewdlg.h"
+#include "dialogs/DisplaySettingsDialog.h"
 #include "app/IniFile.h"
 #include "render/Scene.h"
 
@@ -152,10 +152,10 @@ TEST_F(MainWindowTest, FitViewFramesWhatIsDrawnAlsoAfterLoading) {
     EXPECT_NEAR(c.x(), w / 2.0, 1.0);
     EXPECT_NEAR(c.y(), h / 2.0, 1.0);
     // by zones: the void zones are never framed, hidden zones neither
-    DisplaySettings.ViewInfoType = 1;
+    Doc.Display.ViewInfoType = 1;
     Main->MFitViewClick();
     EXPECT_LT(gl.Size, 100.0);
-    Geometry.ZoneLooks[0].Visible = false; // only the sphere zone Z2 (radius 5) remains
+    Doc.Geometry.ZoneLooks[0].Visible = false; // only the sphere zone Z2 (radius 5) remains
     Main->MFitViewClick();
     // its box turned by 0.5 radian about the vertical: 5 (cos 0.5 + sin 0.5) wide
     EXPECT_NEAR(gl.Size, 5 * (std::cos(0.5) + std::sin(0.5)), 0.01);
@@ -274,7 +274,7 @@ TEST_F(MainWindowTest, SlotMenusShowFilledSlotsAndShortcuts) {
     EXPECT_EQ(Main->MenuFile->title().toStdString(), "&File");
     // F5 reloads the file
     ASSERT_TRUE(Activate(Main));
-    Geometry.Bodies.clear();
+    Doc.Geometry.Bodies.clear();
     QTest::keyClick(Main, Qt::Key_F5);
-    EXPECT_EQ(Geometry.Bodies.size(), 1u);
+    EXPECT_EQ(Doc.Geometry.Bodies.size(), 1u);
 }

@@ -1,10 +1,10 @@
 #include "MainWindowFixture.h"
 
 #include <QMouseEvent>
-#include "tools/slicedlg.h"
-#include "tools/trackzonedlg.h"
-#include "tools/cggrid.h"
-#include "tools/makedlg.h"
+#include "dialogs/SliceDialog.h"
+#include "dialogs/TrackZoneDialog.h"
+#include "dialogs/EditorGrid.h"
+#include "dialogs/GeometryEditor.h"
 #include <QElapsedTimer>
 #include <cstdlib>
 
@@ -46,8 +46,8 @@ TEST_F(MainWindowTest, StartUpShowsTitleScreenOverTurningSample) {
     EXPECT_EQ(Main->GL->ViewMode, 5);
     // the sample: 10 bodies, 7 zones, turning while idle
     EXPECT_TRUE(Main->IsSample);
-    EXPECT_EQ(Geometry.Bodies.size(), 10u);
-    EXPECT_EQ(Geometry.Zones.size(), 7u);
+    EXPECT_EQ(Doc.Geometry.Bodies.size(), 10u);
+    EXPECT_EQ(Doc.Geometry.Zones.size(), 7u);
     EXPECT_TRUE(Main->Spinning());
     TGLMatrix before = Main->GL->Rotation;
     Pump(300);
@@ -64,7 +64,7 @@ TEST_F(MainWindowTest, OpenWithTimeColumnThenReload) {
     EXPECT_FALSE(Main->IsSample);
     EXPECT_EQ(Main->windowTitle().toStdString(), "TRAZON  - " + path);
     EXPECT_EQ(Main->WindowTitle, "TRAZON  - " + path);
-    EXPECT_EQ(Geometry.Bodies.size(), 2u);
+    EXPECT_EQ(Doc.Geometry.Bodies.size(), 2u);
     EXPECT_FALSE(Main->STName->isVisible());
     EXPECT_FALSE(Main->STSelect->isVisible());
     EXPECT_TRUE(Main->MenuReLoad->isEnabled());
@@ -73,14 +73,14 @@ TEST_F(MainWindowTest, OpenWithTimeColumnThenReload) {
                      Main->MenuDispType, Main->MenuTool})
         EXPECT_TRUE(Enabled(m));
     EXPECT_TRUE(Main->MenuAnimation->isEnabled());
-    EXPECT_TRUE(DisplaySettings.HasTime);
-    EXPECT_TRUE(DisplaySettings.TimeOn);
+    EXPECT_TRUE(Doc.Display.HasTime);
+    EXPECT_TRUE(Doc.Display.TimeOn);
     EXPECT_EQ(Main->Dirs.OpenDir, Dir.string());
 
     // reload reads the same path again
-    Tracks.clear();
+    Doc.Tracks.clear();
     Main->MenuReLoadClick();
-    EXPECT_EQ(Tracks.size(), 2u);
+    EXPECT_EQ(Doc.Tracks.size(), 2u);
     // a file that has gone
     fs::remove(path);
     Main->MenuReLoadClick();
@@ -90,7 +90,7 @@ TEST_F(MainWindowTest, OpenWithTimeColumnThenReload) {
     // a file without a time column keeps "Animation" disabled
     Open(Write("plain.pic", PlainData));
     EXPECT_FALSE(Main->MenuAnimation->isEnabled());
-    EXPECT_FALSE(DisplaySettings.TimeOn);
+    EXPECT_FALSE(Doc.Display.TimeOn);
 }
 
 TEST_F(MainWindowTest, CancelledOpenStillStopsTheIdleRotation) {
@@ -99,7 +99,7 @@ TEST_F(MainWindowTest, CancelledOpenStillStopsTheIdleRotation) {
     Main->MenuPclOpenClick();
     EXPECT_FALSE(Main->Spinning());
     EXPECT_TRUE(Main->IsSample);
-    EXPECT_EQ(Geometry.Bodies.size(), 10u);
+    EXPECT_EQ(Doc.Geometry.Bodies.size(), 10u);
 }
 
 TEST_F(MainWindowTest, ReadErrorShowsOneMessageAndEmptiesModel) {
@@ -107,7 +107,7 @@ TEST_F(MainWindowTest, ReadErrorShowsOneMessageAndEmptiesModel) {
     Open(Write("bad.pic", "CSTA-FREE\nRPP 0 1 2 3 4 5 6\nEND\n"));
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_NE(Messages[0].find("Read Body Number Error"), std::string::npos);
-    EXPECT_TRUE(Geometry.Bodies.empty());
+    EXPECT_TRUE(Doc.Geometry.Bodies.empty());
     EXPECT_FALSE(Main->STName->isVisible()); // loaded state with an empty model
     Main->Repaint();
 }
@@ -115,7 +115,7 @@ TEST_F(MainWindowTest, ReadErrorShowsOneMessageAndEmptiesModel) {
 TEST_F(MainWindowTest, SaveImageInEachFormat) {
     Start();
     Open(Write("plain.pic", PlainData));
-    DisplaySettings.BackColor = 0x0000FF; // red, so the background is easy to find
+    Doc.Display.BackColor = 0x0000FF; // red, so the background is easy to find
     Main->UpdateRangeLabel();
     struct Case {
         const char* Name;
@@ -155,8 +155,8 @@ TEST_F(MainWindowTest, SaveImageInEachFormat) {
 
 TEST_F(MainWindowTest, SavedImageIncludesTheTextsOverThePicture) {
     Start();
-    DisplaySettings.BackColor = 0x000000;
-    DisplaySettings.ForeColor = 0xFFFFFF;
+    Doc.Display.BackColor = 0x000000;
+    Doc.Display.ForeColor = 0xFFFFFF;
     Main->UpdateRangeLabel();
     Main->StopSpinning();
     QImage img = Main->ClientImage();
@@ -218,8 +218,8 @@ TEST_F(MainWindowTest, GarbledSettingsFileGivesDefaults) {
         "[GroundColor\n\x01\x02\xff=\n[Particle]\nReadMax=abc\n[ColorCount]\nGeo=-4\n";
     std::ofstream(SettingsPathOverride, std::ios::binary) << junk;
     Start();
-    EXPECT_EQ(DisplaySettings.ReadMax, 1000);
-    EXPECT_TRUE(DisplaySettings.GColor.empty());
+    EXPECT_EQ(Doc.Display.ReadMax, 1000);
+    EXPECT_TRUE(Doc.Display.GColor.empty());
     EXPECT_TRUE(Messages.empty());
 }
 
@@ -307,7 +307,7 @@ TEST_F(MainWindowTest, CanvasEqualsTheCommandLinePicture) {
     Main->StopSpinning();
     std::string data = Write("time.pic", TimeData);
     Open(data);
-    DisplaySettings.ViewInfoType = 1;
+    Doc.Display.ViewInfoType = 1;
     const int w = Main->Canvas->width(), h = Main->Canvas->height();
     for (bool perspective : {false, true}) {
         SCOPED_TRACE(perspective ? "perspective" : "parallel");

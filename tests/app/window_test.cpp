@@ -15,14 +15,14 @@ TEST_F(MainWindowTest, FrameActuallyReachesTheWindow) {
         return shot.isNull() ? QColor() : shot.pixelColor(3, shot.height() - 4);
     };
     // through the window context (direct rendering)
-    DisplaySettings.BackColor = 0x0000FF;
+    Doc.Display.BackColor = 0x0000FF;
     QColor c = windowPixel();
     EXPECT_EQ(c.red(), 255);
     EXPECT_EQ(c.green(), 0);
     EXPECT_EQ(c.blue(), 0);
     // through the Xlib copy used when the window context cannot draw on the window
     Main->GL->ForceImageCopy();
-    DisplaySettings.BackColor = 0x00FF00;
+    Doc.Display.BackColor = 0x00FF00;
     c = windowPixel();
     EXPECT_EQ(c.red(), 0);
     EXPECT_EQ(c.green(), 255);

@@ -1,9 +1,9 @@
 // The editor's grid and dialog under a display.
 #include "tests/TestApp.h"
-#include "app/main.h"
+#include "dialogs/Desktop.h"
 #include "input/Reader.h"
-#include "tools/cggrid.h"
-#include "tools/makedlg.h"
+#include "dialogs/EditorGrid.h"
+#include "dialogs/GeometryEditor.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 // a geometry built up body by body, and pixel access to the presented frame.
 #pragma once
 
+#include "document/Document.h"
 #include "render/ImageFile.h"
 #include "render/Scene.h"
 #include "tests/geometry/GeoTestUtil.h"
@@ -61,8 +62,7 @@ class Scene : public ::testing::Test {
     }
     void Build(double sceneSize = 10) {
         Settings.SceneSize = sceneSize;
-        RebuildSceneMeshes(Geo, Settings.CutBox, sceneSize, Settings.ReviseRate,
-                           Settings.ReviseValue);
+        Doc.RebuildMeshes();
     }
     void Paint() {
         PaintScene(*GL, Geo, Tracks, Settings, Errors, Options);
@@ -101,10 +101,11 @@ class Scene : public ::testing::Test {
 
     std::unique_ptr<TOffscreenControl> Surface;
     std::unique_ptr<TGLUnit> GL;
-    TGeometry Geo;
-    TTracks Tracks;
-    TDisplaySettings Settings;
-    TCheckErrorSegments Errors;
+    TDocument Doc;
+    TGeometry& Geo = Doc.Geometry;
+    TTracks& Tracks = Doc.Tracks;
+    TDisplaySettings& Settings = Doc.Display;
+    TCheckErrorSegments& Errors = Doc.CheckErrors;
     TSceneOptions Options;
     std::vector<uint8_t> Frame;
 };

@@ -3,7 +3,7 @@
 #include "tests/TestApp.h"
 #include "app/main.h"
 #include "app/resource.h"
-#include "app/viewdlg.h"
+#include "dialogs/DisplaySettingsDialog.h"
 
 #include <gtest/gtest.h>
 
@@ -58,7 +58,7 @@ class MainViews : public ::testing::Test {
         fs::create_directories(Dir);
         SettingsPathOverride = (Dir / "trazon.ini").string();
         MessageBoxHook = [this](const std::string& t) { Messages.push_back(t); };
-        DisplaySettings = TDisplaySettings();
+        Doc.Display = TDisplaySettings();
     }
     void TearDown() override {
         delete Main;
@@ -68,7 +68,7 @@ class MainViews : public ::testing::Test {
         fs::remove_all(Dir);
     }
     TFmMain* Start() {
-        Main = new TFmMain;
+        Main = new TFmMain(Doc);
         Main->CreateDialogs();
         Main->show();
         Pump(50);
@@ -96,6 +96,7 @@ class MainViews : public ::testing::Test {
 
     fs::path Dir;
     std::string Path;
+    TDocument Doc;
     TFmMain* Main = nullptr;
     std::vector<std::string> Messages;
 };
@@ -174,13 +175,13 @@ TEST_F(MainViews, AnimationPlaysMovingWindowsThenFullScene) {
     OpenTimeData();
     EXPECT_EQ(Dlg().ETimeEnd->text().toStdString(), "1.1E+02");
     EXPECT_EQ(Dlg().ETimeStep->text().toStdString(), "1.1E+01");
-    EXPECT_TRUE(DisplaySettings.TimeOn);
+    EXPECT_TRUE(Doc.Display.TimeOn);
     ASSERT_TRUE(Main->MenuAnimation->isEnabled());
 
     Dlg().ETimeStart->setText("0");
     Dlg().ETimeEnd->setText("10");
     Dlg().ETimeStep->setText("2.5");
-    DisplaySettings.WaitTime = 5;
+    Doc.Display.WaitTime = 5;
     std::vector<std::string> titles;
     QObject::connect(Main, &QWidget::windowTitleChanged,
                      [&](const QString& t) { titles.push_back(t.toStdString()); });
@@ -190,7 +191,7 @@ TEST_F(MainViews, AnimationPlaysMovingWindowsThenFullScene) {
         base + " 0.00E+000 - 2.50E+000", base + " 2.50E+000 - 5.00E+000",
         base + " 5.00E+000 - 7.50E+000", base + " 7.50E+000 - 1.00E+001", base};
     EXPECT_EQ(titles, expected);
-    EXPECT_FALSE(DisplaySettings.AnimActive);
+    EXPECT_FALSE(Doc.Display.AnimActive);
     EXPECT_FALSE(Main->Animating);
     EXPECT_TRUE(Main->STComment->text().isEmpty());
     EXPECT_TRUE(Main->MenuAnimation->isEnabled());
@@ -203,9 +204,9 @@ TEST_F(MainViews, StepZeroLeavesTheTimeRangeShown) {
     Dlg().ETimeEnd->setText("50");
     Dlg().ETimeStep->setText(" 0 ");
     Main->MenuAnimationClick();
-    EXPECT_TRUE(DisplaySettings.AnimActive);
-    EXPECT_EQ(DisplaySettings.WinStart, 20);
-    EXPECT_EQ(DisplaySettings.WinEnd, 50);
+    EXPECT_TRUE(Doc.Display.AnimActive);
+    EXPECT_EQ(Doc.Display.WinStart, 20);
+    EXPECT_EQ(Doc.Display.WinEnd, 50);
     EXPECT_EQ(Main->windowTitle().toStdString(), "TRAZON  - " + Path + " 2.00E+001 - 5.00E+001");
     EXPECT_TRUE(Main->STComment->text().isEmpty());
     EXPECT_TRUE(Main->MenuAnimation->isEnabled());
@@ -215,17 +216,17 @@ TEST_F(MainViews, StepZeroLeavesTheTimeRangeShown) {
         d.CBTime->setChecked(false);
         return true;
     };
-    DisplaySettings.HasTime = false; // the dialog then leaves the option off
+    Doc.Display.HasTime = false; // the dialog then leaves the option off
     Main->MenuViewSetClick();
-    EXPECT_FALSE(DisplaySettings.AnimActive);
+    EXPECT_FALSE(Doc.Display.AnimActive);
 }
 
 TEST_F(MainViews, AnimationWithTimeOptionOffOnlyRepaints) {
     Start();
     OpenTimeData();
-    DisplaySettings.TimeOn = false;
+    Doc.Display.TimeOn = false;
     Main->MenuAnimationClick();
-    EXPECT_FALSE(DisplaySettings.AnimActive);
+    EXPECT_FALSE(Doc.Display.AnimActive);
     EXPECT_FALSE(Main->Animating);
     EXPECT_TRUE(Main->MenuAnimation->isEnabled());
 }
@@ -238,7 +239,7 @@ TEST_F(MainViews, BadTimeFieldShowsErrorAndKeepsMenu) {
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0], "'1O0' is not a valid floating point value");
     EXPECT_TRUE(Main->MenuAnimation->isEnabled());
-    EXPECT_FALSE(DisplaySettings.AnimActive);
+    EXPECT_FALSE(Doc.Display.AnimActive);
     EXPECT_FALSE(Main->Animating);
     EXPECT_TRUE(Main->STComment->text().isEmpty());
 }
@@ -246,7 +247,7 @@ TEST_F(MainViews, BadTimeFieldShowsErrorAndKeepsMenu) {
 TEST_F(MainViews, DoubleClickDuringAPauseAbortsAtOnce) {
     Start();
     OpenTimeData();
-    DisplaySettings.WaitTime = 3000;
+    Doc.Display.WaitTime = 3000;
     QTimer::singleShot(300, Main, [this] {
         EXPECT_TRUE(Main->Animating);
         EXPECT_FALSE(Main->MenuAnimation->isEnabled());
@@ -256,7 +257,7 @@ TEST_F(MainViews, DoubleClickDuringAPauseAbortsAtOnce) {
     clock.start();
     Main->MenuAnimationClick();
     EXPECT_LT(clock.elapsed(), 2500);
-    EXPECT_FALSE(DisplaySettings.AnimActive);
+    EXPECT_FALSE(Doc.Display.AnimActive);
     EXPECT_FALSE(Main->Animating);
     EXPECT_FALSE(Main->AbortRequested);
     EXPECT_EQ(Main->windowTitle().toStdString(), "TRAZON  - " + Path);
@@ -286,9 +287,9 @@ TEST_F(MainViews, SettingsOkShowsTitleMemoLegendAndStyles) {
     EXPECT_FALSE(Main->STMemo->isVisible());
     EXPECT_TRUE(Main->PGuide->isVisible());
     EXPECT_GE(Main->PGuide->x(), 0);
-    EXPECT_EQ(DisplaySettings.ParticleStyles[1].Color, 0x00FF00u);
-    EXPECT_TRUE(DisplaySettings.HistRangeOn);
-    EXPECT_EQ(DisplaySettings.HistStep, 1);
+    EXPECT_EQ(Doc.Display.ParticleStyles[1].Color, 0x00FF00u);
+    EXPECT_TRUE(Doc.Display.HistRangeOn);
+    EXPECT_EQ(Doc.Display.HistStep, 1);
     EXPECT_EQ(Main->PGuide->Label1->text().toStdString(), " Histroy Range :1-1");
     EXPECT_TRUE(Main->PGuide->BtnUp->isVisible());
 }
@@ -302,12 +303,12 @@ TEST_F(MainViews, SettingsConversionErrorKeepsWhatWasApplied) {
         d.CBTitle->setChecked(true);
         return true;
     };
-    const double divSize = DisplaySettings.DivSize;
+    const double divSize = Doc.Display.DivSize;
     Main->MenuViewSetClick();
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0], "'x1' is not a valid floating point value");
-    EXPECT_EQ(DisplaySettings.ParticleStyles[0].Color, 0x00FF00u);
-    EXPECT_EQ(DisplaySettings.DivSize, divSize);
+    EXPECT_EQ(Doc.Display.ParticleStyles[0].Color, 0x00FF00u);
+    EXPECT_EQ(Doc.Display.DivSize, divSize);
     EXPECT_FALSE(Main->STTitle->isVisible());
 }
 
@@ -316,7 +317,7 @@ TEST_F(MainViews, SettingsConversionErrorKeepsWhatWasApplied) {
 TEST_F(MainViews, TheTimeFieldsKeepTheirValuesAndCancelDiscardsEdits) {
     Start();
     OpenTimeData();
-    EXPECT_TRUE(DisplaySettings.TimeOn);
+    EXPECT_TRUE(Doc.Display.TimeOn);
     Main->ViewDlgResult = [](TFmViewDlg& d) {
         EXPECT_TRUE(d.CBTime->isChecked());
         EXPECT_EQ(d.ETimeEnd->text().toStdString(), "1.1E+02");
@@ -326,8 +327,8 @@ TEST_F(MainViews, TheTimeFieldsKeepTheirValuesAndCancelDiscardsEdits) {
         return true;
     };
     Main->MenuViewSetClick();
-    EXPECT_FALSE(DisplaySettings.TimeOn);
-    DisplaySettings.ParticleStyles[0].LineWidth = 2;
+    EXPECT_FALSE(Doc.Display.TimeOn);
+    Doc.Display.ParticleStyles[0].LineWidth = 2;
     Main->ViewDlgResult = [](TFmViewDlg& d) {
         EXPECT_FALSE(d.CBTime->isChecked());
         EXPECT_EQ(d.ETimeEnd->text().toStdString(), "50");
@@ -339,8 +340,8 @@ TEST_F(MainViews, TheTimeFieldsKeepTheirValuesAndCancelDiscardsEdits) {
         return false;
     };
     Main->MenuViewSetClick();
-    EXPECT_FALSE(DisplaySettings.TimeOn);
-    EXPECT_EQ(DisplaySettings.ParticleStyles[0].LineWidth, 2);
+    EXPECT_FALSE(Doc.Display.TimeOn);
+    EXPECT_EQ(Doc.Display.ParticleStyles[0].LineWidth, 2);
     EXPECT_EQ(Dlg().ETimeEnd->text().toStdString(), "50");
     EXPECT_EQ(Dlg().MTitle->toPlainText().toStdString(), "Title");
 }
@@ -350,7 +351,7 @@ TEST_F(MainViews, TheTimeFieldsKeepTheirValuesAndCancelDiscardsEdits) {
 TEST_F(MainViews, OkWithABadNumberKeepsTheDialogOnTheField) {
     Start();
     OpenTimeData();
-    const TColor before = DisplaySettings.ParticleStyles[0].Color;
+    const TColor before = Doc.Display.ParticleStyles[0].Color;
     bool checked = false;
     Main->ViewDlgResult = [&](TFmViewDlg& d) {
         d.show();
@@ -362,7 +363,7 @@ TEST_F(MainViews, OkWithABadNumberKeepsTheDialogOnTheField) {
         EXPECT_EQ(d.PageControl->currentWidget(), d.TSGeneral);
         EXPECT_EQ(d.focusWidget(), d.EDivSpace);
         EXPECT_EQ(d.EDivSpace->selectedText().toStdString(), "x1");
-        EXPECT_EQ(DisplaySettings.ParticleStyles[0].Color, before);
+        EXPECT_EQ(Doc.Display.ParticleStyles[0].Color, before);
         // a bad list entry: its list's page, the entry made current
         d.EDivSpace->setText("2");
         const QString entry = d.CLBBody->item(0)->text();
@@ -380,8 +381,8 @@ TEST_F(MainViews, OkWithABadNumberKeepsTheDialogOnTheField) {
     Main->MenuViewSetClick();
     EXPECT_TRUE(checked);
     EXPECT_EQ(Messages.size(), 2u);
-    EXPECT_EQ(DisplaySettings.DivSpace, 2);
-    EXPECT_EQ(DisplaySettings.ParticleStyles[0].Color, 0x00FF00u);
+    EXPECT_EQ(Doc.Display.DivSpace, 2);
+    EXPECT_EQ(Doc.Display.ParticleStyles[0].Color, 0x00FF00u);
 }
 
 // ---- loads under a playback or a dialog ----
@@ -397,7 +398,7 @@ TEST_F(MainViews, OpeningAnotherFileStopsThePlayback) {
     OpenTimeData();
     const std::string plain = (Dir / "plain.pic").string();
     std::ofstream(plain) << PlainData;
-    DisplaySettings.WaitTime = 3000;
+    Doc.Display.WaitTime = 3000;
     std::vector<std::string> titles;
     QTimer::singleShot(300, Main, [&] {
         EXPECT_TRUE(Main->Animating);
@@ -411,10 +412,10 @@ TEST_F(MainViews, OpeningAnotherFileStopsThePlayback) {
     Main->MenuAnimationClick();
     EXPECT_LT(clock.elapsed(), 2500);
     EXPECT_FALSE(Main->Animating);
-    EXPECT_FALSE(DisplaySettings.AnimActive);
+    EXPECT_FALSE(Doc.Display.AnimActive);
     EXPECT_EQ(Main->windowTitle().toStdString(), "TRAZON  - " + plain);
     for (const std::string& t : titles) EXPECT_EQ(t, "TRAZON  - " + plain);
-    EXPECT_FALSE(DisplaySettings.HasTime);
+    EXPECT_FALSE(Doc.Display.HasTime);
     EXPECT_FALSE(Main->MenuAnimation->isEnabled());
 }
 
@@ -441,9 +442,9 @@ TEST_F(MainViews, NoLoadUnderAnOpenDialog) {
 TEST_F(MainViews, ReloadClearsCheckErrorsAndRecentFilesAreAbsolute) {
     Start();
     OpenTimeData();
-    CheckErrorSegments.Count = 3;
+    Doc.CheckErrors.Count = 3;
     Main->MenuReLoadClick();
-    EXPECT_EQ(CheckErrorSegments.Count, 0);
+    EXPECT_EQ(Doc.CheckErrors.Count, 0);
 
     const fs::path here = fs::current_path();
     fs::current_path(Dir);

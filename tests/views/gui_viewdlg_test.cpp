@@ -1,6 +1,6 @@
 #include "tests/TestApp.h"
 #include "app/ColorNames.h"
-#include "app/viewdlg.h"
+#include "dialogs/DisplaySettingsDialog.h"
 #include "input/Reader.h"
 
 #include <QApplication>

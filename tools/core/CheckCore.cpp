@@ -185,6 +185,16 @@ void TCheckRun::StopByUser() {
     Stop();
 }
 
+void TCheckRun::StopOutOfMemory() {
+    CancelWalk();
+    if (Drawn > 0) Random.Seed = SeedBefore; // the batch in hand counts as never fired
+    Drawn = 0;
+    std::vector<TRay>().swap(Rays);
+    Index = TZoneIndex{};
+    Stop();
+    AddLine("Stop by lack of memory");
+}
+
 bool TCheckRun::Report(const TCheckFinding& found, const TVector& dir) {
     TCheckFinding f = found;
     AddFindingDetails(*Bodies, *Zones, Index, f);

@@ -92,6 +92,9 @@ class TCheckRun {
     // The user stopped the run: adds "Stop by User". Rays still being walked are abandoned as
     // if never fired.
     void StopByUser();
+    // Memory ran out inside Start or a step: drops the rays in hand and the zone index and
+    // ends the run with "Stop by lack of memory". Allocates next to nothing itself.
+    void StopOutOfMemory();
 
     bool Running() const { return Active; }
     const std::vector<std::string>& Lines() const { return Output; }

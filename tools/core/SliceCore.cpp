@@ -126,6 +126,14 @@ void TSliceRender::Start(const TAGeoData& bodies, const TAZoneData& zones,
     ++Rev;
 }
 
+void TSliceRender::Stop() {
+    std::vector<int32_t>().swap(Cls);
+    W = H = 0;
+    Level = -1;
+    Computed = 0;
+    ++Rev;
+}
+
 double TSliceRender::Progress() const {
     double total = static_cast<double>(W) * H;
     return total > 0 ? static_cast<double>(Computed) / total : 1.0;

@@ -75,6 +75,9 @@ class TSliceRender {
         while (!Advance(1e9)) {
         }
     }
+    // Ends the picture and gives back its pixels (memory ran out while it was computed): an
+    // empty picture that is done.
+    void Stop();
     bool Done() const { return Level < 0; }
     // Spacing of the level in progress (1 for the last), 0 when done.
     int Spacing() const { return Level < 0 ? 0 : 1 << Level; }

@@ -161,6 +161,13 @@ void TVolumeRun::StopByUser() {
     Active = false;
 }
 
+void TVolumeRun::StopOutOfMemory() {
+    Active = false;
+    Index = TZoneIndex{};
+    std::vector<std::vector<TContribution>>().swap(PerPosition);
+    AddLine("Stop by lack of memory");
+}
+
 std::string TVolumeRun::ProgressLine(int64_t percent, int64_t i, int64_t j) const {
     return std::to_string(percent) + "% , nlp=" + std::to_string(K) +
            ", nlpcnt=" + std::to_string(N) + ", ilp=" + std::to_string(i) +

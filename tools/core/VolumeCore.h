@@ -73,6 +73,9 @@ class TVolumeRun {
     // one grid position): an idle step stays short at any level. Same sums as whole rows.
     void StepFor(double seconds);
     void StopByUser(); // adds "Stop by User"
+    // Memory ran out inside Start or a step: gives back the index and the row buffers and
+    // ends the run with "Stop by lack of memory"; the last completed level's volumes stay.
+    void StopOutOfMemory();
 
     // Ends a run from the level sums of its parts, level by level as Step completes them:
     // the zones and the settings and ticks of the parts' run, then FinishLevel with every

@@ -197,6 +197,23 @@ TEST_F(CliTools, OutputThatCannotBeWrittenIsAnError) {
     EXPECT_EQ(Cli("info " + (Dir / "missing.dat").string() + " >/dev/full").Exit, 1);
 }
 
+// Memory running out in the middle of a run (here: a picture of 8192 x 8192 pixels within
+// 200 MB of address space) is a message and exit code 4, not an abort.
+TEST_F(CliTools, RunningOutOfMemoryIsAMessageAndExitCode4) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address space limit does not fit the sanitizer's shadow memory";
+#endif
+    const std::string line = "ulimit -v 200000; " + std::string(TRAZON_CLI) + " slice " +
+                             Data.string() + " -o " + (Dir / "big.png").string() +
+                             " --plane z=0 --size 8192x8192 --threads 1 2>" +
+                             (Dir / "err.txt").string();
+    const int status = std::system(("bash -c '" + line + "'").c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 4);
+    EXPECT_EQ(Slurp(Dir / "err.txt"), "trazon-cli: out of memory\n");
+    EXPECT_FALSE(fs::exists(Dir / "big.png"));
+}
+
 // "-o" onto a FIFO or a device writes into it; the node stays what it is, and only a plain
 // file name gets ".dat".
 TEST_F(CliTools, VolumeResultIntoAFifoOrADevice) {

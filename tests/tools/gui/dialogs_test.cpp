@@ -1,8 +1,9 @@
 // The check and volume dialogs under a display: captions, enabled states, start and stop.
+#include "tests/FailingAllocation.h"
 #include "tests/TestApp.h"
 #include "tests/tools/ToolGeometry.h"
-#include "tools/calvolume.h"
-#include "tools/checkdlg.h"
+#include "dialogs/VolumeDialog.h"
+#include "dialogs/CheckDialog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -46,6 +47,22 @@ template <class Dialog> bool WaitIdle(Dialog& d, int ms = 20000) {
 QStringList Lines(QPlainTextEdit* m) {
     return m->toPlainText().split('\n');
 }
+
+// Starts a run of the dialog and takes its idle steps until it ends, with the nth allocation
+// from the start on failing: on the dialog's thread one of at least 256 bytes, or, with
+// `workers`, any on another thread. True when the failure happened within the run.
+template <class Dialog>
+bool RunWithFailingAllocation(Dialog& d, void (Dialog::*step)(), int64_t nth, bool workers) {
+    FailAllocation(nth, workers, workers ? 0 : 256);
+    d.BtnStartClick();
+    QElapsedTimer t;
+    t.start();
+    while (d.Running() && t.elapsed() < 20000) (d.*step)();
+    return StopFailingAllocations();
+}
+
+// Allocation counts spread over a run's start, its first steps and its workers.
+const int64_t FailAt[] = {1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144, 233, 377, 610, 987, 1597, 4181};
 
 } // namespace
 
@@ -135,6 +152,85 @@ TEST(CheckDialog, StopByUserTenErrorsAndBadEntries) {
     EXPECT_FALSE(d2.Running());
     EXPECT_EQ(Lines(d2.mMsg).back(), "Stop by User");
     EXPECT_EQ(d2.result(), QDialog::Accepted);
+}
+
+TEST(CheckDialog, RunningOutOfMemoryStopsTheRunWithAMessage) {
+    App();
+    TGeometry g = Spheres(false);
+    TCheckErrorSegments errors;
+    TFmCheckDlg d(nullptr, g, errors);
+    std::vector<std::string> said;
+    d.Message = [&](const std::string& m) { said.push_back(m); };
+    d.ErrorsChanged = [] {};
+    d.EIteration->setText("3000");
+    d.BtnStartClick(); // the toolkit's first-time set-up (timers, lists) happens unarmed
+    ASSERT_TRUE(WaitIdle(d));
+    int failed[2] = {0, 0}; // on the dialog's thread, on workers
+    for (bool workers : {false, true}) {
+        for (int64_t nth : FailAt) {
+            said.clear();
+            const bool hit = RunWithFailingAllocation(d, &TFmCheckDlg::CheckStep, nth, workers);
+            SCOPED_TRACE(testing::Message() << "allocation " << nth << " workers " << workers);
+            EXPECT_FALSE(d.Running());
+            EXPECT_EQ(d.BtnStart->text(), "CHECK START");
+            EXPECT_TRUE(d.EIteration->isEnabled());
+            if (hit) {
+                ++failed[workers];
+                EXPECT_EQ(said,
+                          std::vector<std::string>{
+                              "Not enough memory for the geometry check: the run was stopped."});
+                EXPECT_EQ(Lines(d.mMsg).back(), "Stop by lack of memory");
+            } else {
+                EXPECT_TRUE(said.empty());
+                EXPECT_EQ(Lines(d.mMsg).back(), "Check End");
+            }
+        }
+    }
+    EXPECT_GE(failed[0], 2);
+    EXPECT_GE(failed[1], 2);
+    // the dialog is as good as new
+    d.BtnStartClick();
+    ASSERT_TRUE(WaitIdle(d));
+    EXPECT_EQ(Lines(d.mMsg), (QStringList{"100%", "error count = 0", "Check End"}));
+}
+
+TEST(VolumeDialog, RunningOutOfMemoryStopsTheRunWithAMessage) {
+    App();
+    TGeometry g = Spheres(false);
+    TCheckErrorSegments errors;
+    TFmCalVolume d(nullptr, g, errors);
+    std::vector<std::string> said;
+    d.Message = [&](const std::string& m) { said.push_back(m); };
+    d.ErrorsChanged = [] {};
+    d.ResetZoneVolumes();
+    d.EIteration->setText("5");
+    d.BtnStartClick(); // the toolkit's first-time set-up (timers, lists) happens unarmed
+    ASSERT_TRUE(WaitIdle(d));
+    int failed[2] = {0, 0}; // on the dialog's thread, on workers
+    for (bool workers : {false, true}) {
+        for (int64_t nth : FailAt) {
+            said.clear();
+            const bool hit = RunWithFailingAllocation(d, &TFmCalVolume::VolumeStep, nth, workers);
+            SCOPED_TRACE(testing::Message() << "allocation " << nth << " workers " << workers);
+            EXPECT_FALSE(d.Running());
+            EXPECT_EQ(d.BtnStart->text(), "Calculation START");
+            EXPECT_TRUE(d.BtnSaveFile->isEnabled());
+            if (hit) {
+                ++failed[workers];
+                EXPECT_EQ(said, std::vector<std::string>{"Not enough memory for the volume "
+                                                         "calculation: the run was stopped."});
+                EXPECT_EQ(Lines(d.mMsg).back(), "Stop by lack of memory");
+            } else {
+                EXPECT_TRUE(said.empty());
+                EXPECT_EQ(Lines(d.mMsg).back(), "Calculation Finished");
+            }
+        }
+    }
+    EXPECT_GE(failed[0], 2);
+    // (its workers allocate nothing once warm: the check covers failures on workers)
+    d.BtnStartClick();
+    ASSERT_TRUE(WaitIdle(d));
+    EXPECT_EQ(Lines(d.mMsg).back(), "Calculation Finished");
 }
 
 TEST(VolumeDialog, CaptionsRunAndSave) {

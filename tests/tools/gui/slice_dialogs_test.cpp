@@ -1,10 +1,11 @@
 // The slice window and the track-zone check dialog under a display: the picture, the legend,
 // hovering, panning and zooming, saving, and choosing a mismatch.
-#include "app/main.h"
+#include "dialogs/Desktop.h"
+#include "tests/FailingAllocation.h"
 #include "tests/TestApp.h"
 #include "tests/tools/ToolGeometry.h"
-#include "tools/slicedlg.h"
-#include "tools/trackzonedlg.h"
+#include "dialogs/SliceDialog.h"
+#include "dialogs/TrackZoneDialog.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -158,6 +159,47 @@ TEST_F(SliceWindow, SavesThePictureAndAsksBeforeOverwriting) {
     fs::remove(file);
 }
 
+TEST_F(SliceWindow, RunningOutOfMemoryStopsThePictureWithAMessage) {
+    std::vector<std::string> said;
+    MessageBoxHook = [&](const std::string& m) { said.push_back(m); };
+    int failed[2] = {0, 0}; // on the dialog's thread, on workers
+    for (bool workers : {false, true}) {
+        for (int64_t nth : {1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144, 233, 377, 610, 987}) {
+            SCOPED_TRACE(testing::Message() << "allocation " << nth << " workers " << workers);
+            said.clear();
+            Dlg->SetPlane(2, 0.25 * static_cast<double>(nth % 7)); // a new picture
+            FailAllocation(nth, workers, workers ? 0 : 256); // as in the check dialog's test
+            if (nth % 2) // a restart (as after a pan or a zoom), else the rest of the picture
+                Dlg->SetWindow(0, 0, Dlg->Core().Plane().Umax / 100);
+            Dlg->FinishPicture();
+            const bool hit = StopFailingAllocations();
+            EXPECT_TRUE(Dlg->PictureDone());
+            if (hit && !said.empty()) {
+                ++failed[workers];
+                EXPECT_EQ(said, std::vector<std::string>{
+                                    "Not enough memory for the slice picture: it was stopped."});
+                EXPECT_EQ(Dlg->STStatus->text(), "Not enough memory for the picture");
+                EXPECT_EQ(Dlg->Core().Width(), 0);
+                std::string error;
+                EXPECT_FALSE(Dlg->SavePicture("/nonexistent-dir/x.png", error));
+                EXPECT_EQ(error, "There is no picture to save.");
+            } else {
+                EXPECT_TRUE(said.empty());
+                EXPECT_EQ(Dlg->Picture().width(), Dlg->Core().Width());
+            }
+            Dlg->CanvasHover(10, 10); // the status line on whatever is there
+        }
+    }
+    MessageBoxHook = nullptr;
+    EXPECT_GE(failed[0], 2);
+    // (its workers allocate nothing once warm: the check dialog covers failures on workers)
+    // the next change of window computes a whole picture again
+    Dlg->FitWindow();
+    Dlg->FinishPicture();
+    EXPECT_GT(Dlg->Core().Width(), 0);
+    EXPECT_EQ(Dlg->Picture().width(), Dlg->Core().Width());
+}
+
 TEST(TrackZonesDialog, ListsMismatchesAndHandsTheChosenPointOn) {
     TestApp();
     TGeometry g = LensAndGap();
@@ -188,4 +230,41 @@ TEST(TrackZonesDialog, ListsMismatchesAndHandsTheChosenPointOn) {
     EXPECT_EQ(d.LMismatches->text(), "mismatches: 1");
     d.ModelChanged();
     EXPECT_EQ(d.LPoints->text(), "points: 3"); // visible: checked again at once
+}
+
+TEST(TrackZonesDialog, RunningOutOfMemoryShowsAMessageAndNoResult) {
+    TestApp();
+    TGeometry g = LensAndGap();
+    TTracks tracks(3);
+    tracks[0] = {1, 5, -6, 0, 0, 1.0, 1, 1.0, 0, 0, 0};
+    tracks[1] = {1, 5, 6, 0, 0, 1.0, 1, 1.0, 0, 0, 0};
+    tracks[2] = {1, 5, 20.5, 0, 0, 1.0, 3, 1.0, 0, 0, -1};
+    TFmTrackZones d(nullptr, g, tracks);
+    std::vector<std::string> said;
+    d.Message = [&](const std::string& m) { said.push_back(m); };
+    d.BtnCheckClick(); // the toolkit's first-time set-up (timers, lists) happens unarmed
+    int failed[2] = {0, 0}; // on the dialog's thread, on workers
+    for (bool workers : {false, true}) {
+        for (int64_t nth : {1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144}) {
+            SCOPED_TRACE(testing::Message() << "allocation " << nth << " workers " << workers);
+            said.clear();
+            FailAllocation(nth, workers, workers ? 0 : 256);
+            d.BtnCheckClick();
+            if (StopFailingAllocations() && !said.empty()) {
+                ++failed[workers];
+                EXPECT_EQ(said,
+                          std::vector<std::string>{"Not enough memory to check the track zones."});
+                EXPECT_EQ(d.LPoints->text(), "points: -");
+                EXPECT_EQ(d.LBMismatch->count(), 0);
+            } else {
+                EXPECT_TRUE(said.empty());
+                EXPECT_EQ(d.LMismatches->text(), "mismatches: 2");
+            }
+            EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        }
+    }
+    EXPECT_GE(failed[0], 2);
+    // (its workers allocate nothing once warm: the check dialog covers failures on workers)
+    d.BtnCheckClick();
+    EXPECT_EQ(d.LMismatches->text(), "mismatches: 2");
 }

@@ -14,6 +14,8 @@
 #include <string>
 
 class QCheckBox;
+class TDocument;
+class TViewerHost;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -26,9 +28,9 @@ class TSliceCanvas;
 class TFmSlice : public QDialog {
     Q_OBJECT
   public:
-    // Slices the program's Geometry in its display colours (app/resource.h).
-    explicit TFmSlice(QWidget* parent = nullptr);
-    // Slices the given model instead (tests).
+    // Slices the document's geometry in its display colours; the host shows the outline.
+    TFmSlice(QWidget* parent, TDocument& document, TViewerHost& host);
+    // Slices the given model without a host (tests).
     TFmSlice(QWidget* parent, const TGeometry& geometry, const TDisplaySettings& settings);
     ~TFmSlice() override;
 
@@ -64,7 +66,7 @@ class TFmSlice : public QDialog {
     // message on failure.
     bool SavePicture(const std::string& path, std::string& error);
 
-    // Called when the outline the 3-D view shows changes (empty: the main window repaints).
+    // Called when the outline the 3-D view shows changes (empty: the host repaints).
     std::function<void()> OutlineChanged;
     // Save-as file chooser, replaceable by tests: empty when cancelled.
     std::function<std::string()> ChooseSaveFile;
@@ -98,8 +100,13 @@ class TFmSlice : public QDialog {
     void SpinChanged(double value);
     void NotifyOutline();
     TSliceColorBy ColorBy() const;
+    // Runs a piece of the picture's work; when memory runs out the picture stops empty and
+    // the user is told. False then.
+    bool WithinMemory(const std::function<void()>& work);
+    void StopPicture();
 
     const TGeometry* Model;
+    TViewerHost* Host = nullptr;
     const TDisplaySettings* Settings;
     TZoneIndex Index;
     bool IndexReady = false;
@@ -112,5 +119,5 @@ class TFmSlice : public QDialog {
     uint64_t ShownRevision = ~0ull;
     bool Fitted = false;  // the window shows the whole scene box (kept so on resizes)
     bool Syncing = false; // slider and spin box follow each other without feedback
-    int HoverX = -1; // canvas column under the pointer, -1 when it is elsewhere
+    int HoverX = -1;      // canvas column under the pointer, -1 when it is elsewhere
 };

@@ -1,8 +1,10 @@
-#include "slicedlg.h"
+#include "SliceDialog.h"
 
-#include "app/main.h"
-#include "app/resource.h"
+#include "dialogs/Desktop.h"
+#include "dialogs/ViewerHost.h"
+#include "document/Document.h"
 #include "render/ImageFile.h"
+#include "dialogs/ToolWidgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -126,7 +128,10 @@ std::string G(double v) {
 
 } // namespace
 
-TFmSlice::TFmSlice(QWidget* parent) : TFmSlice(parent, Geometry, DisplaySettings) {}
+TFmSlice::TFmSlice(QWidget* parent, TDocument& document, TViewerHost& host)
+    : TFmSlice(parent, document.Geometry, document.Display) {
+    Host = &host;
+}
 
 TFmSlice::TFmSlice(QWidget* parent, const TGeometry& geometry, const TDisplaySettings& settings)
     : QDialog(parent), Model(&geometry), Settings(&settings) {
@@ -225,7 +230,7 @@ void TFmSlice::Build() {
     connect(CBOutline, &QCheckBox::toggled, this, [this] { NotifyOutline(); });
     connect(BtnFit, &QPushButton::clicked, this, &TFmSlice::FitWindow);
     connect(BtnSave, &QPushButton::clicked, this, &TFmSlice::BtnSaveClick);
-    connect(BtnHelp, &QPushButton::clicked, this, [] { OpenHelpPage("slice.html"); });
+    connect(BtnHelp, &QPushButton::clicked, this, [this] { OpenHelp(Host, "slice.html"); });
     connect(BtnClose, &QPushButton::clicked, this, &QDialog::close);
     resize(900, 640);
 }
@@ -234,8 +239,28 @@ TSliceColorBy TFmSlice::ColorBy() const {
     return CBColor->currentIndex() == 1 ? TSliceColorBy::Material : TSliceColorBy::Zone;
 }
 
+bool TFmSlice::WithinMemory(const std::function<void()>& work) {
+    return ::WithinMemory(
+        work, [this] { StopPicture(); },
+        [this] { ShowMessage(Host, "Not enough memory for the slice picture: it was stopped."); });
+}
+
+void TFmSlice::StopPicture() {
+    Idle->stop();
+    Render.Stop();
+    ShownRevision = Render.Revision();
+    Image = QImage();
+    Canvas->update();
+    LBLegend->clear();
+    STStatus->setText("Not enough memory for the picture");
+}
+
 void TFmSlice::ModelChanged() {
-    BuildZoneIndex(Model->Bodies, Model->Zones, Index);
+    IndexReady = false;
+    if (!WithinMemory([this] { BuildZoneIndex(Model->Bodies, Model->Zones, Index); })) {
+        Index = TZoneIndex{};
+        return;
+    }
     IndexReady = true;
     Box = SceneBox(Model->Bodies, Model->Zones, Settings->SceneSize);
     int axis = std::clamp(View.Axis, 0, 2);
@@ -315,16 +340,22 @@ void TFmSlice::Restart() {
     View.Umax = CentreU + PerPixel * w / 2;
     View.Vmin = CentreV - PerPixel * h / 2;
     View.Vmax = CentreV + PerPixel * h / 2;
-    Render.Start(Model->Bodies, Model->Zones, Index, View, w, h);
-    ShownRevision = ~0ull;
-    UpdatePicture();
-    if (isVisible()) Idle->start();
+    // (a lambda of `this` alone: handing it on allocates nothing)
+    const bool started = WithinMemory([this] {
+        Render.Start(Model->Bodies, Model->Zones, Index, View, std::max(Canvas->width(), 1),
+                     std::max(Canvas->height(), 1));
+        ShownRevision = ~0ull;
+        UpdatePicture();
+    });
+    if (started && isVisible()) Idle->start();
     NotifyOutline();
 }
 
 void TFmSlice::Step() {
-    Render.Advance(0.03);
-    UpdatePicture();
+    WithinMemory([this] {
+        Render.Advance(0.03);
+        UpdatePicture();
+    });
     if (Render.Done()) Idle->stop();
 }
 
@@ -332,10 +363,10 @@ void TFmSlice::FinishPicture() {
     Idle->stop();
     if (!Render.Done()) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        Render.Finish();
+        WithinMemory([this] { Render.Finish(); });
         QApplication::restoreOverrideCursor();
     }
-    UpdatePicture();
+    WithinMemory([this] { UpdatePicture(); });
 }
 
 void TFmSlice::UpdatePicture() {
@@ -370,7 +401,7 @@ void TFmSlice::UpdateLegend() {
 void TFmSlice::ColoursChanged() {
     ShownRevision = ~0ull;
     LBLegend->clear();
-    UpdatePicture();
+    WithinMemory([this] { UpdatePicture(); });
 }
 
 std::string TFmSlice::HoverText(int x, int y) const {
@@ -444,16 +475,26 @@ std::array<TVector, 4> TFmSlice::OutlineCorners() const {
 void TFmSlice::NotifyOutline() {
     if (OutlineChanged)
         OutlineChanged();
-    else if (FmMain && isVisible())
-        FmMain->Repaint();
+    else if (Host && isVisible())
+        Host->Repaint();
 }
 
 bool TFmSlice::SavePicture(const std::string& path, std::string& error) {
     FinishPicture();
-    std::vector<uint8_t> rgb;
-    PaintSlice(Render.Classes(), Render.Width(), Render.Height(),
-               SliceZoneColors(*Model, ColorBy(), Settings->BackColor), Settings->BackColor, rgb);
-    return SaveImage(path, Render.Width(), Render.Height(), rgb, error);
+    if (Render.Width() <= 0 || Render.Height() <= 0) {
+        error = "There is no picture to save.";
+        return false;
+    }
+    try {
+        std::vector<uint8_t> rgb;
+        PaintSlice(Render.Classes(), Render.Width(), Render.Height(),
+                   SliceZoneColors(*Model, ColorBy(), Settings->BackColor), Settings->BackColor,
+                   rgb);
+        return SaveImage(path, Render.Width(), Render.Height(), rgb, error);
+    } catch (const std::bad_alloc&) {
+        error = "Not enough memory to save the slice picture.";
+        return false;
+    }
 }
 
 void TFmSlice::BtnSaveClick() {
@@ -479,7 +520,7 @@ void TFmSlice::BtnSaveClick() {
         if (!AskOkCancel(name + " is Found! OverWrite OK?")) return;
     }
     std::string error;
-    if (!SavePicture(path, error)) ShowMessage(error);
+    if (!SavePicture(path, error)) ShowMessage(Host, error);
 }
 
 void TFmSlice::showEvent(QShowEvent* e) {
@@ -493,6 +534,6 @@ void TFmSlice::hideEvent(QHideEvent* e) {
     QDialog::hideEvent(e);
     if (OutlineChanged)
         OutlineChanged();
-    else if (FmMain)
-        FmMain->Repaint();
+    else if (Host)
+        Host->Repaint();
 }

@@ -1,7 +1,8 @@
-#include "calvolume.h"
+#include "VolumeDialog.h"
 
-#include "app/main.h"
-#include "app/resource.h"
+#include "dialogs/Desktop.h"
+#include "dialogs/ViewerHost.h"
+#include "document/Document.h"
 #include "ToolWidgets.h"
 
 #include <QFileDialog>
@@ -18,7 +19,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-TFmCalVolume::TFmCalVolume(QWidget* parent) : TFmCalVolume(parent, Geometry, CheckErrorSegments) {}
+TFmCalVolume::TFmCalVolume(QWidget* parent, TDocument& document, TViewerHost& host)
+    : TFmCalVolume(parent, document.Geometry, document.CheckErrors) {
+    Host = &host;
+}
 
 TFmCalVolume::TFmCalVolume(QWidget* parent, const TGeometry& geometry, TCheckErrorSegments& errors)
     : QDialog(parent), Model(&geometry), Run(errors) {
@@ -128,7 +132,7 @@ void TFmCalVolume::Say(const std::string& text) {
     if (Message)
         Message(text);
     else
-        ShowMessage(text);
+        ShowMessage(Host, text);
 }
 
 void TFmCalVolume::ResetZoneVolumes() {
@@ -154,6 +158,11 @@ void TFmCalVolume::EnableEntries(bool on) {
 }
 
 void TFmCalVolume::BtnStartClick() {
+    WithinMemory([this] { StartOrStop(); }, [this] { OutOfMemory(); },
+                 [this] { SayOutOfMemory(); });
+}
+
+void TFmCalVolume::StartOrStop() {
     if (BtnStart->text() != "Calculation START") {
         Run.StopByUser();
         StopVolume();
@@ -183,17 +192,30 @@ void TFmCalVolume::BtnStartClick() {
     ShowResults();
     if (ErrorsChanged)
         ErrorsChanged();
-    else if (FmMain)
-        FmMain->Repaint();
+    else if (Host)
+        Host->Repaint();
     Idle->start();
 }
 
 void TFmCalVolume::VolumeStep() {
+    WithinMemory([this] { Advance(); }, [this] { OutOfMemory(); }, [this] { SayOutOfMemory(); });
+}
+
+void TFmCalVolume::Advance() {
     // a row at a high level can take long: the step ends after a slice of time
     if (Run.Running()) Run.StepFor(IdleSliceSeconds);
     ShowLines();
     ShowResults();
     if (!Run.Running()) StopVolume();
+}
+
+void TFmCalVolume::OutOfMemory() {
+    Run.StopOutOfMemory();
+    StopVolume();
+}
+
+void TFmCalVolume::SayOutOfMemory() {
+    Say("Not enough memory for the volume calculation: the run was stopped.");
 }
 
 void TFmCalVolume::StopVolume() {
@@ -235,7 +257,7 @@ void TFmCalVolume::done(int result) {
 }
 
 void TFmCalVolume::BtnHelpClick() {
-    OpenHelpPage("setting.html");
+    OpenHelp(Host, "setting.html");
 }
 
 void TFmCalVolume::BtnSaveFileClick() {

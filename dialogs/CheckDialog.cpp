@@ -1,7 +1,8 @@
-#include "checkdlg.h"
+#include "CheckDialog.h"
 
-#include "app/main.h"
-#include "app/resource.h"
+#include "dialogs/Desktop.h"
+#include "dialogs/ViewerHost.h"
+#include "document/Document.h"
 #include "ToolWidgets.h"
 
 #include <QGridLayout>
@@ -17,7 +18,10 @@
 
 #include <algorithm>
 
-TFmCheckDlg::TFmCheckDlg(QWidget* parent) : TFmCheckDlg(parent, Geometry, CheckErrorSegments) {}
+TFmCheckDlg::TFmCheckDlg(QWidget* parent, TDocument& document, TViewerHost& host)
+    : TFmCheckDlg(parent, document.Geometry, document.CheckErrors) {
+    Host = &host;
+}
 
 TFmCheckDlg::TFmCheckDlg(QWidget* parent, const TGeometry& geometry, TCheckErrorSegments& errors)
     : QDialog(parent), Model(&geometry), Run(errors) {
@@ -119,11 +123,16 @@ void TFmCheckDlg::NotifyErrors() {
     ShownErrors = Run.ErrorCount();
     if (ErrorsChanged)
         ErrorsChanged();
-    else if (FmMain)
-        FmMain->Repaint();
+    else if (Host)
+        Host->Repaint();
 }
 
 void TFmCheckDlg::BtnStartClick() {
+    WithinMemory([this] { StartOrStop(); }, [this] { OutOfMemory(); },
+                 [this] { SayOutOfMemory(); });
+}
+
+void TFmCheckDlg::StartOrStop() {
     if (BtnStart->text() != "CHECK START") {
         Run.StopByUser();
         StopCheck();
@@ -142,7 +151,7 @@ void TFmCheckDlg::BtnStartClick() {
         if (Message)
             Message(error);
         else
-            ShowMessage(error);
+            ShowMessage(Host, error);
         return;
     }
     BtnStart->setText("CHECK STOP");
@@ -154,6 +163,10 @@ void TFmCheckDlg::BtnStartClick() {
 }
 
 void TFmCheckDlg::CheckStep() {
+    WithinMemory([this] { Advance(); }, [this] { OutOfMemory(); }, [this] { SayOutOfMemory(); });
+}
+
+void TFmCheckDlg::Advance() {
     if (!Run.Running()) {
         StopCheck();
         return;
@@ -169,6 +182,20 @@ void TFmCheckDlg::StopCheck() {
     BtnStart->setText("CHECK START");
     EnableEntries(true);
     ShowLines();
+}
+
+void TFmCheckDlg::OutOfMemory() {
+    Run.StopOutOfMemory();
+    StopCheck();
+    NotifyErrors();
+}
+
+void TFmCheckDlg::SayOutOfMemory() {
+    const std::string text = "Not enough memory for the geometry check: the run was stopped.";
+    if (Message)
+        Message(text);
+    else
+        ShowMessage(Host, text);
 }
 
 void TFmCheckDlg::ShowLines() {
@@ -191,5 +218,5 @@ void TFmCheckDlg::done(int result) {
 }
 
 void TFmCheckDlg::BtnHelpClick() {
-    OpenHelpPage("setting.html");
+    OpenHelp(Host, "setting.html");
 }

@@ -10,6 +10,8 @@
 #include <string>
 
 class QGroupBox;
+class TDocument;
+class TViewerHost;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -20,8 +22,9 @@ class QTimer;
 class TFmCalVolume : public QDialog {
     Q_OBJECT
   public:
-    // Works on the program's Geometry and clears CheckErrorSegments at each start.
-    explicit TFmCalVolume(QWidget* parent = nullptr);
+    // Works on the document's geometry and clears its check errors at each start.
+    TFmCalVolume(QWidget* parent, TDocument& document, TViewerHost& host);
+    // The same on the given model without a host (tests).
     TFmCalVolume(QWidget* parent, const TGeometry& geometry, TCheckErrorSegments& errors);
     ~TFmCalVolume() override;
 
@@ -42,11 +45,11 @@ class TFmCalVolume : public QDialog {
     void ResetZoneVolumes();
     int exec() override;
 
-    // Hooks, replaceable by tests. Empty: the toolkit's dialogs and the main window's boxes.
+    // Hooks, replaceable by tests. Empty: the toolkit's dialogs and the host's boxes.
     std::function<std::string()> ChooseSaveFile;          // "" = cancelled
     std::function<void(const std::string&)> Message;      // information / errors
     std::function<bool(const std::string&)> AskOverwrite; // true = OK
-    // Called when a start cleared the check's error list. Empty: main window repaint.
+    // Called when a start cleared the check's error list. Empty: the host repaints.
     std::function<void()> ErrorsChanged;
 
     void FormCreate();
@@ -70,8 +73,13 @@ class TFmCalVolume : public QDialog {
     void ShowResults();
     void EnableEntries(bool on);
     void Say(const std::string& text);
+    void StartOrStop();    // the Start/Stop button's work
+    void Advance();        // the idle step's work
+    void OutOfMemory();    // ends a run that ran out of memory
+    void SayOutOfMemory(); // and tells the user
 
     const TGeometry* Model;
+    TViewerHost* Host = nullptr;
     TVolumeRun Run;
     QTimer* Idle = nullptr;
     uint64_t ShownRevision = ~0ull, ShownResults = ~0ull;

@@ -1,8 +1,10 @@
-#include "makedlg.h"
+#include "GeometryEditor.h"
 
 #include "app/IniFile.h"
-#include "app/main.h"
 #include "app/resource.h"
+#include "dialogs/Desktop.h"
+#include "dialogs/ViewerHost.h"
+#include "document/Document.h"
 #include "tools/core/GeoEditorFile.h"
 #include "tools/core/GeoValidate.h"
 #include "tools/core/GeoWriter.h"
@@ -55,6 +57,12 @@ std::string WithoutTrailingSlash(std::string dir) {
 }
 
 } // namespace
+
+TFmMakeDlg::TFmMakeDlg(QWidget* parent, TDocument& document, TViewerHost& host)
+    : TFmMakeDlg(parent) {
+    Doc = &document;
+    Host = &host;
+}
 
 TFmMakeDlg::TFmMakeDlg(QWidget* parent) : QDialog(parent) {
     setSizeGripEnabled(true);
@@ -321,7 +329,7 @@ bool TFmMakeDlg::OpenFile(const QString& path) {
         ShowError("Cannot read the file: " + error);
         return false;
     }
-    CheckErrorSegments.Reset();
+    if (Doc) Doc->CheckErrors.Reset();
     SGGeo->CommitEdit();
     SGZon->CommitEdit();
     SGGeo->FromTable(bodies);
@@ -426,7 +434,7 @@ void TFmMakeDlg::BtnCancelClick() {
 }
 
 void TFmMakeDlg::BtnHelpClick() {
-    OpenHelpPage("makedlg.html");
+    OpenHelp(Host, "makedlg.html");
 }
 
 void TFmMakeDlg::TakeSnapshot() {

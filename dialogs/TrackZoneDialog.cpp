@@ -1,8 +1,10 @@
-#include "trackzonedlg.h"
+#include "TrackZoneDialog.h"
 
-#include "app/main.h"
-#include "app/resource.h"
+#include "dialogs/Desktop.h"
+#include "dialogs/ViewerHost.h"
+#include "document/Document.h"
 #include "tools/core/CheckFormat.h"
+#include "dialogs/ToolWidgets.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -13,7 +15,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-TFmTrackZones::TFmTrackZones(QWidget* parent) : TFmTrackZones(parent, Geometry, Tracks) {}
+TFmTrackZones::TFmTrackZones(QWidget* parent, TDocument& document, TViewerHost& host)
+    : TFmTrackZones(parent, document.Geometry, document.Tracks) {
+    Host = &host;
+}
 
 TFmTrackZones::TFmTrackZones(QWidget* parent, const TGeometry& geometry, const TTracks& tracks)
     : QDialog(parent), Model(&geometry), Points(&tracks) {
@@ -74,7 +79,7 @@ void TFmTrackZones::Build() {
 
     connect(BtnCheck, &QPushButton::clicked, this, &TFmTrackZones::BtnCheckClick);
     connect(ETolerance, &QLineEdit::returnPressed, this, &TFmTrackZones::BtnCheckClick);
-    connect(BtnHelp, &QPushButton::clicked, this, [] { OpenHelpPage("slice.html"); });
+    connect(BtnHelp, &QPushButton::clicked, this, [this] { OpenHelp(Host, "slice.html"); });
     connect(BtnClose, &QPushButton::clicked, this, &QDialog::close);
     connect(LBMismatch, &QListWidget::currentRowChanged, this, &TFmTrackZones::RowChosen);
 }
@@ -89,16 +94,29 @@ void TFmTrackZones::BtnCheckClick() {
             if (Message)
                 Message(error);
             else
-                ShowMessage(error);
+                ShowMessage(Host, error);
             return;
         }
         options.Tolerance = *t;
     }
     Checked = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    TZoneIndex index;
-    BuildZoneIndex(Model->Bodies, Model->Zones, index);
-    Last = CheckTrackZones(Model->Bodies, Model->Zones, index, *Points, options);
+    const bool done = WithinMemory(
+        [&] {
+            TZoneIndex index;
+            BuildZoneIndex(Model->Bodies, Model->Zones, index);
+            Last = CheckTrackZones(Model->Bodies, Model->Zones, index, *Points, options);
+        },
+        [this] { ClearResult(); }, // Checked stays: no new try until the user asks
+        [this] {
+            QApplication::restoreOverrideCursor();
+            const std::string error = "Not enough memory to check the track zones.";
+            if (Message)
+                Message(error);
+            else
+                ShowMessage(Host, error);
+        });
+    if (!done) return;
     QApplication::restoreOverrideCursor();
     LPoints->setText(QString("points: %1").arg(Last.Points));
     LMismatches->setText(
@@ -113,13 +131,17 @@ void TFmTrackZones::BtnCheckClick() {
         LBMismatch->addItem(QString::fromStdString(TrackZoneMismatchLine(m, Model->Zones)));
 }
 
-void TFmTrackZones::ModelChanged() {
-    Checked = false;
+void TFmTrackZones::ClearResult() {
     Last = TTrackZoneResult{};
     QSignalBlocker block(LBMismatch);
     LBMismatch->clear();
     LPoints->setText("points: -");
     LMismatches->setText("mismatches: -");
+}
+
+void TFmTrackZones::ModelChanged() {
+    Checked = false;
+    ClearResult();
     if (isVisible()) BtnCheckClick();
 }
 
@@ -136,14 +158,14 @@ void TFmTrackZones::RowChosen(int row) {
     const TTrackZoneMismatch& m = Last.Kept[static_cast<size_t>(row)];
     if (PointChosen)
         PointChosen(m);
-    else if (FmMain)
-        FmMain->CentreOn(m.At);
+    else if (Host)
+        Host->CentreOn(m.At);
 }
 
 void TFmTrackZones::hideEvent(QHideEvent* e) {
     QDialog::hideEvent(e);
-    if (!PointChosen && FmMain && FmMain->HasPointMark()) {
-        FmMain->ClearPointMark();
-        FmMain->Repaint();
+    if (!PointChosen && Host && Host->HasPointMark()) {
+        Host->ClearPointMark();
+        Host->Repaint();
     }
 }

@@ -1,4 +1,4 @@
-#include "cggrid.h"
+#include "EditorGrid.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QString>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -35,4 +36,23 @@ inline QString JoinLines(const std::vector<std::string>& lines) {
         text += QString::fromStdString(lines[i]);
     }
     return text;
+}
+
+// Runs one piece of a tool's work (a start, an idle step, a picture). When memory runs out
+// in it, on this thread or on a worker, `stop` ends the work and gives back what it held,
+// then `report` tells the user: the program goes on. False when memory ran out.
+template <class Work, class Stop, class Report>
+bool WithinMemory(Work&& work, Stop&& stop, Report&& report) {
+    try {
+        work();
+        return true;
+    } catch (const std::bad_alloc&) {
+    }
+    try {
+        stop();
+    } catch (const std::bad_alloc&) {
+        // what is left to give back is given back on the next run
+    }
+    report();
+    return false;
 }

@@ -10,6 +10,8 @@
 #include <string>
 
 class QGroupBox;
+class TDocument;
+class TViewerHost;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -19,9 +21,9 @@ class QTimer;
 class TFmCheckDlg : public QDialog {
     Q_OBJECT
   public:
-    // Checks the program's Geometry and writes CheckErrorSegments (app/resource.h).
-    explicit TFmCheckDlg(QWidget* parent = nullptr);
-    // Checks the given model instead (tests, other hosts).
+    // Checks the document's geometry and writes its check errors; the host shows them.
+    TFmCheckDlg(QWidget* parent, TDocument& document, TViewerHost& host);
+    // Checks the given model without a host (tests).
     TFmCheckDlg(QWidget* parent, const TGeometry& geometry, TCheckErrorSegments& errors);
     ~TFmCheckDlg() override;
 
@@ -35,9 +37,9 @@ class TFmCheckDlg : public QDialog {
     QLabel *LIteration = nullptr, *LOutput = nullptr;
 
     // Called whenever the shared error list changed (run start, each error), so the main
-    // view can redraw the error pieces. Empty: the main window is repainted if there is one.
+    // view can redraw the error pieces. Empty: the host repaints.
     std::function<void()> ErrorsChanged;
-    // Shows a message (bad entries). Empty: the main window's message box.
+    // Shows a message (bad entries). Empty: the host's message box.
     std::function<void(const std::string&)> Message;
 
     void FormCreate();
@@ -58,8 +60,13 @@ class TFmCheckDlg : public QDialog {
     void ShowLines();
     void EnableEntries(bool on);
     void NotifyErrors();
+    void StartOrStop();    // the Start/Stop button's work
+    void Advance();        // the idle step's work
+    void OutOfMemory();    // ends a run that ran out of memory
+    void SayOutOfMemory(); // and tells the user
 
     const TGeometry* Model;
+    TViewerHost* Host = nullptr;
     TCheckRun Run;
     QTimer* Idle = nullptr;
     uint64_t ShownRevision = ~0ull;

@@ -1,8 +1,8 @@
-#include "app/viewdlg.h"
+#include "dialogs/DisplaySettingsDialog.h"
 
 #include "app/Animation.h"
 #include "app/ColorNames.h"
-#include "app/main.h"
+#include "dialogs/Desktop.h"
 #include "app/resource.h"
 #include "input/Reader.h"
 

@@ -10,6 +10,8 @@
 #include <string>
 
 class QLabel;
+class TDocument;
+class TViewerHost;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -17,9 +19,9 @@ class QPushButton;
 class TFmTrackZones : public QDialog {
     Q_OBJECT
   public:
-    // Checks the program's Geometry and Tracks (app/resource.h).
-    explicit TFmTrackZones(QWidget* parent = nullptr);
-    // Checks the given model instead (tests).
+    // Checks the document's geometry and tracks; the host centres on a chosen point.
+    TFmTrackZones(QWidget* parent, TDocument& document, TViewerHost& host);
+    // Checks the given model without a host (tests).
     TFmTrackZones(QWidget* parent, const TGeometry& geometry, const TTracks& tracks);
     ~TFmTrackZones() override;
 
@@ -34,9 +36,9 @@ class TFmTrackZones : public QDialog {
     void ModelChanged();
     const TTrackZoneResult& Result() const { return Last; }
 
-    // Called with a chosen mismatch (empty: the main window centres on it and marks it).
+    // Called with a chosen mismatch (empty: the host centres on it and marks it).
     std::function<void(const TTrackZoneMismatch&)> PointChosen;
-    // Shows a message (bad tolerance). Empty: the main window's message box.
+    // Shows a message (bad tolerance). Empty: the host's message box.
     std::function<void(const std::string&)> Message;
 
   protected:
@@ -46,8 +48,10 @@ class TFmTrackZones : public QDialog {
   private:
     void Build();
     void RowChosen(int row);
+    void ClearResult(); // no result shown
 
     const TGeometry* Model;
+    TViewerHost* Host = nullptr;
     const TTracks* Points;
     TTrackZoneResult Last;
     bool Checked = false;

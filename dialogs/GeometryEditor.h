@@ -5,7 +5,7 @@
 // viewer file (ViewerFilePath()), QDialog::Rejected when it was closed any other way.
 #pragma once
 
-#include "tools/cggrid.h"
+#include "dialogs/EditorGrid.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -14,6 +14,8 @@
 #include <string>
 
 class QLabel;
+class TDocument;
+class TViewerHost;
 class QMenu;
 class QAction;
 class QPushButton;
@@ -22,7 +24,10 @@ class QFileDialog;
 class TFmMakeDlg : public QDialog {
     Q_OBJECT
   public:
+    // Without a document and host (tests) the editor's help and messages use the desktop's.
     explicit TFmMakeDlg(QWidget* parent = nullptr);
+    // Opening an editor file clears the document's check errors.
+    TFmMakeDlg(QWidget* parent, TDocument& document, TViewerHost& host);
     ~TFmMakeDlg() override;
 
     // --- components ---
@@ -95,5 +100,7 @@ class TFmMakeDlg : public QDialog {
     void MarkSaved();
     void ShowModifiedMark(); // soon after a change: many cells may change at once
     QString CaptionPath = "NONAME";
+    TDocument* Doc = nullptr;
+    TViewerHost* Host = nullptr;
     bool MarkPending = false;
 };
