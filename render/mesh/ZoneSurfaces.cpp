@@ -192,6 +192,8 @@ class TBodyWorker {
     double Sag = 0;
     std::vector<int32_t> ZoneSlot, MaterialSlot, LeafBodies;
     std::vector<double> Along; // crossings along an edge
+    std::vector<uint32_t> Coincident; // bodies whose surfaces pass the point classified
+    std::vector<int32_t> LeafHere;
     uint64_t Stamp = 0; // of the term states below, one per piece
     std::vector<uint64_t> StateStamp;
     std::vector<TBoxSide> State;
@@ -676,12 +678,45 @@ class TBodyWorker {
         Difference(Minus, Plus, key, 0);
         Difference(MinusMat, PlusMat, key, MaterialBit);
         if (key.empty()) return;
-        // The first body whose surface passes here draws it.
+        // Where other surfaces pass here too, the first of the bodies that bound something
+        // here in their own right draws it (a body that bounds nothing here may have left its
+        // pieces here out), else the first of them.
+        Coincident.clear();
         for (uint32_t c : cands)
-            if (c < Id && InsideOf(c, in) != InsideOf(c, out)) {
-                key.clear();
-                return;
+            if (InsideOf(c, in) != InsideOf(c, out)) Coincident.push_back(c);
+        if (Coincident.empty()) return;
+        Coincident.push_back(static_cast<uint32_t>(Id));
+        std::sort(Coincident.begin(), Coincident.end());
+        size_t drawer = Coincident.front();
+        for (uint32_t c : Coincident)
+            if (BoundsHere(c, q, in, out)) {
+                drawer = c;
+                break;
             }
+        if (drawer != Id) key.clear();
+    }
+
+    // Whether body b's surface bounds something at q in its own right: b is in the zone
+    // index's leaf there, and one of its groups has every other term holding on both sides
+    // (or its surface passing here as well). Every piece that leaves b out fails one of these.
+    bool BoundsHere(size_t b, const TVector& q, const TVector& in, const TVector& out) {
+        if (b == C.CutId) return true;
+        const double at[3] = {q.x, q.y, q.z};
+        if (ZoneIndexBodiesInBox(C.Index, at, at, 24, LeafHere) &&
+            !std::binary_search(LeafHere.begin(), LeafHere.end(), static_cast<int32_t>(b)))
+            return false;
+        for (uint32_t g : C.BodyGroups[b]) {
+            bool all = true;
+            for (uint32_t k = C.GroupFirst[g]; k < C.GroupFirst[g + 1] && all; ++k) {
+                const auto t = static_cast<size_t>(C.GroupBody[k]);
+                if (t == b) continue;
+                const bool a = InsideOf(t, in);
+                if (a != InsideOf(t, out)) continue;
+                all = a == (C.GroupSign[k] > 0);
+            }
+            if (all) return true;
+        }
+        return false;
     }
 
     // Pieces of the current mesh polygon are kept per owner and side until the polygon is
