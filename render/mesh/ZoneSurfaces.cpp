@@ -610,9 +610,11 @@ class TBodyWorker {
             for (const TVector& x : RayPts) best = std::min(best, Length(x - p));
             return best <= h ? (sag = std::max(sag, best), true) : false;
         };
-        bool found = probe(Centroid(poly));
+        // the middles of the edges a little inside: an edge on the rim of a cap would graze it
+        const TVector centre = Centroid(poly);
+        bool found = probe(centre);
         for (size_t i = 0; i < poly.size() && found; ++i)
-            found = probe((poly[i] + poly[(i + 1) % poly.size()]) * 0.5);
+            found = probe((poly[i] + poly[(i + 1) % poly.size()]) * 0.495 + centre * 0.01);
         return found ? 2 * sag + 1e-9 * size : 0.1 * size;
     }
 
