@@ -7,10 +7,12 @@
 #include "input/TextUtil.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <new>
 #include <set>
@@ -101,6 +103,10 @@ bool TDataReader::PrepareTokens(const std::string& dataPath) {
     return ok;
 }
 
+namespace {
+constexpr bool LittleEndian = std::endian::native == std::endian::little;
+} // namespace
+
 bool TDataReader::Tokenize(const std::string& dataPath) {
     auto fail = [this](const std::string& what, const std::string& path, int err) {
         EmptyModel();
@@ -153,6 +159,8 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
     enum { Header, Layout, SeekMsta, Counts, Materials, Off } fast =
         layout == TLayout::Csv ? Off : Header;
     int countsLeft = 2;
+    std::error_code sizeError;
+    const uint64_t fileBytes = std::filesystem::file_size(dataPath, sizeError);
     FastMaterials.clear();
     FastNext = 0;
     auto takeFast = [&](std::string_view token) {
@@ -168,9 +176,16 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
         case SeekMsta:
             if (token.size() == 4 && UpperCase(token) == "MSTA") fast = Counts;
             return false;
-        case Counts:
+        case Counts: {
+            // room for the announced count at once (no regrowth of a list of millions), but
+            // never more than the file can hold: every number takes at least two bytes
+            int32_t count = 0;
+            if (TryStrToInt32(token, count) && count > 0)
+                FastMaterials.reserve(std::min<uint64_t>(static_cast<uint64_t>(count),
+                                                         fileBytes / 2 + 1));
             if (--countsLeft == 0) fast = Materials;
             return false;
+        }
         case Materials: {
             int32_t m = 0;
             if (TryStrToInt32(token, m)) {
@@ -193,6 +208,23 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
         size_t i = 0;
         for (;;) {
             while (i < n && text[i] == ' ') ++i;
+            // Eight bytes at a time while they are four one-digit numbers, each followed by
+            // one blank: the rule in a phantom's list of a few materials.
+            constexpr uint64_t Lanes = 0x00FF00FF00FF00FFull, High = 0x0080008000800080ull;
+            while (i + 8 <= n) {
+                uint64_t w;
+                std::memcpy(&w, text.data() + i, 8);
+                const uint64_t d = w & Lanes; // bytes 0, 2, 4, 6 in lanes of 16 bits
+                if ((w & ~Lanes) != 0x2000200020002000ull ||                // blanks between
+                    ((d + 0x0050005000500050ull) & High) != High ||         // each >= '0'
+                    ((d + 0x0046004600460046ull) & High) != 0 ||            // each <= '9'
+                    !LittleEndian)
+                    break;
+                const uint64_t v = d - 0x0030003000300030ull;
+                for (int k = 0; k < 4; ++k)
+                    FastMaterials.push_back(static_cast<int32_t>((v >> (16 * k)) & 0xFF));
+                i += 8;
+            }
             if (i >= n) return n;
             const size_t start = i;
             const bool negative = text[i] == '-';
