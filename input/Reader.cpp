@@ -4,6 +4,7 @@
 
 #include "geometry/Lattice.h"
 #include "input/LineIO.h"
+#include "input/LineTokens.h"
 #include "input/TextUtil.h"
 
 #include <algorithm>
@@ -24,17 +25,10 @@
 namespace {
 
 bool Contains(std::string_view s, std::string_view what) {
-    return s.find(what) != std::string_view::npos;
+    return TLineTokenizer::Contains(s, what);
 }
 
-enum class TLayout { Fixed, Free, Csv };
-
-// Column field of a fixed-column line: 1-based columns first..last, trimmed.
-std::string_view Columns(std::string_view line, size_t first, size_t last) {
-    if (line.size() < first) return {};
-    size_t len = std::min(line.size(), last) - (first - 1);
-    return TrimView(line.substr(first - 1, len));
-}
+using TLayout = TLineTokenizer::TLayout;
 
 // Large track lists fill faster with huge pages (far fewer page faults).
 void AdviseHugePages(void* data, size_t bytes) {
@@ -63,6 +57,104 @@ uint64_t MemoryAvailable() {
 
 struct TDataReader::TWorkReader {
     TLineReader In;
+};
+
+// The lines of a data file with their numbers, and the faults of the file itself, in the order
+// a reading meets them: a NUL byte near the start (a binary file opened by mistake), a line
+// longer than the limit, a failed read.
+struct TDataReader::TDataLines {
+    TLineReader In;
+    long long Counter = 0;
+    char LineText[24] = {}; // decimal number of the current line
+    size_t LineTextLen = 0;
+    size_t Probed = 0;
+    enum { None, Binary, Overlong, ReadFailed } Fault = None;
+    std::string FaultText;
+    long long FaultLine = 0;
+
+    // The next line without its line feed and CR; false at the end or at a fault.
+    bool Next(std::string_view& line) {
+        if (Fault != None) return false;
+        if (!In.Next(line)) {
+            if (In.Overlong()) {
+                Fault = Overlong;
+                FaultText.assign(In.OverlongStart());
+                FaultLine = Counter + 1;
+            } else if (In.Failed()) {
+                Fault = ReadFailed;
+            }
+            return false;
+        }
+        ++Counter;
+        LineTextLen = static_cast<size_t>(
+            std::to_chars(LineText, LineText + sizeof LineText, Counter).ptr - LineText);
+        // a data file is text: said at once rather than after reading all of it
+        constexpr size_t BinaryProbeBytes = 64 << 10;
+        if (Probed < BinaryProbeBytes) {
+            Probed += line.size() + 1;
+            if (line.find('\0') != std::string_view::npos) {
+                Fault = Binary;
+                FaultText.assign(line.substr(0, 256));
+                FaultLine = Counter;
+                return false;
+            }
+        }
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1); // CR LF files
+        return true;
+    }
+    std::string_view Number() const { return std::string_view(LineText, LineTextLen); }
+    // Reads the rest of the file for its faults.
+    void Drain() {
+        std::string_view line;
+        while (Next(line)) {
+        }
+    }
+};
+
+// Tokens straight from the data file, a line at a time (the one-pass load). A token is a view
+// into the line as read, or, where it has to be changed (upper-cased, a quoted token joined),
+// into Text; both stay put until the next line is read.
+struct TDataReader::TDirectTokens {
+    TDataLines Lines;
+    TLineTokenizer Tokenizer;
+    std::string Text;
+    std::vector<std::string_view> Tokens; // of the current line
+    size_t Next = 0;
+    std::string LineNo; // number of the line they came from
+
+    // Tokenizes lines until one gives tokens; false at the end of the file or at a fault.
+    bool Fill() {
+        Tokens.clear();
+        Next = 0;
+        std::string_view line;
+        while (Lines.Next(line)) {
+            if (Lines.Counter == 1) Tokenizer.Start(line);
+            // what is copied is never more than the line: the views into Text stay valid
+            Text.clear();
+            if (Text.capacity() < line.size()) Text.reserve(line.size());
+            Tokenizer.Line(line, 0, [this, line](std::string_view t, bool upper) {
+                const bool inLine = t.data() >= line.data() && t.data() + t.size() <= line.data() + line.size();
+                bool lower = false;
+                if (upper)
+                    for (char c : t) lower |= c >= 'a' && c <= 'z';
+                if (inLine && !lower) {
+                    Tokens.push_back(t);
+                    return;
+                }
+                const size_t at = Text.size();
+                Text.append(t);
+                if (upper)
+                    for (size_t i = at; i < Text.size(); ++i)
+                        if (Text[i] >= 'a' && Text[i] <= 'z') Text[i] = static_cast<char>(Text[i] - 32);
+                Tokens.push_back(std::string_view(Text).substr(at));
+            });
+            if (!Tokens.empty()) {
+                LineNo.assign(Lines.Number());
+                return true;
+            }
+        }
+        return false;
+    }
 };
 
 TDataReader::TDataReader(TGeometry& geometry, TTracks& tracks, TDisplaySettings& settings,
@@ -107,21 +199,38 @@ namespace {
 constexpr bool LittleEndian = std::endian::native == std::endian::little;
 } // namespace
 
+bool TDataReader::FileError(const std::string& what, const std::string& path, int err) {
+    EmptyModel();
+    ShowText(what + " : " + ShownText(path, 4096) +
+             (err ? " (" + std::string(std::strerror(err)) + ")" : "") + "\n");
+    return false;
+}
+
+bool TDataReader::ReportLineFault(const TDataLines& lines, const std::string& dataPath) {
+    if (lines.Fault == TDataLines::ReadFailed) {
+        FileError("Cannot read file", dataPath, lines.In.Error());
+        return true;
+    }
+    Kept.assign(lines.FaultText);
+    KeptLine = std::to_string(lines.FaultLine);
+    ReadStr = Kept;
+    ReadLine = KeptLine;
+    return ReportReadError(lines.Fault == TDataLines::Binary ? "Read Binary Data Error"
+                                                             : "Read Line Too Long Error");
+}
+
 bool TDataReader::Tokenize(const std::string& dataPath) {
     auto fail = [this](const std::string& what, const std::string& path, int err) {
-        EmptyModel();
-        ShowText(what + " : " + ShownText(path, 4096) +
-                 (err ? " (" + std::string(std::strerror(err)) + ")" : "") + "\n");
-        return false;
+        return FileError(what, path, err);
     };
 
     const std::string& dir = WorkDir();
     if (dir.empty()) return fail("Cannot create the work directory", "", errno);
     std::string divPath = dir + DivFileName, linePath = dir + LineFileName;
 
-    TLineReader in;
-    if (!in.Open(dataPath)) return fail("Cannot open file", dataPath, errno);
-    in.MaxLine = MaxLineLength;
+    TDataLines lines;
+    if (!lines.In.Open(dataPath)) return fail("Cannot open file", dataPath, errno);
+    lines.In.MaxLine = MaxLineLength;
     TLineWriter div, lineNo;
     if (!div.Create(divPath)) return fail("Cannot write file", divPath, errno);
     if (!lineNo.Create(linePath)) return fail("Cannot write file", linePath, errno);
@@ -136,20 +245,12 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
     lineNo.KeepSpaceFree(reserve);
 
     // Layout and time column from the first line.
-    std::string_view first;
-    bool any = in.Next(first);
-    TLayout layout = TLayout::Fixed;
-    bool timeColumn = false;
-    if (any) {
-        std::string upper = UpperCase(first);
-        if (Contains(upper, "FREE"))
-            layout = TLayout::Free;
-        else if (Contains(upper, "CSV"))
-            layout = TLayout::Csv;
-        timeColumn = Contains(first, "TIME");
-    }
+    std::string_view line;
+    bool have = lines.Next(line);
+    TLineTokenizer tokenizer;
+    if (have) tokenizer.Start(line);
+    const TLayout layout = tokenizer.Layout;
 
-    long long counter = 0;
     int64_t tokens = 0;
     char lineText[24]; // decimal line number with its line feed, made once per line
     size_t lineTextLen = 0;
@@ -247,82 +348,16 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
         lineNo.Put(std::string_view(lineText, lineTextLen));
         ++tokens;
     };
-    auto putWords = [&](std::string_view line) {
-        ForEachWord(line, [&](std::string_view t) { put(t, true); });
-    };
-    bool historyPart = false; // fixed-column layout after the "MEND" line
-
-    std::string_view line = first;
-    bool have = any;
-    // A data file is text: a NUL byte near the start means a binary file was opened by
-    // mistake, said at once rather than after tokenising all of it.
-    constexpr size_t BinaryProbeBytes = 64 << 10;
-    size_t probed = 0;
     while (have) {
-        ++counter;
-        lineTextLen = static_cast<size_t>(
-            std::to_chars(lineText, lineText + sizeof lineText - 1, counter).ptr - lineText);
+        lineTextLen = lines.Number().copy(lineText, sizeof lineText - 1);
         lineText[lineTextLen++] = '\n';
-        if (probed < BinaryProbeBytes) {
-            probed += line.size() + 1;
-            if (line.find('\0') != std::string_view::npos) {
-                Kept.assign(line.substr(0, 256));
-                KeptLine = std::to_string(counter);
-                ReadStr = Kept;
-                ReadLine = KeptLine;
-                return !ReportReadError("Read Binary Data Error");
-            }
-        }
         if (div.Failed() || lineNo.Failed()) break; // said after the loop
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1); // CR LF files
-        switch (layout) {
-        case TLayout::Free:
-            putWords(fast == Materials ? line.substr(fastLine(line)) : line);
-            break;
-        case TLayout::Csv: {
-            size_t start = 0;
-            for (size_t i = 0; i < line.size(); ++i) {
-                if (line[i] == ',') {
-                    put(TrimView(line.substr(start, i - start)), true);
-                    start = i + 1;
-                }
-            }
-            if (start < line.size()) put(TrimView(line.substr(start)), true);
-            break;
-        }
-        case TLayout::Fixed:
-            if (!historyPart) {
-                putWords(fast == Materials ? line.substr(fastLine(line)) : line);
-                std::string_view t = TrimView(line);
-                if (t.size() == 4 && UpperCase(t) == "MEND") historyPart = true;
-            } else if (!line.empty() && line[0] == '9') {
-                put("9", false);
-                put(Columns(line, 2, 6) == "-1" ? "-1" : "1", false);
-            } else if (!line.empty() && line[0] >= '4' && line[0] <= '6') {
-                put(line.substr(0, 1), false);
-                put(Columns(line, 2, 14), false);
-                put(Columns(line, 15, 27), false);
-                put(Columns(line, 28, 40), false);
-                put(Columns(line, 41, 50), false);
-                put(Columns(line, 51, 54), false);
-                std::string_view w = Columns(line, 55, 64);
-                put(w.empty() ? std::string_view("1") : w, false);
-                if (timeColumn) put(Columns(line, 65, 76), false);
-            } else {
-                putWords(line);
-            }
-            break;
-        }
-        have = in.Next(line);
+        const bool materialLine = fast == Materials && layout != TLayout::Csv &&
+                                  !(layout == TLayout::Fixed && tokenizer.HistoryPart);
+        tokenizer.Line(line, materialLine ? fastLine(line) : 0, put);
+        have = lines.Next(line);
     }
-    if (in.Overlong()) {
-        Kept.assign(in.OverlongStart());
-        KeptLine = std::to_string(counter + 1);
-        ReadStr = Kept;
-        ReadLine = KeptLine;
-        return !ReportReadError("Read Line Too Long Error");
-    }
-    if (in.Failed()) return fail("Cannot read file", dataPath, in.Error());
+    if (lines.Fault != TDataLines::None) return !ReportLineFault(lines, dataPath);
     if (!div.Close()) return fail("Cannot write file", divPath, errno);
     if (!lineNo.Close()) return fail("Cannot write file", linePath, errno);
     PreparedTokens = tokens;
@@ -333,6 +368,16 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
 // ---- Pass 2 ---------------------------------------------------------------------------------
 
 void TDataReader::NextToken() {
+    if (Direct) {
+        TDirectTokens& d = *Direct;
+        if (d.Next < d.Tokens.size() || d.Fill()) {
+            ReadStr = d.Tokens[d.Next++];
+            ReadLine = d.LineNo;
+        } else {
+            ReadStr = ReadLine = std::string_view();
+        }
+        return;
+    }
     std::string_view t, l;
     if (Div && Div->In.Next(t)) {
         ReadStr = t;
@@ -343,6 +388,15 @@ void TDataReader::NextToken() {
 }
 
 bool TDataReader::AtEnd() {
+    if (Direct) {
+        if (Direct->Next < Direct->Tokens.size()) return false;
+        // the next line overwrites the texts the current token and its line number are in
+        Kept.assign(ReadStr);
+        KeptLine.assign(ReadLine);
+        ReadStr = Kept;
+        ReadLine = KeptLine;
+        return !Direct->Fill();
+    }
     if (!Div) return true;
     if (Div->In.Buffered()) return false;
     // the refill overwrites the buffer the current token points into
@@ -362,8 +416,12 @@ void TDataReader::EmptyModel() {
 bool TDataReader::ReportReadError(const std::string& message) {
     EmptyModel();
     // a token may be megabytes long or hold terminal control sequences
-    ShowText("error : " + message + "\nReadStr : " + ShownText(ReadStr) +
-             "\nLine : " + ShownText(ReadLine) + "\n");
+    std::string text = "error : " + message + "\nReadStr : " + ShownText(ReadStr) +
+                       "\nLine : " + ShownText(ReadLine) + "\n";
+    if (Deferring)
+        PendingError = std::move(text); // shown unless the rest of the file has a fault
+    else
+        ShowText(std::move(text));
     return true;
 }
 
@@ -422,10 +480,45 @@ template <class Step> bool TDataReader::Guarded(Step&& step) {
 }
 
 bool TDataReader::Load(const std::string& dataPath) {
-    if (!PrepareTokens(dataPath)) return false;
-    bool ok = ReadDataFile(WorkFilePath(DivFileName));
-    // the work files can be as large as the data file: not kept past the load
-    RemoveTokenFiles();
+    LastErrorText.clear();
+    PendingError.clear();
+    ReadStr = ReadLine = std::string_view();
+    // no work files: the model is built as the file is read, in one pass
+    Direct = std::make_unique<TDirectTokens>();
+    if (!Direct->Lines.In.Open(dataPath)) {
+        const int err = errno;
+        Direct.reset();
+        return FileError("Cannot open file", dataPath, err);
+    }
+    Direct->Lines.In.MaxLine = MaxLineLength;
+    EmptyModel();
+    FastMaterials.clear();
+    FastNext = 0;
+    Deferring = true;
+    bool ok = Guarded([this] { return ReadModel(); });
+    Deferring = false;
+    // the token views point into the buffers released below
+    Kept.assign(ReadStr);
+    KeptLine.assign(ReadLine);
+    ReadStr = Kept;
+    ReadLine = KeptLine;
+    // The faults of the file itself (binary, an overlong line, a failed read) outrank what
+    // the model reading said, wherever in the file they are: the rest is read for them.
+    Direct->Lines.Drain();
+    if (Direct->Lines.Fault != TDataLines::None) {
+        ok = false;
+        ReportLineFault(Direct->Lines, dataPath);
+    } else if (!ok) {
+        ShowText(std::move(PendingError));
+    }
+    PendingError.clear();
+    Direct.reset();
+    if (ok && Tracks.capacity() - Tracks.size() > Tracks.size() / 4 + 4096) Tracks.shrink_to_fit();
+    if (ok)
+        ok = Guarded([this] {
+            PostLoad();
+            return true;
+        });
     return ok;
 }
 

@@ -136,7 +136,8 @@ class TDataReader {
     // post-load steps. The work files of a SLAB layout lack its material list, which the
     // pre-pass keeps in memory for one read. False after a read error; the model is then empty.
     bool ReadDataFile(const std::string& divPath);
-    // Both passes on a data file.
+    // Reads a data file in one pass, without work files: the same tokens, model, errors
+    // and line numbers as PrepareTokens followed by ReadDataFile.
     bool Load(const std::string& dataPath);
     // Writes the built-in sample into "dummy.tmp" and loads it.
     bool LoadSample();
@@ -157,7 +158,13 @@ class TDataReader {
 
   private:
     struct TWorkReader;
+    struct TDataLines;
+    struct TDirectTokens;
     bool Tokenize(const std::string& dataPath);
+    // Empties the model and shows "what : path (reason)"; returns false.
+    bool FileError(const std::string& what, const std::string& path, int err);
+    // Reports a fault of the data file itself (TDataLines); returns true.
+    bool ReportLineFault(const TDataLines& lines, const std::string& dataPath);
     // Runs one step of a load; allocation failure becomes the read error "Out of memory".
     template <class Step> bool Guarded(Step&& step);
     void ShowText(std::string text);
@@ -196,6 +203,11 @@ class TDataReader {
     size_t FastNext = 0;
     std::unique_ptr<TWorkReader> Div;
     std::unique_ptr<TWorkReader> Line;
+    // The one-pass load's tokens; set only during Load. Its read errors wait in PendingError
+    // until the rest of the file is known to have no fault of its own.
+    std::unique_ptr<TDirectTokens> Direct;
+    std::string PendingError;
+    bool Deferring = false;
     // Views into the work file buffers (or into Kept), valid until the next NextToken.
     std::string_view ReadStr;
     std::string_view ReadLine;

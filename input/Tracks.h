@@ -25,6 +25,11 @@ struct TrackPoint {
 // All track points in file order.
 using TTracks = std::vector<TrackPoint>;
 
+// Bytes the track list holds in memory.
+inline size_t TrackMemoryBytes(const TTracks& tracks) {
+    return tracks.capacity() * sizeof(TrackPoint);
+}
+
 // Largest HistoryNo (negative numbers included), -1 when there are no points.
 int32_t HistMax(const TTracks& tracks);
 

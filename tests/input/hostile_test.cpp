@@ -149,13 +149,14 @@ TEST_F(ReaderFixture, BinaryFilesAndEndlessInputsEndBeforeTheDiskFills) {
     }
 
     // an input of text that goes on and on stops when the work files would leave less free
-    // space than the reserve (here: more than any disk has), and says so
+    // space than the reserve (here: more than any disk has), and says so (the token pre-pass:
+    // a load reads in one pass and writes no work files)
     TDataReader reader(Geometry, Tracks, Settings, Size);
     reader.WorkSpaceReserve = uint64_t{1} << 62;
     reader.Hooks.ShowError = [](const std::string&) {};
     std::string body = "CSTA-FREE\n";
     for (int k = 0; k < 20000; ++k) body += "RPP 1 0 1 0 1 0 1\n";
-    EXPECT_FALSE(reader.Load(WriteData(body)));
+    EXPECT_FALSE(reader.PrepareTokens(WriteData(body)));
     EXPECT_EQ(reader.LastError().rfind("Cannot write file : ", 0), 0u) << reader.LastError();
     EXPECT_NE(reader.LastError().find(std::strerror(ENOSPC)), std::string::npos);
     EXPECT_TRUE(Geometry.Bodies.empty());
