@@ -12,6 +12,7 @@
 #include <limits>
 #include <thread>
 
+
 namespace {
 
 using TPoly = std::vector<TVector>; // a small convex polygon in the plane of a mesh polygon
@@ -37,6 +38,7 @@ constexpr double BendFloor = 0.06;
 constexpr double FinestShare = 1e-3; // where seams meet
 constexpr double QueryShrink = 0.25;
 constexpr int SeamSteps = 11; // bisection steps along an edge that a seam crosses
+constexpr size_t MaxSeamCrossings = 8; // surfaces crossing an edge looked at one by one
 
 double MaxAbs(const TVector& v) {
     return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
@@ -189,6 +191,7 @@ class TBodyWorker {
     TVector Normal;
     double Sag = 0;
     std::vector<int32_t> ZoneSlot, MaterialSlot, LeafBodies;
+    std::vector<double> Along; // crossings along an edge
     uint64_t Stamp = 0; // of the term states below, one per piece
     std::vector<uint64_t> StateStamp;
     std::vector<TBoxSide> State;
@@ -425,10 +428,15 @@ class TBodyWorker {
         const size_t n = poly.size();
         std::vector<TKey> keys(n + 1);
         // Corners are taken a hair inside: a corner on a seam (where a cut along a plane put
-        // it) then says what the polygon's side of the seam holds.
+        // it) then says what the polygon's side of the seam holds. The hair is well above the
+        // step across the surface that the classification takes (else that step crosses a
+        // plane through the corner), and a small share of the way to the centre.
         const TVector centre = Centroid(poly);
-        for (size_t i = 0; i < n; ++i)
-            Classify(poly[i] + (centre - poly[i]) * 1e-6, size, cands, keys[i]);
+        for (size_t i = 0; i < n; ++i) {
+            const double way = Length(centre - poly[i]);
+            const double hair = std::min(0.01 * way, std::max(1e-6 * way, 100 * Tau(poly[i], size)));
+            Classify(poly[i] + (centre - poly[i]) * (way > 0 ? hair / way : 0), size, cands, keys[i]);
+        }
         Classify(centre, size, cands, keys[n]);
         bool same = true;
         for (size_t i = 1; i <= n && same; ++i) same = keys[i] == keys[0];
@@ -553,18 +561,27 @@ class TBodyWorker {
         if (length > 0) {
             const TVector d = ab * (1.0 / length);
             const double margin = 1e-9 * length;
-            int crossings = 0;
-            double at = 0;
+            Along.clear();
             for (uint32_t c : cands) {
                 RayPts.clear(), RayCodes.clear();
                 RayBodyIntersections(a, d, C.Body(c), RayPts, RayCodes);
                 for (const TVector& x : RayPts) {
                     const double t = Dot(x - a, d);
-                    if (t > margin && t < length - margin) ++crossings, at = t;
+                    if (t > margin && t < length - margin) Along.push_back(t);
                 }
-                if (crossings > 1) break;
+                if (Along.size() > MaxSeamCrossings) break;
             }
-            if (crossings == 1) return a + d * at;
+            if (Along.size() == 1) return a + d * Along[0];
+            if (!Along.empty() && Along.size() <= MaxSeamCrossings) {
+                // several: the seam is the first crossing past which the key is not ka
+                std::sort(Along.begin(), Along.end());
+                TKey k;
+                for (size_t i = 0; i + 1 < Along.size(); ++i) {
+                    Classify(a + d * (0.5 * (Along[i] + Along[i + 1])), size, cands, k);
+                    if (k != ka) return a + d * Along[i];
+                }
+                return a + d * Along.back();
+            }
         }
         TKey k;
         for (int i = 0; i < SeamSteps; ++i) {
@@ -614,6 +631,10 @@ class TBodyWorker {
         mats.erase(std::unique(mats.begin(), mats.end()), mats.end());
     }
 
+    // The first step from a surface point q to either side of it: far above the rounding of
+    // the coordinates, far below a piece's size.
+    static double Tau(const TVector& q, double size) { return 1e-10 * MaxAbs(q) + 1e-7 * size; }
+
     // Appends the entries of the symmetric difference of two sorted lists.
     static void Difference(const std::vector<int32_t>& inner, const std::vector<int32_t>& outer,
                            TKey& key, int32_t bit) {
@@ -644,7 +665,7 @@ class TBodyWorker {
             double d = Length(x - p);
             if (d <= best) best = d, q = x;
         }
-        double tau = 1e-10 * MaxAbs(q) + 1e-7 * size;
+        double tau = Tau(q, size);
         for (int attempt = 0; attempt < 5; ++attempt) {
             if (InsideOf(Id, q - n * tau) != InsideOf(Id, q + n * tau)) break;
             tau *= 10;
