@@ -99,7 +99,7 @@ void TTracks::clear() {
 }
 
 size_t TTracks::BlockBytes(bool withTime) {
-    return BlockSize * ((withTime ? 5 : 4) * sizeof(float) + sizeof(double) + sizeof(int32_t) +
+    return BlockSize * ((withTime ? 1 : 0) * sizeof(float) + 4 * sizeof(double) + sizeof(int32_t) +
                         2 * sizeof(int8_t));
 }
 
@@ -108,10 +108,9 @@ size_t TTracks::MemoryBytes() const {
                    Latches.MemoryBytes() +
                    (OddKinds.capacity() + OddEnds.capacity()) * sizeof(std::pair<size_t, int32_t>);
     for (const TBlock& b : Blocks)
-        bytes += (b.X.capacity() + b.Y.capacity() + b.Z.capacity() + b.Weight.capacity() +
-                  b.Time.capacity()) *
-                     sizeof(float) +
-                 b.Energy.capacity() * sizeof(double) +
+        bytes += (b.Weight.capacity() + b.Time.capacity()) * sizeof(float) +
+                 (b.X.capacity() + b.Y.capacity() + b.Z.capacity() + b.Energy.capacity()) *
+                     sizeof(double) +
                  b.Zone.capacity() * sizeof(int32_t) + b.Kind.capacity() + b.End.capacity();
     return bytes;
 }
@@ -135,11 +134,12 @@ void TTracks::SetOdd(std::vector<std::pair<size_t, int32_t>>& odd, size_t i, int
 }
 
 void TTracks::Store(TBlock& b, size_t k, size_t i, const TrackPoint& p) {
-    b.X[k] = static_cast<float>(p.X - b.Origin[0]);
-    b.Y[k] = static_cast<float>(p.Y - b.Origin[1]);
-    b.Z[k] = static_cast<float>(p.Z - b.Origin[2]);
+    b.X[k] = p.X;
+    b.Y[k] = p.Y;
+    b.Z[k] = p.Z;
     b.Energy[k] = p.Energy;
-    b.Weight[k] = static_cast<float>(p.Weight);
+    if (p.Weight != 1.0 && b.Weight.empty()) b.Weight.assign(BlockSize, 1.0f);
+    if (!b.Weight.empty()) b.Weight[k] = static_cast<float>(p.Weight);
     if (p.Time != 0.0 && b.Time.empty()) {
         if (std::isfinite(p.Time)) b.TimeOrigin = p.Time;
         b.Time.assign(BlockSize, ZeroTime()); // the points before this one
@@ -157,11 +157,7 @@ void TTracks::push_back(const TrackPoint& p) {
     const size_t k = Count & (BlockSize - 1);
     if (k == 0) {
         TBlock b;
-        // the block's positions are kept relative to its first point
-        if (std::isfinite(p.X) && std::isfinite(p.Y) && std::isfinite(p.Z))
-            b.Origin[0] = p.X, b.Origin[1] = p.Y, b.Origin[2] = p.Z;
-        for (std::vector<float>* v : {&b.X, &b.Y, &b.Z, &b.Weight}) v->resize(BlockSize);
-        b.Energy.resize(BlockSize);
+        for (std::vector<double>* v : {&b.X, &b.Y, &b.Z, &b.Energy}) v->resize(BlockSize);
         b.Zone.resize(BlockSize);
         b.Kind.resize(BlockSize);
         b.End.resize(BlockSize);
@@ -197,12 +193,12 @@ TrackPoint TTracks::Decode(size_t i, size_t histRun, size_t latchRun) const {
     p.Latch = Latches.Runs.empty() ? 0 : Latches.Runs[latchRun].Value;
     p.Kind = b.Kind[k] == Outlier ? Odd(OddKinds, i) : b.Kind[k];
     p.TrackEnd = b.End[k] == Outlier ? Odd(OddEnds, i) : b.End[k];
-    p.X = b.Origin[0] + static_cast<double>(b.X[k]);
-    p.Y = b.Origin[1] + static_cast<double>(b.Y[k]);
-    p.Z = b.Origin[2] + static_cast<double>(b.Z[k]);
+    p.X = b.X[k];
+    p.Y = b.Y[k];
+    p.Z = b.Z[k];
     p.Energy = b.Energy[k];
     p.Zone = b.Zone[k];
-    p.Weight = b.Weight[k];
+    p.Weight = b.Weight.empty() ? 1.0 : b.Weight[k];
     p.Time = b.Time.empty() || IsZeroTime(b.Time[k]) ? 0.0
                                                      : b.TimeOrigin + static_cast<double>(b.Time[k]);
     return p;

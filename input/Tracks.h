@@ -41,13 +41,12 @@ class TRunColumn {
     std::vector<TRun> Runs; // by Start, the first at 0; equal neighbours joined
 };
 
-// All track points in file order, held in columns: positions in single precision relative to
-// the first point of their block (so the first point of a block, and positions that single
-// precision holds, read back exactly), energy in double precision, time in single precision
-// relative to the block's first time and only where a file has times, weight in single
-// precision, kind and track end in a byte each, zone as given, history number and latch as
-// runs. About 30 bytes a point (34 with times) instead of 72.
-// Read through operator[] (a TrackPoint by value) or the iterator.
+// All track points in file order, held in columns: positions and energy in double precision
+// (a point's zone is judged from its exact position), time in single precision relative to
+// the block's first time and only where a file has times (0 stays exactly 0), weight in single
+// precision and only where a block has a weight other than 1, kind and track end in a byte
+// each, zone as given, history number and latch as runs. About 38 bytes a point (42 with
+// times) instead of 72. Read through operator[] (a TrackPoint by value) or the iterator.
 class TTracks {
   public:
     TTracks() = default;
@@ -145,11 +144,10 @@ class TTracks {
     static constexpr size_t BlockShift = 16, BlockSize = size_t{1} << BlockShift;
     static constexpr int8_t Outlier = INT8_MIN; // the value is in OddValues
     struct TBlock {
-        double Origin[3] = {0, 0, 0};
         double TimeOrigin = 0; // of the first point with a time other than 0
-        std::vector<float> X, Y, Z, Weight;
-        std::vector<float> Time; // relative to TimeOrigin; empty while every time is 0
-        std::vector<double> Energy;
+        std::vector<double> X, Y, Z, Energy;
+        std::vector<float> Time;   // relative to TimeOrigin; empty while every time is 0
+        std::vector<float> Weight; // empty while every weight is 1
         std::vector<int32_t> Zone;
         std::vector<int8_t> Kind, End;
     };
