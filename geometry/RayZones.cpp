@@ -93,7 +93,7 @@ void TRayZoneSearch::Start(const TAGeoData& bodies, const TAZoneData& zones,
     Zones = &zones;
     Index = &index;
     Points = &points;
-    Cell = TZoneCell{};
+    Cell.Leaf = -1, Cell.Levels = 0; // the index may be another one than on the last ray
     Started = false;
     Carry = false;
     Pieces = points.size() >= 2 ? points.size() - 1 : 0;

@@ -9,7 +9,7 @@
 
 namespace {
 constexpr double Inf = std::numeric_limits<double>::infinity();
-constexpr int MaxDepth = 24;
+constexpr int MaxDepth = ZoneIndexLevels / 3; // halvings of one axis
 // A cell is split while more bodies than this stay undecided in it...
 constexpr size_t LeafBodies = 2;
 // ... and while it is larger than this fraction of the thinnest undecided body (its enclosing
@@ -404,31 +404,47 @@ class TBuilder {
     // The leaf's record (bodies replaced by slots of its own body list), shared with every
     // cell that has the same one. Returns where it starts in Code.
     int32_t EmitLeaf(const TProgram& prog) {
-        Record.assign(2, 0);
         size_t bodies = 0;
+        ForBodies(prog, [&](int32_t b) {
+            int32_t& slot = Slot[static_cast<size_t>(b)];
+            if (slot < 0) {
+                slot = static_cast<int32_t>(bodies++);
+                LeafList.push_back(b);
+            }
+        });
+        const bool masks = bodies <= LeafMaskBodies;
+        Record.assign(1, static_cast<int32_t>(bodies));
+        Record.insert(Record.end(), LeafList.begin(), LeafList.end());
+        const size_t lengthAt = Record.size();
+        Record.push_back(0);
         for (size_t i = 0; i < prog.size();) {
             Record.push_back(prog[i++]);
             int32_t groups = prog[i++];
             Record.push_back(groups);
             for (int32_t g = 0; g < groups; ++g) {
                 int32_t terms = prog[i++];
+                if (masks) {
+                    uint64_t in = 0, out = 0;
+                    for (int32_t t = 0; t < terms; ++t) {
+                        int32_t term = prog[i++];
+                        (term & 1 ? out : in) |=
+                            uint64_t{1} << Slot[static_cast<size_t>(term >> 1)];
+                    }
+                    for (uint64_t v : {in, out})
+                        Record.push_back(static_cast<int32_t>(static_cast<uint32_t>(v))),
+                            Record.push_back(static_cast<int32_t>(static_cast<uint32_t>(v >> 32)));
+                    continue;
+                }
                 Record.push_back(terms);
                 for (int32_t t = 0; t < terms; ++t) {
                     int32_t term = prog[i++];
-                    int32_t& slot = Slot[static_cast<size_t>(term >> 1)];
-                    if (slot < 0) {
-                        slot = static_cast<int32_t>(bodies++);
-                        LeafList.push_back(term >> 1);
-                    }
-                    Record.push_back(slot * 2 + (term & 1));
+                    Record.push_back(Slot[static_cast<size_t>(term >> 1)] * 2 + (term & 1));
                 }
             }
         }
         for (int32_t b : LeafList) Slot[static_cast<size_t>(b)] = -1;
-        Record[1] = static_cast<int32_t>(Record.size() - 2);
-        Record[0] = static_cast<int32_t>(bodies);
-        Record.insert(Record.begin() + 1, LeafList.begin(), LeafList.end());
         LeafList.clear();
+        Record[lengthAt] = static_cast<int32_t>(Record.size() - lengthAt - 1);
         uint64_t h = 0xcbf29ce484222325ull;
         for (int32_t v : Record) h = (h ^ static_cast<uint32_t>(v)) * 0x100000001b3ull;
         auto [first, last] = Seen.equal_range(h);
@@ -489,25 +505,57 @@ size_t ZoneIndexBytes(const TZoneIndex& ix) {
 }
 
 namespace {
-// Where in Code the leaf holding the (finite) point starts. The cell found is kept in `cell`:
-// a point that lies in it has the same leaf, without a descent from the root.
+// Whether the point lies in the cell lo..hi, whose upper bounds belong to it where `closed`
+// says so: the cell the descent below takes for it.
+inline bool InCell(const double p[3], const double lo[3], const double hi[3], unsigned closed) {
+    bool in = true;
+    for (int a = 0; a < 3; ++a)
+        in = in && p[a] >= lo[a] && (p[a] < hi[a] || (((closed >> a) & 1) && p[a] == hi[a]));
+    return in;
+}
+
+// Where in Code the leaf holding the (finite) point starts. The cell found and the cells above
+// it are kept in `cell`: a point that lies in the same cell has the same leaf without a
+// descent, a point in another cell descends from the smallest kept cell that holds it.
 int32_t LeafAt(const TZoneIndex& ix, double x, double y, double z, TZoneCell* cell) {
     const double p[3] = {x, y, z};
     if (cell && cell->Leaf >= 0) {
-        bool in = true;
-        for (int a = 0; a < 3; ++a)
-            in = in && p[a] >= cell->Lo[a] &&
-                 (p[a] < cell->Hi[a] || (cell->Closed[a] && p[a] == cell->Hi[a]));
-        if (in) return cell->Leaf;
+        unsigned closed = 0;
+        for (int a = 0; a < 3; ++a) closed |= cell->Closed[a] ? 1u << a : 0u;
+        if (InCell(p, cell->Lo, cell->Hi, closed)) return cell->Leaf;
     }
     if (!(x >= ix.Lo[0] && x <= ix.Hi[0] && y >= ix.Lo[1] && y <= ix.Hi[1] && z >= ix.Lo[2] &&
           z <= ix.Hi[2]))
         return ix.Outer;
     double lo[3] = {ix.Lo[0], ix.Lo[1], ix.Lo[2]}, hi[3] = {ix.Hi[0], ix.Hi[1], ix.Hi[2]};
     // the root's upper faces belong to it; every lower half ends before its upper bound
-    bool closed[3] = {true, true, true};
-    int32_t n = ix.Node[0];
+    unsigned closed = 7;
+    int32_t at = 0; // position in Node of the cell holding the point
+    int level = 0;
+    if (cell) {
+        // the smallest kept cell that holds the point (the root holds it)
+        level = std::min(cell->Levels, ZoneIndexLevels + 1) - 1;
+        while (level > 0 && !InCell(p, cell->Path[level].Lo, cell->Path[level].Hi,
+                                    cell->Path[level].Closed))
+            --level;
+        if (level > 0) {
+            const TZoneCell::TLevel& l = cell->Path[level];
+            at = l.Node, closed = l.Closed;
+            std::copy(l.Lo, l.Lo + 3, lo);
+            std::copy(l.Hi, l.Hi + 3, hi);
+        } else {
+            level = 0;
+        }
+    }
+    int32_t n = ix.Node[static_cast<size_t>(at)];
     while (n >= 0) {
+        if (cell && level <= ZoneIndexLevels) {
+            TZoneCell::TLevel& l = cell->Path[level];
+            l.Node = at, l.Closed = static_cast<uint8_t>(closed);
+            std::copy(lo, lo + 3, l.Lo);
+            std::copy(hi, hi + 3, l.Hi);
+        }
+        ++level;
         int c = 0, k = 0;
         for (int a = 0; a < 3; ++a) {
             if (!((n >> a) & 1)) continue; // not halved here
@@ -515,14 +563,17 @@ int32_t LeafAt(const TZoneIndex& ix, double x, double y, double z, TZoneCell* ce
             if (p[a] >= mid)
                 c |= 1 << k, lo[a] = mid;
             else
-                hi[a] = mid, closed[a] = false;
+                hi[a] = mid, closed &= ~(1u << a);
             ++k;
         }
-        n = ix.Node[static_cast<size_t>((n >> 3) + c)];
+        at = (n >> 3) + c;
+        n = ix.Node[static_cast<size_t>(at)];
     }
     if (cell) {
+        // the leaf's own cell is kept above; the path ends with the cells halved on the way
+        cell->Levels = std::min(level, ZoneIndexLevels + 1);
         for (int a = 0; a < 3; ++a)
-            cell->Lo[a] = lo[a], cell->Hi[a] = hi[a], cell->Closed[a] = closed[a];
+            cell->Lo[a] = lo[a], cell->Hi[a] = hi[a], cell->Closed[a] = (closed >> a) & 1;
         cell->Leaf = -n - 1;
     }
     return -n - 1;
@@ -551,15 +602,43 @@ int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex&
     const size_t m = static_cast<size_t>(leafBodies[-1]);
     const int32_t* code = leafBodies + m + 1;
     const int32_t* end = code + code[-1];
-    // Each body's inside test at most once per search: -1 unknown, 0 outside, 1 inside.
-    int8_t small[64];
-    thread_local std::vector<int8_t> large;
-    int8_t* memo = small;
-    if (m > sizeof small) {
-        if (large.size() < m) large.resize(m);
-        memo = large.data();
+    if (m <= LeafMaskBodies) {
+        // Each body's inside test at most once per search, and only when a group needs it: a
+        // group holds when every body of `in` contains the point and none of `out` does.
+        uint64_t known = 0, inside = 0;
+        auto mask = [](const int32_t* at) {
+            return static_cast<uint64_t>(static_cast<uint32_t>(at[0])) |
+                   static_cast<uint64_t>(static_cast<uint32_t>(at[1])) << 32;
+        };
+        while (code < end) {
+            const int32_t zone = *code++;
+            const int32_t groups = *code++;
+            bool holds = false;
+            for (int32_t g = 0; g < groups && !holds; ++g) {
+                const uint64_t in = mask(code + 4 * g), out = mask(code + 4 * g + 2);
+                if ((inside & out) | (known & ~inside & in)) continue; // decided false
+                holds = true;
+                for (uint64_t open = (in | out) & ~known; open != 0; open &= open - 1) {
+                    const int k = __builtin_ctzll(open);
+                    const uint64_t bit = uint64_t{1} << k;
+                    known |= bit;
+                    const bool at = PointInBody(bodies[static_cast<size_t>(leafBodies[k])], x, y, z);
+                    if (at) inside |= bit;
+                    if ((at ? out : in) & bit) { // a term of either sign may name it
+                        holds = false;
+                        break;
+                    }
+                }
+            }
+            code += 4 * groups;
+            if (holds) result.push_back(zone);
+        }
+        return static_cast<int>(result.size());
     }
-    std::fill(memo, memo + m, int8_t{-1});
+    // Each body's inside test at most once per search: -1 unknown, 0 outside, 1 inside.
+    thread_local std::vector<int8_t> memo;
+    if (memo.size() < m) memo.resize(m);
+    std::fill(memo.begin(), memo.begin() + static_cast<std::ptrdiff_t>(m), int8_t{-1});
     while (code < end) {
         int32_t zone = *code++;
         int32_t groups = *code++;
@@ -570,7 +649,7 @@ int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex&
                 bool ok = true;
                 for (int32_t t = 0; t < terms && ok; ++t) {
                     int32_t term = code[t];
-                    int8_t& state = memo[term >> 1];
+                    int8_t& state = memo[static_cast<size_t>(term >> 1)];
                     if (state < 0) {
                         const TGeoData& b = bodies[static_cast<size_t>(leafBodies[term >> 1])];
                         state = PointInBody(b, x, y, z) ? 1 : 0;

@@ -39,7 +39,10 @@ struct TZoneIndex {
     // A leaf, all in one run so that a search reads one place: {body count m, m bodies,
     // program length, program}. The program lists per candidate zone, in zone order, {zone,
     // group count, then per group {term count, terms}}; a term is slot * 2 + (1 when
-    // negative), the slot indexing the leaf's bodies. Cells with the same leaf share it.
+    // negative), the slot indexing the leaf's bodies. A leaf of at most LeafMaskBodies bodies
+    // writes each group instead as two 64-bit masks of slots, the bodies it needs inside and
+    // those it needs outside, each as two ints (low half first). Cells with the same leaf
+    // share it.
     std::vector<int32_t> Code;
     size_t Leaves = 0;     // distinct leaves
     int Depth = 0;         // deepest level reached (a level halves one to three axes)
@@ -53,6 +56,9 @@ struct TZoneIndex {
     std::vector<uint32_t> ZoneTerms; // per body: the terms of its zones, what a change costs
     std::vector<std::pair<int32_t, int32_t>> Numbers;
 };
+
+// Leaves of at most this many bodies keep their groups as masks of slots.
+inline constexpr size_t LeafMaskBodies = 64;
 
 // Upper bound on the memory of one index (nodes and leaf programs), in bytes.
 inline constexpr size_t ZoneIndexBudget = size_t{96} << 20;
@@ -82,14 +88,28 @@ bool ZoneIndexBodiesInBox(const TZoneIndex& index, const double lo[3], const dou
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,
              TMatrixAi& result, double x, double y, double z);
 
+// Levels of cells below the root at most (each level halves an axis that was halved fewer
+// than 24 times).
+inline constexpr int ZoneIndexLevels = 3 * 24;
+
 // The index cell of the last search, for searches of points that follow each other closely
 // (along a ray, a row of pixels, a track): a point in the same cell skips the descent from the
-// root. Starts empty; belongs to one index and one thread: reset it (= TZoneCell{}) whenever
-// the index may have been rebuilt.
+// root, a point in a neighbouring cell descends only from the smallest cell above both. Starts
+// empty; belongs to one index and one thread: reset it (= TZoneCell{}) whenever the index may
+// have been rebuilt.
 struct TZoneCell {
+    TZoneCell() {} // the path stays unwritten until a search fills it
     int32_t Leaf = -1; // where the cell's leaf starts in Code, -1 none
     double Lo[3] = {0, 0, 0}, Hi[3] = {0, 0, 0};
     bool Closed[3] = {false, false, false}; // the upper bound belongs to the cell
+    // The cells from the root down to the last leaf's: Path[0 .. Levels), Path[0] the root.
+    struct TLevel {
+        int32_t Node;             // position in Node
+        uint8_t Closed;           // bit a: the upper bound on axis a belongs to the cell
+        double Lo[3], Hi[3];
+    };
+    int Levels = 0;
+    TLevel Path[ZoneIndexLevels + 1];
 };
 // FindZone through the index, starting from the cell of the last search (same result).
 int FindZone(const TAGeoData& bodies, const TAZoneData& zones, const TZoneIndex& index,

@@ -142,6 +142,9 @@ struct TFrom {
     double Queried = 0;
     // this body's groups that may still change a zone over the piece; null: every one
     const std::vector<uint32_t>* Alive = nullptr;
+    // the bodies whose state may change over that piece: the other terms of the groups
+    // held all over it
+    const std::vector<uint32_t>* Crossing = nullptr;
 };
 
 class TBodyWorker {
@@ -153,6 +156,7 @@ class TBodyWorker {
         All.clear();
         ZoneSlot.assign(C.Zones.size(), -1);
         StateStamp.resize(C.Bodies.size(), 0);
+        Crossing.resize(C.Bodies.size(), 0);
         State.resize(C.Bodies.size(), TBoxSide::Unknown);
         MaterialSlot.clear();
         Id = id;
@@ -160,6 +164,36 @@ class TBodyWorker {
         const TBodyMesh& mesh = body.MeshGrid;
         size_t polygons = mesh.size();
         if (C.Plane[id]) polygons = std::min<size_t>(polygons, 1); // the plane face only
+        // The groups and crossing bodies over the whole mesh, once: a polygon then looks only
+        // at the few bodies near the body (a hole of 300 in a slab at the slab's term)
+        const std::vector<uint32_t>* rootAlive = nullptr;
+        RootCrossing.clear();
+        if (id != C.CutId && mesh.Box[0] <= mesh.Box[1]) {
+            double lo[3], hi[3];
+            for (int a = 0; a < 3; ++a) {
+                const double l = mesh.Box[static_cast<size_t>(2 * a)],
+                             h = mesh.Box[static_cast<size_t>(2 * a + 1)];
+                const double pad = 0.1 * std::max({mesh.Box[1] - mesh.Box[0],
+                                                   mesh.Box[3] - mesh.Box[2],
+                                                   mesh.Box[5] - mesh.Box[4]}) +
+                                   1e-9 * (std::fabs(l) + std::fabs(h));
+                lo[a] = l - pad, hi[a] = h + pad;
+            }
+            Filter(AllCandidates(), lo, hi, RootCrossing);
+            RootAlive.clear();
+            for (uint32_t g : C.BodyGroups[id]) {
+                bool dead = false;
+                for (uint32_t k = C.GroupFirst[g]; k < C.GroupFirst[g + 1] && !dead; ++k) {
+                    const auto t = static_cast<size_t>(C.GroupBody[k]);
+                    if (t != id)
+                        dead = BodyBoxSide(C.Body(t), lo, hi) ==
+                               (C.GroupSign[k] > 0 ? TBoxSide::Outside : TBoxSide::Inside);
+                }
+                if (!dead) RootAlive.push_back(g);
+            }
+            if (RootAlive.empty()) polygons = 0; // it bounds nothing anywhere
+            rootAlive = &RootAlive;
+        }
         TPoly poly;
         for (size_t k = 0; k < polygons && !C.Stop.load(std::memory_order_relaxed); ++k) {
             TMatrixA3d pts = mesh.Polygon(k);
@@ -177,7 +211,7 @@ class TBodyWorker {
             Sag = C.Curved[id] ? MeshSag(poly) : 0.0;
             const TPoly whole = poly;
             TKey key;
-            Refine(poly, 0, 0, key, {});
+            Refine(poly, 0, 0, key, {nullptr, 0, rootAlive, &RootCrossing});
             Emit(whole, key); // what holds over all of it
             EmitPolygon(whole);
         }
@@ -192,8 +226,11 @@ class TBodyWorker {
     double Sag = 0;
     std::vector<int32_t> ZoneSlot, MaterialSlot, LeafBodies;
     std::vector<double> Along; // crossings along an edge
+    std::vector<uint32_t> Coincident; // bodies whose surfaces pass the point classified
+    std::vector<int32_t> LeafHere;
     uint64_t Stamp = 0; // of the term states below, one per piece
-    std::vector<uint64_t> StateStamp;
+    std::vector<uint64_t> StateStamp, Crossing;
+    std::vector<uint32_t> RootAlive, RootCrossing;
     std::vector<TBoxSide> State;
     TMatrixAi Hits;
     TZoneCell Cell; // of the last search: the next point is usually close by
@@ -278,17 +315,21 @@ class TBodyWorker {
     }
 
     // Keeps the groups of `from` none of whose other terms fails over the piece; false when
-    // none is left.
-    bool KeepAlive(const std::vector<uint32_t>& from, const TPoly& poly, const double lo[3],
-                   const double hi[3], const double plo[3], const double phi[3],
-                   std::vector<uint32_t>& alive) {
+    // none is left. Given the candidates of the piece this one was cut from, only they can
+    // fail here and not there: the other terms held all over that piece.
+    bool KeepAlive(const std::vector<uint32_t>& from, const std::vector<uint32_t>* crossing,
+                   const TPoly& poly, const double lo[3], const double hi[3],
+                   const double plo[3], const double phi[3], std::vector<uint32_t>& alive) {
         ++Stamp;
+        if (crossing)
+            for (uint32_t c : *crossing)
+                if (c < Crossing.size()) Crossing[c] = Stamp;
         alive.clear();
         for (uint32_t g : from) {
             bool dead = false;
             for (uint32_t k = C.GroupFirst[g]; k < C.GroupFirst[g + 1] && !dead; ++k) {
                 const auto t = static_cast<uint32_t>(C.GroupBody[k]);
-                if (t == Id) continue;
+                if (t == Id || (crossing && Crossing[t] != Stamp)) continue;
                 if (StateStamp[t] != Stamp) {
                     StateStamp[t] = Stamp;
                     State[t] = SideOnPiece(t, poly, lo, hi, plo, phi);
@@ -338,8 +379,8 @@ class TBodyWorker {
         // Groups with a term that fails over the whole piece change no zone on it.
         std::vector<uint32_t> alive;
         if (Id != C.CutId) {
-            if (!KeepAlive(from.Alive ? *from.Alive : C.BodyGroups[Id], poly, lo, hi, plo, phi,
-                           alive))
+            if (!KeepAlive(from.Alive ? *from.Alive : C.BodyGroups[Id],
+                           from.Alive ? from.Crossing : nullptr, poly, lo, hi, plo, phi, alive))
                 return true;
             from.Alive = &alive;
         }
@@ -359,7 +400,7 @@ class TBodyWorker {
         case TPlace::Unknown:
             // many cells of the index: come down to their scale first, within reason
             if (depth < UnknownDepth && size > C.IndexCell)
-                return Halve(poly, depth, cuts, uniform, {nullptr, 0, from.Alive});
+                return Halve(poly, depth, cuts, uniform, {nullptr, 0, from.Alive, from.Crossing});
             Filter(AllCandidates(), plo, phi, cands);
             break;
         case TPlace::Known:
@@ -385,7 +426,7 @@ class TBodyWorker {
             if (dmin < -eps && dmax > eps && cuts < MaxCuts) {
                 TPoly pos, neg;
                 SplitPoly(poly, [&](const TVector& v) { return Dot(n, v) - off; }, pos, neg);
-                return Join(pos, neg, depth, cuts + 1, uniform, {&cands, from.Queried, from.Alive});
+                return Join(pos, neg, depth, cuts + 1, uniform, {&cands, from.Queried, from.Alive, &cands});
             }
         }
         // The faces of a bounded body's box cut the polygon too: a part outside the box then
@@ -406,7 +447,7 @@ class TBodyWorker {
                     if (!(lo[a] < v - eps && v + eps < hi[a])) continue;
                     TPoly pos, neg;
                     SplitPoly(poly, [&](const TVector& p) { return Coord(p, a) - v; }, pos, neg);
-                    return Join(pos, neg, depth, cuts + 1, uniform, {&cands, from.Queried, from.Alive});
+                    return Join(pos, neg, depth, cuts + 1, uniform, {&cands, from.Queried, from.Alive, &cands});
                 }
         }
         // Planes and boxes have cut the polygon exactly: none of them changes over it any more.
@@ -423,7 +464,7 @@ class TBodyWorker {
             return true;
         }
         if (size > CoarseShare * smallest && depth < MaxDepth)
-            return Halve(poly, depth, cuts, uniform, {&cands, from.Queried, from.Alive});
+            return Halve(poly, depth, cuts, uniform, {&cands, from.Queried, from.Alive, &cands});
         // Small against every body that may cross it: classify its corners and its centre.
         const size_t n = poly.size();
         std::vector<TKey> keys(n + 1);
@@ -458,7 +499,7 @@ class TBodyWorker {
         if (!twoKeys) {
             // a corner of the seams, or a feature between the corners: down to a small share
             if (size > FinestShare * smallest && depth < MaxDepth)
-                return Halve(poly, depth, cuts, uniform, {&cands, from.Queried, from.Alive});
+                return Halve(poly, depth, cuts, uniform, {&cands, from.Queried, from.Alive, &cands});
             uniform = keys[n];
             return true;
         }
@@ -500,7 +541,7 @@ class TBodyWorker {
             }
         }
         if (wrong && size > FinestShare * smallest && depth < MaxDepth)
-            return Halve(poly, depth, cuts, uniform, {&cands, from.Queried, from.Alive});
+            return Halve(poly, depth, cuts, uniform, {&cands, from.Queried, from.Alive, &cands});
         const TKey& kA = keys[(first + 1) % n];
         const TKey& kB = keys[(second + 1) % n];
         uniform.clear();
@@ -608,9 +649,11 @@ class TBodyWorker {
             for (const TVector& x : RayPts) best = std::min(best, Length(x - p));
             return best <= h ? (sag = std::max(sag, best), true) : false;
         };
-        bool found = probe(Centroid(poly));
+        // the middles of the edges a little inside: an edge on the rim of a cap would graze it
+        const TVector centre = Centroid(poly);
+        bool found = probe(centre);
         for (size_t i = 0; i < poly.size() && found; ++i)
-            found = probe((poly[i] + poly[(i + 1) % poly.size()]) * 0.5);
+            found = probe((poly[i] + poly[(i + 1) % poly.size()]) * 0.495 + centre * 0.01);
         return found ? 2 * sag + 1e-9 * size : 0.1 * size;
     }
 
@@ -676,12 +719,45 @@ class TBodyWorker {
         Difference(Minus, Plus, key, 0);
         Difference(MinusMat, PlusMat, key, MaterialBit);
         if (key.empty()) return;
-        // The first body whose surface passes here draws it.
+        // Where other surfaces pass here too, the first of the bodies that bound something
+        // here in their own right draws it (a body that bounds nothing here may have left its
+        // pieces here out), else the first of them.
+        Coincident.clear();
         for (uint32_t c : cands)
-            if (c < Id && InsideOf(c, in) != InsideOf(c, out)) {
-                key.clear();
-                return;
+            if (InsideOf(c, in) != InsideOf(c, out)) Coincident.push_back(c);
+        if (Coincident.empty()) return;
+        Coincident.push_back(static_cast<uint32_t>(Id));
+        std::sort(Coincident.begin(), Coincident.end());
+        size_t drawer = Coincident.front();
+        for (uint32_t c : Coincident)
+            if (BoundsHere(c, q, in, out)) {
+                drawer = c;
+                break;
             }
+        if (drawer != Id) key.clear();
+    }
+
+    // Whether body b's surface bounds something at q in its own right: b is in the zone
+    // index's leaf there, and one of its groups has every other term holding on both sides
+    // (or its surface passing here as well). Every piece that leaves b out fails one of these.
+    bool BoundsHere(size_t b, const TVector& q, const TVector& in, const TVector& out) {
+        if (b == C.CutId) return true;
+        const double at[3] = {q.x, q.y, q.z};
+        if (ZoneIndexBodiesInBox(C.Index, at, at, 24, LeafHere) &&
+            !std::binary_search(LeafHere.begin(), LeafHere.end(), static_cast<int32_t>(b)))
+            return false;
+        for (uint32_t g : C.BodyGroups[b]) {
+            bool all = true;
+            for (uint32_t k = C.GroupFirst[g]; k < C.GroupFirst[g + 1] && all; ++k) {
+                const auto t = static_cast<size_t>(C.GroupBody[k]);
+                if (t == b) continue;
+                const bool a = InsideOf(t, in);
+                if (a != InsideOf(t, out)) continue;
+                all = a == (C.GroupSign[k] > 0);
+            }
+            if (all) return true;
+        }
+        return false;
     }
 
     // Pieces of the current mesh polygon are kept per owner and side until the polygon is

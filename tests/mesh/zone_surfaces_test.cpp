@@ -191,6 +191,28 @@ TEST(ZoneSurfaces, CoincidentCapsWhoseMeshesAreRounded) {
     }
 }
 
+// The same plane as two bodies (a real hall repeats a collimator's planes for each section):
+// the first bounds zones only beyond a gap, so its pieces here are left out, and the second must
+// draw the wall between the two halves of the box here instead of leaving it to the first.
+TEST(ZoneSurfaces, ACoincidentBodyThatBoundsNothingHereLeavesTheFaceToTheOther) {
+    for (double scale : {1e-4, 1.0, 1e4}) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        TSurfaceScene s;
+        s.Scale = scale;
+        s.Add("HAF", {1, 0, 0, 0});                   // x >= 0, used far away
+        s.Add("HAF", {1, 0, 0, 0});                   // the same plane, used here
+        s.Add("RPP", {-5, 5, -5, 5, 12, 22});         // beyond a gap
+        s.Add("RPP", {-5, 5, -5, 5, 0, 10});          // here
+        s.Zone({{3, 1}});
+        s.Zone({{3, -1}});
+        s.Zone({{4, 2}}, 2);
+        s.Zone({{4, -2}}, 3);
+        s.Build();
+        const double half = 500 * scale * scale * scale;
+        ExpectClosedWithVolumes(s, {half, half, half, half}, 1e-6);
+    }
+}
+
 TEST(ZoneSurfaces, HundredsOfSubtractedTermsAndHalfSpaceZones) {
     TSurfaceScene s;
     s.Add("RPP", {0, 100, 0, 100, 0, 10}); // a slab

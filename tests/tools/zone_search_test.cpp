@@ -41,7 +41,9 @@ int CompareAlongRays(const TBenchScene& s, int rays, uint64_t seed, bool prepare
     std::uniform_real_distribution<double> u(0, 1);
     TRayCrossings walk;
     walk.Zones.Always = true; // carry states on every ray, however short
-    TMatrixAi plain, indexed, carried;
+    TMatrixAi plain, indexed, carried, celled;
+    // the cell of the last search, kept from ray to ray: searches start from the cells above it
+    TZoneCell cell;
     const double unit = std::pow(10, std::floor(std::log10(s.Box[1] - s.Box[0]))) / 10;
     int compared = 0;
     for (int r = 0; r < rays; ++r) {
@@ -62,9 +64,13 @@ int CompareAlongRays(const TBenchScene& s, int rays, uint64_t seed, bool prepare
             FindZone(bodies, zones, plain, m.x, m.y, m.z);
             FindZone(bodies, zones, index, indexed, m.x, m.y, m.z);
             walk.Zones.Find(i, carried);
-            if (plain != indexed || plain != carried) {
+            FindZone(bodies, zones, index, &cell, celled, m.x, m.y, m.z);
+            if (plain != indexed || plain != carried || plain != celled) {
                 ADD_FAILURE() << s.Name << ": ray " << r << " piece " << i << " at " << m.x << " "
-                              << m.y << " " << m.z << (plain != indexed ? " (index)" : " (carried)");
+                              << m.y << " " << m.z
+                              << (plain != indexed   ? " (index)"
+                                  : plain != celled ? " (from the last cell)"
+                                                    : " (carried)");
                 return compared;
             }
             ++compared;
