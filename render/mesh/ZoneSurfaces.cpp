@@ -156,7 +156,6 @@ class TBodyWorker {
         All.clear();
         ZoneSlot.assign(C.Zones.size(), -1);
         StateStamp.resize(C.Bodies.size(), 0);
-        Crossing.resize(C.Bodies.size(), 0);
         State.resize(C.Bodies.size(), TBoxSide::Unknown);
         MaterialSlot.clear();
         Id = id;
@@ -179,19 +178,19 @@ class TBodyWorker {
                                    1e-9 * (std::fabs(l) + std::fabs(h));
                 lo[a] = l - pad, hi[a] = h + pad;
             }
-            Filter(AllCandidates(), lo, hi, RootCrossing);
-            RootAlive.clear();
-            for (uint32_t g : C.BodyGroups[id]) {
-                bool dead = false;
-                for (uint32_t k = C.GroupFirst[g]; k < C.GroupFirst[g + 1] && !dead; ++k) {
-                    const auto t = static_cast<size_t>(C.GroupBody[k]);
-                    if (t != id)
-                        dead = BodyBoxSide(C.Body(t), lo, hi) ==
-                               (C.GroupSign[k] > 0 ? TBoxSide::Outside : TBoxSide::Inside);
-                }
-                if (!dead) RootAlive.push_back(g);
+            // the bodies of the index's leaves there (every one when they are too many); a
+            // term that is none of them is decided all over each leaf, and taken as holding
+            if (ZoneIndexBodiesInBox(C.Index, lo, hi, 64, LeafBodies)) {
+                std::vector<uint32_t> near(LeafBodies.begin(), LeafBodies.end());
+                Filter(near, lo, hi, RootCrossing);
+            } else {
+                Filter(AllCandidates(), lo, hi, RootCrossing);
             }
-            if (RootAlive.empty()) polygons = 0; // it bounds nothing anywhere
+            std::sort(RootCrossing.begin(), RootCrossing.end());
+            Sag = 0; // the box test decides every term over the grown box
+            const TPoly none;
+            if (!KeepAlive(C.BodyGroups[id], &RootCrossing, none, lo, hi, lo, hi, RootAlive))
+                polygons = 0; // it bounds nothing anywhere
             rootAlive = &RootAlive;
         }
         TPoly poly;
@@ -229,7 +228,7 @@ class TBodyWorker {
     std::vector<uint32_t> Coincident; // bodies whose surfaces pass the point classified
     std::vector<int32_t> LeafHere;
     uint64_t Stamp = 0; // of the term states below, one per piece
-    std::vector<uint64_t> StateStamp, Crossing;
+    std::vector<uint64_t> StateStamp;
     std::vector<uint32_t> RootAlive, RootCrossing;
     std::vector<TBoxSide> State;
     TMatrixAi Hits;
@@ -321,20 +320,35 @@ class TBodyWorker {
                    const TPoly& poly, const double lo[3], const double hi[3],
                    const double plo[3], const double phi[3], std::vector<uint32_t>& alive) {
         ++Stamp;
-        if (crossing)
-            for (uint32_t c : *crossing)
-                if (c < Crossing.size()) Crossing[c] = Stamp;
         alive.clear();
+        // a term fails over the piece
+        auto fails = [&](uint32_t k) {
+            const auto t = static_cast<uint32_t>(C.GroupBody[k]);
+            if (t == Id) return false;
+            if (StateStamp[t] != Stamp) {
+                StateStamp[t] = Stamp;
+                State[t] = SideOnPiece(t, poly, lo, hi, plo, phi);
+            }
+            return State[t] == (C.GroupSign[k] > 0 ? TBoxSide::Outside : TBoxSide::Inside);
+        };
         for (uint32_t g : from) {
             bool dead = false;
-            for (uint32_t k = C.GroupFirst[g]; k < C.GroupFirst[g + 1] && !dead; ++k) {
-                const auto t = static_cast<uint32_t>(C.GroupBody[k]);
-                if (t == Id || (crossing && Crossing[t] != Stamp)) continue;
-                if (StateStamp[t] != Stamp) {
-                    StateStamp[t] = Stamp;
-                    State[t] = SideOnPiece(t, poly, lo, hi, plo, phi);
+            const int32_t* first = C.GroupBody.data() + C.GroupFirst[g];
+            const int32_t* last = C.GroupBody.data() + C.GroupFirst[g + 1];
+            if (crossing && static_cast<size_t>(last - first) > crossing->size()) {
+                // a long group: look up the few crossing bodies in its sorted terms
+                for (size_t i = 0; i < crossing->size() && !dead; ++i) {
+                    const auto range = std::equal_range(first, last, static_cast<int32_t>((*crossing)[i]));
+                    for (const int32_t* k = range.first; k != range.second && !dead; ++k)
+                        dead = fails(static_cast<uint32_t>(k - C.GroupBody.data()));
                 }
-                dead = State[t] == (C.GroupSign[k] > 0 ? TBoxSide::Outside : TBoxSide::Inside);
+            } else {
+                for (const int32_t* k = first; k != last && !dead; ++k) {
+                    if (crossing && !std::binary_search(crossing->begin(), crossing->end(),
+                                                        static_cast<uint32_t>(*k)))
+                        continue;
+                    dead = fails(static_cast<uint32_t>(k - C.GroupBody.data()));
+                }
             }
             if (!dead) alive.push_back(g);
         }
