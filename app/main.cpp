@@ -611,7 +611,9 @@ void TFmMain::FormPaint() {
         if (!options.Quick) {
             options.Surfaces = SurfacesForFrame();
             // until the zone surfaces are made, or when they were too large: the quick picture
+            // (a lattice has no bodies and no zone surfaces: its faces are always at hand)
             if (!options.Surfaces && Doc.Display.ViewInfoType != 0 &&
+                !Doc.Geometry.Bodies.empty() &&
                 (SurfaceJob.Busy() || FailedSurfacesKey == WantedSurfacesKey))
                 options.Quick = true;
         }

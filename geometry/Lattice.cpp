@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 #include <unordered_map>
 
 namespace {
@@ -35,30 +36,48 @@ bool TLattice::SetEdges(std::vector<double> x, std::vector<double> y, std::vecto
 }
 
 void TLattice::SetMaterials(const std::vector<int32_t>& numbers) {
+    // The table lists the numbers in the order they first occur. Small numbers (the rule) are
+    // looked up in an array, others in a map; runs of one material, the rule in a phantom,
+    // look up nothing. Two passes: the table first, then the codes written at their width.
+    constexpr int32_t Direct = 4096;
+    constexpr uint32_t None = std::numeric_limits<uint32_t>::max();
+    std::vector<uint32_t> direct(Direct, None);
+    std::unordered_map<int32_t, uint32_t> other;
     Table.clear();
-    std::unordered_map<int32_t, uint32_t> slotOf;
-    std::vector<uint32_t> slots(numbers.size());
-    // runs of one material are the rule in a phantom: the last lookup is kept
-    int32_t last = 0;
-    uint32_t lastSlot = 0;
-    bool haveLast = false;
-    for (size_t k = 0; k < numbers.size(); ++k) {
-        int32_t m = numbers[k];
-        if (!haveLast || m != last) {
-            auto [it, added] = slotOf.emplace(m, static_cast<uint32_t>(Table.size()));
-            if (added) Table.push_back(m);
-            last = m, lastSlot = it->second, haveLast = true;
+    auto slotOf = [&](int32_t m) {
+        uint32_t* slot;
+        if (m >= 0 && m < Direct) {
+            slot = &direct[static_cast<size_t>(m)];
+        } else {
+            auto it = other.try_emplace(m, None).first;
+            slot = &it->second;
         }
-        slots[k] = lastSlot;
-    }
+        if (*slot == None) {
+            *slot = static_cast<uint32_t>(Table.size());
+            Table.push_back(m);
+        }
+        return *slot;
+    };
+    const size_t n = numbers.size();
+    for (size_t k = 0; k < n; ++k)
+        if (k == 0 || numbers[k] != numbers[k - 1]) slotOf(numbers[k]);
     Code8.clear(), Code16.clear(), Code32.clear();
     CodeBytes = Table.size() <= 256 ? 1 : Table.size() <= 65536 ? 2 : 4;
+    auto fill = [&](auto& codes) {
+        using TCode = typename std::decay_t<decltype(codes)>::value_type;
+        codes.resize(n);
+        TCode code = 0;
+        for (size_t k = 0; k < n; ++k) {
+            if (k == 0 || numbers[k] != numbers[k - 1]) code = static_cast<TCode>(slotOf(numbers[k]));
+            codes[k] = code;
+        }
+    };
     if (CodeBytes == 1)
-        Code8.assign(slots.begin(), slots.end());
+        fill(Code8);
     else if (CodeBytes == 2)
-        Code16.assign(slots.begin(), slots.end());
+        fill(Code16);
     else
-        Code32 = std::move(slots);
+        fill(Code32);
 }
 
 size_t TLattice::BytesFor(size_t cells, size_t distinctMaterials, size_t edges) {

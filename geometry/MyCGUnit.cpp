@@ -67,6 +67,7 @@ void TGeometry::Clear() {
     ZoneLooks.clear();
     Materials.clear();
     LatticeFaces.clear();
+    LatticeQuickFaces.clear();
     MeshReach = 0;
     MeshGeneration = 0;
 }

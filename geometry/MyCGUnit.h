@@ -147,6 +147,9 @@ struct TGeometry {
     std::vector<TLook> ZoneLooks;
     std::vector<TMaterialLook> Materials;
     std::vector<TLatticeFaces> LatticeFaces; // of a lattice zone list, for the display type
+    // The same of a coarse copy of the lattice, for dragging frames; empty when the lattice is
+    // no finer than that copy.
+    std::vector<TLatticeFaces> LatticeQuickFaces;
     // Largest distance of a body or grown-body mesh point from the origin; set with the meshes.
     double MeshReach = 0;
     // Changes whenever the meshes are rebuilt, so that what is derived from them can be cached.

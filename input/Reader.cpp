@@ -8,10 +8,12 @@
 #include "input/TextUtil.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <new>
 #include <set>
@@ -47,6 +49,49 @@ uint64_t MemoryAvailable() {
 struct TDataReader::TWorkReader {
     TLineReader In;
 };
+
+namespace {
+
+constexpr bool LittleEndian = std::endian::native == std::endian::little;
+
+// The leading run of plain integers of a line of a material list ("-", 1 to 9 digits,
+// blank-separated), each handed to `take` with where its text ends; returns where the rest of
+// the line (from a token of any other form on) starts.
+template <class Take> size_t IntegerRun(std::string_view text, Take&& take) {
+    const size_t n = text.size();
+    size_t i = 0;
+    for (;;) {
+        while (i < n && text[i] == ' ') ++i;
+        // Eight bytes at a time while they are four one-digit numbers, each followed by one
+        // blank: the rule in a phantom's list of a few materials.
+        constexpr uint64_t Lanes = 0x00FF00FF00FF00FFull, High = 0x0080008000800080ull;
+        while (LittleEndian && i + 8 <= n) {
+            uint64_t w;
+            std::memcpy(&w, text.data() + i, 8);
+            const uint64_t d = w & Lanes; // bytes 0, 2, 4, 6 in lanes of 16 bits
+            if ((w & ~Lanes) != 0x2000200020002000ull ||        // blanks between
+                ((d + 0x0050005000500050ull) & High) != High || // each >= '0'
+                ((d + 0x0046004600460046ull) & High) != 0)      // each <= '9'
+                break;
+            const uint64_t v = d - 0x0030003000300030ull;
+            for (size_t k = 0; k < 4; ++k)
+                take(static_cast<int32_t>((v >> (16 * k)) & 0xFF), i + 2 * k + 1);
+            i += 8;
+        }
+        if (i >= n) return n;
+        const size_t start = i;
+        const bool negative = text[i] == '-';
+        if (negative) ++i;
+        const size_t digits = i;
+        int32_t v = 0;
+        while (i < n && i - digits < 9 && text[i] >= '0' && text[i] <= '9')
+            v = v * 10 + (text[i++] - '0');
+        if (i == digits || (i < n && text[i] != ' ')) return start;
+        take(negative ? -v : v, i);
+    }
+}
+
+} // namespace
 
 // The lines of a data file with their numbers, and the faults of the file itself, in the order
 // a reading meets them: a NUL byte near the start (a binary file opened by mistake), a line
@@ -118,10 +163,50 @@ struct TDataReader::TDirectTokens {
         std::string_view line;
         while (Lines.Next(line)) {
             if (Lines.Counter == 1) Tokenizer.Start(line);
+            TokenizeLine(line, 0);
+            if (!Tokens.empty()) {
+                LineNo.assign(Lines.Number());
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Reads the next line of a material list: its leading run of plain integers onto `out`
+    // when they are no more than `room` (IntegerRun), the rest as tokens; `last` is the text
+    // of the last integer taken. False at the end of the file or at a fault.
+    bool FillIntegers(std::vector<int32_t>& out, size_t room, std::string_view& last) {
+        Tokens.clear();
+        Next = 0;
+        std::string_view line;
+        if (!Lines.Next(line)) return false;
+        const size_t before = out.size();
+        size_t end = 0;
+        size_t rest = IntegerRun(line, [&](int32_t v, size_t at) {
+            out.push_back(v);
+            end = at;
+        });
+        if (out.size() - before > room) { // more than the list holds: the line goes as tokens
+            out.resize(before);
+            rest = 0;
+        }
+        if (out.size() > before) {
+            size_t start = end;
+            while (start > 0 && line[start - 1] != ' ') --start;
+            last = line.substr(start, end - start);
+        }
+        LineNo.assign(Lines.Number());
+        TokenizeLine(line, rest);
+        return true;
+    }
+
+    // The tokens of a line from `from` on.
+    void TokenizeLine(std::string_view line, size_t from) {
+        {
             // what is copied is never more than the line: the views into Text stay valid
             Text.clear();
             if (Text.capacity() < line.size()) Text.reserve(line.size());
-            Tokenizer.Line(line, 0, [this, line](std::string_view t, bool upper) {
+            Tokenizer.Line(line, from, [this, line](std::string_view t, bool upper) {
                 const bool inLine = t.data() >= line.data() && t.data() + t.size() <= line.data() + line.size();
                 bool lower = false;
                 if (upper)
@@ -137,12 +222,7 @@ struct TDataReader::TDirectTokens {
                         if (Text[i] >= 'a' && Text[i] <= 'z') Text[i] = static_cast<char>(Text[i] - 32);
                 Tokens.push_back(std::string_view(Text).substr(at));
             });
-            if (!Tokens.empty()) {
-                LineNo.assign(Lines.Number());
-                return true;
-            }
         }
-        return false;
     }
 };
 
@@ -245,6 +325,8 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
     enum { Header, Layout, SeekMsta, Counts, Materials, Off } fast =
         layout == TLayout::Csv ? Off : Header;
     int countsLeft = 2;
+    std::error_code sizeError;
+    const uint64_t fileBytes = std::filesystem::file_size(dataPath, sizeError);
     FastMaterials.clear();
     FastNext = 0;
     auto takeFast = [&](std::string_view token) {
@@ -260,9 +342,16 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
         case SeekMsta:
             if (token.size() == 4 && UpperCase(token) == "MSTA") fast = Counts;
             return false;
-        case Counts:
+        case Counts: {
+            // room for the announced count at once (no regrowth of a list of millions), but
+            // never more than the file can hold: every number takes at least two bytes
+            int32_t count = 0;
+            if (TryStrToInt32(token, count) && count > 0)
+                FastMaterials.reserve(std::min<uint64_t>(static_cast<uint64_t>(count),
+                                                         fileBytes / 2 + 1));
             if (--countsLeft == 0) fast = Materials;
             return false;
+        }
         case Materials: {
             int32_t m = 0;
             if (TryStrToInt32(token, m)) {
@@ -277,25 +366,9 @@ bool TDataReader::Tokenize(const std::string& dataPath) {
         }
         return false;
     };
-    // A line of the material list read in place: its leading run of plain integers ("-",
-    // 1 to 9 digits, blank-separated); the rest of the line (from a token of any other form
-    // on) goes the usual way. Returns where that rest starts.
+    // A line of the material list read in place (IntegerRun); the rest goes the usual way.
     auto fastLine = [&](std::string_view text) -> size_t {
-        const size_t n = text.size();
-        size_t i = 0;
-        for (;;) {
-            while (i < n && text[i] == ' ') ++i;
-            if (i >= n) return n;
-            const size_t start = i;
-            const bool negative = text[i] == '-';
-            if (negative) ++i;
-            const size_t digits = i;
-            int32_t v = 0;
-            while (i < n && i - digits < 9 && text[i] >= '0' && text[i] <= '9')
-                v = v * 10 + (text[i++] - '0');
-            if (i == digits || (i < n && text[i] != ' ')) return start;
-            FastMaterials.push_back(negative ? -v : v);
-        }
+        return IntegerRun(text, [&](int32_t v, size_t) { FastMaterials.push_back(v); });
     };
     auto put = [&](std::string_view token, bool upper) {
         if (fast != Off && takeFast(token)) return;
@@ -870,6 +943,28 @@ bool TDataReader::ReadLatticeMaterials(std::vector<int32_t>& numbers) {
         numbers = std::move(FastMaterials);
         numbers.resize(cells);
         FastMaterials.clear();
+        return true;
+    }
+    const bool inPlace = Direct && Direct->Tokenizer.Layout != TLayout::Csv &&
+                         !(Direct->Tokenizer.Layout == TLayout::Fixed &&
+                           Direct->Tokenizer.HistoryPart);
+    if (inPlace) {
+        // Whole lines of plain integers are read in place, the tokens of a line as usual: the
+        // same numbers, the same errors, at the speed of reading the file.
+        numbers.clear();
+        numbers.reserve(cells);
+        TDirectTokens& d = *Direct;
+        while (numbers.size() < cells) {
+            std::string_view last;
+            if (d.Next >= d.Tokens.size() && FastNext >= FastMaterials.size() &&
+                d.FillIntegers(numbers, cells - numbers.size(), last)) {
+                if (!last.empty()) ReadStr = last, ReadLine = d.LineNo;
+                continue;
+            }
+            int32_t m = 0;
+            if (!NextMaterial(m)) return !ReportReadError("Read Material Number Error");
+            numbers.push_back(m);
+        }
         return true;
     }
     numbers.resize(cells);

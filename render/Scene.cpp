@@ -125,7 +125,14 @@ void PaintScene(TGLUnit& gl, const TGeometry& geometry, const TTracks& tracks,
     gl.BeginFrame(settings.BackColor);
     if (!gl.Ready()) return;
     if ((!geometry.Bodies.empty() || geometry.Zones.Lattice) && !options.ZoomDragging) {
-        if (options.Quick && !geometry.Zones.Lattice)
+        if (options.Quick && geometry.Zones.Lattice) {
+            // the coarse copy's faces; the frame counter stays, so the full faces' lists are
+            // kept however long the drag
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            DrawLatticeFaces({gl, geometry, settings}, true);
+            glDisable(GL_BLEND);
+        } else if (options.Quick)
             DrawQuickGeometry({gl, geometry, settings});
         else if (options.Surfaces && !options.Plain && settings.ViewInfoType != 0 &&
                  gl.DrawMode == 1 && !geometry.Zones.Lattice)

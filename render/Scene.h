@@ -99,8 +99,9 @@ double SceneDepthReach(const TGLUnit& gl, const TGeometry& geometry,
                        const TDisplaySettings& settings);
 
 void DrawBodies(const TSceneGeometry& s);
-// The faces of a lattice zone list (geo.LatticeFaces), in every display type and while dragging.
-void DrawLatticeFaces(const TSceneGeometry& s);
+// The faces of a lattice zone list (geo.LatticeFaces) in every display type; `quick`: those of
+// its coarse copy (geo.LatticeQuickFaces), for dragging frames.
+void DrawLatticeFaces(const TSceneGeometry& s, bool quick = false);
 void DrawZone(const TSceneGeometry& s, int zoneIndex, TColor colour);
 void DrawBody(const TSceneGeometry& s, int bodyIndex, int sign);
 // The term's surface for a pass that writes no colour: positions only, unlit, the current

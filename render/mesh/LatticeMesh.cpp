@@ -141,11 +141,46 @@ void LatticeRects(const TLattice& lat, const std::vector<bool>& shown,
     }
 }
 
-void BuildLatticeFaces(TGeometry& geo, int viewType, bool cutOn, const TGeoData& cutBox) {
-    geo.LatticeFaces.clear();
-    const TLattice* lat = geo.Zones.Lattice.get();
-    if (!lat) return;
-    const std::vector<int32_t>& table = lat->MaterialTable();
+namespace {
+
+// A coarse copy of the lattice: at most `perAxis` cells along each axis, each coarse cell
+// spanning whole cells of the lattice and taking the material of the cell at its middle
+// (`fineCell`). False when the lattice is no finer than that.
+bool CoarseLattice(const TLattice& lat, size_t perAxis, TLattice& coarse,
+                   std::vector<size_t>& fineCell) {
+    std::array<std::vector<double>, 3> edges;
+    std::array<std::vector<size_t>, 3> middle;
+    bool coarser = false;
+    for (int a = 0; a < 3; ++a) {
+        const std::vector<double>& e = lat.Edges(a);
+        const size_t n = lat.Cells(a), step = (n + perAxis - 1) / perAxis;
+        coarser = coarser || step > 1;
+        for (size_t i = 0; i < n; i += step) {
+            edges[a].push_back(e[i]);
+            middle[a].push_back(std::min(i + step / 2, n - 1));
+        }
+        edges[a].push_back(e[n]);
+    }
+    if (!coarser || !coarse.SetEdges(edges[0], edges[1], edges[2])) return false;
+    std::vector<int32_t> numbers;
+    fineCell.clear();
+    for (size_t kz : middle[2])
+        for (size_t jy : middle[1])
+            for (size_t ix : middle[0]) {
+                fineCell.push_back(lat.CellIndex(ix, jy, kz));
+                numbers.push_back(lat.Material(fineCell.back()));
+            }
+    coarse.SetMaterials(numbers);
+    return true;
+}
+
+// The rectangles of a lattice's shown cells, as meshes by colour (Cell of each rectangle
+// mapped through `fineCell` when given, for the colours).
+void FacesOf(TGeometry& geo, const TLattice& lat, const std::vector<size_t>* fineCell,
+             int viewType, bool cutOn, const TGeoData& cutBox,
+             std::vector<TLatticeFaces>& faces) {
+    const TLattice& model = *geo.Zones.Lattice;
+    const std::vector<int32_t>& table = lat.MaterialTable();
     std::vector<bool> shown(table.size(), false);
     for (size_t s = 0; s < table.size(); ++s) {
         const int32_t m = table[s];
@@ -161,29 +196,28 @@ void BuildLatticeFaces(TGeometry& geo, int viewType, bool cutOn, const TGeoData&
     std::array<double, 6> cut{};
     for (size_t k = 0; k < 6; ++k) cut[k] = cutBox.Params[k];
     std::vector<TLatticeRect> rects;
-    LatticeRects(*lat, shown, cutOn ? &cut : nullptr, rects);
+    LatticeRects(lat, shown, cutOn ? &cut : nullptr, rects);
 
-    auto colourOf = [&](const TLatticeRect& r) -> TColor {
+    auto colourOf = [&](size_t cell) -> TColor {
         if (viewType == 2) {
-            const int32_t m = lat->Material(r.Cell);
+            const int32_t m = model.Material(cell);
             for (const TMaterialLook& look : geo.Materials)
                 if (look.Number == m) return look.Color;
             return PaletteColor(m);
         }
         const auto& looks = viewType == 1 ? geo.ZoneLooks : geo.BodyLooks;
-        return r.Cell < looks.size() ? looks[r.Cell].Color
-                                     : PaletteColor(static_cast<int64_t>(r.Cell));
+        return cell < looks.size() ? looks[cell].Color : PaletteColor(static_cast<int64_t>(cell));
     };
     std::map<TColor, size_t> slotOf;
     static std::atomic<uint64_t> stamps{uint64_t{1} << 62};
     for (const TLatticeRect& r : rects) {
-        const TColor c = colourOf(r);
-        auto [it, added] = slotOf.emplace(c, geo.LatticeFaces.size());
+        const TColor c = colourOf(fineCell ? (*fineCell)[r.Cell] : r.Cell);
+        auto [it, added] = slotOf.emplace(c, faces.size());
         if (added) {
-            geo.LatticeFaces.emplace_back();
-            geo.LatticeFaces.back().Color = c;
+            faces.emplace_back();
+            faces.back().Color = c;
         }
-        TBodyMesh& mesh = geo.LatticeFaces[it->second].Faces.MeshGrid;
+        TBodyMesh& mesh = faces[it->second].Faces.MeshGrid;
         const int a1 = r.Axis == 0 ? 1 : 0, a2 = r.Axis == 2 ? 1 : 2;
         auto at = [&](double u, double v) {
             double p[3];
@@ -201,7 +235,7 @@ void BuildLatticeFaces(TGeometry& geo, int viewType, bool cutOn, const TGeoData&
             AddQuad(mesh, q);
         }
     }
-    for (TLatticeFaces& f : geo.LatticeFaces) {
+    for (TLatticeFaces& f : faces) {
         TBodyMesh& mesh = f.Faces.MeshGrid;
         mesh.Stamp = ++stamps;
         mesh.Box = {1, -1, 1, -1, 1, -1};
@@ -214,6 +248,21 @@ void BuildLatticeFaces(TGeometry& geo, int viewType, bool cutOn, const TGeoData&
             }
         }
     }
+}
+
+} // namespace
+
+void BuildLatticeFaces(TGeometry& geo, int viewType, bool cutOn, const TGeoData& cutBox) {
+    geo.LatticeFaces.clear();
+    geo.LatticeQuickFaces.clear();
+    const TLattice* lat = geo.Zones.Lattice.get();
+    if (!lat) return;
+    FacesOf(geo, *lat, nullptr, viewType, cutOn, cutBox, geo.LatticeFaces);
+    // dragging frames: the faces of at most 64 cells along each axis
+    TLattice coarse;
+    std::vector<size_t> fineCell;
+    if (CoarseLattice(*lat, 64, coarse, fineCell))
+        FacesOf(geo, coarse, &fineCell, viewType, cutOn, cutBox, geo.LatticeQuickFaces);
     const std::array<double, 6> box = lat->Box();
     auto far = [](double lo, double hi) { return std::max(lo * lo, hi * hi); };
     const double reach = std::sqrt(far(box[0], box[1]) + far(box[2], box[3]) + far(box[4], box[5]));

@@ -141,4 +141,54 @@ TEST(LatticeMesh, FacesLookAwayFromTheirCellsInTheirColours) {
     EXPECT_EQ(geo.LatticeFaces[0].Color, 0x0000FFu);
 }
 
+// Dragging frames draw a coarse copy: at most 64 cells along each axis, whole cells to a block;
+// where the material regions follow the blocks it has the same surface, fewer rectangles, and
+// the cut box taken out as well. A lattice no finer than that has no copy.
+TEST(LatticeMesh, DraggingFramesHaveACoarseCopy) {
+    auto areaOf = [](const std::vector<TLatticeFaces>& faces, size_t& quads, TVector* cutLo,
+                     TVector* cutHi) {
+        double area = 0;
+        quads = 0;
+        for (const TLatticeFaces& f : faces)
+            for (size_t q = 0; q < f.Faces.MeshGrid.size(); ++q, ++quads) {
+                TMatrixA3d p = f.Faces.MeshGrid.Polygon(q);
+                area += Length(Cross(p[1] - p[0], p[2] - p[0]));
+                const TVector mid = (p[0] + p[2]) * 0.5;
+                if (cutLo) {
+                    EXPECT_FALSE(mid.x > cutLo->x && mid.x < cutHi->x && mid.y > cutLo->y &&
+                                 mid.y < cutHi->y && mid.z > cutLo->z && mid.z < cutHi->z);
+                }
+                EXPECT_TRUE(mid.x >= 0 && mid.x <= 200 && mid.y >= 0 && mid.y <= 2);
+            }
+        return area;
+    };
+    TGeometry geo;
+    TGeoData cut;
+    geo.Zones.Lattice = Make({0, 1, 3}, {0, 2}, {0, 1, 2}, {4, 0, 5, 5});
+    geo.Materials = {{4, 0x0000FF, true}, {5, 0x00FF00, true}};
+    BuildLatticeFaces(geo, 2, false, cut);
+    EXPECT_TRUE(geo.LatticeQuickFaces.empty());
+
+    std::vector<double> x;
+    for (int i = 0; i <= 200; ++i) x.push_back(i);
+    std::vector<int32_t> m;
+    for (int k = 0; k < 2; ++k)
+        for (int i = 0; i < 200; ++i) m.push_back(i < 100 ? 4 : 5);
+    geo.Zones.Lattice = Make(x, {0, 1, 2}, {0, 1}, m);
+    BuildLatticeFaces(geo, 2, false, cut);
+    size_t quads = 0, quickQuads = 0;
+    const double area = areaOf(geo.LatticeFaces, quads, nullptr, nullptr);
+    const double quickArea = areaOf(geo.LatticeQuickFaces, quickQuads, nullptr, nullptr);
+    EXPECT_NEAR(quickArea, area, 1e-9 * area);
+    EXPECT_GT(quickQuads, 0u);
+    EXPECT_LE(quickQuads, quads);
+
+    cut.Params[0] = 50, cut.Params[1] = 150, cut.Params[2] = -1, cut.Params[3] = 1;
+    cut.Params[4] = -1, cut.Params[5] = 2;
+    TVector lo{50, -1, -1}, hi{150, 1, 2};
+    BuildLatticeFaces(geo, 2, true, cut);
+    areaOf(geo.LatticeQuickFaces, quickQuads, &lo, &hi);
+    EXPECT_GT(quickQuads, 0u);
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 // Pixel tests of the frame: stencil CSG, cut box, HAF in Body mode, tracks, check errors, text.
 #include "SceneFixture.h"
+#include "geometry/Lattice.h"
 #include "render/GLDraw.h"
 
 #include <GL/gl.h>
@@ -127,6 +128,43 @@ TEST_F(Scene, DraggingFrameDrawsEachBodyOnceWithHalfSpacesAsPlanes) {
     EXPECT_EQ(twice.R, once.R);
     EXPECT_EQ(twice.G, once.G);
     EXPECT_EQ(twice.B, once.B);
+}
+
+// A lattice in a dragging frame is drawn by a coarse copy of at most 64 cells along each axis,
+// each block taking its middle cell's material: 120 cells in x where cells 40 to 79 alternate
+// green and red show green stripes in the full frame and none in the dragging frame (every
+// block's middle cell is red), which covers the same bar.
+TEST_F(Scene, LatticeDraggingFrameDrawsACoarseCopy) {
+    GL->DrawMode = 1;
+    std::vector<double> edges;
+    for (int i = 0; i <= 120; ++i) edges.push_back(-9 + 0.15 * i);
+    std::vector<int32_t> m(120, 1);
+    for (int i = 40; i < 80; i += 2) m[static_cast<size_t>(i)] = 2;
+    auto lat = std::make_shared<TLattice>();
+    ASSERT_TRUE(lat->SetEdges(edges, {-1, 1}, {-1, 1}));
+    lat->SetMaterials(m);
+    Geo.Zones.Lattice = lat;
+    Geo.Materials = {{1, 0x0000FF, true}, {2, 0x00FF00, true}};
+    Settings.ViewInfoType = 2;
+    Build(10);
+    GL->RotateX(0.4);
+    GL->RotateY(0.3);
+    auto green = [](const TRGB& c) { return c.G > c.R + 20; };
+    Paint();
+    Dump(Frame, "lattice_full");
+    int fullGreen = 0, fullLit = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) fullGreen += green(At(x, y)), fullLit += Lit(At(x, y));
+    Options.Quick = true;
+    Paint();
+    Dump(Frame, "lattice_dragging");
+    int quickGreen = 0, quickLit = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) quickGreen += green(At(x, y)), quickLit += Lit(At(x, y));
+    EXPECT_GT(fullGreen, 50);
+    EXPECT_EQ(quickGreen, 0);
+    EXPECT_GT(quickLit, fullLit * 9 / 10);
+    EXPECT_LT(quickLit, fullLit * 11 / 10);
 }
 
 TEST_F(Scene, ZoneIsIntersectionMinusSubtractedBodies) {

@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <unordered_set>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -307,6 +308,32 @@ TEST(Lattice, CompactMaterialsAndUnorderedBoundariesStayBodies) {
     EXPECT_EQ(forced.Geo.Bodies.size(), 2u);
 }
 
+// The codes are one, two or four bytes wide by the number of distinct materials; every cell
+// keeps its number, and the table lists the numbers in the order they first occur.
+TEST(Lattice, MaterialCodesOfEveryWidth) {
+    for (int distinct : {3, 300, 70000}) {
+        std::vector<int32_t> m;
+        for (int k = 0; k < 3 * distinct; ++k) {
+            const int i = (k * 7) % distinct;
+            // small numbers, large and negative ones, in runs and alone
+            const int32_t v = i % 3 == 0 ? i : i % 3 == 1 ? -i - 1 : 1000000 + i;
+            m.push_back(v);
+            if (k % 5 == 0) m.push_back(v);
+        }
+        TLattice lat;
+        ASSERT_TRUE(lat.SetEdges({0, 1}, {0, 1}, {0, 1}));
+        lat.SetMaterials(m);
+        std::vector<int32_t> firsts;
+        std::unordered_set<int32_t> seen;
+        for (int32_t v : m)
+            if (seen.insert(v).second) firsts.push_back(v);
+        EXPECT_EQ(lat.MaterialTable(), firsts) << distinct;
+        for (size_t k = 0; k < m.size(); ++k) ASSERT_EQ(lat.Material(k), m[k]) << distinct;
+        const size_t width = distinct <= 256 ? 1 : distinct <= 65536 ? 2 : 4;
+        EXPECT_LT(lat.Bytes(), m.size() * width + firsts.size() * 8 + 64) << distinct;
+    }
+}
+
 // The material list of a SLAB layout is read in place, bypassing the work files; any token
 // form reads as it does in another layout's list (SPHR here), errors name the same token.
 TEST(Lattice, MaterialListReadsAsTokensDo) {
@@ -338,6 +365,17 @@ TEST(Lattice, MaterialListReadsAsTokensDo) {
         "1 2 3 4 5 6 7 2147483648 MEND",
         "1 2 3 4 5 6 7 8x MEND",
         "1 2 3 4 5 6 7 8",
+        // one-digit numbers are taken eight bytes at a time: every way such a run may end
+        "1 2 3 4 5 6 7 8 \nMEND",
+        "1 2 3 4 5 6 7 -8 MEND",
+        "1 2 3 4 56 7 8 9 MEND",
+        "1 2 3 4 5 6 7a 8 MEND",
+        "1 2 3 4 5\t6 7 8 MEND",
+        "1 2 3 4  5 6 7 8 MEND",
+        "1 2 3 4 5 6 7 8\r\nMEND",
+        "1 2 3 4 5 6 7 /8 MEND",
+        "1 2 3 4 5 6 7 :8 MEND",
+        "0 9 0 9 0 9 0 9 MEND",
     };
     for (const std::string& list : lists) {
         std::string e1, e2;

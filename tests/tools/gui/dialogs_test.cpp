@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 
@@ -63,6 +64,45 @@ bool RunWithFailingAllocation(Dialog& d, void (Dialog::*step)(), int64_t nth, bo
 
 // Allocation counts spread over a run's start, its first steps and its workers.
 const int64_t FailAt[] = {1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144, 233, 377, 610, 987, 1597, 4181};
+
+// Runs the dialog with each of the FailAt allocations failing, on its thread and on workers.
+// Every run ends with the dialog ready for the next (Start caption, `ready` enabled): where the
+// failure hit the run, with the message and "Stop by lack of memory", elsewhere as usual
+// (`end`). A last run without failures ends as usual. Returns the runs the failure hit, on the
+// dialog's thread and on workers.
+template <class Dialog>
+std::array<int, 2> RunsWithFailingAllocations(Dialog& d, void (Dialog::*step)(),
+                                              const std::string& message, const QString& start,
+                                              const QString& end, QWidget* ready) {
+    std::vector<std::string> said;
+    d.Message = [&](const std::string& m) { said.push_back(m); };
+    d.BtnStartClick(); // the toolkit's first-time set-up (timers, lists) happens unarmed
+    EXPECT_TRUE(WaitIdle(d));
+    std::array<int, 2> failed{0, 0};
+    for (bool workers : {false, true}) {
+        for (int64_t nth : FailAt) {
+            said.clear();
+            const bool hit = RunWithFailingAllocation(d, step, nth, workers);
+            SCOPED_TRACE(testing::Message() << "allocation " << nth << " workers " << workers);
+            EXPECT_FALSE(d.Running());
+            EXPECT_EQ(d.BtnStart->text(), start);
+            EXPECT_TRUE(ready->isEnabled());
+            if (hit) {
+                ++failed[workers];
+                EXPECT_EQ(said, std::vector<std::string>{message});
+                EXPECT_EQ(Lines(d.mMsg).back(), "Stop by lack of memory");
+            } else {
+                EXPECT_TRUE(said.empty());
+                EXPECT_EQ(Lines(d.mMsg).back(), end);
+            }
+        }
+    }
+    d.BtnStartClick(); // as good as new
+    EXPECT_TRUE(WaitIdle(d));
+    EXPECT_EQ(Lines(d.mMsg).back(), end);
+    d.Message = nullptr;
+    return failed;
+}
 
 } // namespace
 
@@ -159,38 +199,13 @@ TEST(CheckDialog, RunningOutOfMemoryStopsTheRunWithAMessage) {
     TGeometry g = Spheres(false);
     TCheckErrorSegments errors;
     TFmCheckDlg d(nullptr, g, errors);
-    std::vector<std::string> said;
-    d.Message = [&](const std::string& m) { said.push_back(m); };
     d.ErrorsChanged = [] {};
     d.EIteration->setText("3000");
-    d.BtnStartClick(); // the toolkit's first-time set-up (timers, lists) happens unarmed
-    ASSERT_TRUE(WaitIdle(d));
-    int failed[2] = {0, 0}; // on the dialog's thread, on workers
-    for (bool workers : {false, true}) {
-        for (int64_t nth : FailAt) {
-            said.clear();
-            const bool hit = RunWithFailingAllocation(d, &TFmCheckDlg::CheckStep, nth, workers);
-            SCOPED_TRACE(testing::Message() << "allocation " << nth << " workers " << workers);
-            EXPECT_FALSE(d.Running());
-            EXPECT_EQ(d.BtnStart->text(), "CHECK START");
-            EXPECT_TRUE(d.EIteration->isEnabled());
-            if (hit) {
-                ++failed[workers];
-                EXPECT_EQ(said,
-                          std::vector<std::string>{
-                              "Not enough memory for the geometry check: the run was stopped."});
-                EXPECT_EQ(Lines(d.mMsg).back(), "Stop by lack of memory");
-            } else {
-                EXPECT_TRUE(said.empty());
-                EXPECT_EQ(Lines(d.mMsg).back(), "Check End");
-            }
-        }
-    }
+    const auto failed = RunsWithFailingAllocations(
+        d, &TFmCheckDlg::CheckStep, "Not enough memory for the geometry check: the run was stopped.",
+        "CHECK START", "Check End", d.EIteration);
     EXPECT_GE(failed[0], 2);
     EXPECT_GE(failed[1], 2);
-    // the dialog is as good as new
-    d.BtnStartClick();
-    ASSERT_TRUE(WaitIdle(d));
     EXPECT_EQ(Lines(d.mMsg), (QStringList{"100%", "error count = 0", "Check End"}));
 }
 
@@ -199,38 +214,15 @@ TEST(VolumeDialog, RunningOutOfMemoryStopsTheRunWithAMessage) {
     TGeometry g = Spheres(false);
     TCheckErrorSegments errors;
     TFmCalVolume d(nullptr, g, errors);
-    std::vector<std::string> said;
-    d.Message = [&](const std::string& m) { said.push_back(m); };
     d.ErrorsChanged = [] {};
     d.ResetZoneVolumes();
     d.EIteration->setText("5");
-    d.BtnStartClick(); // the toolkit's first-time set-up (timers, lists) happens unarmed
-    ASSERT_TRUE(WaitIdle(d));
-    int failed[2] = {0, 0}; // on the dialog's thread, on workers
-    for (bool workers : {false, true}) {
-        for (int64_t nth : FailAt) {
-            said.clear();
-            const bool hit = RunWithFailingAllocation(d, &TFmCalVolume::VolumeStep, nth, workers);
-            SCOPED_TRACE(testing::Message() << "allocation " << nth << " workers " << workers);
-            EXPECT_FALSE(d.Running());
-            EXPECT_EQ(d.BtnStart->text(), "Calculation START");
-            EXPECT_TRUE(d.BtnSaveFile->isEnabled());
-            if (hit) {
-                ++failed[workers];
-                EXPECT_EQ(said, std::vector<std::string>{"Not enough memory for the volume "
-                                                         "calculation: the run was stopped."});
-                EXPECT_EQ(Lines(d.mMsg).back(), "Stop by lack of memory");
-            } else {
-                EXPECT_TRUE(said.empty());
-                EXPECT_EQ(Lines(d.mMsg).back(), "Calculation Finished");
-            }
-        }
-    }
+    const auto failed = RunsWithFailingAllocations(
+        d, &TFmCalVolume::VolumeStep,
+        "Not enough memory for the volume calculation: the run was stopped.",
+        "Calculation START", "Calculation Finished", d.BtnSaveFile);
     EXPECT_GE(failed[0], 2);
     // (its workers allocate nothing once warm: the check covers failures on workers)
-    d.BtnStartClick();
-    ASSERT_TRUE(WaitIdle(d));
-    EXPECT_EQ(Lines(d.mMsg).back(), "Calculation Finished");
 }
 
 TEST(VolumeDialog, CaptionsRunAndSave) {
