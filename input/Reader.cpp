@@ -18,7 +18,6 @@
 #include <new>
 #include <set>
 #include <unordered_map>
-#include <sys/mman.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -29,14 +28,6 @@ bool Contains(std::string_view s, std::string_view what) {
 }
 
 using TLayout = TLineTokenizer::TLayout;
-
-// Large track lists fill faster with huge pages (far fewer page faults).
-void AdviseHugePages(void* data, size_t bytes) {
-    const uintptr_t huge = 2u << 20;
-    uintptr_t b = (reinterpret_cast<uintptr_t>(data) + huge - 1) & ~(huge - 1);
-    uintptr_t e = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(huge - 1);
-    if (e > b) madvise(reinterpret_cast<void*>(b), e - b, MADV_HUGEPAGE);
-}
 
 } // namespace
 
@@ -448,7 +439,7 @@ bool TDataReader::AtEnd() {
 
 void TDataReader::EmptyModel() {
     Geometry.Clear();
-    TTracks().swap(Tracks);
+    Tracks.clear();
     Size = 0.0;
     Settings.HasTime = false;
     Settings.MaxTime = 0.0;
@@ -479,15 +470,6 @@ bool TDataReader::ReadDataFile(const std::string& divPath) {
     if (!Div->In.Open(divPath)) Div.reset();
     if (!Line->In.Open(linePath)) Line.reset();
 
-    // A track point takes at least seven tokens: reserving for that many spares the
-    // copies of a growing list; what is left over is given back after the read.
-    if (divPath == PreparedDiv && PreparedTokens > 0) {
-        try {
-            Tracks.reserve(static_cast<size_t>(PreparedTokens / 7));
-            AdviseHugePages(Tracks.data(), Tracks.capacity() * sizeof(TrackPoint));
-        } catch (const std::exception&) {
-        }
-    }
     // the material list the pre-pass kept belongs to its own work files, and is read once
     if (divPath != PreparedDiv) FastMaterials.clear();
     FastNext = 0;
@@ -501,7 +483,6 @@ bool TDataReader::ReadDataFile(const std::string& divPath) {
     ReadLine = KeptLine;
     Div.reset();
     Line.reset();
-    if (ok && Tracks.capacity() - Tracks.size() > Tracks.size() / 4 + 4096) Tracks.shrink_to_fit();
     if (ok)
         ok = Guarded([this] {
             PostLoad();
@@ -554,7 +535,6 @@ bool TDataReader::Load(const std::string& dataPath) {
     }
     PendingError.clear();
     Direct.reset();
-    if (ok && Tracks.capacity() - Tracks.size() > Tracks.size() / 4 + 4096) Tracks.shrink_to_fit();
     if (ok)
         ok = Guarded([this] {
             PostLoad();
@@ -893,15 +873,18 @@ bool TDataReader::ReadHistories() {
                 return !ReportReadError("Read History Number Error");
             if (history > Settings.ReadMax) break;
         } else if (ReadStr == "-1") {
-            if (!Tracks.empty()) Tracks.back().TrackEnd = -1;
+            if (!Tracks.empty()) Tracks.SetTrackEnd(Tracks.size() - 1, -1);
         } else if (ReadStr == "9") {
             NextToken();
             int32_t latch = 1;
             if (!ReadStr.empty() && !TryStrToInt32(ReadStr, latch))
                 return !ReportReadError("Read Latch Error");
-            for (size_t i = latchStart; i < Tracks.size(); ++i) Tracks[i].Latch = latch;
+            Tracks.SetLatch(latchStart, Tracks.size(), latch);
             latchStart = Tracks.size();
         } else {
+            // the record that needs a new block of points names where the memory ran out
+            if (Tracks.NextNeedsBlock() && !RoomForTrackBlock())
+                return !ReportReadError("Out of memory");
             TrackPoint p;
             p.HistoryNo = history;
             if (!TryStrToInt32(ReadStr, p.Kind) || p.Kind < 4 || p.Kind > 6)
@@ -936,6 +919,13 @@ bool TDataReader::ReadHistories() {
         }
     }
     return true;
+}
+
+bool TDataReader::RoomForTrackBlock() const {
+    const uint64_t block = TTracks::BlockBytes(Settings.HasTime);
+    if (MemoryLimit) return Tracks.MemoryBytes() + block <= MemoryLimit;
+    // what the system can still give, less a margin for the rest of the program
+    return MemoryAvailable() >= block + (uint64_t{64} << 20);
 }
 
 bool TDataReader::NextMaterial(int32_t& m) {

@@ -182,6 +182,8 @@ class TDataReader {
     // The next material number: from FastMaterials while it lasts, then from the tokens.
     bool NextMaterial(int32_t& m);
     bool ReadHistories();
+    // Memory for another block of track points (MemoryLimit, or what the system has).
+    bool RoomForTrackBlock() const;
     void PostLoad();
     void EmptyModel();
     bool AtEnd();

@@ -5,10 +5,7 @@
 #include <limits>
 
 int32_t HistMax(const TTracks& tracks) {
-    if (tracks.empty()) return -1;
-    int32_t m = tracks.front().HistoryNo;
-    for (const TrackPoint& p : tracks) m = std::max(m, p.HistoryNo);
-    return m;
+    return tracks.HistMax();
 }
 
 void TrackEnergyRange(const TTracks& tracks, double& low, double& high) {
@@ -68,8 +65,12 @@ void SelectTracks(const TTracks& tracks, const TDisplaySettings& s,
     const int64_t lastFrom = histMax - static_cast<int64_t>(s.LastHistCount) + 1;
     const bool timeWindow = s.AnimActive && s.HasTime;
     const size_t n = tracks.size();
+    // each point decoded once: the next point of a segment is the following step's point
+    TTracks::const_iterator it = tracks.begin();
+    TrackPoint next = n ? *it : TrackPoint();
     for (size_t i = 0; i < n; ++i) {
-        const TrackPoint& p = tracks[i];
+        const TrackPoint p = next;
+        if (i + 1 < n) next = *++it;
         if (s.HistRangeOn && (p.HistoryNo < s.HistFrom || p.HistoryNo > s.HistTo)) continue;
         if (s.LatchOn && p.Latch < 0) continue;
         if (s.LastHistOn && p.HistoryNo < lastFrom) continue;
@@ -88,7 +89,7 @@ void SelectTracks(const TTracks& tracks, const TDisplaySettings& s,
             continue;
         }
         if (i + 1 >= n) continue;
-        const TrackPoint& q = tracks[i + 1];
+        const TrackPoint& q = next;
         if (st->EgyRange) {
             // the next point is held to the range of its own kind, even with that range off
             const TParticleStyle* sq = StyleFor(s, q.Kind);

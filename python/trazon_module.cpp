@@ -170,27 +170,30 @@ py::object Tracks(const TPyGeometry& g) {
     for (const char* name : {"latch", "track_end"}) fields.append(py::make_tuple(name, "i4"));
     py::object a = Records(t.size(), fields);
     if (t.empty()) return a;
-    auto ints = [&](const char* name, int32_t TrackPoint::*field) {
-        std::vector<int32_t> v(t.size());
-        for (size_t i = 0; i < t.size(); ++i) v[i] = t[i].*field;
-        a[name] = Column(v);
-    };
-    auto reals = [&](const char* name, double TrackPoint::*field) {
-        std::vector<double> v(t.size());
-        for (size_t i = 0; i < t.size(); ++i) v[i] = t[i].*field;
-        a[name] = Column(v);
-    };
-    ints("history", &TrackPoint::HistoryNo);
-    ints("kind", &TrackPoint::Kind);
-    reals("x", &TrackPoint::X);
-    reals("y", &TrackPoint::Y);
-    reals("z", &TrackPoint::Z);
-    reals("energy", &TrackPoint::Energy);
-    ints("zone", &TrackPoint::Zone);
-    reals("weight", &TrackPoint::Weight);
-    reals("time", &TrackPoint::Time);
-    ints("latch", &TrackPoint::Latch);
-    ints("track_end", &TrackPoint::TrackEnd);
+    // the points decoded once, field by field into their columns
+    std::vector<int32_t> history(t.size()), kind(t.size()), zone(t.size()), latch(t.size()),
+        trackEnd(t.size());
+    std::vector<double> x(t.size()), y(t.size()), z(t.size()), energy(t.size()),
+        weight(t.size()), time(t.size());
+    for (auto it = t.begin(); it != t.end(); ++it) {
+        const size_t i = it.Position();
+        const TrackPoint p = *it;
+        history[i] = p.HistoryNo, kind[i] = p.Kind, zone[i] = p.Zone, latch[i] = p.Latch;
+        trackEnd[i] = p.TrackEnd;
+        x[i] = p.X, y[i] = p.Y, z[i] = p.Z, energy[i] = p.Energy, weight[i] = p.Weight;
+        time[i] = p.Time;
+    }
+    a["history"] = Column(history);
+    a["kind"] = Column(kind);
+    a["x"] = Column(x);
+    a["y"] = Column(y);
+    a["z"] = Column(z);
+    a["energy"] = Column(energy);
+    a["zone"] = Column(zone);
+    a["weight"] = Column(weight);
+    a["time"] = Column(time);
+    a["latch"] = Column(latch);
+    a["track_end"] = Column(trackEnd);
     return a;
 }
 

@@ -103,7 +103,7 @@ TLoadResult LoadInChild(const std::string& path, int32_t readMax) {
         bool ok = reader.Load(path);
         c.Seconds = ok ? Seconds(t0, Clock::now()) : -1;
         c.Points = t.size();
-        c.ModelBytes = TrackMemoryBytes(t);
+        c.ModelBytes = t.MemoryBytes();
         for (const TGeoData& b : g.Bodies) c.ModelBytes += sizeof b;
         RemoveWorkDir(); // _exit skips the exit-time removal
         if (write(fds[1], &c, sizeof c) != static_cast<ssize_t>(sizeof c)) _exit(2);

@@ -212,3 +212,23 @@ TEST_F(ReaderFixture, OnePassLoadTellsFileFaultsFirst) {
         << reader.LastError();
     ExpectEmptyModel();
 }
+
+// Track points need memory as they come: where there is no more, the load ends with the usual
+// read error (naming the record it stopped at) instead of exhausting the machine.
+TEST_F(ReaderFixture, TrackPointsBeyondTheMemoryLimitAreAReadError) {
+    std::string text = "CSTA-FREE\nSPH 1 0 0 0 1\nEND\nZ1 1\nEND\nCEND\nMSTA\n1\n1\nMEND\n0 1\n";
+    const int points = 140000; // more than two blocks of points
+    for (int i = 0; i < points; ++i) text += "4 1 2 3 1 1 1\n";
+    const std::string path = WriteData(text, "many.dat");
+    TDataReader reader(Geometry, Tracks, Settings, Size);
+    reader.Hooks.ShowError = [this](const std::string&) { ++ShowCount; };
+    reader.MemoryLimit = 2 * TTracks::BlockBytes(false) + (TTracks::BlockBytes(false) >> 1);
+    EXPECT_FALSE(reader.Load(path));
+    EXPECT_EQ(reader.LastError(), Composed("Out of memory", "4", std::to_string(11 + 2 * 65536 + 1)));
+    EXPECT_EQ(ShowCount, 1);
+    ExpectEmptyModel();
+    // with room for them all, the same file loads
+    reader.MemoryLimit = 4 * TTracks::BlockBytes(false);
+    EXPECT_TRUE(reader.Load(path)) << reader.LastError();
+    EXPECT_EQ(Tracks.size(), static_cast<size_t>(points));
+}
