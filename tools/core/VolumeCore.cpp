@@ -30,20 +30,20 @@ bool ConvertVolumeEntries(const TVolumeEntries& e, TVolumeSettings& out, std::st
     return true;
 }
 
-bool VolumeTicks(const TAZoneData& zones, const std::string& spec, std::vector<bool>& ticks,
+bool VolumeTicks(const TAZoneData& zones, const std::string& zoneList, std::vector<bool>& ticks,
                  std::string& error) {
     const size_t count = ZoneCount(zones);
-    ticks.assign(count, spec == "all");
-    if (spec.empty()) {
+    ticks.assign(count, zoneList == "all");
+    if (zoneList.empty()) {
         for (size_t z = 0; z < count; ++z) ticks[z] = ZoneMaterial(zones, z) > 0;
         return true;
     }
-    if (spec == "all") return true;
+    if (zoneList == "all") return true;
     size_t from = 0;
-    while (from <= spec.size()) {
-        size_t comma = spec.find(',', from);
+    while (from <= zoneList.size()) {
+        size_t comma = zoneList.find(',', from);
         std::string name =
-            spec.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+            zoneList.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
         bool found = false;
         for (size_t z = 0; z < count; ++z)
             if (ZoneName(zones, z) == name) ticks[z] = found = true;

@@ -43,7 +43,7 @@ struct TZoneVolume {
 
 // The ticks of the zones that must converge: "" those of a material above 0, "all" every zone,
 // otherwise comma-separated zone names (each must name a zone; false with `error` if not).
-bool VolumeTicks(const TAZoneData& zones, const std::string& spec, std::vector<bool>& ticks,
+bool VolumeTicks(const TAZoneData& zones, const std::string& zoneList, std::vector<bool>& ticks,
                  std::string& error);
 
 // "%8s = %.5e, %.5e, %.5e [cm3]  %.5f, %.5f, %.5f"
